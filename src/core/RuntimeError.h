@@ -1,0 +1,54 @@
+#pragma once
+// The program's runtime error: a number, a source and a description, raised
+// like an exception through the portable core and reported at the handler
+// boundary of each window.
+#include <exception>
+#include <string>
+
+namespace kestrow {
+
+namespace ErrorNumber {
+constexpr long InvalidProcedureCall = 5;
+constexpr long Overflow = 6;
+constexpr long OutOfMemory = 7;
+constexpr long DivisionByZero = 11;
+constexpr long ObjectNotSet = 91;
+constexpr long CannotCreateObject = 429;
+}  // namespace ErrorNumber
+
+class RuntimeError : public std::exception {
+public:
+    RuntimeError(long number, std::wstring source, std::wstring description)
+        : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+
+    long Number() const noexcept { return number_; }
+    const std::wstring& Source() const noexcept { return source_; }
+    const std::wstring& Description() const noexcept { return description_; }
+
+    // Same number and description, new source: how the folder-browse
+    // procedures pass an error on to their caller.
+    RuntimeError WithSource(std::wstring source) const {
+        return RuntimeError(number_, std::move(source), description_);
+    }
+
+    const char* what() const noexcept override { return "Kestrow runtime error"; }
+
+private:
+    long number_;
+    std::wstring source_;
+    std::wstring description_;
+};
+
+// The source the program gives to errors it raises itself.
+inline const wchar_t* const kProgramSource = L"Kestrow";
+
+RuntimeError OverflowError();
+RuntimeError InvalidCallError();
+
+// "Error <n> (<hex for COM codes>) in <source>: <description>" on one line.
+std::wstring DescribeError(const RuntimeError& error);
+
+// The text of the box that reports an error raised in a window handler.
+std::wstring FormatHandlerErrorReport(const RuntimeError& error);
+
+}  // namespace kestrow

@@ -1,0 +1,81 @@
+#include "FakeAutomation.h"
+
+#include "AutomationContract.h"
+
+namespace kestrow::testing {
+namespace {
+
+std::wstring KindName(InvokeKind kind) {
+    switch (kind) {
+        case InvokeKind::Put: return L"put";
+        case InvokeKind::Get: return L"get";
+        case InvokeKind::Call: return L"call";
+    }
+    return L"?";
+}
+
+std::wstring ArgText(const AutomationArg& arg) {
+    switch (arg.type) {
+        case AutomationArg::Type::Boolean: return arg.boolean ? L"bool:true" : L"bool:false";
+        case AutomationArg::Type::Int16: return L"i2:" + std::to_wstring(arg.int16);
+        case AutomationArg::Type::StringByRef: return L"bstrref:" + *arg.text;
+    }
+    return L"?";
+}
+
+}  // namespace
+
+void FakeServer::Record(const std::wstring& line) {
+    journal.push_back(line);
+    if (onCall) onCall(line);
+    for (auto& [prefix, fault] : faults) {
+        if (line.rfind(prefix, 0) != 0 || fault.times == 0) continue;
+        if (fault.times > 0) --fault.times;
+        throw fault.error;
+    }
+}
+
+AutomationRef FakeFactory::CreateObject(const std::wstring& progId) {
+    server_.Record(L"create " + progId);
+    if (server_.createFails)
+        throw RuntimeError(ErrorNumber::CannotCreateObject, L"Kestrow", L"ActiveX component can't create object");
+    ++server_.applicationsCreated;
+    return std::make_unique<FakeObject>(server_, L"raw-app");
+}
+
+AutomationRef FakeObject::QueryInterface(const std::wstring& iid) {
+    static const std::map<std::wstring, std::wstring> kinds = {
+        {contract::kApplicationIid, L"app"}, {contract::kDocumentsIid, L"docs"}, {contract::kDocumentIid, L"doc"},
+        {contract::kViewsIid, L"views"},     {contract::kViewIid, L"view"}};
+    const auto it = kinds.find(iid);
+    const std::wstring wanted = it == kinds.end() ? L"?" : it->second;
+    server_.Record(L"qi " + wanted);
+    // Only the raw form of the same object answers for its own interface.
+    if (kind_ != wanted && kind_ != L"raw-" + wanted)
+        throw RuntimeError(static_cast<long>(0x80004002L), L"Kestrow", L"No such interface supported");
+    return std::make_unique<FakeObject>(server_, wanted, path_);
+}
+
+AutomationResult FakeObject::Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) {
+    std::wstring line = kind_ + L" " + KindName(kind) + L" " + std::to_wstring(dispatchId);
+    for (const auto& arg : args) line += L" " + ArgText(arg);
+    server_.Record(line);
+
+    AutomationResult result;
+    if (kind_ == L"app" && dispatchId == contract::kAppDocuments)
+        result.object = std::make_unique<FakeObject>(server_, L"raw-docs");
+    else if (kind_ == L"docs" && dispatchId == contract::kDocumentsOpen)
+        result.object = std::make_unique<FakeObject>(server_, L"raw-doc", *args.at(0).text);
+    else if (kind_ == L"doc" && dispatchId == contract::kDocumentViews)
+        result.object = std::make_unique<FakeObject>(server_, L"raw-views", path_);
+    else if (kind_ == L"views" && dispatchId == contract::kViewsCount) {
+        const auto it = server_.viewCounts.find(path_);
+        result.number = it == server_.viewCounts.end() ? 2 : it->second;
+    } else if (kind_ == L"views" && dispatchId == contract::kViewsItem)
+        result.object = std::make_unique<FakeObject>(server_, L"raw-view", path_);
+    else if (kind_ == L"doc" && dispatchId == contract::kDocumentClose)
+        server_.stored.insert(path_);
+    return result;
+}
+
+}  // namespace kestrow::testing
