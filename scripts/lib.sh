@@ -1,0 +1,107 @@
+# Shared helpers of the project's scripts. Source it; it sets ROOT.
+set -euo pipefail
+ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
+export WINEPREFIX="${KESTROW_WINEPREFIX:-$ROOT/build/wineprefix}"
+export WINEDEBUG="${WINEDEBUG:--all}"
+export WINEARCH=win64
+# No Mono or Gecko installers: the project needs neither, and they cannot be
+# fetched here.
+export WINEDLLOVERRIDES="mscoree,mshtml="
+
+PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
+          mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb imagemagick xdotool)
+
+log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
+
+# Installs whatever of PACKAGES is missing; does nothing when all are there.
+ensure_packages() {
+  local missing=()
+  for p in "${PACKAGES[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  log "Installing ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -ne 0 ] && sudo="sudo"
+  $sudo apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+build_windows() {
+  log "Building Kestrow.exe, the stand-in server and the Windows tests"
+  cmake --preset windows >/dev/null
+  cmake --build --preset windows -j"$(nproc)"
+}
+
+build_native() {
+  log "Building the portable core and its unit tests"
+  cmake --preset native >/dev/null
+  cmake --build --preset native -j"$(nproc)"
+}
+
+XVFB_PID=""
+# Gives the Windows programs a display: the user's own when there is one,
+# otherwise a private Xvfb on the first free display number.
+ensure_display() {
+  if [ -n "${DISPLAY:-}" ] && [ -z "${KESTROW_FORCE_XVFB:-}" ]; then return 0; fi
+  local n=99
+  while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  Xvfb ":$n" -screen 0 "${KESTROW_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
+  XVFB_PID=$!
+  export DISPLAY=":$n"
+  for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && return 0; sleep 0.1; done
+  echo "Xvfb did not start on :$n" >&2
+  return 1
+}
+
+stop_display() {
+  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; XVFB_PID=""; fi
+}
+
+# Creates the project's private Wine prefix once, and registers the stand-in
+# automation server in it (again, which is harmless, on every call).
+ensure_prefix() {
+  if [ ! -f "$WINEPREFIX/system.reg" ]; then
+    log "Creating the private Wine prefix $WINEPREFIX"
+    mkdir -p "$WINEPREFIX"
+    wineboot -i >/dev/null 2>&1 || true
+    wineserver -w
+  fi
+  set_dpi "${KESTROW_DPI:-96}"
+  local server="$ROOT/build/windows/tools/standin/KestrowStandIn.exe"
+  local rc=0
+  wine "$server" /RegServer >/dev/null 2>&1 || rc=$?
+  if [ "$rc" -eq 3 ]; then
+    echo "SolidEdge.Application already belongs to another server in $WINEPREFIX; the stand-in was not registered." >&2
+  elif [ "$rc" -ne 0 ]; then
+    echo "Registering the stand-in server failed ($rc)" >&2
+    return 1
+  fi
+}
+
+# The system DPI Wine reports, from the prefix's LogPixels value.
+set_dpi() {
+  wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1
+}
+
+# A folder of sample drafts for trying Kestrow out: $1 is the folder.
+make_demo_folder() {
+  local dir="$1"
+  mkdir -p "$dir"
+  local name
+  for name in "Bracket #2" "Base plate" "Shaft" "Housing cover" "Pump assembly"; do
+    [ -f "$dir/$name.dft" ] && continue
+    printf 'KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\nview Top stale\r\nview Right stale\r\n' >"$dir/$name.dft"
+  done
+  [ -f "$dir/Broken drawing.dft" ] ||
+    printf 'KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\nfault update\r\n' >"$dir/Broken drawing.dft"
+  [ -f "$dir/Readme.txt" ] || cat >"$dir/Readme.txt" <<'TXT'
+Sample drafts for trying Kestrow with its stand-in automation server.
+Each .dft file is a small text file: after an Update, every "view" line
+reads "current" and the "stored" count has gone up by one.
+"Broken drawing.dft" fails on purpose, to show the failure box.
+TXT
+}
+
+# The Windows form of a Linux path, through Wine's Z: drive.
+winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's#/#\\#g')"; }

@@ -1,0 +1,81 @@
+#pragma once
+// The main window: real controls laid out from the twips table, wired to
+// the core's Form1, with the Browse, Update, Help and Quit handlers.
+#include <memory>
+
+#include "ComAutomation.h"
+#include "FindFileEnumerator.h"
+#include "Form1.h"
+#include "GdiObjects.h"
+#include "HelpWindow.h"
+#include "MessageFilter.h"
+#include "ShellFolderPicker.h"
+#include "Win32Controls.h"
+#include "Win32MessageBox.h"
+#include "Window.h"
+
+namespace kestrow::win32 {
+
+namespace ControlId {
+constexpr int List1 = 100;
+constexpr int cmdBrowse = 101;
+constexpr int cmdUpdate = 102;
+constexpr int Text1 = 103;
+constexpr int Label1 = 104;
+constexpr int cmdHelp = 105;
+constexpr int cmdQuit = 106;
+}  // namespace ControlId
+
+class Form1Window : public Window {
+public:
+    static constexpr int ClientWidthTwips = 3825;
+    static constexpr int ClientHeightTwips = 1995;
+
+    Form1Window();
+    ~Form1Window() override;
+
+    // Creates the window and its controls and runs the load handler; the
+    // window is not shown yet.
+    void Load();
+    void Show() { ShowWindow(Handle(), SW_SHOW); }
+
+    Form1& Form() { return *form_; }
+    HelpWindow* Help() const { return help_.get(); }
+    // Dialog-style keyboard handling for this window and the help window.
+    bool PreTranslate(MSG& message);
+
+    // The handlers, callable directly as a click would call them.
+    void cmdBrowse_Click();
+    void cmdUpdate_Click();
+    void cmdHelp_Click();
+    void cmdQuit_Click();
+
+private:
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept override;
+    void OnDestroyed() noexcept override;
+    void Form_Load();
+    void CreateControls();
+    HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left,
+                       int top, int width, int height);
+    void OnCommand(int id, int code);
+    void EndProgram();
+    bool AskKeepWaiting(DWORD secondsWaited);
+
+    int dpi_ = 96;
+    FontHandle font_;
+    Win32Button cmdBrowse_, cmdUpdate_, cmdHelp_, cmdQuit_;
+    Win32ListBox List1_;
+    Win32Label Label1_;
+    Win32TextBox Text1_;
+    Win32MessageBox messages_;
+    ShellFolderPicker folders_;
+    FindFileEnumerator directory_;
+    ComAutomationFactory automation_;
+    std::unique_ptr<Form1> form_;
+    std::unique_ptr<MessageFilter> filter_;
+    std::unique_ptr<MessageFilterRegistration> filterRegistration_;
+    std::unique_ptr<HelpWindow> help_;
+    bool quitRequested_ = false;
+};
+
+}  // namespace kestrow::win32

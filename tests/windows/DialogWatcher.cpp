@@ -1,0 +1,137 @@
+#include "DialogWatcher.h"
+
+#include <shlobj.h>
+
+namespace kestrow::wintest {
+namespace {
+
+std::wstring Text(HWND window) {
+    wchar_t buffer[4096] = L"";
+    GetWindowTextW(window, buffer, 4096);
+    return buffer;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t buffer[256] = L"";
+    GetClassNameW(window, buffer, 256);
+    return buffer;
+}
+
+Icon IconOf(HICON icon) {
+    if (!icon) return Icon::None;
+    if (icon == LoadIconW(nullptr, IDI_ERROR)) return Icon::Error;
+    if (icon == LoadIconW(nullptr, IDI_QUESTION)) return Icon::Question;
+    if (icon == LoadIconW(nullptr, IDI_WARNING)) return Icon::Exclamation;
+    if (icon == LoadIconW(nullptr, IDI_INFORMATION)) return Icon::Information;
+    return Icon::None;
+}
+
+struct Children {
+    std::vector<HWND> all;
+    static BOOL CALLBACK Add(HWND child, LPARAM self) {
+        reinterpret_cast<Children*>(self)->all.push_back(child);
+        return TRUE;
+    }
+};
+
+struct TopLevel {
+    DWORD process;
+    std::vector<HWND> dialogs;
+    static BOOL CALLBACK Add(HWND window, LPARAM self) {
+        auto* me = reinterpret_cast<TopLevel*>(self);
+        DWORD pid = 0;
+        GetWindowThreadProcessId(window, &pid);
+        if (pid == me->process && IsWindowVisible(window) && ClassOf(window) == L"#32770") me->dialogs.push_back(window);
+        return TRUE;
+    }
+};
+
+}  // namespace
+
+DialogWatcher::DialogWatcher(std::vector<Answer> answers) : answers_(std::move(answers)) {
+    thread_ = std::thread([this] { Run(); });
+}
+
+DialogWatcher::~DialogWatcher() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<SeenDialog> DialogWatcher::Seen() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+void DialogWatcher::Run() {
+    while (!stop_) {
+        TopLevel top{GetCurrentProcessId(), {}};
+        EnumWindows(&TopLevel::Add, reinterpret_cast<LPARAM>(&top));
+        for (HWND dialog : top.dialogs) {
+            bool known = false;
+            for (HWND h : handled_) known = known || h == dialog;
+            // A handle can come back for a later dialog once the first is gone.
+            if (known && IsWindow(dialog)) continue;
+            Sleep(150);  // let the dialog finish initialising
+            if (!IsWindow(dialog)) continue;
+            handled_.push_back(dialog);
+            Handle(dialog);
+        }
+        Sleep(50);
+    }
+}
+
+void DialogWatcher::Handle(HWND dialog) {
+    SeenDialog seen;
+    seen.title = Text(dialog);
+    seen.owner = GetWindow(dialog, GW_OWNER);
+    Children children;
+    EnumChildWindows(dialog, &Children::Add, reinterpret_cast<LPARAM>(&children));
+    for (HWND child : children.all) {
+        const std::wstring cls = ClassOf(child);
+        const LONG style = GetWindowLongW(child, GWL_STYLE);
+        if (cls == L"SysTreeView32") seen.folderDialog = true;
+        if (cls == L"Static") {
+            if ((style & SS_TYPEMASK) == SS_ICON)
+                seen.icon = IconOf(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
+            else if (!Text(child).empty() && seen.text.empty())
+                seen.text = Text(child);
+        }
+        if (cls == L"Button" && IsWindowVisible(child)) seen.buttons.push_back(Text(child));
+    }
+
+    Answer answer;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back(seen);
+        if (next_ < answers_.size()) {
+            answer = answers_[next_++];
+        } else {
+            ++unexpected_;
+            answer.button = IDCANCEL;
+        }
+    }
+    if (seen.folderDialog && !answer.folder.empty()) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(answer.folder.c_str()));
+        Sleep(100);
+    }
+    // Message boxes with only an OK button take IDCANCEL as OK as well.
+    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);
+}
+
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+               const std::function<bool(MSG&)>& preTranslate) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (preTranslate && preTranslate(message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+}  // namespace kestrow::wintest

@@ -1,0 +1,66 @@
+#pragma once
+// Answers the modal dialogs the program under test opens, from a second
+// thread, and records what each one showed: message boxes (text, icon,
+// buttons) and the shell's folder dialog.
+#include <windows.h>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace kestrow::wintest {
+
+enum class Icon { None, Error, Question, Exclamation, Information };
+
+struct SeenDialog {
+    std::wstring title;
+    std::wstring text;     // a message box's text; the folder dialog's prompt
+    Icon icon = Icon::None;
+    std::vector<std::wstring> buttons;
+    bool folderDialog = false;
+    HWND owner = nullptr;
+};
+
+// What to do with the next dialog: given what it shows, press a button id
+// (IDOK, IDCANCEL, IDTRYAGAIN, ...), or for the folder dialog choose a
+// folder first (path non-empty) and press OK.
+struct Answer {
+    int button = IDOK;
+    std::wstring folder;
+};
+
+class DialogWatcher {
+public:
+    // Answers dialogs in order; once the list runs out it presses Cancel or OK
+    // and records the dialog as unexpected.
+    explicit DialogWatcher(std::vector<Answer> answers);
+    ~DialogWatcher();
+    DialogWatcher(const DialogWatcher&) = delete;
+    DialogWatcher& operator=(const DialogWatcher&) = delete;
+
+    std::vector<SeenDialog> Seen();
+    int Unexpected() const { return unexpected_; }
+
+private:
+    void Run();
+    void Handle(HWND dialog);
+
+    std::vector<Answer> answers_;
+    size_t next_ = 0;
+    std::vector<SeenDialog> seen_;
+    std::mutex mutex_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> unexpected_{0};
+    std::vector<HWND> handled_;
+    std::thread thread_;
+};
+
+// Runs the calling thread's messages until `done` holds or time runs out.
+bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,
+               const std::function<bool(MSG&)>& preTranslate = nullptr);
+
+}  // namespace kestrow::wintest

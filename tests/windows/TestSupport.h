@@ -1,0 +1,60 @@
+#pragma once
+// Folders, drafts, the stand-in server's journal and processes, for the
+// tests that run under Wine.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace kestrow::wintest {
+
+// A new empty folder under the temporary folder, removed with everything
+// in it when the object goes.
+class TestFolder {
+public:
+    explicit TestFolder(const std::wstring& name);
+    ~TestFolder();
+    TestFolder(const TestFolder&) = delete;
+    TestFolder& operator=(const TestFolder&) = delete;
+    const std::wstring& Path() const { return path_; }
+    std::wstring operator/(const std::wstring& name) const { return path_ + L"\\" + name; }
+
+private:
+    std::wstring path_;
+};
+
+void WriteUtf8(const std::wstring& path, const std::string& bytes);
+std::string ReadUtf8(const std::wstring& path);
+std::wstring Widen(const std::string& utf8);
+std::string Narrow(const std::wstring& text);
+
+// A stand-in draft with `views` stale views and the given extra lines.
+void WriteDraft(const std::wstring& path, int views, const std::string& extraLines = "");
+// How often the stand-in server stored a draft ("stored <n>"), -1 if unreadable.
+int StoredCount(const std::wstring& path);
+bool AllViewsCurrent(const std::wstring& path);
+
+// Points the stand-in server's journal at a fresh file for as long as it
+// lives; Lines() reads what the server wrote.
+class Journal {
+public:
+    Journal();
+    ~Journal();
+    Journal(const Journal&) = delete;
+    Journal& operator=(const Journal&) = delete;
+    std::vector<std::string> Lines() const;
+
+private:
+    std::wstring path_;
+};
+
+// Stand-in server settings in HKCU for the servers started from now on.
+void SetStandInSetting(const wchar_t* name, const std::wstring& value);
+void ClearStandInSetting(const wchar_t* name);
+
+int StandInProcessCount();
+// Waits up to `ms` for every stand-in server process to end.
+bool WaitForNoStandIn(DWORD ms);
+void KillStandIn();
+
+}  // namespace kestrow::wintest

@@ -1,0 +1,338 @@
+#include "Objects.h"
+
+
+namespace standin {
+
+const CLSID kStandInClsid = {0x5F0C2D41, 0x8A1B, 0x4E7C, {0x9B, 0x36, 0x2C, 0x4E, 0x1D, 0x7A, 0x9B, 0x10}};
+const IID kApplicationIid = {0xDED89DB0, 0x45B6, 0x11CE, {0xB3, 0x07, 0x08, 0x00, 0x36, 0x3A, 0x1E, 0x02}};
+const IID kDocumentsIid = {0x290D47B0, 0xF718, 0x11CD, {0x8B, 0x57, 0x08, 0x00, 0x36, 0x18, 0x1E, 0x02}};
+const IID kDocumentIid = {0x016B11FB, 0xCDC0, 0x11CE, {0xA0, 0x35, 0x08, 0x00, 0x36, 0x01, 0xE5, 0x3B}};
+const IID kViewsIid = {0xA32FC155, 0x10C7, 0x11D0, {0xA1, 0xC3, 0x08, 0x00, 0x36, 0x27, 0xCF, 0x02}};
+const IID kViewIid = {0xA32FC151, 0x10C7, 0x11D0, {0xA1, 0xC3, 0x08, 0x00, 0x36, 0x27, 0xCF, 0x02}};
+
+namespace {
+
+constexpr const wchar_t* kSource = L"Kestrow stand-in server";
+
+std::wstring VarTypeName(VARTYPE vt) {
+    std::wstring name;
+    switch (vt & VT_TYPEMASK) {
+        case VT_EMPTY: name = L"VT_EMPTY"; break;
+        case VT_I2: name = L"VT_I2"; break;
+        case VT_I4: name = L"VT_I4"; break;
+        case VT_BOOL: name = L"VT_BOOL"; break;
+        case VT_BSTR: name = L"VT_BSTR"; break;
+        case VT_DISPATCH: name = L"VT_DISPATCH"; break;
+        case VT_VARIANT: name = L"VT_VARIANT"; break;
+        default: name = L"VT_" + std::to_wstring(vt & VT_TYPEMASK); break;
+    }
+    if (vt & VT_BYREF) name += L"|VT_BYREF";
+    return name;
+}
+
+std::wstring ValueText(const VARIANT& v) {
+    switch (v.vt) {
+        case VT_I2: return std::to_wstring(v.iVal);
+        case VT_I4: return std::to_wstring(v.lVal);
+        case VT_BOOL: return v.boolVal == VARIANT_TRUE ? L"true" : v.boolVal == VARIANT_FALSE ? L"false" : L"invalid";
+        case VT_BSTR: return v.bstrVal ? v.bstrVal : L"";
+        case VT_BSTR | VT_BYREF: return (v.pbstrVal && *v.pbstrVal) ? *v.pbstrVal : L"";
+        default: return L"?";
+    }
+}
+
+std::wstring KindText(WORD flags) {
+    if (flags == DISPATCH_PROPERTYPUT) return L"put";
+    if (flags == (DISPATCH_METHOD | DISPATCH_PROPERTYGET)) return L"get";
+    if (flags == DISPATCH_PROPERTYGET) return L"get";
+    if (flags == DISPATCH_METHOD) return L"call";
+    return L"flags:" + std::to_wstring(flags);
+}
+
+[[noreturn]] void Fail(HRESULT scode, const std::wstring& description) { throw CallError{scode, description}; }
+
+// The one argument of a call, of exactly the type the contract names.
+const VARIANT& OnlyArgument(const DISPPARAMS& params, VARTYPE type) {
+    if (params.cArgs != 1) Fail(DISP_E_BADPARAMCOUNT, L"This member takes exactly one argument");
+    if (params.rgvarg[0].vt != type)
+        Fail(DISP_E_TYPEMISMATCH, L"Argument of type " + VarTypeName(params.rgvarg[0].vt) + L" where " +
+                                      VarTypeName(type) + L" is required");
+    return params.rgvarg[0];
+}
+
+void NoArguments(const DISPPARAMS& params) {
+    if (params.cArgs != 0) Fail(DISP_E_BADPARAMCOUNT, L"This member takes no arguments");
+}
+
+
+std::string ReadFileBytes(const std::wstring& path, DWORD& error) {
+    error = 0;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        error = GetLastError();
+        return std::string();
+    }
+    std::string bytes;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+DWORD WriteFileBytes(const std::wstring& path, const std::string& bytes) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return GetLastError();
+    DWORD written = 0;
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    const DWORD error = ok && written == bytes.size() ? 0 : GetLastError();
+    CloseHandle(file);
+    return error;
+}
+
+std::wstring SystemText(DWORD error) {
+    wchar_t buffer[512] = L"";
+    FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer, 512, nullptr);
+    std::wstring text = buffer;
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text.empty() ? L"error " + std::to_wstring(error) : text;
+}
+
+}  // namespace
+
+DispatchObject::DispatchObject(Server& server, const IID& iid, const wchar_t* name)
+    : server_(server), iid_(iid), name_(name) {
+    CoAddRefServerProcess();
+}
+
+DispatchObject::~DispatchObject() {
+    // The last object gone ends the process, as a server started for one
+    // client does once that client lets go.
+    if (CoReleaseServerProcess() == 0) PostQuitMessage(0);
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == iid_) {
+        if (iid == iid_) server_.Journal(std::wstring(L"qi ") + name_);
+        *object = static_cast<IDispatch*>(this);
+        AddRef();
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG STDMETHODCALLTYPE DispatchObject::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
+
+ULONG STDMETHODCALLTYPE DispatchObject::Release() {
+    const LONG left = InterlockedDecrement(&references_);
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfoCount(UINT* count) {
+    if (!count) return E_POINTER;
+    *count = 0;
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
+    if (info) *info = nullptr;
+    return DISP_E_BADINDEX;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
+    // The contract calls by dispatch id only.
+    server_.Journal(std::wstring(name_) + L" GetIDsOfNames");
+    return DISP_E_UNKNOWNNAME;
+}
+
+HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                                  VARIANT* result, EXCEPINFO* exception, UINT* argError) {
+    server_.NoteCall();
+    DISPPARAMS none{};
+    DISPPARAMS& p = params ? *params : none;
+
+    std::wstring line = std::wstring(name_) + L" " + KindText(flags) + L" " + std::to_wstring(id);
+    for (UINT i = 0; i < p.cNamedArgs; ++i) line += L" named:" + std::to_wstring(p.rgdispidNamedArgs[i]);
+    for (UINT i = p.cArgs; i-- > 0;) line += L" " + VarTypeName(p.rgvarg[i].vt) + L":" + ValueText(p.rgvarg[i]);
+    server_.Journal(line);
+
+    try {
+        Kind kind;
+        if (flags == DISPATCH_PROPERTYPUT) {
+            if (p.cNamedArgs != 1 || p.rgdispidNamedArgs[0] != DISPID_PROPERTYPUT)
+                Fail(DISP_E_PARAMNOTOPTIONAL, L"A property put needs the DISPID_PROPERTYPUT named argument");
+            kind = Kind::Put;
+        } else if (flags & DISPATCH_PROPERTYGET) {
+            kind = Kind::Get;
+        } else if (flags == DISPATCH_METHOD) {
+            kind = Kind::Call;
+        } else {
+            Fail(DISP_E_MEMBERNOTFOUND, L"Unsupported kind of invocation");
+        }
+        if (kind != Kind::Put && p.cNamedArgs != 0) Fail(DISP_E_NONAMEDARGS, L"Named arguments are not supported");
+        if (result) VariantInit(result);
+        Dispatch(id, kind, p, result);
+        return S_OK;
+    } catch (const CallError& error) {
+        server_.Journal(L"  error " + std::to_wstring(static_cast<unsigned long>(error.scode)) + L" " + error.description);
+        if (argError) *argError = 0;
+        if (exception) {
+            *exception = EXCEPINFO{};
+            exception->scode = error.scode;
+            exception->bstrSource = SysAllocString(kSource);
+            exception->bstrDescription = SysAllocString(error.description.c_str());
+        }
+        return DISP_E_EXCEPTION;
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+}
+
+void ReturnObject(VARIANT* result, DispatchObject* object) {
+    if (!result) {
+        object->Release();
+        return;
+    }
+    result->vt = VT_DISPATCH;
+    result->pdispVal = object;
+}
+
+Application::Application(Server& server) : DispatchObject(server, kApplicationIid, L"application") {}
+
+void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
+    if ((id == 59 || id == 18) && kind == Kind::Put) {
+        OnlyArgument(params, VT_BOOL);
+        return;
+    }
+    if (id == 21 && kind == Kind::Get) {
+        NoArguments(params);
+        ReturnObject(result, new Documents(server_));
+        return;
+    }
+    if (id == 40 && kind == Kind::Call) {
+        NoArguments(params);
+        server_.RequestQuit();
+        return;
+    }
+    Fail(DISP_E_MEMBERNOTFOUND, L"The application has no such member for this kind of call");
+}
+
+Documents::Documents(Server& server) : DispatchObject(server, kDocumentsIid, L"documents") {}
+
+void Documents::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
+    if (id != 6 || kind != Kind::Get) Fail(DISP_E_MEMBERNOTFOUND, L"The document collection has no such member");
+    const VARIANT& pathArg = OnlyArgument(params, VT_BSTR | VT_BYREF);
+    const std::wstring path = (pathArg.pbstrVal && *pathArg.pbstrVal) ? *pathArg.pbstrVal : L"";
+
+    DWORD error = 0;
+    const std::string bytes = ReadFileBytes(path, error);
+    if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot open " + path + L": " + SystemText(error));
+    auto draft = ParseDraft(bytes);
+    if (!draft) Fail(E_FAIL, L"Not a draft file: " + path);
+    if (draft->Has(FaultKind::Delay)) Sleep(draft->Milliseconds(FaultKind::Delay));
+    if (draft->Has(FaultKind::Open)) Fail(E_FAIL, L"Simulated failure to open " + path);
+    if (draft->Has(FaultKind::Busy)) server_.BusyFor(draft->Milliseconds(FaultKind::Busy));
+
+    auto open = std::make_shared<OpenDraft>();
+    open->path = path;
+    open->draft = std::move(*draft);
+    ReturnObject(result, new Document(server_, std::move(open)));
+}
+
+Document::Document(Server& server, std::shared_ptr<OpenDraft> draft)
+    : DispatchObject(server, kDocumentIid, L"document"), draft_(std::move(draft)) {}
+
+void Document::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
+    if (closed_) Fail(E_FAIL, L"The document was closed");
+    if (id == 24677 && kind == Kind::Get) {
+        NoArguments(params);
+        ReturnObject(result, new Views(server_, draft_));
+        return;
+    }
+    if (id == 6 && kind == Kind::Call) {
+        const bool store = OnlyArgument(params, VT_BOOL).boolVal == VARIANT_TRUE;
+        closed_ = true;
+        if (!store) return;
+        if (draft_->draft.Has(FaultKind::Store)) Fail(E_FAIL, L"Simulated failure to store " + draft_->path);
+        Draft stored = draft_->draft;
+        ++stored.stored;
+        const DWORD error = WriteFileBytes(draft_->path, FormatDraft(stored));
+        if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot store " + draft_->path + L": " + SystemText(error));
+        draft_->draft = std::move(stored);
+        return;
+    }
+    Fail(DISP_E_MEMBERNOTFOUND, L"The document has no such member for this kind of call");
+}
+
+Views::Views(Server& server, std::shared_ptr<OpenDraft> draft)
+    : DispatchObject(server, kViewsIid, L"views"), draft_(std::move(draft)) {}
+
+void Views::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
+    if (id == 2 && kind == Kind::Get) {
+        NoArguments(params);
+        if (result) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(draft_->draft.views.size());
+        }
+        return;
+    }
+    if (id == 0 && kind == Kind::Get) {
+        const short number = OnlyArgument(params, VT_I2).iVal;
+        if (number < 1 || static_cast<size_t>(number) > draft_->draft.views.size())
+            Fail(DISP_E_BADINDEX, L"No view number " + std::to_wstring(number));
+        ReturnObject(result, new ViewItem(server_, draft_, static_cast<size_t>(number - 1)));
+        return;
+    }
+    Fail(DISP_E_MEMBERNOTFOUND, L"The view collection has no such member for this kind of call");
+}
+
+ViewItem::ViewItem(Server& server, std::shared_ptr<OpenDraft> draft, size_t index)
+    : DispatchObject(server, kViewIid, L"view"), draft_(std::move(draft)), index_(index) {}
+
+void ViewItem::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT*) {
+    if (id != 107 || kind != Kind::Call) Fail(DISP_E_MEMBERNOTFOUND, L"The view has no such member");
+    NoArguments(params);
+    if (draft_->draft.Has(FaultKind::Hang) && !draft_->hung) {
+        draft_->hung = true;
+        Sleep(draft_->draft.Milliseconds(FaultKind::Hang));
+    }
+    if (draft_->draft.Has(FaultKind::Update))
+        Fail(E_FAIL, L"Simulated failure to update view " + std::to_wstring(index_ + 1) + L" of " + draft_->path);
+    draft_->draft.views[index_].current = true;
+}
+
+HRESULT STDMETHODCALLTYPE Factory::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
+        *object = static_cast<IClassFactory*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    *object = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
+    server_.Journal(L"create");
+    auto* application = new (std::nothrow) Application(server_);
+    if (!application) return E_OUTOFMEMORY;
+    const HRESULT hr = application->QueryInterface(iid, object);
+    application->Release();
+    return hr;
+}
+
+HRESULT STDMETHODCALLTYPE Factory::LockServer(BOOL lock) {
+    if (lock) {
+        CoAddRefServerProcess();
+    } else if (CoReleaseServerProcess() == 0) {
+        PostQuitMessage(0);
+    }
+    return S_OK;
+}
+
+}  // namespace standin

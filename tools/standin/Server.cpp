@@ -1,0 +1,49 @@
+#include "Server.h"
+
+#include <cstdlib>
+
+namespace standin {
+namespace {
+
+// A setting from the environment the server was started with, or else
+// from HKCU\Software\Kestrow\StandIn, where the project's scripts put them.
+std::wstring Setting(const wchar_t* environmentName, const wchar_t* valueName) {
+    wchar_t buffer[1024];
+    const DWORD length = GetEnvironmentVariableW(environmentName, buffer, 1024);
+    if (length > 0 && length < 1024) return std::wstring(buffer, length);
+    DWORD size = sizeof(buffer);
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", valueName, RRF_RT_REG_SZ, nullptr, buffer,
+                     &size) == ERROR_SUCCESS)
+        return buffer;
+    return std::wstring();
+}
+
+std::string Utf8(const std::wstring& text) {
+    if (text.empty()) return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
+    std::string out(static_cast<size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
+    return out;
+}
+
+}  // namespace
+
+Server::Server() : lastCall_(GetTickCount64()) {
+    const std::wstring path = Setting(L"KESTROW_STANDIN_JOURNAL", L"Journal");
+    if (!path.empty()) journal_ = _wfopen(path.c_str(), L"ab");
+    const std::wstring idle = Setting(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs");
+    if (!idle.empty()) idleExitMs_ = static_cast<DWORD>(std::wcstoul(idle.c_str(), nullptr, 10));
+}
+
+Server::~Server() {
+    if (journal_) std::fclose(journal_);
+}
+
+void Server::Journal(const std::wstring& line) {
+    if (!journal_) return;
+    const std::string bytes = Utf8(line) + "\n";
+    std::fwrite(bytes.data(), 1, bytes.size(), journal_);
+    std::fflush(journal_);
+}
+
+}  // namespace standin

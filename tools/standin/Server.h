@@ -1,0 +1,39 @@
+#pragma once
+// The stand-in server's process-wide state: the journal of calls, the busy
+// window a draft can ask for, and the settings read at start.
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+
+namespace standin {
+
+class Server {
+public:
+    Server();
+    ~Server();
+    Server(const Server&) = delete;
+    Server& operator=(const Server&) = delete;
+
+    // One line per call, flushed at once so a test can read it at any time.
+    void Journal(const std::wstring& line);
+
+    void BusyFor(DWORD milliseconds) { busyUntil_ = GetTickCount64() + milliseconds; }
+    bool Busy() const { return GetTickCount64() < busyUntil_; }
+
+    void NoteCall() { lastCall_ = GetTickCount64(); }
+    ULONGLONG IdleMs() const { return GetTickCount64() - lastCall_; }
+    DWORD IdleExitMs() const { return idleExitMs_; }
+
+    void RequestQuit() { quitRequested_ = true; PostQuitMessage(0); }
+    bool QuitRequested() const { return quitRequested_; }
+
+private:
+    FILE* journal_ = nullptr;
+    ULONGLONG busyUntil_ = 0;
+    ULONGLONG lastCall_ = 0;
+    DWORD idleExitMs_ = 120000;
+    bool quitRequested_ = false;
+};
+
+}  // namespace standin

@@ -1,0 +1,103 @@
+// The stand-in for the CAD system's automation server, for development and
+// tests only. Run with /RegServer to register it (inside a private Wine
+// prefix), /UnregServer to remove it; COM starts it with -Embedding.
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+
+#include "Objects.h"
+#include "Registration.h"
+#include "Server.h"
+
+namespace {
+
+// While a draft asked for it, incoming calls are turned away as a busy
+// server does; the caller's message filter decides whether to retry.
+class BusyFilter : public IMessageFilter {
+public:
+    explicit BusyFilter(standin::Server& server) : server_(server) {}
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        if (iid == IID_IUnknown || iid == IID_IMessageFilter) {
+            *object = static_cast<IMessageFilter*>(this);
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+    ULONG STDMETHODCALLTYPE Release() override { return 1; }
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
+        return server_.Busy() ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
+    }
+    DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
+    DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
+
+private:
+    standin::Server& server_;
+};
+
+std::wstring ExePath() {
+    std::wstring path(32768, L'\0');
+    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    path.resize(length);
+    return path;
+}
+
+bool HasSwitch(const wchar_t* commandLine, const wchar_t* name) {
+    std::wstring line = commandLine;
+    for (auto& c : line) c = static_cast<wchar_t>(towlower(c));
+    std::wstring wanted = name;
+    for (auto& c : wanted) c = static_cast<wchar_t>(towlower(c));
+    return line.find(L"/" + wanted) != std::wstring::npos || line.find(L"-" + wanted) != std::wstring::npos;
+}
+
+int Serve() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int exitCode = 0;
+    {
+        standin::Server server;
+        BusyFilter filter(server);
+        IMessageFilter* previous = nullptr;
+        CoRegisterMessageFilter(&filter, &previous);
+        standin::Factory factory(server);
+        DWORD cookie = 0;
+        if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+                                         &cookie))) {
+            exitCode = 1;
+        } else {
+            // A server whose client vanished without letting go ends by itself
+            // once it has been idle long enough.
+            const UINT_PTR idleTimer = SetTimer(nullptr, 0, 1000, nullptr);
+            MSG message;
+            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+                if (message.message == WM_TIMER && message.hwnd == nullptr && server.IdleMs() > server.IdleExitMs())
+                    break;
+                TranslateMessage(&message);
+                DispatchMessageW(&message);
+            }
+            KillTimer(nullptr, idleTimer);
+            CoRevokeClassObject(cookie);
+            // The reply to the call that asked the server to end is sent by
+            // COM after that call returned; give it time to leave.
+            if (server.QuitRequested()) Sleep(200);
+        }
+        CoRegisterMessageFilter(previous, nullptr);
+    }
+    CoUninitialize();
+    return exitCode;
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (HasSwitch(commandLine, L"RegServer") || HasSwitch(commandLine, L"UnregServer")) {
+        if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+        const auto result = HasSwitch(commandLine, L"UnregServer") ? standin::Unregister(ExePath())
+                                                                    : standin::Register(ExePath());
+        CoUninitialize();
+        return static_cast<int>(result);
+    }
+    return Serve();
+}
