@@ -46,6 +46,30 @@ struct ExcepInfo : EXCEPINFO {
     ExcepInfo& operator=(const ExcepInfo&) = delete;
 };
 
+bool Rejected(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
+
+// Waits between two tries at a busy server, keeping the windows painted.
+void WaitPainting(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&message);
+    }
+}
+
+// Makes a call, and makes it again while a busy server rejects it, up to
+// the limit counted from the first try.
+template <typename Call>
+HRESULT WithBusyRetry(const BusyRetry& retry, Call call) {
+    const ULONGLONG start = GetTickCount64();
+    for (;;) {
+        const HRESULT hr = call();
+        if (!Rejected(hr) || GetTickCount64() - start >= retry.limitMs) return hr;
+        WaitPainting(retry.intervalMs);
+    }
+}
+
 }  // namespace
 
 RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what) {
@@ -82,10 +106,13 @@ AutomationRef ComAutomationObject::QueryInterface(const std::wstring& iid) {
     // The interfaces of the contract all derive from IDispatch, so the
     // pointer the query returns is called through IDispatch's slots.
     ComPtr<IDispatch> cast;
-    const HRESULT hr = dispatch_->QueryInterface(wanted, reinterpret_cast<void**>(cast.GetAddressOf()));
+    const HRESULT hr = WithBusyRetry(retry_, [&] {
+        cast.Reset();
+        return dispatch_->QueryInterface(wanted, reinterpret_cast<void**>(cast.GetAddressOf()));
+    });
     if (FAILED(hr)) throw ErrorFromHresult(hr, L"Interface " + iid);
     if (!cast) throw RuntimeError(static_cast<long>(E_NOINTERFACE), kProgramSource, L"Interface " + iid + L" is null");
-    return std::make_unique<ComAutomationObject>(std::move(cast));
+    return std::make_unique<ComAutomationObject>(std::move(cast), retry_);
 }
 
 AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind kind,
@@ -140,8 +167,10 @@ AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind
     ExcepInfo exception;
     UINT argError = 0;
     SetErrorInfo(0, nullptr);
-    const HRESULT hr = dispatch_->Invoke(dispatchId, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
-                                         kind == InvokeKind::Get ? &result : nullptr, &exception, &argError);
+    const HRESULT hr = WithBusyRetry(retry_, [&] {
+        return dispatch_->Invoke(dispatchId, IID_NULL, LOCALE_USER_DEFAULT, flags, &params,
+                                 kind == InvokeKind::Get ? &result : nullptr, &exception, &argError);
+    });
     if (hr == DISP_E_EXCEPTION) throw ErrorFromException(exception);
     if (FAILED(hr)) throw ErrorFromHresult(hr, L"Dispatch call " + std::to_wstring(dispatchId));
 
@@ -157,7 +186,7 @@ AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind
         ComPtr<IDispatch> object;
         const HRESULT qi = result.punkVal->QueryInterface(IID_IDispatch, reinterpret_cast<void**>(object.GetAddressOf()));
         if (FAILED(qi)) throw ErrorFromHresult(qi, L"Returned object");
-        out.object = std::make_unique<ComAutomationObject>(std::move(object));
+        out.object = std::make_unique<ComAutomationObject>(std::move(object), retry_);
     } else if (result.vt != VT_EMPTY && result.vt != VT_NULL) {
         Variant number;
         const HRESULT converted = VariantChangeType(&number, &result, 0, VT_I4);
@@ -176,14 +205,17 @@ AutomationRef ComAutomationFactory::CreateObject(const std::wstring& progId) {
                            L"ActiveX component can't create object: " + progId + L" is not registered (" +
                                SystemMessage(hr) + L")");
     ComPtr<IDispatch> created;
-    hr = CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
-                          reinterpret_cast<void**>(created.GetAddressOf()));
+    hr = WithBusyRetry(retry_, [&] {
+        created.Reset();
+        return CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER | CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                reinterpret_cast<void**>(created.GetAddressOf()));
+    });
     if (FAILED(hr)) {
         const RuntimeError cause = ErrorFromHresult(hr, L"");
         throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
                            L"ActiveX component can't create object " + progId + L": " + cause.Description());
     }
-    return std::make_unique<ComAutomationObject>(std::move(created));
+    return std::make_unique<ComAutomationObject>(std::move(created), retry_);
 }
 
 }  // namespace kestrow::win32

@@ -18,19 +18,32 @@ RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what);
 // every string in it.
 RuntimeError ErrorFromException(EXCEPINFO& info);
 
+// How long a call that a busy server rejects is tried again. The message
+// filter retries first where COM supports it; this covers the rest.
+struct BusyRetry {
+    DWORD limitMs = 30000;
+    DWORD intervalMs = 250;
+};
+
 class ComAutomationObject : public AutomationObject {
 public:
-    explicit ComAutomationObject(Microsoft::WRL::ComPtr<IDispatch> dispatch) : dispatch_(std::move(dispatch)) {}
+    ComAutomationObject(Microsoft::WRL::ComPtr<IDispatch> dispatch, BusyRetry retry)
+        : dispatch_(std::move(dispatch)), retry_(retry) {}
     AutomationRef QueryInterface(const std::wstring& iid) override;
     AutomationResult Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) override;
 
 private:
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
+    BusyRetry retry_;
 };
 
 class ComAutomationFactory : public AutomationFactory {
 public:
+    explicit ComAutomationFactory(BusyRetry retry = {}) : retry_(retry) {}
     AutomationRef CreateObject(const std::wstring& progId) override;
+
+private:
+    BusyRetry retry_;
 };
 
 }  // namespace kestrow::win32

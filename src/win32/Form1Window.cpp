@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "HandlerBoundary.h"
+#include "Heartbeat.h"
 #include "Twips.h"
 #include "resource.h"
 
@@ -10,7 +11,7 @@ namespace kestrow::win32 {
 namespace {
 
 constexpr UINT kReleaseHelpMessage = WM_APP + 1;
-constexpr UINT_PTR kBatchTimer = 1;
+constexpr UINT kHeartbeatMessage = WM_APP + 2;
 
 HICON ProgramIcon() {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KESTROW), IMAGE_ICON, 0, 0,
@@ -19,8 +20,10 @@ HICON ProgramIcon() {
 
 }  // namespace
 
-Form1Window::Form1Window()
-    : form_(std::make_unique<Form1>(Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
+Form1Window::Form1Window(MessageFilterPolicy policy)
+    : policy_(policy),
+      automation_(BusyRetry{policy.busyRetryMs, policy.retryIntervalMs}),
+      form_(std::make_unique<Form1>(Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
                                     Form1Services{messages_, folders_, directory_, automation_})) {}
 
 Form1Window::~Form1Window() {
@@ -40,7 +43,7 @@ void Form1Window::Load() {
     CreateControls();
 
     filter_ = std::make_unique<MessageFilter>(
-        MessageFilterPolicy{}, [this](DWORD seconds) { return AskKeepWaiting(seconds); },
+        policy_, [this](DWORD seconds) { return AskKeepWaiting(seconds); },
         [this] { form_->AbandonServer(); });
     filterRegistration_ = std::make_unique<MessageFilterRegistration>(filter_.get());
     Form_Load();
@@ -86,13 +89,8 @@ bool Form1Window::PreTranslate(MSG& message) {
 void Form1Window::cmdBrowse_Click() { form_->cmdBrowse_Click(); }
 
 void Form1Window::cmdUpdate_Click() {
-    // A timer keeps messages coming while a call is pending, so the message
-    // filter gets to look at a server that stopped answering.
-    SetTimer(Handle(), kBatchTimer, 500, nullptr);
-    struct TimerStop {
-        HWND window;
-        ~TimerStop() { KillTimer(window, kBatchTimer); }
-    } timerStop{Handle()};
+    if (form_->BatchRunning()) return;
+    Heartbeat heartbeat(Handle(), kHeartbeatMessage, 250);
     filter_->SetAbandoned(false);
     form_->cmdUpdate_Click();
     filter_->SetAbandoned(false);
@@ -177,9 +175,8 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
         case WM_CLOSE:
             RunHandler(Handle(), Form1::Caption, [this] { cmdQuit_Click(); });
             return 0;
-        case WM_TIMER:
-            if (wParam == kBatchTimer) return 0;
-            break;
+        case kHeartbeatMessage:
+            return 0;
         case kReleaseHelpMessage:
             help_.reset();
             return 0;

@@ -31,7 +31,7 @@ public:
     static constexpr int ClientWidthTwips = 3825;
     static constexpr int ClientHeightTwips = 1995;
 
-    Form1Window();
+    explicit Form1Window(MessageFilterPolicy policy = {});
     ~Form1Window() override;
 
     // Creates the window and its controls and runs the load handler; the
@@ -61,6 +61,7 @@ private:
     void EndProgram();
     bool AskKeepWaiting(DWORD secondsWaited);
 
+    MessageFilterPolicy policy_;
     int dpi_ = 96;
     FontHandle font_;
     Win32Button cmdBrowse_, cmdUpdate_, cmdHelp_, cmdQuit_;

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
@@ -15,6 +17,23 @@ namespace {
 
 class BatchTest : public MainWindowTest {
 protected:
+    std::vector<std::wstring> Rows() {
+        std::vector<std::wstring> rows;
+        const LRESULT count = SendMessageW(Child(win32::ControlId::List1), LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t text[1024];
+            SendMessageW(Child(win32::ControlId::List1), LB_GETTEXT, static_cast<WPARAM>(i),
+                         reinterpret_cast<LPARAM>(text));
+            rows.push_back(text);
+        }
+        return rows;
+    }
+    std::vector<SeenDialog> Update(std::vector<Answer> answers) {
+        DialogWatcher watcher(std::move(answers));
+        Click(cmdUpdate);
+        EXPECT_EQ(watcher.Unexpected(), 0);
+        return watcher.Seen();
+    }
     void TearDown() override {
         EXPECT_TRUE(WaitForNoStandIn(10000)) << "a stand-in server process was left running";
         KillStandIn();
@@ -75,4 +94,100 @@ TEST_F(BatchTest, ThreeFileJournalMatchesTheContractCallForCall) {
     EXPECT_TRUE(Enabled(Text1));
     for (const wchar_t* name : {L"a.dft", L"b.dft", L"c.dft"}) EXPECT_EQ(StoredCount(folder / name), 1) << Narrow(name);
     EXPECT_TRUE(AllViewsCurrent(folder / L"a.dft"));
+}
+
+namespace {
+
+struct ChoiceCase {
+    int button;
+    const char* name;
+};
+
+class FailureChoiceTest : public BatchTest, public ::testing::WithParamInterface<ChoiceCase> {};
+
+}  // namespace
+
+TEST_P(FailureChoiceTest, ABrokenDraftInTheMiddleAndTheUsersChoice) {
+    TestFolder folder(L"choice");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(folder / L"b.dft", 1);
+    WriteDraft(folder / L"c.dft", 1);
+    BrowseTo(folder.Path());
+    // The middle row of the list, whatever the enumeration order, is broken.
+    const auto rows = Rows();
+    ASSERT_EQ(rows.size(), 3u);
+    WriteUtf8(folder / rows[1], "this is not a draft\r\n");
+
+    const int button = GetParam().button;
+    std::vector<Answer> answers = {Answer{button}};
+    if (button == IDTRYAGAIN) answers.push_back(Answer{IDCONTINUE});  // it fails again
+    const auto seen = Update(answers);
+
+    ASSERT_EQ(seen.size(), answers.size());
+    EXPECT_EQ(seen[0].title, L"Kestrow v 1.0");
+    EXPECT_EQ(seen[0].icon, Icon::Exclamation);
+    EXPECT_NE(seen[0].text.find(folder / rows[1]), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(L"Kestrow stand-in server"), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(L"Not a draft file"), std::wstring::npos);
+    EXPECT_EQ(seen[0].buttons.size(), 3u);
+
+    EXPECT_EQ(StoredCount(folder / rows[0]), 1);
+    EXPECT_EQ(StoredCount(folder / rows[1]), -1);
+    const bool goesOn = button != IDCANCEL;
+    EXPECT_EQ(StoredCount(folder / rows[2]), goesOn ? 1 : 0);
+    EXPECT_EQ(TextOf(Label1), goesOn ? L"Updated 2 of 3 files in : " : L"Updated 1 of 3 files in : ");
+    EXPECT_EQ(TextOf(Text1), folder.Path() + L"\\");
+    EXPECT_TRUE(Enabled(Text1));
+    EXPECT_TRUE(Enabled(cmdUpdate));
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, FailureChoiceTest,
+                         ::testing::Values(ChoiceCase{IDCANCEL, "Cancel"}, ChoiceCase{IDTRYAGAIN, "TryAgain"},
+                                           ChoiceCase{IDCONTINUE, "Continue"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(BatchTest, TryAgainAfterTheDraftWasMendedStoresIt) {
+    TestFolder folder(L"mended");
+    WriteDraft(folder / L"only.dft", 2, "fault store\r\n");
+    BrowseTo(folder.Path());
+    DialogWatcher watcher({Answer{IDTRYAGAIN}});
+    std::thread mend([&] {
+        while (watcher.Seen().empty()) Sleep(20);
+        WriteDraft(folder / L"only.dft", 2);
+    });
+    // The mending happens while the first failure box is up.
+    Sleep(0);
+    Click(cmdUpdate);
+    mend.join();
+    EXPECT_EQ(watcher.Seen().size(), 1u);
+    EXPECT_EQ(StoredCount(folder / L"only.dft"), 1);
+    EXPECT_EQ(TextOf(Label1), L"Updated 1 files in : ");
+}
+
+TEST_F(BatchTest, UnicodeFolderAndHashNamesAreStored) {
+    TestFolder folder(L"\u03a3\u03c7\u03ad\u03b4\u03b9\u03b1 \u56fe\u7eb8 #7");
+    const std::vector<std::wstring> names = {L"Bracket #2.dft", L"\u03a9 part & co.DFT", L"\u8f74.dft"};
+    for (const auto& name : names) WriteDraft(folder / name, 2);
+    BrowseTo(folder.Path());
+    const auto seen = Update({});
+    EXPECT_TRUE(seen.empty());
+    for (const auto& name : names) {
+        EXPECT_EQ(StoredCount(folder / name), 1) << Narrow(name);
+        EXPECT_TRUE(AllViewsCurrent(folder / name)) << Narrow(name);
+    }
+    EXPECT_EQ(TextOf(Label1), L"Updated 3 files in : ");
+}
+
+TEST_F(BatchTest, UpdateTwiceRunsTheSameBatchWithANewServer) {
+    TestFolder folder(L"twice");
+    WriteDraft(folder / L"a.dft", 1);
+    BrowseTo(folder.Path());
+    Journal journal;
+    Update({});
+    ASSERT_TRUE(WaitForNoStandIn(10000));
+    Update({});
+    int created = 0;
+    for (const auto& line : journal.Lines()) created += line == "create";
+    EXPECT_EQ(created, 2);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 2);
 }

@@ -1,5 +1,6 @@
 #include "DialogWatcher.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 namespace kestrow::wintest {
@@ -46,6 +47,25 @@ struct TopLevel {
     }
 };
 
+// Selects a folder in the shell's dialog. The dialog fills its tree lazily,
+// so the selection is repeated until the tree shows the folder selected.
+void SelectFolder(HWND dialog, const std::wstring& folder) {
+    const std::wstring leaf = folder.substr(folder.find_last_of(L'\\') + 1);
+    HWND tree = FindWindowExW(dialog, nullptr, L"SysTreeView32", nullptr);
+    for (int attempt = 0; attempt < 40; ++attempt) {
+        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
+        Sleep(100);
+        wchar_t text[MAX_PATH] = L"";
+        TVITEMW item{};
+        item.mask = TVIF_TEXT;
+        item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+        item.pszText = text;
+        item.cchTextMax = MAX_PATH;
+        if (item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && leaf == text) return;
+        Sleep(150);
+    }
+}
+
 }  // namespace
 
 DialogWatcher::DialogWatcher(std::vector<Answer> answers) : answers_(std::move(answers)) {
@@ -71,7 +91,7 @@ void DialogWatcher::Run() {
             for (HWND h : handled_) known = known || h == dialog;
             // A handle can come back for a later dialog once the first is gone.
             if (known && IsWindow(dialog)) continue;
-            Sleep(150);  // let the dialog finish initialising
+            Sleep(200);  // let the dialog finish initialising
             if (!IsWindow(dialog)) continue;
             handled_.push_back(dialog);
             Handle(dialog);
@@ -93,8 +113,10 @@ void DialogWatcher::Handle(HWND dialog) {
         if (cls == L"Static") {
             if ((style & SS_TYPEMASK) == SS_ICON)
                 seen.icon = IconOf(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
-            else if (!Text(child).empty() && seen.text.empty())
-                seen.text = Text(child);
+            else if (!Text(child).empty()) {
+                seen.statics.push_back(Text(child));
+                if (seen.text.empty()) seen.text = Text(child);
+            }
         }
         if (cls == L"Button" && IsWindowVisible(child)) seen.buttons.push_back(Text(child));
     }
@@ -110,10 +132,7 @@ void DialogWatcher::Handle(HWND dialog) {
             answer.button = IDCANCEL;
         }
     }
-    if (seen.folderDialog && !answer.folder.empty()) {
-        SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(answer.folder.c_str()));
-        Sleep(100);
-    }
+    if (seen.folderDialog && !answer.folder.empty()) SelectFolder(dialog, answer.folder);
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);
 }

@@ -21,6 +21,7 @@ struct SeenDialog {
     std::wstring text;     // a message box's text; the folder dialog's prompt
     Icon icon = Icon::None;
     std::vector<std::wstring> buttons;
+    std::vector<std::wstring> statics;  // every text the dialog shows
     bool folderDialog = false;
     HWND owner = nullptr;
 };

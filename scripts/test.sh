@@ -1,0 +1,83 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test: the core's unit tests (also under
+# AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
+# time, and the Windows tests under Wine on a private Xvfb display.
+source "$(dirname "$0")/lib.sh"
+cd "$ROOT"
+ensure_packages
+
+PASSED=0
+FAILED=0
+RESULTS=()
+count_ctest() {  # $1 = stage name, $2 = ctest output file
+  local line total failed
+  line=$(grep -E "tests passed, [0-9]+ tests? failed out of [0-9]+" "$2" | tail -1 || true)
+  if [ -z "$line" ]; then FAILED=$((FAILED + 1)); RESULTS+=("$1: no result"); return; fi
+  failed=$(sed -E 's/.*, ([0-9]+) tests? failed out of ([0-9]+).*/\1/' <<<"$line")
+  total=$(sed -E 's/.*failed out of ([0-9]+).*/\1/' <<<"$line")
+  PASSED=$((PASSED + total - failed)); FAILED=$((FAILED + failed)); RESULTS+=("$1: $line")
+}
+count_gtest() {  # $1 = stage name, $2 = gtest output file, $3 = exit code
+  local ran failed
+  ran=$(grep -E "^\[==========\] [0-9]+ tests? from .* ran" "$2" | tail -1 | sed -E 's/^\[==========\] ([0-9]+) .*/\1/' || true)
+  failed=$(grep -E "^\[  FAILED  \] [0-9]+ tests?, listed below" "$2" | sed -E 's/.* ([0-9]+) tests?, .*/\1/' || true)
+  if [ -z "$ran" ]; then FAILED=$((FAILED + 1)); RESULTS+=("$1: crashed or did not run (exit $3)"); return; fi
+  failed=${failed:-0}
+  if [ "$failed" -eq 0 ] && [ "$3" -ne 0 ]; then failed=1; fi
+  PASSED=$((PASSED + ran - failed)); FAILED=$((FAILED + failed)); RESULTS+=("$1: $((ran - failed)) of $ran passed")
+}
+
+LOGS="$ROOT/build/test-logs"
+mkdir -p "$LOGS"
+
+build_native
+log "Unit tests"
+ctest --preset native >"$LOGS/unit.log" 2>&1 || true
+tail -3 "$LOGS/unit.log"
+count_ctest "unit tests" "$LOGS/unit.log"
+
+log "Unit tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake --preset native-sanitize >/dev/null
+cmake --build --preset native-sanitize -j"$(nproc)" >/dev/null
+ctest --preset native-sanitize >"$LOGS/sanitize.log" 2>&1 || true
+tail -3 "$LOGS/sanitize.log"
+count_ctest "sanitized unit tests" "$LOGS/sanitize.log"
+
+if [ -x "$ROOT/scripts/fuzz.sh" ]; then
+  log "Fuzzing the list helpers"
+  rc=0
+  "$ROOT/scripts/fuzz.sh" "${KESTROW_FUZZ_SECONDS:-60}" >"$LOGS/fuzz.log" 2>&1 || rc=$?
+  tail -3 "$LOGS/fuzz.log"
+  if [ "$rc" -eq 0 ]; then PASSED=$((PASSED + 1)); RESULTS+=("fuzzer: no failure");
+  else FAILED=$((FAILED + 1)); RESULTS+=("fuzzer: FAILED, see $LOGS/fuzz.log"); fi
+fi
+
+build_windows >/dev/null
+export KESTROW_FORCE_XVFB=1
+trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+ensure_display
+ensure_prefix
+wineserver -p 60 2>/dev/null || true
+cd "$ROOT/build/windows/tests/windows"
+
+log "Windows tests under Wine at 96 dpi"
+set +e
+KESTROW_EXPECT_DPI=96 timeout 1800 wine kestrow_windows_tests.exe --gtest_filter='-*AtHighDpi*' 2>&1 | tee "$LOGS/windows.log"
+rc=${PIPESTATUS[0]}
+set -e
+count_gtest "Windows tests" "$LOGS/windows.log" "$rc"
+
+log "Windows tests under Wine at 144 dpi"
+set_dpi 144
+set +e
+KESTROW_EXPECT_DPI=144 timeout 600 wine kestrow_windows_tests.exe --gtest_filter='*AtHighDpi*' 2>&1 | tee "$LOGS/windows-144.log"
+rc=${PIPESTATUS[0]}
+set -e
+set_dpi 96
+count_gtest "Windows tests at 144 dpi" "$LOGS/windows-144.log" "$rc"
+
+cd "$ROOT"
+echo
+for r in "${RESULTS[@]}"; do echo "  $r"; done
+echo "Total: $PASSED passed, $FAILED failed"
+[ "$FAILED" -eq 0 ]
