@@ -319,6 +319,7 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
+    server_.RequestRevoke();
     auto* application = new (std::nothrow) Application(server_);
     if (!application) return E_OUTOFMEMORY;
     const HRESULT hr = application->QueryInterface(iid, object);

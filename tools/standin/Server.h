@@ -26,6 +26,11 @@ public:
     DWORD IdleExitMs() const { return idleExitMs_; }
 
     void RequestQuit() { quitRequested_ = true; PostQuitMessage(0); }
+
+    // Asks the message loop to withdraw the class object: each server
+    // process serves one client, and no stale registration outlives it.
+    static constexpr UINT kRevokeMessage = WM_APP + 1;
+    void RequestRevoke() const { PostThreadMessageW(thread_, kRevokeMessage, 0, 0); }
     bool QuitRequested() const { return quitRequested_; }
 
 private:
@@ -34,6 +39,7 @@ private:
     ULONGLONG lastCall_ = 0;
     DWORD idleExitMs_ = 120000;
     bool quitRequested_ = false;
+    DWORD thread_ = GetCurrentThreadId();
 };
 
 }  // namespace standin

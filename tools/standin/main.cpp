@@ -27,8 +27,16 @@ public:
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
     ULONG STDMETHODCALLTYPE Release() override { return 1; }
-    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO) override {
-        return server_.Busy() ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
+    // Only calls on the automation objects are turned away; COM's own
+    // housekeeping (reference counts, interface queries) goes through, as
+    // it does on Windows.
+    DWORD STDMETHODCALLTYPE HandleInComingCall(DWORD, HTASK, DWORD, LPINTERFACEINFO info) override {
+        if (!server_.Busy() || !info) return SERVERCALL_ISHANDLED;
+        const IID& iid = info->iid;
+        const bool automation = iid == IID_IDispatch || iid == standin::kApplicationIid ||
+                                iid == standin::kDocumentsIid || iid == standin::kDocumentIid ||
+                                iid == standin::kViewsIid || iid == standin::kViewIid;
+        return automation ? SERVERCALL_REJECTED : SERVERCALL_ISHANDLED;
     }
     DWORD STDMETHODCALLTYPE RetryRejectedCall(HTASK, DWORD, DWORD) override { return static_cast<DWORD>(-1); }
     DWORD STDMETHODCALLTYPE MessagePending(HTASK, DWORD, DWORD) override { return PENDINGMSG_WAITDEFPROCESS; }
@@ -62,7 +70,7 @@ int Serve() {
         CoRegisterMessageFilter(&filter, &previous);
         standin::Factory factory(server);
         DWORD cookie = 0;
-        if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE,
+        if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
                                          &cookie))) {
             exitCode = 1;
         } else {
@@ -73,11 +81,16 @@ int Serve() {
             while (GetMessageW(&message, nullptr, 0, 0) > 0) {
                 if (message.message == WM_TIMER && message.hwnd == nullptr && server.IdleMs() > server.IdleExitMs())
                     break;
+                if (message.message == standin::Server::kRevokeMessage && message.hwnd == nullptr && cookie) {
+                    CoRevokeClassObject(cookie);
+                    cookie = 0;
+                    continue;
+                }
                 TranslateMessage(&message);
                 DispatchMessageW(&message);
             }
             KillTimer(nullptr, idleTimer);
-            CoRevokeClassObject(cookie);
+            if (cookie) CoRevokeClassObject(cookie);
             // The reply to the call that asked the server to end is sent by
             // COM after that call returned; give it time to leave.
             if (server.QuitRequested()) Sleep(200);

@@ -1,0 +1,263 @@
+// What the user sees when drafts, folders or the server misbehave, and that
+// nothing is lost: every draft reported stored is stored, no other draft is
+// touched, no server process is left and the window still answers.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "DialogWatcher.h"
+#include "MainWindowFixture.h"
+#include "TestSupport.h"
+
+using namespace kestrow;
+using namespace kestrow::wintest;
+namespace id = kestrow::win32::ControlId;
+
+namespace {
+
+// The stand-in server's registration, taken away and put back.
+std::wstring StandInPath() {
+    wchar_t buffer[MAX_PATH * 2] = L"";
+    DWORD size = sizeof(buffer);
+    RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{5F0C2D41-8A1B-4E7C-9B36-2C4E1D7A9B10}\\LocalServer32", nullptr,
+                 RRF_RT_REG_SZ, nullptr, buffer, &size);
+    std::wstring path = buffer;
+    if (!path.empty() && path.front() == L'"') path = path.substr(1, path.find(L'"', 1) - 1);
+    return path;
+}
+
+DWORD RunStandIn(const std::wstring& path, const wchar_t* argument) {
+    std::wstring command = L"\"" + path + L"\" " + argument;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+bool Responsive(HWND window) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
+}
+
+class FaultWindow : public ::testing::Test {
+protected:
+    explicit FaultWindow(win32::MessageFilterPolicy policy = {}) : window_(policy) {}
+    void SetUp() override {
+        window_.Load();
+        window_.Show();
+    }
+    void TearDown() override {
+        EXPECT_TRUE(Responsive(window_.Handle()));
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+    HWND Child(int control) const { return GetDlgItem(window_.Handle(), control); }
+    std::wstring TextOf(int control) const { return win32::WindowText(Child(control)); }
+    std::vector<SeenDialog> Press(int control, std::vector<Answer> answers) {
+        DialogWatcher watcher(std::move(answers));
+        SendMessageW(Child(control), BM_CLICK, 0, 0);
+        EXPECT_EQ(watcher.Unexpected(), 0);
+        for (const auto& box : watcher.Seen()) std::printf("dialog: %s\n", Narrow(box.text).c_str());
+        return watcher.Seen();
+    }
+    void BrowseTo(const std::wstring& folder) { Press(id::cmdBrowse, {Answer{IDOK, folder}}); }
+    std::vector<std::wstring> Rows() {
+        std::vector<std::wstring> rows;
+        const LRESULT count = SendMessageW(Child(id::List1), LB_GETCOUNT, 0, 0);
+        for (LRESULT i = 0; i < count; ++i) {
+            wchar_t text[1024];
+            SendMessageW(Child(id::List1), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
+            rows.push_back(text);
+        }
+        return rows;
+    }
+
+    win32::Form1Window window_;
+};
+
+class ShortBounds : public FaultWindow {
+protected:
+    ShortBounds() : FaultWindow(win32::MessageFilterPolicy{1500, 100, 2500}) {}
+};
+
+}  // namespace
+
+TEST_F(FaultWindow, NoServerRegisteredGivesOneClearMessage) {
+    TestFolder folder(L"noserver");
+    WriteDraft(folder / L"a.dft", 1);
+    BrowseTo(folder.Path());
+    const std::wstring server = StandInPath();
+    ASSERT_FALSE(server.empty());
+    ASSERT_EQ(RunStandIn(server, L"/UnregServer"), 0u);
+    const auto seen = Press(id::cmdUpdate, {Answer{IDOK}});
+    ASSERT_EQ(RunStandIn(server, L"/RegServer"), 0u);
+
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].icon, Icon::Error);
+    EXPECT_NE(seen[0].text.find(L"SolidEdge.Application"), std::wstring::npos);
+    EXPECT_EQ(TextOf(id::Label1), L"1 file(s) found in :");
+    EXPECT_EQ(TextOf(id::Text1), folder.Path() + L"\\");
+    EXPECT_TRUE(IsWindowEnabled(Child(id::Text1)));
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+}
+
+TEST_F(FaultWindow, RegistrationNeverTakesAnotherServersProgId) {
+    const std::wstring server = StandInPath();
+    ASSERT_FALSE(server.empty());
+    ASSERT_EQ(RunStandIn(server, L"/UnregServer"), 0u);
+    struct Restore {
+        std::wstring server;
+        ~Restore() {
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SolidEdge.Application");
+            RunStandIn(server, L"/RegServer");
+        }
+    } restore{server};
+    const wchar_t* other = L"{11111111-2222-3333-4444-555555555555}";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L"SolidEdge.Application\\CLSID", nullptr, REG_SZ, other,
+                              static_cast<DWORD>((wcslen(other) + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    EXPECT_EQ(RunStandIn(server, L"/RegServer"), 3u);
+    wchar_t clsid[64] = L"";
+    DWORD size = sizeof(clsid);
+    RegGetValueW(HKEY_CLASSES_ROOT, L"SolidEdge.Application\\CLSID", nullptr, RRF_RT_REG_SZ, nullptr, clsid, &size);
+    EXPECT_STREQ(clsid, other);
+}
+
+TEST_F(FaultWindow, DraftsThatFailEachWayAreReportedAndOthersStored) {
+    TestFolder folder(L"faults");
+    WriteDraft(folder / L"good.dft", 2);
+    WriteDraft(folder / L"noviews.dft", 0);
+    // Held open without sharing, as another program that has it open does.
+    WriteDraft(folder / L"locked.dft", 1);
+    WriteDraft(folder / L"badview.dft", 2, "fault update\r\n");
+    WriteDraft(folder / L"gone.dft", 1);
+    WriteUtf8(folder / L"notadraft.dft", "PK\x03\x04 zip bytes");
+    BrowseTo(folder.Path());
+    ASSERT_EQ(Rows().size(), 6u);
+    DeleteFileW((folder / L"gone.dft").c_str());
+    HANDLE lock = CreateFileW((folder / L"locked.dft").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(lock, INVALID_HANDLE_VALUE);
+
+    const auto seen = Press(id::cmdUpdate, {Answer{IDCONTINUE}, Answer{IDCONTINUE}, Answer{IDCONTINUE}, Answer{IDCONTINUE}});
+    CloseHandle(lock);
+    ASSERT_EQ(seen.size(), 4u);
+    std::wstring reported;
+    for (const auto& box : seen) reported += box.text;
+    for (const wchar_t* name : {L"locked.dft", L"badview.dft", L"gone.dft", L"notadraft.dft"})
+        EXPECT_NE(reported.find(folder / name), std::wstring::npos) << Narrow(name);
+
+    EXPECT_EQ(StoredCount(folder / L"good.dft"), 1);
+    EXPECT_EQ(StoredCount(folder / L"noviews.dft"), 1);
+    EXPECT_EQ(StoredCount(folder / L"locked.dft"), 0);
+    EXPECT_EQ(StoredCount(folder / L"badview.dft"), 0);
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 2 of 6 files in : ");
+}
+
+TEST_F(FaultWindow, RenamedFolderFailsTheFirstFileAndCancelStops) {
+    TestFolder parent(L"renamed");
+    const std::wstring before = parent / L"before", after = parent / L"after";
+    CreateDirectoryW(before.c_str(), nullptr);
+    WriteDraft(before + L"\\a.dft", 1);
+    WriteDraft(before + L"\\b.dft", 1);
+    BrowseTo(before);
+    ASSERT_TRUE(MoveFileW(before.c_str(), after.c_str()));
+    const auto seen = Press(id::cmdUpdate, {Answer{IDCANCEL}});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(StoredCount(after + L"\\a.dft"), 0);
+    EXPECT_EQ(StoredCount(after + L"\\b.dft"), 0);
+}
+
+TEST_F(FaultWindow, ServerKilledMidBatchIsReportedAndALaterUpdateWorks) {
+    TestFolder folder(L"killed");
+    for (const wchar_t* name : {L"a.dft", L"b.dft", L"c.dft"}) WriteDraft(folder / name, 1);
+    BrowseTo(folder.Path());
+    const auto rows = Rows();
+    WriteDraft(folder / rows[1], 1, "fault delay 8000\r\n");
+
+    Journal journal;
+    std::thread killer([&] {
+        const std::string marker = Narrow(rows[1]);
+        for (int i = 0; i < 400; ++i) {
+            for (const auto& line : journal.Lines())
+                if (line.find("documents get 6") == 0 && line.find(marker) != std::string::npos) {
+                    Sleep(300);
+                    KillStandIn();
+                    return;
+                }
+            Sleep(50);
+        }
+    });
+    const auto seen = Press(id::cmdUpdate, {Answer{IDOK}});
+    killer.join();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].icon, Icon::Error);
+    EXPECT_NE(seen[0].text.find(L"stopped"), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(folder / rows[1]), std::wstring::npos);
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 1 of 3 files in : ");
+    EXPECT_EQ(StoredCount(folder / rows[0]), 1);
+    EXPECT_EQ(StoredCount(folder / rows[2]), 0);
+    EXPECT_TRUE(IsWindowEnabled(Child(id::Text1)));
+
+    WriteDraft(folder / rows[1], 1);
+    ASSERT_TRUE(WaitForNoStandIn(10000));
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 3 files in : ");
+    EXPECT_EQ(StoredCount(folder / rows[0]), 2);
+    EXPECT_EQ(StoredCount(folder / rows[1]), 1);
+}
+
+TEST_F(FaultWindow, ABusyServerIsRetriedSilently) {
+    TestFolder folder(L"busy");
+    WriteDraft(folder / L"a.dft", 2, "fault busy 3000\r\n");
+    WriteDraft(folder / L"b.dft", 1);
+    BrowseTo(folder.Path());
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 2 files in : ");
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+    EXPECT_EQ(StoredCount(folder / L"b.dft"), 1);
+}
+
+TEST_F(FaultWindow, ASlowServerIsWaitedFor) {
+    TestFolder folder(L"slow");
+    WriteDraft(folder / L"a.dft", 1, "fault delay 4000\r\n");
+    BrowseTo(folder.Path());
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+}
+
+TEST_F(ShortBounds, BusyPastTheBoundFailsThatFileThroughTheBox) {
+    TestFolder folder(L"toobusy");
+    WriteDraft(folder / L"a.dft", 1, "fault busy 6000\r\n");
+    BrowseTo(folder.Path());
+    const auto seen = Press(id::cmdUpdate, {Answer{IDCANCEL}});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].icon, Icon::Exclamation);
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 1 files in : ");
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+}
+
+TEST_F(ShortBounds, AHungServerIsGivenUpWhenTheUserSaysSo) {
+    SetStandInSetting(L"IdleExitMs", L"2000");
+    TestFolder folder(L"hung");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(folder / L"b.dft", 1);
+    BrowseTo(folder.Path());
+    const auto rows = Rows();
+    WriteDraft(folder / rows[0], 1, "fault hang 7000\r\n");
+    const auto seen = Press(id::cmdUpdate, {Answer{IDNO}});
+    ClearStandInSetting(L"IdleExitMs");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].icon, Icon::Question);
+    EXPECT_NE(seen[0].text.find(folder / rows[0]), std::wstring::npos);
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(StoredCount(folder / rows[0]), 0);
+    EXPECT_EQ(StoredCount(folder / rows[1]), 0);
+}
