@@ -68,6 +68,20 @@ ensure_prefix() {
     wineserver -w
   fi
   set_dpi "${KESTROW_DPI:-96}"
+  # Wine draws the window frames itself, so they look the same with or
+  # without a window manager (Xvfb has none).
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  # Wine links the prefix's Desktop to the user's home; this prefix keeps a
+  # desktop folder of its own, so that nothing is written outside it.
+  # The caption buttons' glyphs come from Marlett, which Wine finds only
+  # in the prefix's font folder.
+  local font
+  for font in /usr/share/wine/fonts/marlett.ttf; do
+    [ -f "$font" ] && [ ! -f "$WINEPREFIX/drive_c/windows/Fonts/$(basename "$font")" ] &&
+      cp "$font" "$WINEPREFIX/drive_c/windows/Fonts/"
+  done
+  local desktop="$WINEPREFIX/drive_c/users/$(whoami)/Desktop"
+  if [ -L "$desktop" ]; then rm -f "$desktop"; mkdir -p "$desktop"; fi
   local server="$ROOT/build/windows/tools/standin/KestrowStandIn.exe"
   local rc=0
   wine "$server" /RegServer >/dev/null 2>&1 || rc=$?

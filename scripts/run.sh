@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds Kestrow and starts it under Wine, with the stand-in automation
-# server and a demo folder of sample drafts on the Wine desktop.
+# server and a demo folder of sample drafts, C:\Kestrow demo drafts.
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 ensure_packages
@@ -8,9 +8,9 @@ build_windows
 trap stop_display EXIT
 ensure_display
 ensure_prefix
+# On the prefix's own desktop, at the top of the folder dialog.
 demo="$WINEPREFIX/drive_c/users/$(whoami)/Desktop/Kestrow demo drafts"
-[ -d "$(dirname "$demo")" ] || demo="$WINEPREFIX/drive_c/Kestrow demo drafts"
 make_demo_folder "$demo"
-log "Demo drafts: $demo"
+log "Demo drafts: Desktop\\Kestrow demo drafts ($demo)"
 log "Starting Kestrow on display $DISPLAY (close its window to end)"
 wine "$ROOT/build/windows/src/win32/Kestrow.exe"
