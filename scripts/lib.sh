@@ -71,6 +71,11 @@ ensure_prefix() {
   # Wine draws the window frames itself, so they look the same with or
   # without a window manager (Xvfb has none).
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+  # On a private Xvfb there is no window manager to hand windows to; Wine
+  # would wait two seconds for one each time a window is hidden.
+  local managed=Y
+  [ -n "$XVFB_PID" ] && managed=N
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
   # Wine links the prefix's Desktop to the user's home; this prefix keeps a
   # desktop folder of its own, so that nothing is written outside it.
   # The caption buttons' glyphs come from Marlett, which Wine finds only

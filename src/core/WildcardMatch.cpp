@@ -13,12 +13,13 @@ bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
     size_t p = 0, n = 0;
     size_t starP = std::wstring_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == L'?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
-            ++p;
-            ++n;
-        } else if (p < pattern.size() && pattern[p] == L'*') {
+        // A star is a wildcard even where the name holds a '*' itself.
+        if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starN = n;
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+            ++p;
+            ++n;
         } else if (starP != std::wstring_view::npos) {
             p = starP + 1;
             n = ++starN;

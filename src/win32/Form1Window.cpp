@@ -20,11 +20,14 @@ HICON ProgramIcon() {
 
 }  // namespace
 
-Form1Window::Form1Window(MessageFilterPolicy policy)
+Form1Window::Form1Window(MessageFilterPolicy policy, Form1Overrides overrides)
     : policy_(policy),
       automation_(BusyRetry{policy.busyRetryMs, policy.retryIntervalMs}),
-      form_(std::make_unique<Form1>(Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
-                                    Form1Services{messages_, folders_, directory_, automation_})) {}
+      form_(std::make_unique<Form1>(
+          Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
+          Form1Services{messages_, overrides.folders ? *overrides.folders : static_cast<FolderPicker&>(folders_),
+                        directory_,
+                        overrides.automation ? *overrides.automation : static_cast<AutomationFactory&>(automation_)})) {}
 
 Form1Window::~Form1Window() {
     help_.reset();

@@ -26,12 +26,19 @@ constexpr int cmdHelp = 105;
 constexpr int cmdQuit = 106;
 }  // namespace ControlId
 
+// Services a harness may put in place of the real ones (benchmarks time the
+// batch through a timing decorator, and Browse without the modal dialog).
+struct Form1Overrides {
+    FolderPicker* folders = nullptr;
+    AutomationFactory* automation = nullptr;
+};
+
 class Form1Window : public Window {
 public:
     static constexpr int ClientWidthTwips = 3825;
     static constexpr int ClientHeightTwips = 1995;
 
-    explicit Form1Window(MessageFilterPolicy policy = {});
+    explicit Form1Window(MessageFilterPolicy policy = {}, Form1Overrides overrides = {});
     ~Form1Window() override;
 
     // Creates the window and its controls and runs the load handler; the

@@ -51,6 +51,8 @@ TEST(WildcardMatch, StarsQuestionMarksAndCase) {
     EXPECT_FALSE(WildcardMatch(L"a?c", L"ac"));
     EXPECT_TRUE(WildcardMatch(L"*", L""));
     EXPECT_TRUE(WildcardMatch(L"**x", L"aaax"));
+    EXPECT_TRUE(WildcardMatch(L"*", L"**"));  // found by the fuzzer
+    EXPECT_TRUE(WildcardMatch(L"a*", L"a*b"));
     EXPECT_TRUE(WildcardMatch(L"*.DFT", L"\u0391\u03b2.dft"));
 }
 

@@ -1,0 +1,229 @@
+// Timed runs under Wine: Browse of a large folder against a bare
+// enumeration, start-up against a minimal program, and the batch's own
+// overhead per file against the stand-in server. Prints a table.
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "ComAutomation.h"
+#include "Form1Window.h"
+
+using namespace kestrow;
+
+namespace {
+
+double Now() {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(counter.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+double Median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+std::wstring Folder(const std::wstring& name) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"kestrow-bench-" + name;
+}
+
+void RemoveFolder(const std::wstring& path) {
+    std::wstring from = path;
+    from.push_back(L'\0');
+    SHFILEOPSTRUCTW op{};
+    op.wFunc = FO_DELETE;
+    op.pFrom = from.c_str();
+    op.fFlags = FOF_NO_UI;
+    SHFileOperationW(&op);
+}
+
+void WriteFile(const std::wstring& path, const char* text) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
+    CloseHandle(file);
+}
+
+struct InstantPicker : FolderPicker {
+    std::wstring folder;
+    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
+};
+
+// Times every call that crosses to the server.
+struct CallClock {
+    double seconds = 0;
+    long calls = 0;
+};
+
+class TimedObject : public AutomationObject {
+public:
+    TimedObject(AutomationRef inner, CallClock& clock) : inner_(std::move(inner)), clock_(clock) {}
+    AutomationRef QueryInterface(const std::wstring& iid) override {
+        const double start = Now();
+        AutomationRef cast = inner_->QueryInterface(iid);
+        Add(start);
+        return std::make_unique<TimedObject>(std::move(cast), clock_);
+    }
+    AutomationResult Invoke(std::int32_t id, InvokeKind kind, std::vector<AutomationArg> args) override {
+        const double start = Now();
+        AutomationResult result = inner_->Invoke(id, kind, std::move(args));
+        Add(start);
+        if (result.object) result.object = std::make_unique<TimedObject>(std::move(result.object), clock_);
+        return result;
+    }
+    ~TimedObject() override {
+        // Releasing a proxy is a call to the server as well.
+        const double start = Now();
+        inner_.reset();
+        clock_.seconds += Now() - start;
+    }
+
+private:
+    void Add(double start) {
+        clock_.seconds += Now() - start;
+        ++clock_.calls;
+    }
+    AutomationRef inner_;
+    CallClock& clock_;
+};
+
+class TimedFactory : public AutomationFactory {
+public:
+    explicit TimedFactory(CallClock& clock) : clock_(clock) {}
+    AutomationRef CreateObject(const std::wstring& progId) override {
+        const double start = Now();
+        AutomationRef created = inner_.CreateObject(progId);
+        clock_.seconds += Now() - start;
+        ++clock_.calls;
+        return std::make_unique<TimedObject>(std::move(created), clock_);
+    }
+
+private:
+    win32::ComAutomationFactory inner_;
+    CallClock& clock_;
+};
+
+void BrowseBenchmark() {
+    const int kFiles = 10000;
+    const std::wstring folder = Folder(L"browse");
+    RemoveFolder(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < kFiles; ++i) WriteFile(folder + L"\\Drawing " + std::to_wstring(i) + L".dft", "");
+
+    InstantPicker picker;
+    picker.folder = folder;
+    win32::Form1Window window({}, win32::Form1Overrides{&picker, nullptr});
+    window.Load();
+    window.Show();
+    std::vector<double> bare, browse;
+    for (int round = 0; round < 7; ++round) {
+        double start = Now();
+        WIN32_FIND_DATAW data;
+        HANDLE find = FindFirstFileW((folder + L"\\*.dft").c_str(), &data);
+        int count = 0;
+        if (find != INVALID_HANDLE_VALUE) {
+            do ++count;
+            while (FindNextFileW(find, &data));
+            FindClose(find);
+        }
+        bare.push_back(Now() - start);
+
+        start = Now();
+        window.cmdBrowse_Click();
+        UpdateWindow(window.Handle());
+        browse.push_back(Now() - start);
+        if (count != kFiles || window.Form().fileCount != kFiles) std::printf("warning: counts differ\n");
+    }
+    std::printf("| Browse of %d drafts, OK to count on screen | %.1f ms | bare FindFirstFileW %.1f ms | ratio %.2f |\n",
+                kFiles, Median(browse) * 1000, Median(bare) * 1000, Median(browse) / Median(bare));
+    RemoveFolder(folder);
+}
+
+double TimeToWindow(const std::wstring& exe, const wchar_t* windowClass) {
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    std::wstring command = L"\"" + exe + L"\"";
+    const double start = Now();
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return -1;
+    HWND window = nullptr;
+    double shown = -1;
+    while (Now() - start < 30) {
+        window = FindWindowW(windowClass, nullptr);
+        if (window && IsWindowVisible(window)) {
+            shown = Now() - start;
+            break;
+        }
+        Sleep(1);
+    }
+    if (window) PostMessageW(window, WM_CLOSE, 0, 0);
+    if (WaitForSingleObject(process.hProcess, 10000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 1);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return shown;
+}
+
+void StartupBenchmark(const std::wstring& kestrow, const std::wstring& minimal) {
+    std::vector<double> k, m;
+    for (int round = 0; round < 7; ++round) {
+        m.push_back(TimeToWindow(minimal, L"KestrowBenchMinimal"));
+        k.push_back(TimeToWindow(kestrow, L"KestrowForm1"));
+    }
+    std::printf("| Start-up to the main window shown | %.0f ms | minimal Win32 program %.0f ms | ratio %.2f |\n",
+                Median(k) * 1000, Median(m) * 1000, Median(k) / Median(m));
+}
+
+void BatchBenchmark(int files) {
+    const std::wstring folder = Folder(L"batch-" + std::to_wstring(files));
+    RemoveFolder(folder);
+    CreateDirectoryW(folder.c_str(), nullptr);
+    for (int i = 0; i < files; ++i)
+        WriteFile(folder + L"\\d" + std::to_wstring(i) + L".dft", "KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\n");
+    InstantPicker picker;
+    picker.folder = folder;
+    CallClock clock;
+    TimedFactory factory(clock);
+    win32::Form1Window window({}, win32::Form1Overrides{&picker, &factory});
+    window.Load();
+    window.Show();
+    window.cmdBrowse_Click();
+    const double start = Now();
+    window.cmdUpdate_Click();
+    const double total = Now() - start;
+    const double own = total - clock.seconds;
+    std::printf("| Batch of %4d files | %.2f ms per file | calls to the server %.2f ms per file (%ld calls) | own %.3f ms "
+                "per file, %.1f%% of the total |\n",
+                files, total * 1000 / files, clock.seconds * 1000 / files, clock.calls, own * 1000 / files,
+                100.0 * own / total);
+    RemoveFolder(folder);
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    if (FAILED(OleInitialize(nullptr))) return 2;
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+    if (argc < 3) {
+        std::printf("usage: kestrow_bench <Kestrow.exe> <minimal.exe>\n");
+        return 2;
+    }
+    std::printf("| What | Kestrow | Yardstick | |\n|---|---|---|---|\n");
+    BrowseBenchmark();
+    StartupBenchmark(argv[1], argv[2]);
+    for (int files : {10, 100, 1000}) BatchBenchmark(files);
+    OleUninitialize();
+    return 0;
+}

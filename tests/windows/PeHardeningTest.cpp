@@ -1,0 +1,91 @@
+// Reads Kestrow.exe's PE header and import table: it must ask for ASLR
+// (with high entropy) and DEP, and depend on Windows' own DLLs only.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<unsigned char> ReadProgram() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    path = path.substr(0, path.find_last_of(L'\\'));           // tests\windows
+    path = path.substr(0, path.find_last_of(L'\\'));           // tests
+    path = path.substr(0, path.find_last_of(L'\\')) + L"\\src\\win32\\Kestrow.exe";
+    std::vector<unsigned char> bytes;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(GetFileSize(file, nullptr));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes;
+}
+
+struct Pe {
+    const std::vector<unsigned char>& bytes;
+    const IMAGE_NT_HEADERS64* nt() const {
+        const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+        return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes.data() + dos->e_lfanew);
+    }
+    // File offset of a relative virtual address.
+    size_t Offset(DWORD rva) const {
+        const IMAGE_SECTION_HEADER* section = IMAGE_FIRST_SECTION(nt());
+        for (WORD i = 0; i < nt()->FileHeader.NumberOfSections; ++i, ++section)
+            if (rva >= section->VirtualAddress && rva < section->VirtualAddress + section->Misc.VirtualSize)
+                return rva - section->VirtualAddress + section->PointerToRawData;
+        return 0;
+    }
+};
+
+}  // namespace
+
+TEST(PeHardening, AslrHighEntropyAndDepAreRequested) {
+    const auto bytes = ReadProgram();
+    ASSERT_GT(bytes.size(), 4096u);
+    Pe pe{bytes};
+    ASSERT_EQ(pe.nt()->Signature, static_cast<DWORD>(IMAGE_NT_SIGNATURE));
+    ASSERT_EQ(pe.nt()->OptionalHeader.Magic, IMAGE_NT_OPTIONAL_HDR64_MAGIC);
+    const WORD flags = pe.nt()->OptionalHeader.DllCharacteristics;
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_DYNAMIC_BASE);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_HIGH_ENTROPY_VA);
+    EXPECT_TRUE(flags & IMAGE_DLLCHARACTERISTICS_NX_COMPAT);
+    // ASLR needs the relocations to be kept.
+    EXPECT_FALSE(pe.nt()->FileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED);
+    EXPECT_EQ(pe.nt()->OptionalHeader.Subsystem, IMAGE_SUBSYSTEM_WINDOWS_GUI);
+}
+
+TEST(PeHardening, ImportsOnlyWindowsSystemDlls) {
+    const auto bytes = ReadProgram();
+    ASSERT_GT(bytes.size(), 4096u);
+    Pe pe{bytes};
+    const IMAGE_DATA_DIRECTORY& directory = pe.nt()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    ASSERT_NE(directory.VirtualAddress, 0u);
+    std::set<std::string> imported;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes.data() + pe.Offset(directory.VirtualAddress));
+         entry->Name != 0; ++entry) {
+        std::string name = reinterpret_cast<const char*>(bytes.data() + pe.Offset(entry->Name));
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        imported.insert(name);
+    }
+    const std::set<std::string> system = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "shell32.dll",
+                                          "ole32.dll",    "oleaut32.dll", "comctl32.dll", "advapi32.dll",
+                                          "msvcrt.dll"};
+    for (const auto& name : imported) EXPECT_TRUE(system.count(name)) << name << " is not a Windows system DLL";
+    EXPECT_TRUE(imported.count("kernel32.dll"));
+}
+
+TEST(PeHardening, StackProtectorIsBuiltIn) {
+    const auto bytes = ReadProgram();
+    const std::string text(bytes.begin(), bytes.end());
+    // The canary's check routine is linked in statically, not from a DLL.
+    EXPECT_NE(text.find("__stack_chk_fail"), std::string::npos);
+    EXPECT_EQ(text.find("libssp"), std::string::npos);
+}
