@@ -3,6 +3,7 @@
 // touched, no server process is left and the window still answers.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <thread>
 
 #include "DialogWatcher.h"
@@ -46,15 +47,22 @@ bool Responsive(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
 }
 
+// Answers Browse at once with the folder it holds.
+struct DirectPicker : FolderPicker {
+    std::wstring folder;
+    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
+};
+
 class FaultWindow : public ::testing::Test {
 protected:
-    explicit FaultWindow(win32::MessageFilterPolicy policy = {}) : window_(policy) {}
+    explicit FaultWindow(win32::MessageFilterPolicy policy = {}, win32::Form1Overrides overrides = {})
+        : window_(policy, overrides) {}
     void SetUp() override {
         window_.Load();
         window_.Show();
     }
     void TearDown() override {
-        EXPECT_TRUE(Responsive(window_.Handle()));
+        if (window_.Handle()) EXPECT_TRUE(Responsive(window_.Handle()));
         EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
         KillStandIn();
     }
@@ -80,6 +88,18 @@ protected:
     }
 
     win32::Form1Window window_;
+};
+
+// Browse without the folder dialog, for folders the dialog's tree cannot
+// reach in reasonable time.
+class DirectBrowse : public FaultWindow {
+protected:
+    DirectBrowse() : FaultWindow({}, win32::Form1Overrides{&picker_, nullptr}) {}
+    void BrowseDirect(const std::wstring& folder) {
+        picker_.folder = folder;
+        Press(id::cmdBrowse, {});
+    }
+    DirectPicker picker_;
 };
 
 class ShortBounds : public FaultWindow {
@@ -260,4 +280,78 @@ TEST_F(ShortBounds, AHungServerIsGivenUpWhenTheUserSaysSo) {
     EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
     EXPECT_EQ(StoredCount(folder / rows[0]), 0);
     EXPECT_EQ(StoredCount(folder / rows[1]), 0);
+}
+
+TEST_F(FaultWindow, FortyThousandDraftsAreListed) {
+    // Creating 40,000 files through Wine takes minutes; scripts/test.sh
+    // makes the folder natively and names it here.
+    const char* prepared = std::getenv("KESTROW_SCALE_FOLDER");
+    if (!prepared) GTEST_SKIP() << "KESTROW_SCALE_FOLDER names no folder of 40,000 drafts";
+    BrowseTo(Widen(prepared));
+    EXPECT_EQ(TextOf(id::Label1), L"40000 file(s) found in :");
+    EXPECT_EQ(SendMessageW(Child(id::List1), LB_GETCOUNT, 0, 0), 40000);
+    wchar_t last[MAX_PATH] = L"";
+    SendMessageW(Child(id::List1), LB_GETTEXT, 39999, reinterpret_cast<LPARAM>(last));
+    EXPECT_EQ(std::wstring(last).substr(std::wstring(last).size() - 4), L".dft");
+    EXPECT_TRUE(IsWindowEnabled(Child(id::cmdUpdate)));
+}
+
+TEST_F(DirectBrowse, LongNamesAndPathsNearTheClassicLimitAreStored) {
+    TestFolder folder(L"long");
+    // A folder whose drafts' full paths come to 259 characters.
+    std::wstring deep = folder.Path();
+    while (deep.size() < 240) {
+        deep += L"\\" + std::wstring(std::min<size_t>(40, 240 - deep.size()), L'd');
+        ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+    }
+    const std::wstring name = std::wstring(259 - deep.size() - 1 - 4, L'x') + L".dft";
+    WriteDraft(deep + L"\\" + name, 1);
+    ASSERT_EQ((deep + L"\\" + name).size(), 259u);
+    BrowseDirect(deep);
+    ASSERT_EQ(TextOf(id::Label1), L"1 file(s) found in :");
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(StoredCount(deep + L"\\" + name), 1);
+
+    // A name of 200+ characters (the file system here allows 255 bytes).
+    TestFolder wide(L"wide");
+    const std::wstring longName = std::wstring(190, L'n') + L" \u03b1\u03b2\u03b3 #1 & \u56fe.dft";
+    ASSERT_GT(longName.size(), 200u);
+    WriteDraft(wide / longName, 2);
+    BrowseDirect(wide.Path());
+    ASSERT_EQ(TextOf(id::Label1), L"1 file(s) found in :");
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(StoredCount(wide / longName), 1);
+}
+
+// Input waits while a call is pending, but a window can still be told to
+// close (the task bar, the end of the session): the batch stops after the
+// file in hand, the server is told to end, and then the program ends.
+TEST_F(FaultWindow, ClosingDuringABatchEndsTheServerFirst) {
+    TestFolder folder(L"quit");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(folder / L"b.dft", 1);
+    BrowseTo(folder.Path());
+    const auto rows = Rows();
+    WriteDraft(folder / rows[0], 1, "fault delay 3000\r\n");
+    Journal journal;
+    // The close request comes while the server is still opening the first draft.
+    const HWND target = window_.Handle();
+    std::thread quitter([target] {
+        Sleep(1500);
+        DWORD_PTR result = 0;
+        SendMessageTimeoutW(target, WM_CLOSE, 0, 0, SMTO_NORMAL, 20000, &result);
+    });
+    const HWND handle = window_.Handle();
+    window_.cmdUpdate_Click();
+    quitter.join();
+    EXPECT_FALSE(IsWindow(handle));
+    const auto lines = journal.Lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "application call 40");
+    EXPECT_EQ(StoredCount(folder / rows[0]), 1);
+    EXPECT_EQ(StoredCount(folder / rows[1]), 0);
+    // The program would end now; the test goes on with the next window.
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }

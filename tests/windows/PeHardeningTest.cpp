@@ -89,3 +89,33 @@ TEST(PeHardening, StackProtectorIsBuiltIn) {
     EXPECT_NE(text.find("__stack_chk_fail"), std::string::npos);
     EXPECT_EQ(text.find("libssp"), std::string::npos);
 }
+
+TEST(VersionRecord, SaysKestrowVersionOneHundredths) {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    for (int i = 0; i < 3; ++i) path = path.substr(0, path.find_last_of(L'\\'));
+    path += L"\\src\\win32\\Kestrow.exe";
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u);
+    std::vector<unsigned char> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+    auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) && text
+                   ? std::wstring(text)
+                   : std::wstring();
+    };
+    EXPECT_EQ(value(L"FileVersion"), L"1.00");
+    EXPECT_EQ(value(L"ProductVersion"), L"1.00");
+    EXPECT_EQ(value(L"FileDescription"), L"Kestrow");
+    EXPECT_EQ(value(L"ProductName"), L"Kestrow");
+    EXPECT_EQ(value(L"InternalName"), L"Kestrow");
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
+}
