@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <thread>
 
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
@@ -17,17 +16,7 @@ namespace {
 
 class BatchTest : public MainWindowTest {
 protected:
-    std::vector<std::wstring> Rows() {
-        std::vector<std::wstring> rows;
-        const LRESULT count = SendMessageW(Child(win32::ControlId::List1), LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t text[1024];
-            SendMessageW(Child(win32::ControlId::List1), LB_GETTEXT, static_cast<WPARAM>(i),
-                         reinterpret_cast<LPARAM>(text));
-            rows.push_back(text);
-        }
-        return rows;
-    }
+    std::vector<std::wstring> Rows() { return ListRows(Child(win32::ControlId::List1)); }
     std::vector<SeenDialog> Update(std::vector<Answer> answers) {
         DialogWatcher watcher(std::move(answers));
         Click(cmdUpdate);
@@ -150,15 +139,9 @@ TEST_F(BatchTest, TryAgainAfterTheDraftWasMendedStoresIt) {
     TestFolder folder(L"mended");
     WriteDraft(folder / L"only.dft", 2, "fault store\r\n");
     BrowseTo(folder.Path());
-    DialogWatcher watcher({Answer{IDTRYAGAIN}});
-    std::thread mend([&] {
-        while (watcher.Seen().empty()) Sleep(20);
-        WriteDraft(folder / L"only.dft", 2);
-    });
-    // The mending happens while the first failure box is up.
-    Sleep(0);
+    // The draft is mended while the failure box is up, then Try Again is pressed.
+    DialogWatcher watcher({Answer{IDTRYAGAIN, L"", [&] { WriteDraft(folder / L"only.dft", 2); }}});
     Click(cmdUpdate);
-    mend.join();
     EXPECT_EQ(watcher.Seen().size(), 1u);
     EXPECT_EQ(StoredCount(folder / L"only.dft"), 1);
     EXPECT_EQ(TextOf(Label1), L"Updated 1 files in : ");

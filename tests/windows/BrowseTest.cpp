@@ -22,16 +22,7 @@ protected:
         EXPECT_EQ(watcher.Unexpected(), 0);
         return watcher.Seen();
     }
-    std::vector<std::wstring> Rows() {
-        std::vector<std::wstring> rows;
-        const LRESULT count = SendMessageW(Child(id::List1), LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t text[1024];
-            SendMessageW(Child(id::List1), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-            rows.push_back(text);
-        }
-        return rows;
-    }
+    std::vector<std::wstring> Rows() { return ListRows(Child(id::List1)); }
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {

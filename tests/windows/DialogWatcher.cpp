@@ -133,6 +133,7 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (seen.folderDialog && !answer.folder.empty()) SelectFolder(dialog, answer.folder);
+    if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);
 }

@@ -32,6 +32,7 @@ struct SeenDialog {
 struct Answer {
     int button = IDOK;
     std::wstring folder;
+    std::function<void()> before;  // runs on the watcher's thread before the button is pressed
 };
 
 class DialogWatcher {

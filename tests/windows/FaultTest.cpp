@@ -76,16 +76,7 @@ protected:
         return watcher.Seen();
     }
     void BrowseTo(const std::wstring& folder) { Press(id::cmdBrowse, {Answer{IDOK, folder}}); }
-    std::vector<std::wstring> Rows() {
-        std::vector<std::wstring> rows;
-        const LRESULT count = SendMessageW(Child(id::List1), LB_GETCOUNT, 0, 0);
-        for (LRESULT i = 0; i < count; ++i) {
-            wchar_t text[1024];
-            SendMessageW(Child(id::List1), LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text));
-            rows.push_back(text);
-        }
-        return rows;
-    }
+    std::vector<std::wstring> Rows() { return ListRows(Child(id::List1)); }
 
     win32::Form1Window window_;
 };

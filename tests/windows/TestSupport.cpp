@@ -119,6 +119,18 @@ std::vector<std::string> Journal::Lines() const {
     return lines;
 }
 
+std::vector<std::wstring> ListRows(HWND list) {
+    std::vector<std::wstring> rows;
+    const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
+    for (LRESULT i = 0; i < count; ++i) {
+        std::wstring text(static_cast<size_t>(SendMessageW(list, LB_GETTEXTLEN, static_cast<WPARAM>(i), 0)) + 1, L'\0');
+        const LRESULT copied = SendMessageW(list, LB_GETTEXT, static_cast<WPARAM>(i), reinterpret_cast<LPARAM>(text.data()));
+        text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
+        rows.push_back(text);
+    }
+    return rows;
+}
+
 namespace {
 
 template <typename Visit>

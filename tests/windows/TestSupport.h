@@ -52,6 +52,9 @@ private:
 void SetStandInSetting(const wchar_t* name, const std::wstring& value);
 void ClearStandInSetting(const wchar_t* name);
 
+// The rows of a list box, in order.
+std::vector<std::wstring> ListRows(HWND list);
+
 int StandInProcessCount();
 // Waits up to `ms` for every stand-in server process to end.
 bool WaitForNoStandIn(DWORD ms);
