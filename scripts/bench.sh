@@ -9,7 +9,7 @@ build_native >/dev/null
 log "Listing pipeline in the core (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_listing" --benchmark_min_time=0.5
 build_windows >/dev/null
-export KESTROW_FORCE_XVFB=1
+export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display
 ensure_prefix

@@ -46,6 +46,9 @@ ensure_display() {
   if [ -n "${DISPLAY:-}" ] && [ -z "${KESTROW_FORCE_XVFB:-}" ]; then return 0; fi
   local n=99
   while [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ]; do n=$((n + 1)); done
+  # Wine processes of this prefix still tied to an earlier display would
+  # keep its size and windows; start afresh on the new one.
+  wineserver -k 2>/dev/null || true
   Xvfb ":$n" -screen 0 "${KESTROW_SCREEN:-1280x1024x24}" -nolisten tcp >/dev/null 2>&1 &
   XVFB_PID=$!
   export DISPLAY=":$n"
@@ -55,7 +58,12 @@ ensure_display() {
 }
 
 stop_display() {
-  if [ -n "$XVFB_PID" ]; then kill "$XVFB_PID" 2>/dev/null || true; wait "$XVFB_PID" 2>/dev/null || true; XVFB_PID=""; fi
+  if [ -n "$XVFB_PID" ]; then
+    wineserver -k 2>/dev/null || true
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  fi
 }
 
 # Creates the project's private Wine prefix once, and registers the stand-in
@@ -71,10 +79,12 @@ ensure_prefix() {
   # Wine draws the window frames itself, so they look the same with or
   # without a window manager (Xvfb has none).
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
-  # On a private Xvfb there is no window manager to hand windows to; Wine
-  # would wait two seconds for one each time a window is hidden.
+  # Tests and benchmarks run on a private Xvfb with no window manager, for
+  # which Wine would wait two seconds each time a window is hidden; there
+  # the windows are left unmanaged. (Unmanaged windows never look active,
+  # so run.sh keeps the default.)
   local managed=Y
-  [ -n "$XVFB_PID" ] && managed=N
+  [ -n "${KESTROW_UNMANAGED:-}" ] && managed=N
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d "$managed" /f >/dev/null 2>&1
   # Wine links the prefix's Desktop to the user's home; this prefix keeps a
   # desktop folder of its own, so that nothing is written outside it.

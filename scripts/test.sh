@@ -53,7 +53,7 @@ if [ -x "$ROOT/scripts/fuzz.sh" ]; then
 fi
 
 build_windows >/dev/null
-export KESTROW_FORCE_XVFB=1
+export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display
 ensure_prefix

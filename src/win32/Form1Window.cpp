@@ -54,6 +54,13 @@ void Form1Window::Load() {
 
 void Form1Window::Form_Load() { CentreWindowOnScreen(Handle()); }
 
+void Form1Window::Show() {
+    ShowWindow(Handle(), SW_SHOW);
+    // A program just started may take the foreground; without a window
+    // manager (Wine on a bare X display) nobody else hands it over.
+    SetForegroundWindow(Handle());
+}
+
 HWND Form1Window::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
                                 int left, int top, int width, int height) {
     HWND control = CreateWindowExW(exStyle, className, text, WS_CHILD | style, TwipsToPixels(left, dpi_),

@@ -44,7 +44,7 @@ public:
     // Creates the window and its controls and runs the load handler; the
     // window is not shown yet.
     void Load();
-    void Show() { ShowWindow(Handle(), SW_SHOW); }
+    void Show();
 
     Form1& Form() { return *form_; }
     HelpWindow* Help() const { return help_.get(); }

@@ -170,3 +170,11 @@ TEST_F(MainWindowTest, AnErrorInAHandlerIsReportedAndTheProgramGoesOn) {
     EXPECT_NE(seen[0].text.find(L"Overflow"), std::wstring::npos);
     EXPECT_TRUE(IsWindow(window_.Handle()));
 }
+
+TEST_F(MainWindowTest, QuitEndsTheProgramAtOnce) {
+    const HWND handle = window_.Handle();
+    Click(id::cmdQuit);
+    EXPECT_FALSE(IsWindow(handle));
+    MSG quit;
+    EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no WM_QUIT: the message loop would go on";
+}
