@@ -16,4 +16,5 @@ ensure_prefix
 log "Under Wine"
 cd "$ROOT/build/windows/bench/windows"
 wine kestrow_bench.exe "$(winpath "$ROOT/build/windows/src/win32/Kestrow.exe")" \
-  "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal.exe")"
+  "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal.exe")" \
+  "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal_v6.exe")"

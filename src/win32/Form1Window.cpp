@@ -54,12 +54,7 @@ void Form1Window::Load() {
 
 void Form1Window::Form_Load() { CentreWindowOnScreen(Handle()); }
 
-void Form1Window::Show() {
-    ShowWindow(Handle(), SW_SHOW);
-    // A program just started may take the foreground; without a window
-    // manager (Wine on a bare X display) nobody else hands it over.
-    SetForegroundWindow(Handle());
-}
+void Form1Window::Show() { ShowWindow(Handle(), SW_SHOW); }
 
 HWND Form1Window::CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id,
                                 int left, int top, int width, int height) {
