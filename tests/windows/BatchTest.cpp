@@ -1,13 +1,11 @@
 #include <gtest/gtest.h>
 
-
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
-using win32::ControlId::cmdBrowse;
 using win32::ControlId::cmdUpdate;
 using win32::ControlId::Label1;
 using win32::ControlId::Text1;
@@ -16,22 +14,10 @@ namespace {
 
 class BatchTest : public MainWindowTest {
 protected:
-    std::vector<std::wstring> Rows() { return ListRows(Child(win32::ControlId::List1)); }
-    std::vector<SeenDialog> Update(std::vector<Answer> answers) {
-        DialogWatcher watcher(std::move(answers));
-        Click(cmdUpdate);
-        EXPECT_EQ(watcher.Unexpected(), 0);
-        return watcher.Seen();
-    }
+    std::vector<SeenDialog> Update(std::vector<Answer> answers) { return Press(cmdUpdate, std::move(answers)); }
     void TearDown() override {
         EXPECT_TRUE(WaitForNoStandIn(10000)) << "a stand-in server process was left running";
         KillStandIn();
-    }
-    // A Browse through the real folder dialog to `folder`.
-    void BrowseTo(const std::wstring& folder) {
-        DialogWatcher watcher({Answer{IDOK, folder}});
-        Click(cmdBrowse);
-        ASSERT_EQ(watcher.Unexpected(), 0);
     }
 };
 
@@ -61,9 +47,7 @@ TEST_F(BatchTest, ThreeFileJournalMatchesTheContractCallForCall) {
     // sequence from the list the window holds.
     std::vector<std::string> expected = {"create", "application put 59 named:-3 VT_BOOL:false",
                                          "application put 18 named:-3 VT_BOOL:false"};
-    for (int row = 0; row < 3; ++row) {
-        wchar_t name[MAX_PATH];
-        SendMessageW(Child(win32::ControlId::List1), LB_GETTEXT, row, reinterpret_cast<LPARAM>(name));
+    for (const std::wstring& name : Rows()) {
         const int views = name[0] == L'a' ? 2 : name[0] == L'b' ? 1 : 0;
         expected.push_back("application get 21");
         expected.push_back("documents get 6 VT_BSTR|VT_BYREF:" + Narrow(folder.Path() + L"\\" + name));

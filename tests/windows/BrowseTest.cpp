@@ -16,13 +16,7 @@ namespace {
 
 class BrowseTest : public MainWindowTest {
 protected:
-    std::vector<SeenDialog> BrowseWith(std::vector<Answer> answers) {
-        DialogWatcher watcher(std::move(answers));
-        Click(id::cmdBrowse);
-        EXPECT_EQ(watcher.Unexpected(), 0);
-        return watcher.Seen();
-    }
-    std::vector<std::wstring> Rows() { return ListRows(Child(id::List1)); }
+    std::vector<SeenDialog> BrowseWith(std::vector<Answer> answers) { return Press(id::cmdBrowse, std::move(answers)); }
 };
 
 std::vector<std::wstring> Sorted(std::vector<std::wstring> v) {

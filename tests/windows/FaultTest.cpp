@@ -53,32 +53,15 @@ struct DirectPicker : FolderPicker {
     std::wstring BrowseFolder(const std::wstring&) override { return folder; }
 };
 
-class FaultWindow : public ::testing::Test {
+class FaultWindow : public MainWindowTest {
 protected:
     explicit FaultWindow(win32::MessageFilterPolicy policy = {}, win32::Form1Overrides overrides = {})
-        : window_(policy, overrides) {}
-    void SetUp() override {
-        window_.Load();
-        window_.Show();
-    }
+        : MainWindowTest(policy, overrides) {}
     void TearDown() override {
         if (window_.Handle()) EXPECT_TRUE(Responsive(window_.Handle()));
         EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
         KillStandIn();
     }
-    HWND Child(int control) const { return GetDlgItem(window_.Handle(), control); }
-    std::wstring TextOf(int control) const { return win32::WindowText(Child(control)); }
-    std::vector<SeenDialog> Press(int control, std::vector<Answer> answers) {
-        DialogWatcher watcher(std::move(answers));
-        SendMessageW(Child(control), BM_CLICK, 0, 0);
-        EXPECT_EQ(watcher.Unexpected(), 0);
-        for (const auto& box : watcher.Seen()) std::printf("dialog: %s\n", Narrow(box.text).c_str());
-        return watcher.Seen();
-    }
-    void BrowseTo(const std::wstring& folder) { Press(id::cmdBrowse, {Answer{IDOK, folder}}); }
-    std::vector<std::wstring> Rows() { return ListRows(Child(id::List1)); }
-
-    win32::Form1Window window_;
 };
 
 // Browse without the folder dialog, for folders the dialog's tree cannot

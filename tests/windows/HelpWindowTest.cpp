@@ -56,10 +56,7 @@ TEST_F(HelpTest, HelpHidesTheMainWindowAndShowsABorderlessCentredPage) {
 TEST_F(HelpTest, AClickAnywhereReturnsToTheMainWindowAsItWas) {
     TestFolder folder(L"help");
     WriteDraft(folder / L"a.dft", 1);
-    {
-        DialogWatcher watcher({Answer{IDOK, folder.Path()}});
-        Click(id::cmdBrowse);
-    }
+    BrowseTo(folder.Path());
     ASSERT_TRUE(Enabled(id::cmdUpdate));
     RECT before{};
     GetWindowRect(window_.Handle(), &before);
