@@ -142,7 +142,7 @@ bool Form1Window::AskKeepWaiting(DWORD secondsWaited) {
     const std::wstring text = L"The CAD system has not answered for " + std::to_wstring(secondsWaited) +
                               L" seconds while working on:\n" + form_->filePath +
                               L"\n\nYes keeps waiting. No stops the batch; this drawing is then not stored.";
-    return MessageBoxW(Handle(), text.c_str(), Form1::Caption, MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return messages_.Show(text, MB_YESNO | MB_ICONQUESTION, Form1::Caption) == IDYES;
 }
 
 void Form1Window::OnCommand(int id, int code) {
