@@ -4,7 +4,6 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
-#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -14,6 +13,7 @@
 
 #include "ComAutomation.h"
 #include "Form1Window.h"
+#include "TestSupport.h"
 
 using namespace kestrow;
 
@@ -29,29 +29,6 @@ double Now() {
 double Median(std::vector<double> values) {
     std::sort(values.begin(), values.end());
     return values[values.size() / 2];
-}
-
-std::wstring Folder(const std::wstring& name) {
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    return std::wstring(temp) + L"kestrow-bench-" + name;
-}
-
-void RemoveFolder(const std::wstring& path) {
-    std::wstring from = path;
-    from.push_back(L'\0');
-    SHFILEOPSTRUCTW op{};
-    op.wFunc = FO_DELETE;
-    op.pFrom = from.c_str();
-    op.fFlags = FOF_NO_UI;
-    SHFileOperationW(&op);
-}
-
-void WriteFile(const std::wstring& path, const char* text) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    DWORD written = 0;
-    ::WriteFile(file, text, static_cast<DWORD>(strlen(text)), &written, nullptr);
-    CloseHandle(file);
 }
 
 struct InstantPicker : FolderPicker {
@@ -115,10 +92,9 @@ private:
 
 void BrowseBenchmark() {
     const int kFiles = 10000;
-    const std::wstring folder = Folder(L"browse");
-    RemoveFolder(folder);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    for (int i = 0; i < kFiles; ++i) WriteFile(folder + L"\\Drawing " + std::to_wstring(i) + L".dft", "");
+    const wintest::TestFolder scratch(L"bench-browse");
+    const std::wstring& folder = scratch.Path();
+    for (int i = 0; i < kFiles; ++i) wintest::WriteUtf8(scratch / (L"Drawing " + std::to_wstring(i) + L".dft"), "");
 
     InstantPicker picker;
     picker.folder = folder;
@@ -146,7 +122,6 @@ void BrowseBenchmark() {
     }
     std::printf("| Browse of %d drafts, OK to count on screen | %.1f ms | bare FindFirstFileW %.1f ms | ratio %.2f |\n",
                 kFiles, Median(browse) * 1000, Median(bare) * 1000, Median(browse) / Median(bare));
-    RemoveFolder(folder);
 }
 
 double TimeToWindow(const std::wstring& exe, const wchar_t* windowClass) {
@@ -192,11 +167,9 @@ void StartupBenchmark(const std::wstring& kestrow, const std::wstring& minimal, 
 }
 
 void BatchBenchmark(int files) {
-    const std::wstring folder = Folder(L"batch-" + std::to_wstring(files));
-    RemoveFolder(folder);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    for (int i = 0; i < files; ++i)
-        WriteFile(folder + L"\\d" + std::to_wstring(i) + L".dft", "KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\n");
+    const wintest::TestFolder scratch(L"bench-batch-" + std::to_wstring(files));
+    const std::wstring& folder = scratch.Path();
+    for (int i = 0; i < files; ++i) wintest::WriteDraft(scratch / (L"d" + std::to_wstring(i) + L".dft"), 1);
     InstantPicker picker;
     picker.folder = folder;
     CallClock clock;
@@ -213,7 +186,6 @@ void BatchBenchmark(int files) {
                 "per file, %.1f%% of the total |\n",
                 files, total * 1000 / files, clock.seconds * 1000 / files, clock.calls, own * 1000 / files,
                 100.0 * own / total);
-    RemoveFolder(folder);
 }
 
 }  // namespace
