@@ -31,11 +31,6 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-struct InstantPicker : FolderPicker {
-    std::wstring folder;
-    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
-};
-
 // Times every call that crosses to the server.
 struct CallClock {
     double seconds = 0;
@@ -96,7 +91,7 @@ void BrowseBenchmark() {
     const std::wstring& folder = scratch.Path();
     for (int i = 0; i < kFiles; ++i) wintest::WriteUtf8(scratch / (L"Drawing " + std::to_wstring(i) + L".dft"), "");
 
-    InstantPicker picker;
+    wintest::FixedFolderPicker picker;
     picker.folder = folder;
     win32::Form1Window window({}, win32::Form1Overrides{&picker, nullptr});
     window.Load();
@@ -170,7 +165,7 @@ void BatchBenchmark(int files) {
     const wintest::TestFolder scratch(L"bench-batch-" + std::to_wstring(files));
     const std::wstring& folder = scratch.Path();
     for (int i = 0; i < files; ++i) wintest::WriteDraft(scratch / (L"d" + std::to_wstring(i) + L".dft"), 1);
-    InstantPicker picker;
+    wintest::FixedFolderPicker picker;
     picker.folder = folder;
     CallClock clock;
     TimedFactory factory(clock);

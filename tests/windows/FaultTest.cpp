@@ -47,12 +47,6 @@ bool Responsive(HWND window) {
     return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 2000, &result) != 0;
 }
 
-// Answers Browse at once with the folder it holds.
-struct DirectPicker : FolderPicker {
-    std::wstring folder;
-    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
-};
-
 class FaultWindow : public MainWindowTest {
 protected:
     explicit FaultWindow(win32::MessageFilterPolicy policy = {}, win32::Form1Overrides overrides = {})
@@ -73,7 +67,7 @@ protected:
         picker_.folder = folder;
         Press(id::cmdBrowse, {});
     }
-    DirectPicker picker_;
+    FixedFolderPicker picker_;
 };
 
 class ShortBounds : public FaultWindow {

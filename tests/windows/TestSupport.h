@@ -6,7 +6,16 @@
 #include <string>
 #include <vector>
 
+#include "FolderPicker.h"
+
 namespace kestrow::wintest {
+
+// Answers Browse at once with the folder it holds, where the modal dialog
+// is not what is being exercised.
+struct FixedFolderPicker : FolderPicker {
+    std::wstring folder;
+    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
+};
 
 // A new empty folder under the temporary folder, removed with everything
 // in it when the object goes.
