@@ -97,15 +97,20 @@ ensure_prefix() {
   done
   local desktop="$WINEPREFIX/drive_c/users/$(whoami)/Desktop"
   if [ -L "$desktop" ]; then rm -f "$desktop"; mkdir -p "$desktop"; fi
+  # The stand-in registers itself only where this marker says that the
+  # prefix is the project's own, never in a real Windows installation.
+  touch "$WINEPREFIX/drive_c/windows/kestrow-private-prefix"
   local server="$ROOT/build/windows/tools/standin/KestrowStandIn.exe"
   local rc=0
   wine "$server" /RegServer >/dev/null 2>&1 || rc=$?
-  if [ "$rc" -eq 3 ]; then
-    echo "SolidEdge.Application already belongs to another server in $WINEPREFIX; the stand-in was not registered." >&2
-  elif [ "$rc" -ne 0 ]; then
-    echo "Registering the stand-in server failed ($rc)" >&2
-    return 1
-  fi
+  case "$rc" in
+    0) ;;
+    3) echo "SolidEdge.Application or one of its interfaces belongs to another server in $WINEPREFIX;" \
+            "the stand-in was not registered, and nothing here will run against that server." >&2
+       return 1 ;;
+    *) echo "Registering the stand-in server in $WINEPREFIX failed ($rc)" >&2
+       return 1 ;;
+  esac
 }
 
 # The system DPI Wine reports, from the prefix's LogPixels value.

@@ -11,8 +11,9 @@ namespace {
 
 struct Names : kestrow::DirectoryEnumerator {
     std::vector<std::wstring> names;
-    void ForEachPlainFile(const std::wstring&, const std::function<void(const std::wstring&)>& onName) override {
-        for (const auto& name : names) onName(name);
+    void ForEachEntry(const std::wstring&,
+                      const std::function<void(const std::wstring&, kestrow::EntryKind)>& onEntry) override {
+        for (const auto& name : names) onEntry(name, kestrow::EntryKind::PlainFile);
     }
 };
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "ComAutomation.h"
+#include "ObservedAutomation.h"
 #include "Form1Window.h"
 #include "TestSupport.h"
 
@@ -31,58 +31,25 @@ double Median(std::vector<double> values) {
     return values[values.size() / 2];
 }
 
-// Times every call that crosses to the server.
-struct CallClock {
+// Times every call that crosses to the server, releases included; the
+// calls of one batch come one after another, on the server's thread.
+class CallClock : public CallObserver {
+public:
+    void CallStarted() override {
+        if (depth_++ == 0) started_ = Now();
+    }
+    void CallEnded() override {
+        if (--depth_ == 0) {
+            seconds += Now() - started_;
+            ++calls;
+        }
+    }
     double seconds = 0;
     long calls = 0;
-};
-
-class TimedObject : public AutomationObject {
-public:
-    TimedObject(AutomationRef inner, CallClock& clock) : inner_(std::move(inner)), clock_(clock) {}
-    AutomationRef QueryInterface(const std::wstring& iid) override {
-        const double start = Now();
-        AutomationRef cast = inner_->QueryInterface(iid);
-        Add(start);
-        return std::make_unique<TimedObject>(std::move(cast), clock_);
-    }
-    AutomationResult Invoke(std::int32_t id, InvokeKind kind, std::vector<AutomationArg> args) override {
-        const double start = Now();
-        AutomationResult result = inner_->Invoke(id, kind, std::move(args));
-        Add(start);
-        if (result.object) result.object = std::make_unique<TimedObject>(std::move(result.object), clock_);
-        return result;
-    }
-    ~TimedObject() override {
-        // Releasing a proxy is a call to the server as well.
-        const double start = Now();
-        inner_.reset();
-        clock_.seconds += Now() - start;
-    }
 
 private:
-    void Add(double start) {
-        clock_.seconds += Now() - start;
-        ++clock_.calls;
-    }
-    AutomationRef inner_;
-    CallClock& clock_;
-};
-
-class TimedFactory : public AutomationFactory {
-public:
-    explicit TimedFactory(CallClock& clock) : clock_(clock) {}
-    AutomationRef CreateObject(const std::wstring& progId) override {
-        const double start = Now();
-        AutomationRef created = inner_.CreateObject(progId);
-        clock_.seconds += Now() - start;
-        ++clock_.calls;
-        return std::make_unique<TimedObject>(std::move(created), clock_);
-    }
-
-private:
-    win32::ComAutomationFactory inner_;
-    CallClock& clock_;
+    int depth_ = 0;
+    double started_ = 0;
 };
 
 void BrowseBenchmark() {
@@ -168,13 +135,13 @@ void BatchBenchmark(int files) {
     wintest::FixedFolderPicker picker;
     picker.folder = folder;
     CallClock clock;
-    TimedFactory factory(clock);
-    win32::Form1Window window({}, win32::Form1Overrides{&picker, &factory});
+    win32::Form1Window window({}, win32::Form1Overrides{&picker, &clock});
     window.Load();
     window.Show();
     window.cmdBrowse_Click();
     const double start = Now();
     window.cmdUpdate_Click();
+    window.WaitForBatchEnd();
     const double total = Now() - start;
     const double own = total - clock.seconds;
     std::printf("| Batch of %4d files | %.2f ms per file | calls to the server %.2f ms per file (%ld calls) | own %.3f ms "

@@ -1,7 +1,8 @@
 #pragma once
 // The whole contract with the CAD system's automation server: the ProgID,
 // the interface each returned object is cast to, and the dispatch
-// identifiers the batch update invokes.
+// identifiers the batch update invokes. The stand-in server is built from
+// the same header, so the two cannot drift apart.
 #include <cstdint>
 
 namespace kestrow::contract {
@@ -23,7 +24,8 @@ constexpr std::int32_t kAppQuit = 40;           // call: ends the server's work
 constexpr std::int32_t kDocumentsOpen = 6;      // get, path by reference: the document
 // On the document.
 constexpr std::int32_t kDocumentViews = 24677;  // get: the view collection
-constexpr std::int32_t kDocumentClose = 6;      // call with True: store and let go
+constexpr std::int32_t kDocumentClose = 6;      // call with True: store and let go;
+                                                // with False: let go without storing
 // On the view collection.
 constexpr std::int32_t kViewsCount = 2;         // get: the number of views
 constexpr std::int32_t kViewsItem = 0;          // get, 1-based 16-bit number: a view

@@ -1,24 +1,38 @@
 #pragma once
-// The texts the batch update shows.
+// The texts the window shows about listing and updating drafts.
 #include <cstdint>
 #include <string>
 
+#include "DraftBatch.h"
 #include "RuntimeError.h"
 
 namespace kestrow {
 
-// True for the failures that mean the server process is gone or cut off, so
-// that no further call to it can succeed.
-bool IsServerGone(const RuntimeError& error);
+std::wstring CadAlreadyRunningText();
+// `midBatch`: a fresh session was to replace one that stopped.
+std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch);
+std::wstring ServerKeptFailingText(const RuntimeError& error);
+// The failure box: what happened to the drawing and what each button does,
+// worded for the draft's own error, a server that stopped, or one that
+// stopped answering and was given up.
+std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error);
+std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task);
+inline const wchar_t* const kSameForRemainingText = L"Do the same for the remaining drawings";
 
-std::wstring ServerStartFailureText(const RuntimeError& error);
-std::wstring ServerSetupFailureText(const RuntimeError& error);
-std::wstring FileFailureText(const std::wstring& filePath, const RuntimeError& error);
-std::wstring ServerGoneText(const std::wstring& filePath, const RuntimeError& error);
-std::wstring TooManyViewsDescription(std::int32_t count);
+// The box at the end of a batch in which drafts failed: up to
+// `kSummaryNames` of them, each with its error, then how many more, how many
+// were stored, and how many were not reached.
+constexpr std::int32_t kSummaryNames = 30;
+std::wstring BatchSummaryText(const BatchResult& result);
+
+std::wstring NotAFolderOnDiskText(const std::wstring& displayName);
+std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError& error);
 
 // "Updated <n> files in : " when every listed file was stored, otherwise
 // "Updated <k> of <n> files in : ".
 std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed);
+// "Updating file <i> of <n>...", i counted from 1.
+std::wstring UpdatingStatus(std::int32_t index, std::int32_t count);
+inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";
 
 }  // namespace kestrow

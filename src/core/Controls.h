@@ -27,6 +27,21 @@ public:
     virtual ~CommandButton() = default;
     virtual void SetEnabled(bool enabled) = 0;
     virtual bool Enabled() const = 0;
+    virtual void SetCaption(const std::wstring& caption) = 0;
+    virtual std::wstring Caption() const = 0;
+};
+
+// The program's button in the task bar: how far a batch is, and a call for
+// attention when it ends unseen. Where the platform lacks it, nothing shows.
+class TaskbarProgress {
+public:
+    enum class State { Normal, Paused, Error };
+    virtual ~TaskbarProgress() = default;
+    virtual void Show(std::int32_t done, std::int32_t total, State state) = 0;
+    virtual void Clear() = 0;
+    // Flashes the button until the user comes back, unless the program is
+    // already in the foreground.
+    virtual void FlashIfInBackground() = 0;
 };
 
 class ListBox {

@@ -4,15 +4,22 @@
 
 namespace kestrow {
 
-// Enumerates the plain files of a folder that match a wildcard pattern, in
-// the order the file system returns them. Directories, hidden files, system
-// files and volume labels are never reported. A folder that cannot be read
-// reports nothing.
+enum class EntryKind {
+    PlainFile,  // not a directory, hidden, system file or volume label
+    Folder,     // a subfolder that a walk of the tree may enter: not hidden,
+                // not a system folder, not a link or junction
+};
+
+// Enumerates the entries of one folder that match a wildcard pattern, in
+// the order the file system returns them. Entries of neither kind (hidden
+// or system files, "." and "..", links) are never reported. A folder that
+// cannot be read, or whose enumeration fails part-way, raises RuntimeError
+// with the system's reason; a folder with no match reports nothing.
 class DirectoryEnumerator {
 public:
     virtual ~DirectoryEnumerator() = default;
-    virtual void ForEachPlainFile(const std::wstring& folderAndPattern,
-                                  const std::function<void(const std::wstring& name)>& onName) = 0;
+    virtual void ForEachEntry(const std::wstring& folderAndPattern,
+                              const std::function<void(const std::wstring& name, EntryKind kind)>& onEntry) = 0;
 };
 
 }  // namespace kestrow

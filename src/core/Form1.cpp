@@ -1,9 +1,8 @@
 #include "Form1.h"
 
-#include "AutomationContract.h"
-#include "AutomationSession.h"
 #include "BatchMessages.h"
 #include "CheckedInt.h"
+#include "FileTree.h"
 #include "GCP.h"
 #include "RuntimeError.h"
 
@@ -36,53 +35,62 @@ private:
     ListBox& list_;
 };
 
-// Re-enables the folder box on every way out of the batch.
-class DisabledScope {
-public:
-    explicit DisabledScope(TextBox& box) : box_(box) { box_.SetEnabled(false); }
-    ~DisabledScope() { box_.SetEnabled(true); }
-    DisabledScope(const DisabledScope&) = delete;
-    DisabledScope& operator=(const DisabledScope&) = delete;
-
-private:
-    TextBox& box_;
-};
-
-AutomationRef CastTo(AutomationResult&& result, const wchar_t* iid) {
-    if (!result.object)
-        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource,
-                           L"The automation server returned no object where one was expected");
-    return result.object->QueryInterface(iid);
-}
-
-std::int32_t NumberOf(const AutomationResult& result) {
-    if (!result.number)
-        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource,
-                           L"The automation server returned no number where one was expected");
-    return *result.number;
-}
-
 }  // namespace
 
 void Form1::cmdBrowse_Click() {
-    if (batchRunning_) return;
+    // The dialog is modal to this window; a second Browse from inside it, or
+    // one during a batch, would mix two folders in one list.
+    if (browsing_ || batchRunning_) return;
+    FlagScope browsing(browsing_);
     c_.List1.Clear();
+    listedNames_.clear();
     c_.Label1.SetCaption(L"");
     c_.cmdUpdate.SetEnabled(false);
 
-    folderPath = s_.folders.BrowseFolder(BrowsePrompt);
-    if (folderPath.empty()) {
-        EndBrowseWithMessage(L"No folder selected", MessageCode::Ok | MessageCode::IconExclamation);
+    const FolderChoice choice = s_.folders.ChooseFolder({BrowsePrompt, lastFolder_, includeSubfolders_});
+    switch (choice.outcome) {
+        case FolderChoice::Outcome::Cancelled:
+            folderPath.clear();
+            EndBrowseWithMessage(L"No folder selected", MessageIcon::Exclamation);
+            return;
+        case FolderChoice::Outcome::NotOnDisk:
+            folderPath.clear();
+            EndBrowseWithMessage(NotAFolderOnDiskText(choice.displayName), MessageIcon::Exclamation);
+            return;
+        case FolderChoice::Outcome::Folder: break;
+    }
+    includeSubfolders_ = choice.includeSubfolders;
+    lastFolder_ = choice.path;
+    ListFolder(choice.path);
+}
+
+void Form1::BrowseDroppedFolder(const std::wstring& folder) {
+    if (browsing_ || batchRunning_) return;
+    FlagScope browsing(browsing_);
+    c_.List1.Clear();
+    listedNames_.clear();
+    c_.Label1.SetCaption(L"");
+    c_.cmdUpdate.SetEnabled(false);
+    lastFolder_ = folder;
+    ListFolder(folder);
+}
+
+void Form1::ListFolder(const std::wstring& folder) {
+    folderPath = folder;
+    try {
+        fileList = includeSubfolders_ ? ListFileTree(folderPath, kDraftPattern, ListSeparator, s_.directory)
+                                      : GCP::ListFiles(folderPath, kDraftPattern, ListSeparator, s_.directory);
+    } catch (const RuntimeError& error) {
+        EndBrowseWithMessage(FolderUnreadableText(folderPath, error), MessageIcon::Error);
         return;
     }
-    fileList = GCP::ListFiles(folderPath, kDraftPattern, ListSeparator, s_.directory);
     if (fileList.empty()) {
-        EndBrowseWithMessage(L"No Draft file(s) in selected folder", MessageCode::Ok | MessageCode::IconInformation);
+        EndBrowseWithMessage(L"No Draft file(s) in selected folder", MessageIcon::Information);
         return;
     }
     fileCount = CheckedNarrow<std::int32_t>(std::int64_t{GCP::CountOccurrences(fileList, ListSeparator)} + 1);
 
-    const auto names = GCP::GetFields(fileList, ListSeparator, fileCount);
+    auto names = GCP::GetFields(fileList, ListSeparator, fileCount);
     {
         BulkAddScope bulk(c_.List1, fileCount);
         for (listIndex = 1; listIndex <= fileCount; ++listIndex) {
@@ -90,115 +98,140 @@ void Form1::cmdBrowse_Click() {
             c_.List1.AddItem(fileName);
         }
     }
+    listedNames_ = std::move(names);
     c_.List1.SetListIndex(0);
-    c_.Label1.SetCaption(std::to_wstring(fileCount) + L" file(s) found in :");
+    c_.Label1.SetCaption(FoundStatus());
     c_.Text1.SetText(folderPath);
     c_.cmdUpdate.SetEnabled(true);
 }
 
-void Form1::EndBrowseWithMessage(const wchar_t* text, unsigned code) {
-    s_.messages.Show(text, code, Caption);
+std::wstring Form1::FoundStatus() const { return std::to_wstring(fileCount) + L" file(s) found in :"; }
+
+void Form1::EndBrowseWithMessage(const std::wstring& text, MessageIcon icon) {
+    s_.messages.Show(text, MessageButtons::Ok, icon, Caption);
     c_.Label1.SetCaption(L"");
     c_.Text1.SetText(L"");
     c_.cmdUpdate.SetEnabled(false);
 }
 
-void Form1::cmdUpdate_Click() { UpdateDraftFiles(); }
-
-void Form1::UpdateDraftFiles() {
-    // Message boxes and calls in progress let clicks through; a click on
-    // Update while a batch runs must not start a second one inside it.
-    if (batchRunning_) return;
-    FlagScope running(batchRunning_);
-    stopRequested_ = false;
-    serverAbandoned_ = false;
-
-    if (!StartServer()) return;
-    AutomationSession session(seApp, seDoc, [this] { return serverAbandoned_; });
-
-    try {
-        seApp->Invoke(contract::kAppPut59, InvokeKind::Put, {AutomationArg::Boolean(false)});
-        seApp->Invoke(contract::kAppPut18, InvokeKind::Put, {AutomationArg::Boolean(false)});
-    } catch (const RuntimeError& error) {
-        s_.messages.Show(ServerSetupFailureText(error), MessageCode::Ok | MessageCode::IconError, Caption);
+void Form1::cmdUpdate_Click() {
+    if (batchRunning_) {
+        RequestStop();
         return;
     }
+    UpdateDraftFiles();
+}
 
-    std::int32_t stored = 0;
-    {
-        DisabledScope folderBoxDisabled(c_.Text1);
-        const std::int32_t lastRow = fileCount - 1;
-        for (updateIndex = 0; updateIndex <= lastRow && !stopRequested_; ++updateIndex) {
-            const FileOutcome outcome = UpdateListedFile();
-            if (outcome == FileOutcome::Stored) ++stored;
-            if (outcome == FileOutcome::StopBatch) break;
-        }
+void Form1::UpdateDraftFiles() {
+    if (batchRunning_ || listedNames_.empty()) return;
+    // The batch walks a copy of the listing taken now, never the controls.
+    batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
+                                          CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+    batchRunning_ = true;
+    closing_ = false;
+    draftSkipped_ = false;
+    progressDone_ = 0;
+    progressTotal_ = static_cast<std::int32_t>(listedNames_.size());
+    c_.Text1.SetEnabled(false);
+    c_.cmdBrowse.SetEnabled(false);
+    c_.cmdUpdate.SetCaption(StopCaption);
+    s_.taskbar.Show(0, progressTotal_, TaskbarProgress::State::Normal);
+    s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
+}
+
+void Form1::RequestStop() {
+    if (!batchRunning_ || batch_->StopRequested()) return;
+    batch_->RequestStop();
+    c_.Label1.SetCaption(kStoppingStatus);
+}
+
+void Form1::RequestStopForClosing() {
+    closing_ = true;
+    RequestStop();
+}
+
+void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
+    updateIndex = index;
+    filePath = draft.path;
+    c_.List1.SetListIndex(index);
+    c_.Label1.SetCaption(batch_->StopRequested() ? std::wstring(kStoppingStatus) : UpdatingStatus(index, count));
+    c_.Text1.SetText(draft.name);
+    progressDone_ = index;
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+}
+
+void Form1::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+    draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
+    progressDone_ = index + 1;
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+}
+
+TaskbarProgress::State Form1::WorkingState() const {
+    return draftSkipped_ ? TaskbarProgress::State::Error : TaskbarProgress::State::Normal;
+}
+
+FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError& error) {
+    s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
+    const CheckedAnswer answer = s_.messages.AskCancelTryContinue(
+        DraftFailureText(draft.path, error), MessageIcon::Exclamation, Caption, kSameForRemainingText);
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+    FailureDecision decision;
+    decision.sameForRemaining = answer.checked;
+    switch (answer.answer) {
+        case MessageAnswer::TryAgain: decision.choice = FailureDecision::Choice::TryAgain; break;
+        case MessageAnswer::Continue: decision.choice = FailureDecision::Choice::Continue; break;
+        default: decision.choice = FailureDecision::Choice::Cancel; break;
     }
-    c_.Label1.SetCaption(UpdatedStatus(stored, fileCount));
+    return decision;
+}
+
+bool Form1::KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) {
+    s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
+    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task), MessageButtons::YesNo,
+                                              MessageIcon::Question, Caption) == MessageAnswer::Yes;
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+    return keepWaiting;
+}
+
+void Form1::OnBatchFinished(const BatchResult& result) {
+    batchRunning_ = false;
+    c_.Text1.SetEnabled(true);
+    const bool nothingTried = (result.end == BatchEnd::CadAlreadyRunning || result.end == BatchEnd::ServerCouldNotStart) &&
+                              result.Count(DraftState::NotReached) == static_cast<std::int32_t>(result.drafts.size());
+    c_.Label1.SetCaption(nothingTried ? FoundStatus() : UpdatedStatus(result.Count(DraftState::Stored), fileCount));
     c_.Text1.SetText(folderPath);
-    session.End();
+    c_.cmdUpdate.SetCaption(UpdateCaption);
+    c_.cmdBrowse.SetEnabled(true);
+    s_.taskbar.Clear();
+    if (!closing_) {
+        s_.taskbar.FlashIfInBackground();
+        ReportBatchEnd(result);
+    }
+    if (batchEnded_) batchEnded_();
 }
 
-bool Form1::StartServer() {
-    try {
-        AutomationRef created = s_.automation.CreateObject(contract::kProgId);
-        seApp = created->QueryInterface(contract::kApplicationIid);
-        return true;
-    } catch (const RuntimeError& error) {
-        seApp.reset();
-        s_.messages.Show(ServerStartFailureText(error), MessageCode::Ok | MessageCode::IconError, Caption);
-        return false;
+void Form1::ReportBatchEnd(const BatchResult& result) {
+    const bool failures = result.Count(DraftState::Failed) > 0;
+    const bool midBatch = result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size());
+    const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
+    switch (result.end) {
+        case BatchEnd::CadAlreadyRunning:
+            s_.messages.Show(CadAlreadyRunningText(), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+            return;
+        case BatchEnd::ServerCouldNotStart:
+            s_.messages.Show(ServerStartFailureText(*result.serverError, midBatch) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::ServerKeptFailing:
+            s_.messages.Show(ServerKeptFailingText(*result.serverError) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::Completed:
+        case BatchEnd::Cancelled:
+        case BatchEnd::Stopped: break;
     }
-}
-
-Form1::FileOutcome Form1::UpdateListedFile() {
-    c_.List1.SetListIndex(updateIndex);
-    const std::wstring rowText = c_.List1.SelectedText();
-    filePath = folderPath + rowText;
-    c_.Label1.SetCaption(L"Updating file...");
-    c_.Text1.SetText(rowText);
-
-    for (;;) {
-        try {
-            UpdateOneDraft();
-            return FileOutcome::Stored;
-        } catch (const RuntimeError& error) {
-            // The document is not touched again after a failure; the server
-            // drops it when it ends its work.
-            seDoc.reset();
-            if (stopRequested_) return FileOutcome::StopBatch;
-            if (IsServerGone(error)) {
-                s_.messages.Show(ServerGoneText(filePath, error), MessageCode::Ok | MessageCode::IconError, Caption);
-                return FileOutcome::StopBatch;
-            }
-            const int answer = s_.messages.Show(FileFailureText(filePath, error),
-                                                MessageCode::CancelTryContinue | MessageCode::IconExclamation, Caption);
-            if (answer == MessageAnswer::TryAgain) continue;
-            if (answer == MessageAnswer::Continue) return FileOutcome::Skipped;
-            return FileOutcome::StopBatch;
-        }
-    }
-}
-
-void Form1::UpdateOneDraft() {
-    AutomationRef documents = CastTo(seApp->Invoke(contract::kAppDocuments, InvokeKind::Get, {}), contract::kDocumentsIid);
-    seDoc = CastTo(documents->Invoke(contract::kDocumentsOpen, InvokeKind::Get, {AutomationArg::StringByRef(filePath)}),
-                   contract::kDocumentIid);
-    documents.reset();
-
-    AutomationRef views = CastTo(seDoc->Invoke(contract::kDocumentViews, InvokeKind::Get, {}), contract::kViewsIid);
-    const std::int32_t reported = NumberOf(views->Invoke(contract::kViewsCount, InvokeKind::Get, {}));
-    if (!std::in_range<std::int16_t>(reported))
-        throw RuntimeError(ErrorNumber::Overflow, kProgramSource, TooManyViewsDescription(reported));
-    const auto viewCount = static_cast<std::int16_t>(reported);
-
-    for (std::int32_t i = 1; i <= viewCount; ++i) {
-        AutomationRef view = CastTo(
-            views->Invoke(contract::kViewsItem, InvokeKind::Get, {AutomationArg::Int16(static_cast<std::int16_t>(i))}),
-            contract::kViewIid);
-        view->Invoke(contract::kViewUpdate, InvokeKind::Call, {});
-    }
-    seDoc->Invoke(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(true)});
+    if (failures)
+        s_.messages.Show(BatchSummaryText(result), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
 }
 
 }  // namespace kestrow

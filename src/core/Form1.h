@@ -1,17 +1,32 @@
 #pragma once
 // The main window's state and handlers: the Browse flow that lists a
-// folder's drafts and the batch update that has the CAD server update and
-// store each of them.
+// folder's drafts, and the Update button that runs a batch over them and
+// then offers to stop it. The batch itself is a DraftBatch; this class only
+// starts it and shows what it reports.
+#include <chrono>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
-#include "Automation.h"
 #include "Controls.h"
 #include "DirectoryEnumerator.h"
+#include "DraftBatch.h"
 #include "FolderPicker.h"
 #include "MessageBox.h"
 
 namespace kestrow {
+
+// Where a batch runs: a thread of its own in the program, inline in tests.
+// Whatever thread runs the batch, the questions and progress reach `user`
+// and `progress` on the thread that called Start, and `finished` last.
+class BatchRunner {
+public:
+    virtual ~BatchRunner() = default;
+    virtual void Start(DraftBatch& batch, BatchUser& user, BatchProgress& progress,
+                       std::function<void(BatchResult)> finished) = 0;
+};
 
 struct Form1Controls {
     CommandButton& cmdBrowse;
@@ -25,40 +40,46 @@ struct Form1Services {
     MessageBoxService& messages;
     FolderPicker& folders;
     DirectoryEnumerator& directory;
-    AutomationFactory& automation;
+    ServerLauncher& servers;
+    BatchRunner& runner;
+    TaskbarProgress& taskbar;
 };
 
-class Form1 {
+class Form1 : private BatchUser, private BatchProgress {
 public:
     static constexpr const wchar_t* Caption = L"Kestrow v 1.0";
     static constexpr const wchar_t* BrowsePrompt = L"Select Draft files folder";
+    static constexpr const wchar_t* UpdateCaption = L"Up&date";
+    static constexpr const wchar_t* StopCaption = L"&Stop";
     // The names are joined with a character Windows forbids in file names,
     // so that a name holding "#" stays one entry.
     static constexpr const wchar_t* ListSeparator = L"|";
 
-    Form1(Form1Controls controls, Form1Services services) : c_(controls), s_(services) {}
+    // `hangPrompt`: how long a call to the server may wait before the user
+    // is asked whether to keep waiting.
+    Form1(Form1Controls controls, Form1Services services,
+          std::chrono::milliseconds hangPrompt = std::chrono::seconds(60))
+        : c_(controls), s_(services), hangPrompt_(hangPrompt) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
     void cmdBrowse_Click();
+    // Update, or Stop while a batch runs.
     void cmdUpdate_Click();
     void UpdateDraftFiles();
+    // A folder dropped on the window: listed as if chosen in the dialog.
+    void BrowseDroppedFolder(const std::wstring& folder);
 
     bool BatchRunning() const { return batchRunning_; }
-    // Asks a running batch to stop after the file in hand; the server is
-    // still told to end its work and every reference is released.
-    void RequestStop() { stopRequested_ = true; }
-    // The server stopped answering and the user gave up on it: stop the
-    // batch and make no further call to it, not even the final one.
-    void AbandonServer() {
-        stopRequested_ = true;
-        serverAbandoned_ = true;
-    }
-    bool ServerAbandoned() const { return serverAbandoned_; }
+    bool Browsing() const { return browsing_; }
+    // Stops a running batch after the drawing in hand.
+    void RequestStop();
+    // Stops a running batch quietly, for a window that closes; `onBatchEnded`
+    // runs once it has.
+    void RequestStopForClosing();
+    void SetBatchEndedHandler(std::function<void()> handler) { batchEnded_ = std::move(handler); }
 
     // State fields, in declaration order.
-    AutomationRef seApp;
-    AutomationRef seDoc;
     std::wstring folderPath;
     std::wstring filePath;
     std::int32_t updateIndex = 0;
@@ -68,18 +89,33 @@ public:
     std::wstring fileName;
 
 private:
-    enum class FileOutcome { Stored, Skipped, StopBatch };
+    // BatchUser and BatchProgress, on the window's thread.
+    FailureDecision DraftFailed(const DraftRecord& draft, const RuntimeError& error) override;
+    bool KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) override;
+    void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
+    void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
 
-    void EndBrowseWithMessage(const wchar_t* text, unsigned code);
-    bool StartServer();
-    FileOutcome UpdateListedFile();
-    void UpdateOneDraft();
+    void ListFolder(const std::wstring& folder);
+    void EndBrowseWithMessage(const std::wstring& text, MessageIcon icon);
+    void OnBatchFinished(const BatchResult& result);
+    void ReportBatchEnd(const BatchResult& result);
+    std::wstring FoundStatus() const;
+    TaskbarProgress::State WorkingState() const;
 
     Form1Controls c_;
     Form1Services s_;
+    std::chrono::milliseconds hangPrompt_;
+    std::vector<std::wstring> listedNames_;  // the rows of the last listing
+    std::wstring lastFolder_;                // where the dialog opens next
+    bool includeSubfolders_ = false;
+    std::unique_ptr<DraftBatch> batch_;
     bool batchRunning_ = false;
-    bool stopRequested_ = false;
-    bool serverAbandoned_ = false;
+    bool browsing_ = false;
+    bool closing_ = false;
+    bool draftSkipped_ = false;
+    std::int32_t progressDone_ = 0;
+    std::int32_t progressTotal_ = 0;
+    std::function<void()> batchEnded_;
 };
 
 }  // namespace kestrow

@@ -23,8 +23,8 @@ std::wstring ListFiles(std::wstring& folder, const std::wstring& pattern, const 
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
 
     std::wstring accumulator;
-    directory.ForEachPlainFile(folder + pattern, [&](const std::wstring& name) {
-        if (!WildcardMatch(pattern, name)) return;
+    directory.ForEachEntry(folder + pattern, [&](const std::wstring& name, EntryKind kind) {
+        if (kind != EntryKind::PlainFile || !WildcardMatch(pattern, name)) return;
         accumulator += name;
         accumulator += separator;
     });

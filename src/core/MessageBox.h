@@ -3,31 +3,25 @@
 
 namespace kestrow {
 
-// Button-and-icon codes and answers, with the values Windows gives them.
-namespace MessageCode {
-constexpr unsigned Ok = 0x0;
-constexpr unsigned YesNo = 0x4;
-constexpr unsigned CancelTryContinue = 0x6;
-constexpr unsigned IconError = 0x10;
-constexpr unsigned IconQuestion = 0x20;
-constexpr unsigned IconExclamation = 0x30;
-constexpr unsigned IconInformation = 0x40;
-}  // namespace MessageCode
+enum class MessageIcon { None, Error, Question, Exclamation, Information };
+enum class MessageButtons { Ok, YesNo, CancelTryContinue };
+enum class MessageAnswer { Ok, Cancel, Yes, No, TryAgain, Continue };
 
-namespace MessageAnswer {
-constexpr int Ok = 1;
-constexpr int Cancel = 2;
-constexpr int Yes = 6;
-constexpr int No = 7;
-constexpr int TryAgain = 10;
-constexpr int Continue = 11;
-}  // namespace MessageAnswer
+// An answer to a question that carries a check box under its text.
+struct CheckedAnswer {
+    MessageAnswer answer = MessageAnswer::Cancel;
+    bool checked = false;
+};
 
-// A modal message box: text, button-and-icon code, title; returns the answer.
+// Modal message boxes, titled and owned by the program's main window.
 class MessageBoxService {
 public:
     virtual ~MessageBoxService() = default;
-    virtual int Show(const std::wstring& text, unsigned code, const std::wstring& title) = 0;
+    virtual MessageAnswer Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
+                               const std::wstring& title) = 0;
+    // Cancel / Try Again / Continue, with a check box labelled `checkText`.
+    virtual CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                               const std::wstring& checkText) = 0;
 };
 
 }  // namespace kestrow

@@ -16,19 +16,33 @@ constexpr long ObjectNotSet = 91;
 constexpr long CannotCreateObject = 429;
 }  // namespace ErrorNumber
 
+// What a failure means for a batch. The platform layer that raises an
+// error classifies it, so that the core never looks at platform codes.
+enum class FailureKind {
+    Ordinary,         // the call or the draft failed; the server is still there
+    ServerBusy,       // the server kept turning the call away as busy
+    ServerGone,       // the server process ended or its connection broke
+    ServerAbandoned,  // the server stopped answering and was given up
+};
+
 class RuntimeError : public std::exception {
 public:
-    RuntimeError(long number, std::wstring source, std::wstring description)
-        : number_(number), source_(std::move(source)), description_(std::move(description)) {}
+    RuntimeError(long number, std::wstring source, std::wstring description, FailureKind kind = FailureKind::Ordinary)
+        : number_(number), source_(std::move(source)), description_(std::move(description)), kind_(kind) {}
 
     long Number() const noexcept { return number_; }
     const std::wstring& Source() const noexcept { return source_; }
     const std::wstring& Description() const noexcept { return description_; }
+    FailureKind Kind() const noexcept { return kind_; }
+    // No further call can reach the server that raised this.
+    bool ServerLost() const noexcept {
+        return kind_ == FailureKind::ServerGone || kind_ == FailureKind::ServerAbandoned;
+    }
 
     // Same number and description, new source: how the folder-browse
     // procedures pass an error on to their caller.
     RuntimeError WithSource(std::wstring source) const {
-        return RuntimeError(number_, std::move(source), description_);
+        return RuntimeError(number_, std::move(source), description_, kind_);
     }
 
     const char* what() const noexcept override { return "Kestrow runtime error"; }
@@ -37,6 +51,7 @@ private:
     long number_;
     std::wstring source_;
     std::wstring description_;
+    FailureKind kind_;
 };
 
 // The source the program gives to errors it raises itself.

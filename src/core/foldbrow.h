@@ -1,6 +1,6 @@
 #pragma once
-// The folder picker's procedures. TrimStringAtNull is portable; BrowseFolder
-// and DoBrowse need the Windows shell and live in the Win32 layer.
+// The folder picker's portable helper. The shell dialog itself, BrowseFolder
+// and DoBrowse, lives in the Win32 layer (ShellFolderDialog.h).
 #include <cstdint>
 #include <string>
 
@@ -13,8 +13,5 @@ inline const wchar_t* const kTrimSource = L"FolderBrowse:TrimStringAtNull";
 // A NUL beyond position 32767 raises the overflow error, tagged with this
 // procedure's source.
 std::wstring TrimStringAtNull(const std::wstring& text);
-
-std::wstring BrowseFolder(const std::wstring& prompt);
-std::wstring DoBrowse(std::uint32_t flags, const std::wstring& prompt);
 
 }  // namespace kestrow::foldbrow

@@ -19,4 +19,20 @@ private:
     HRESULT result_;
 };
 
+// COM on a worker thread for as long as it lives: a single-threaded
+// apartment of its own by default, or the process's multithreaded one.
+class ThreadApartment {
+public:
+    explicit ThreadApartment(DWORD model = COINIT_APARTMENTTHREADED) : result_(CoInitializeEx(nullptr, model)) {}
+    ~ThreadApartment() {
+        if (SUCCEEDED(result_)) CoUninitialize();
+    }
+    ThreadApartment(const ThreadApartment&) = delete;
+    ThreadApartment& operator=(const ThreadApartment&) = delete;
+    bool Ok() const { return SUCCEEDED(result_); }
+
+private:
+    HRESULT result_;
+};
+
 }  // namespace kestrow::win32

@@ -2,6 +2,7 @@
 
 #include <oleauto.h>
 
+#include <cstdint>
 #include <memory>
 
 namespace kestrow::win32 {
@@ -16,6 +17,8 @@ using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
 
 std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
 
+}  // namespace
+
 std::wstring SystemMessage(HRESULT hr) {
     wchar_t* buffer = nullptr;
     const DWORD length = FormatMessageW(
@@ -26,6 +29,8 @@ std::wstring SystemMessage(HRESULT hr) {
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
     return text;
 }
+
+namespace {
 
 // A VARIANT that is cleared on every way out.
 struct Variant : VARIANT {
@@ -48,13 +53,14 @@ struct ExcepInfo : EXCEPINFO {
 
 bool Rejected(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
 
-// Waits between two tries at a busy server, keeping the windows painted.
-void WaitPainting(DWORD milliseconds) {
+// Waits between two tries at a busy server. The caller's thread is a
+// single-threaded apartment, so its messages keep being dispatched.
+void WaitPumping(DWORD milliseconds) {
     const ULONGLONG end = GetTickCount64() + milliseconds;
     for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_PAINT);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
         MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT)) DispatchMessageW(&message);
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
     }
 }
 
@@ -66,13 +72,29 @@ HRESULT WithBusyRetry(const BusyRetry& retry, Call call) {
     for (;;) {
         const HRESULT hr = call();
         if (!Rejected(hr) || GetTickCount64() - start >= retry.limitMs) return hr;
-        WaitPainting(retry.intervalMs);
+        WaitPumping(retry.intervalMs);
     }
 }
 
 }  // namespace
 
+FailureKind ClassifyFailure(HRESULT hr) {
+    switch (static_cast<std::uint32_t>(hr)) {
+        case 0x80010108u:  // RPC_E_DISCONNECTED
+        case 0x800706BAu:  // RPC_S_SERVER_UNAVAILABLE
+        case 0x800706BEu:  // RPC_S_CALL_FAILED
+        case 0x800706BFu:  // RPC_S_CALL_FAILED_DNE
+        case 0x80010007u:  // RPC_E_SERVER_DIED
+        case 0x80010012u:  // RPC_E_SERVER_DIED_DNE
+        case 0x800401FDu:  // CO_E_OBJNOTCONNECTED
+            return FailureKind::ServerGone;
+        default: break;
+    }
+    return Rejected(hr) ? FailureKind::ServerBusy : FailureKind::Ordinary;
+}
+
 RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what) {
+    const FailureKind kind = ClassifyFailure(hr);
     ComPtr<IErrorInfo> info;
     if (GetErrorInfo(0, &info) == S_OK && info) {
         BSTR source = nullptr, description = nullptr;
@@ -81,12 +103,12 @@ RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what) {
         const Bstr sourceOwner(source), descriptionOwner(description);
         if (description && SysStringLen(description) > 0)
             return RuntimeError(hr, source && SysStringLen(source) ? FromBstr(source) : std::wstring(kProgramSource),
-                                FromBstr(description));
+                                FromBstr(description), kind);
     }
     std::wstring text = SystemMessage(hr);
     if (Rejected(hr)) text = L"The CAD system stayed busy and did not accept the call";
     if (text.empty()) text = L"The automation call failed";
-    return RuntimeError(hr, kProgramSource, what.empty() ? text : what + L": " + text);
+    return RuntimeError(hr, kProgramSource, what.empty() ? text : what + L": " + text, kind);
 }
 
 RuntimeError ErrorFromException(EXCEPINFO& info) {
@@ -199,12 +221,15 @@ AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind
 }
 
 AutomationRef ComAutomationFactory::CreateObject(const std::wstring& progId) {
+    // The number the user sees is Windows' own, so that it can be looked up.
     CLSID clsid{};
     HRESULT hr = CLSIDFromProgID(progId.c_str(), &clsid);
-    if (FAILED(hr))
-        throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                           L"ActiveX component can't create object: " + progId + L" is not registered (" +
-                               SystemMessage(hr) + L")");
+    if (FAILED(hr)) {
+        const std::wstring reason = SystemMessage(hr);
+        throw RuntimeError(hr, kProgramSource,
+                           L"ActiveX component can't create object: " + progId + L" is not registered" +
+                               (reason.empty() ? std::wstring() : L" (" + reason + L")"));
+    }
     ComPtr<IDispatch> created;
     hr = WithBusyRetry(retry_, [&] {
         created.Reset();
@@ -213,10 +238,23 @@ AutomationRef ComAutomationFactory::CreateObject(const std::wstring& progId) {
     });
     if (FAILED(hr)) {
         const RuntimeError cause = ErrorFromHresult(hr, L"");
-        throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                           L"ActiveX component can't create object " + progId + L": " + cause.Description());
+        throw RuntimeError(hr, kProgramSource,
+                           L"ActiveX component can't create object " + progId + L": " + cause.Description(),
+                           cause.Kind());
     }
     return std::make_unique<ComAutomationObject>(std::move(created), retry_);
+}
+
+bool ActiveObjectExists(const std::wstring& progId) {
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return false;
+    wchar_t clsidText[64];
+    if (!StringFromGUID2(clsid, clsidText, 64)) return false;
+    // The moniker GetActiveObject looks up, without unmarshalling the object.
+    ComPtr<IRunningObjectTable> table;
+    ComPtr<IMoniker> moniker;
+    if (FAILED(GetRunningObjectTable(0, &table)) || FAILED(CreateItemMoniker(L"!", clsidText, &moniker))) return false;
+    return table->IsRunning(moniker.Get()) == S_OK;
 }
 
 }  // namespace kestrow::win32

@@ -4,6 +4,10 @@
 
 #include <memory>
 
+#include "ComAutomation.h"
+#include "LongPath.h"
+#include "RuntimeError.h"
+
 namespace kestrow::win32 {
 namespace {
 
@@ -12,32 +16,47 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-constexpr DWORD kNotPlainFile =
-    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | 0x8 /* volume label */;
+constexpr DWORD kVolumeLabel = 0x8;
+constexpr DWORD kNotPlainFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel;
+// Folders a walk does not enter: hidden and system ones like hidden files,
+// and links and junctions, which could lead back up or out of the tree.
+constexpr DWORD kNotWalkedFolder = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT;
 
-// Paths near or past MAX_PATH need the extended-length prefix; relative
-// or already-prefixed paths are left alone.
-std::wstring ExtendedLengthPath(const std::wstring& path) {
-    if (path.size() < MAX_PATH - 12 || path.rfind(L"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-    return path;
+bool IsDotEntry(const wchar_t* name) {
+    return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
+}
+
+[[noreturn]] void ThrowUnreadable(DWORD error) {
+    const HRESULT hr = HRESULT_FROM_WIN32(error);
+    std::wstring text = SystemMessage(hr);
+    if (text.empty()) text = L"The folder could not be read";
+    throw RuntimeError(hr, kProgramSource, text);
 }
 
 }  // namespace
 
-void FindFileEnumerator::ForEachPlainFile(const std::wstring& folderAndPattern,
-                                          const std::function<void(const std::wstring&)>& onName) {
+void FindFileEnumerator::ForEachEntry(const std::wstring& folderAndPattern,
+                                      const std::function<void(const std::wstring&, EntryKind)>& onEntry) {
     WIN32_FIND_DATAW data{};
     FindHandle find(FindFirstFileExW(ExtendedLengthPath(folderAndPattern).c_str(), FindExInfoBasic, &data,
                                      FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH));
     if (find.get() == INVALID_HANDLE_VALUE) {
         find.release();
-        return;
+        const DWORD error = GetLastError();
+        // The folder is there and nothing in it matches.
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
+        ThrowUnreadable(error);
     }
     do {
-        if ((data.dwFileAttributes & kNotPlainFile) == 0) onName(data.cFileName);
+        const DWORD attributes = data.dwFileAttributes;
+        if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
+            if (!(attributes & kNotWalkedFolder) && !IsDotEntry(data.cFileName)) onEntry(data.cFileName, EntryKind::Folder);
+        } else if (!(attributes & kNotPlainFile)) {
+            onEntry(data.cFileName, EntryKind::PlainFile);
+        }
     } while (FindNextFileW(find.get(), &data));
+    // A list cut short is an error, not the end of the folder.
+    if (const DWORD error = GetLastError(); error != ERROR_NO_MORE_FILES) ThrowUnreadable(error);
 }
 
 }  // namespace kestrow::win32

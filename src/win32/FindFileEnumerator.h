@@ -3,11 +3,11 @@
 
 namespace kestrow::win32 {
 
-// FindFirstFileW/FindNextFileW, reporting plain files only.
+// FindFirstFileExW/FindNextFileW.
 class FindFileEnumerator : public DirectoryEnumerator {
 public:
-    void ForEachPlainFile(const std::wstring& folderAndPattern,
-                          const std::function<void(const std::wstring& name)>& onName) override;
+    void ForEachEntry(const std::wstring& folderAndPattern,
+                      const std::function<void(const std::wstring& name, EntryKind kind)>& onEntry) override;
 };
 
 }  // namespace kestrow::win32

@@ -1,9 +1,9 @@
 #include "Form1Window.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include "HandlerBoundary.h"
-#include "Heartbeat.h"
 #include "Twips.h"
 #include "resource.h"
 
@@ -11,27 +11,38 @@ namespace kestrow::win32 {
 namespace {
 
 constexpr UINT kReleaseHelpMessage = WM_APP + 1;
-constexpr UINT kHeartbeatMessage = WM_APP + 2;
+constexpr UINT kRunOnThisThreadMessage = WM_APP + 2;
 
 HICON ProgramIcon() {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KESTROW), IMAGE_ICON, 0, 0,
                                          LR_DEFAULTSIZE | LR_SHARED));
 }
 
+// The first folder among the dropped items; "" when there is none.
+std::wstring FirstDroppedFolder(HDROP drop) {
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+        path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+        const DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
+    }
+    return std::wstring();
+}
+
 }  // namespace
 
-Form1Window::Form1Window(MessageFilterPolicy policy, Form1Overrides overrides)
-    : policy_(policy),
-      automation_(BusyRetry{policy.busyRetryMs, policy.retryIntervalMs}),
-      form_(std::make_unique<Form1>(
-          Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
-          Form1Services{messages_, overrides.folders ? *overrides.folders : static_cast<FolderPicker&>(folders_),
-                        directory_,
-                        overrides.automation ? *overrides.automation : static_cast<AutomationFactory&>(automation_)})) {}
+Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
+    : timings_(timings),
+      overrides_(overrides),
+      servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver) {}
 
 Form1Window::~Form1Window() {
+    if (form_ && form_->BatchRunning() && Handle()) {
+        form_->RequestStopForClosing();
+        WaitForBatchEnd();
+    }
     help_.reset();
-    filterRegistration_.reset();
 }
 
 void Form1Window::Load() {
@@ -43,12 +54,19 @@ void Form1Window::Load() {
                         ProgramIcon()))
         throw RuntimeError(ErrorNumber::OutOfMemory, kProgramSource, L"The main window could not be created");
     messages_.SetOwner(Handle());
+    folders_.SetOwner(Handle());
+    taskbar_.SetWindow(Handle());
+    runner_ = std::make_unique<BatchThread>(UiThreadCalls(Handle(), kRunOnThisThreadMessage));
     CreateControls();
-
-    filter_ = std::make_unique<MessageFilter>(
-        policy_, [this](DWORD seconds) { return AskKeepWaiting(seconds); },
-        [this] { form_->AbandonServer(); });
-    filterRegistration_ = std::make_unique<MessageFilterRegistration>(filter_.get());
+    form_ = std::make_unique<Form1>(
+        Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
+        Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
+                      directory_, servers_, *runner_, taskbar_},
+        std::chrono::milliseconds(timings_.hangPromptMs));
+    form_->SetBatchEndedHandler([this] {
+        if (quitRequested_) EndProgram();
+    });
+    DragAcceptFiles(Handle(), TRUE);
     Form_Load();
 }
 
@@ -73,10 +91,13 @@ void Form1Window::CreateControls() {
                                 ControlId::List1, 2040, 120, 495, 255));
     cmdBrowse_.Attach(CreateControl(WC_BUTTONW, L"Br&owse...", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0,
                                     ControlId::cmdBrowse, 120, 120, 1095, 375));
-    cmdUpdate_.Attach(CreateControl(WC_BUTTONW, L"Up&date", WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0,
-                                    ControlId::cmdUpdate, 120, 1440, 1335, 495));
-    Text1_.Attach(CreateControl(WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE,
-                                ControlId::Text1, 120, 960, 3615, 285));
+    cmdUpdate_.Attach(CreateControl(WC_BUTTONW, Form1::UpdateCaption,
+                                    WS_VISIBLE | WS_TABSTOP | WS_DISABLED | BS_PUSHBUTTON, 0, ControlId::cmdUpdate,
+                                    120, 1440, 1335, 495));
+    // Read-only: nothing reads what is typed there, but the folder can
+    // still be selected and copied.
+    Text1_.Attach(CreateControl(WC_EDITW, L"", WS_VISIBLE | WS_TABSTOP | ES_LEFT | ES_AUTOHSCROLL | ES_READONLY,
+                                WS_EX_CLIENTEDGE, ControlId::Text1, 120, 960, 3615, 285));
     Label1_.Attach(CreateControl(WC_STATICW, L"", WS_VISIBLE | SS_LEFTNOWORDWRAP | SS_NOPREFIX, 0, ControlId::Label1,
                                  120, 600, 3615, 255));
     cmdHelp_.Attach(CreateControl(WC_BUTTONW, L"H&elp", WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 0, ControlId::cmdHelp,
@@ -91,19 +112,32 @@ bool Form1Window::PreTranslate(MSG& message) {
     return false;
 }
 
-void Form1Window::cmdBrowse_Click() { form_->cmdBrowse_Click(); }
-
-void Form1Window::cmdUpdate_Click() {
-    if (form_->BatchRunning()) return;
-    Heartbeat heartbeat(Handle(), kHeartbeatMessage, 250);
-    filter_->SetAbandoned(false);
-    form_->cmdUpdate_Click();
-    filter_->SetAbandoned(false);
-    if (quitRequested_) EndProgram();
+void Form1Window::WaitForBatchEnd() {
+    while (form_ && form_->BatchRunning()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
+            if (PreTranslate(message)) continue;
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+    }
 }
 
+void Form1Window::cmdBrowse_Click() {
+    form_->cmdBrowse_Click();
+    // A close asked for while the dialog was open ends the program now.
+    if (quitRequested_ && !form_->BatchRunning()) EndProgram();
+}
+
+void Form1Window::cmdUpdate_Click() { form_->cmdUpdate_Click(); }
+
 void Form1Window::cmdHelp_Click() {
-    if (form_->BatchRunning() || help_) return;
+    if (help_) return;
     ShowWindow(Handle(), SW_HIDE);
     help_ = std::make_unique<HelpWindow>(
         [this] {
@@ -121,11 +155,12 @@ void Form1Window::cmdHelp_Click() {
 }
 
 void Form1Window::cmdQuit_Click() {
+    quitRequested_ = true;
+    if (form_->Browsing()) return;  // ends once the dialog has closed
     if (form_->BatchRunning()) {
-        // The batch in progress ends first, so the server is still told to
-        // stop and nothing is left running; the program ends right after.
-        quitRequested_ = true;
-        form_->RequestStop();
+        // The batch stops after the drawing in hand and the server is told
+        // to end its work; the program ends right after.
+        form_->RequestStopForClosing();
         return;
     }
     EndProgram();
@@ -138,11 +173,12 @@ void Form1Window::EndProgram() {
 
 void Form1Window::OnDestroyed() noexcept { PostQuitMessage(0); }
 
-bool Form1Window::AskKeepWaiting(DWORD secondsWaited) {
-    const std::wstring text = L"The CAD system has not answered for " + std::to_wstring(secondsWaited) +
-                              L" seconds while working on:\n" + form_->filePath +
-                              L"\n\nYes keeps waiting. No stops the batch; this drawing is then not stored.";
-    return messages_.Show(text, MB_YESNO | MB_ICONQUESTION, Form1::Caption) == IDYES;
+void Form1Window::OnDropFiles(HDROP drop) {
+    const std::wstring folder = FirstDroppedFolder(drop);
+    DragFinish(drop);
+    if (folder.empty() || !IsWindowEnabled(Handle())) return;
+    SetForegroundWindow(Handle());
+    RunHandler(Handle(), Form1::Caption, [&] { form_->BrowseDroppedFolder(folder); });
 }
 
 void Form1Window::OnCommand(int id, int code) {
@@ -177,10 +213,14 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
             break;
+        case WM_DROPFILES:
+            OnDropFiles(reinterpret_cast<HDROP>(wParam));
+            return 0;
         case WM_CLOSE:
             RunHandler(Handle(), Form1::Caption, [this] { cmdQuit_Click(); });
             return 0;
-        case kHeartbeatMessage:
+        case kRunOnThisThreadMessage:
+            RunHandler(Handle(), Form1::Caption, [lParam] { UiThreadCalls::Run(lParam); });
             return 0;
         case kReleaseHelpMessage:
             help_.reset();

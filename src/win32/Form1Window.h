@@ -1,15 +1,21 @@
 #pragma once
 // The main window: real controls laid out from the twips table, wired to
-// the core's Form1, with the Browse, Update, Help and Quit handlers.
+// the core's Form1, with the Browse, Update (or Stop), Help and Quit
+// handlers. Batches run on a thread of their own; the window keeps
+// answering and shows their progress.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <memory>
 
-#include "ComAutomation.h"
+#include "ApartmentServer.h"
+#include "BatchThread.h"
 #include "FindFileEnumerator.h"
 #include "Form1.h"
 #include "GdiObjects.h"
 #include "HelpWindow.h"
-#include "MessageFilter.h"
-#include "ShellFolderPicker.h"
+#include "ShellFolderDialog.h"
+#include "TaskbarButton.h"
 #include "Win32Controls.h"
 #include "Win32MessageBox.h"
 #include "Window.h"
@@ -26,11 +32,19 @@ constexpr int cmdHelp = 105;
 constexpr int cmdQuit = 106;
 }  // namespace ControlId
 
-// Services a harness may put in place of the real ones (benchmarks time the
-// batch through a timing decorator, and Browse without the modal dialog).
+// How long a busy server is retried, and how long a call may wait before
+// the user is asked whether to keep waiting.
+struct BatchTimings {
+    DWORD busyRetryMs = 30000;
+    DWORD retryIntervalMs = 250;
+    DWORD hangPromptMs = 60000;
+};
+
+// What a harness may put in place of the real services: a folder picker
+// without the modal dialog, and an observer of every call to the server.
 struct Form1Overrides {
     FolderPicker* folders = nullptr;
-    AutomationFactory* automation = nullptr;
+    CallObserver* callObserver = nullptr;
 };
 
 class Form1Window : public Window {
@@ -38,7 +52,7 @@ public:
     static constexpr int ClientWidthTwips = 3825;
     static constexpr int ClientHeightTwips = 1995;
 
-    explicit Form1Window(MessageFilterPolicy policy = {}, Form1Overrides overrides = {});
+    explicit Form1Window(BatchTimings timings = {}, Form1Overrides overrides = {});
     ~Form1Window() override;
 
     // Creates the window and its controls and runs the load handler; the
@@ -50,6 +64,8 @@ public:
     HelpWindow* Help() const { return help_.get(); }
     // Dialog-style keyboard handling for this window and the help window.
     bool PreTranslate(MSG& message);
+    // Dispatches messages until no batch runs.
+    void WaitForBatchEnd();
 
     // The handlers, callable directly as a click would call them.
     void cmdBrowse_Click();
@@ -65,10 +81,11 @@ private:
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left,
                        int top, int width, int height);
     void OnCommand(int id, int code);
+    void OnDropFiles(HDROP drop);
     void EndProgram();
-    bool AskKeepWaiting(DWORD secondsWaited);
 
-    MessageFilterPolicy policy_;
+    BatchTimings timings_;
+    Form1Overrides overrides_;
     int dpi_ = 96;
     FontHandle font_;
     Win32Button cmdBrowse_, cmdUpdate_, cmdHelp_, cmdQuit_;
@@ -78,10 +95,10 @@ private:
     Win32MessageBox messages_;
     ShellFolderPicker folders_;
     FindFileEnumerator directory_;
-    ComAutomationFactory automation_;
+    ApartmentLauncher servers_;
+    TaskbarButton taskbar_;
+    std::unique_ptr<BatchThread> runner_;
     std::unique_ptr<Form1> form_;
-    std::unique_ptr<MessageFilter> filter_;
-    std::unique_ptr<MessageFilterRegistration> filterRegistration_;
     std::unique_ptr<HelpWindow> help_;
     bool quitRequested_ = false;
 };

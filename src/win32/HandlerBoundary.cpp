@@ -6,7 +6,7 @@ namespace kestrow::win32 {
 
 void ReportHandlerError(HWND owner, const wchar_t* title, const RuntimeError& error) noexcept {
     try {
-        Win32MessageBox(owner).Show(FormatHandlerErrorReport(error), MB_OK | MB_ICONERROR, title);
+        Win32MessageBox(owner).Show(FormatHandlerErrorReport(error), MessageButtons::Ok, MessageIcon::Error, title);
     } catch (...) {
         MessageBoxW(owner, L"Kestrow could not finish this action.", title, MB_OK | MB_ICONERROR);
     }

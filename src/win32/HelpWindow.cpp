@@ -39,7 +39,17 @@ void HelpWindow::Paint() {
         HGDIOBJ old = SelectObject(memory, picture_.get());
         BITMAP info{};
         GetObjectW(picture_.get(), sizeof(info), &info);
-        BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+        // The window is sized in twips, so at a higher DPI it is larger than
+        // the picture: stretch it smoothly to fill the window.
+        RECT client{};
+        GetClientRect(Handle(), &client);
+        if (client.right == info.bmWidth && client.bottom == info.bmHeight) {
+            BitBlt(dc, 0, 0, info.bmWidth, info.bmHeight, memory, 0, 0, SRCCOPY);
+        } else {
+            SetStretchBltMode(dc, HALFTONE);
+            SetBrushOrgEx(dc, 0, 0, nullptr);
+            StretchBlt(dc, 0, 0, client.right, client.bottom, memory, 0, 0, info.bmWidth, info.bmHeight, SRCCOPY);
+        }
         SelectObject(memory, old);
         DeleteDC(memory);
     }

@@ -10,7 +10,9 @@ namespace kestrow::win32 {
 
 class HelpWindow : public Window {
 public:
-    static constexpr const wchar_t* Caption = L"Form2";
+    // Never shown in a title bar (the window has none), but read in the task
+    // bar and by screen readers.
+    static constexpr const wchar_t* Caption = L"Kestrow Help";
     static constexpr int WidthTwips = 7155;
     static constexpr int HeightTwips = 5895;
 

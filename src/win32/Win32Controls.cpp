@@ -12,10 +12,7 @@ std::wstring WindowText(HWND control) {
     return text;
 }
 
-void SetTextNow(HWND control, const std::wstring& text) {
-    SetWindowTextW(control, text.c_str());
-    UpdateWindow(control);
-}
+void SetText(HWND control, const std::wstring& text) { SetWindowTextW(control, text.c_str()); }
 
 void Win32Button::SetEnabled(bool enabled) {
     // A disabled button that has the focus would leave the keyboard with

@@ -9,15 +9,14 @@ namespace kestrow::win32 {
 
 std::wstring WindowText(HWND control);
 
-// Sets a control's text and repaints it at once, so that progress shows
-// while the batch keeps the message loop busy.
-void SetTextNow(HWND control, const std::wstring& text);
+// Sets a control's text; it repaints with the next paint.
+void SetText(HWND control, const std::wstring& text);
 
 class Win32Label : public Label {
 public:
     explicit Win32Label(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
-    void SetCaption(const std::wstring& caption) override { SetTextNow(hwnd_, caption); }
+    void SetCaption(const std::wstring& caption) override { win32::SetText(hwnd_, caption); }
     std::wstring Caption() const override { return WindowText(hwnd_); }
     operator HWND() const { return hwnd_; }
 
@@ -29,7 +28,7 @@ class Win32TextBox : public TextBox {
 public:
     explicit Win32TextBox(HWND hwnd = nullptr) : hwnd_(hwnd) {}
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
-    void SetText(const std::wstring& text) override { SetTextNow(hwnd_, text); }
+    void SetText(const std::wstring& text) override { win32::SetText(hwnd_, text); }
     std::wstring Text() const override { return WindowText(hwnd_); }
     void SetEnabled(bool enabled) override { EnableWindow(hwnd_, enabled); }
     bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
@@ -45,6 +44,8 @@ public:
     void Attach(HWND hwnd) { hwnd_ = hwnd; }
     void SetEnabled(bool enabled) override;
     bool Enabled() const override { return IsWindowEnabled(hwnd_) != FALSE; }
+    void SetCaption(const std::wstring& caption) override { SetWindowTextW(hwnd_, caption.c_str()); }
+    std::wstring Caption() const override { return WindowText(hwnd_); }
     operator HWND() const { return hwnd_; }
 
 private:

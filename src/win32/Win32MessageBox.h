@@ -5,17 +5,22 @@
 
 namespace kestrow::win32 {
 
-// MessageBoxW, owned by a window when there is one so that it is modal to it.
+// Message boxes owned by the main window when it is visible, so that they
+// are modal to it; task-modal otherwise (while the help window replaces it).
 class Win32MessageBox : public MessageBoxService {
 public:
     explicit Win32MessageBox(HWND owner = nullptr) : owner_(owner) {}
     void SetOwner(HWND owner) { owner_ = owner; }
-    int Show(const std::wstring& text, unsigned code, const std::wstring& title) override {
-        HWND owner = (owner_ && IsWindowVisible(owner_)) ? owner_ : nullptr;
-        return MessageBoxW(owner, text.c_str(), title.c_str(), code | (owner ? 0 : MB_TASKMODAL));
-    }
+
+    MessageAnswer Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
+                       const std::wstring& title) override;
+    // A task dialog (common controls 6) with the message box's buttons, ids
+    // and icon, and a verification check box.
+    CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                       const std::wstring& checkText) override;
 
 private:
+    HWND VisibleOwner() const { return (owner_ && IsWindowVisible(owner_)) ? owner_ : nullptr; }
     HWND owner_;
 };
 

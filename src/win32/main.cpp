@@ -1,18 +1,29 @@
-// Kestrow: updates all views of all the drafts in one folder through the
-// CAD system's automation server.
+// Kestrow: updates all views of all the drafts in a folder through the CAD
+// system's automation server; in its window, or unattended from the command
+// line.
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <vector>
 
 #include "ComApartment.h"
+#include "CommandLineRun.h"
 #include "Form1Window.h"
 #include "HandlerBoundary.h"
 
-int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    // Before anything else can load a DLL: only the system directory, so a
-    // DLL planted beside the program or a drawing folder is never loaded.
-    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
-    HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+namespace {
 
+std::vector<std::wstring> Arguments() {
+    int count = 0;
+    LPWSTR* list = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; list && i < count; ++i) arguments.emplace_back(list[i]);
+    if (list) LocalFree(list);
+    return arguments;
+}
+
+int RunWindow() {
     kestrow::win32::ComApartment apartment;
     if (!apartment.Ok()) {
         MessageBoxW(nullptr, L"Kestrow could not start COM on this computer.", kestrow::Form1::Caption,
@@ -38,4 +49,17 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         DispatchMessageW(&message);
     }
     return static_cast<int>(message.wParam);
+}
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
+    // Before anything else can load a DLL: only the system directory, so a
+    // DLL planted beside the program or a drawing folder is never loaded.
+    SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
+    HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
+
+    const kestrow::CommandLine line = kestrow::ParseCommandLine(Arguments());
+    if (line.action != kestrow::CommandLine::Action::Window) return kestrow::win32::RunCommandLine(line);
+    return RunWindow();
 }

@@ -57,8 +57,8 @@ bool ModelMatch(const std::wstring& p, size_t i, const std::wstring& n, size_t j
 
 struct ListedNames : DirectoryEnumerator {
     std::vector<std::wstring> names;
-    void ForEachPlainFile(const std::wstring&, const std::function<void(const std::wstring&)>& onName) override {
-        for (const auto& name : names) onName(name);
+    void ForEachEntry(const std::wstring&, const std::function<void(const std::wstring&, EntryKind)>& onEntry) override {
+        for (const auto& name : names) onEntry(name, EntryKind::PlainFile);
     }
 };
 

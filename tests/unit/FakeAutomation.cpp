@@ -23,24 +23,47 @@ std::wstring ArgText(const AutomationArg& arg) {
     return L"?";
 }
 
+class InlineConnection : public ServerConnection {
+public:
+    explicit InlineConnection(AutomationFactory& factory) : session_(factory, abandoned_) {}
+    void Start(CallWatch&) override { session_.Start(); }
+    DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
+                             CallWatch&) override {
+        std::wstring path = filePath;
+        return session_.UpdateDraft(path, *stop);
+    }
+    void Quit(CallWatch&) noexcept override { session_.Quit(); }
+
+private:
+    std::atomic<bool> abandoned_{false};
+    CadSession session_;
+};
+
 }  // namespace
 
-void FakeServer::Record(const std::wstring& line) {
+void FakeServer::Record(int instance, const std::wstring& line) {
+    if (lostInstances.count(instance)) {
+        ++callsToLostServers;
+        throw RuntimeError(static_cast<std::int32_t>(0x800706BAu), L"", L"The RPC server is unavailable.",
+                           FailureKind::ServerGone);
+    }
     journal.push_back(line);
     if (onCall) onCall(line);
     for (auto& [prefix, fault] : faults) {
         if (line.rfind(prefix, 0) != 0 || fault.times == 0) continue;
         if (fault.times > 0) --fault.times;
+        if (fault.error.ServerLost()) lostInstances.insert(instance);
         throw fault.error;
     }
 }
 
 AutomationRef FakeFactory::CreateObject(const std::wstring& progId) {
-    server_.Record(L"create " + progId);
+    const int instance = server_.applicationsCreated + 1;
+    server_.Record(instance, L"create " + progId);
     if (server_.createFails)
         throw RuntimeError(ErrorNumber::CannotCreateObject, L"Kestrow", L"ActiveX component can't create object");
     ++server_.applicationsCreated;
-    return std::make_unique<FakeObject>(server_, L"raw-app");
+    return std::make_unique<FakeObject>(server_, instance, L"raw-app");
 }
 
 AutomationRef FakeObject::QueryInterface(const std::wstring& iid) {
@@ -49,33 +72,35 @@ AutomationRef FakeObject::QueryInterface(const std::wstring& iid) {
         {contract::kViewsIid, L"views"},     {contract::kViewIid, L"view"}};
     const auto it = kinds.find(iid);
     const std::wstring wanted = it == kinds.end() ? L"?" : it->second;
-    server_.Record(L"qi " + wanted);
+    server_.Record(instance_, L"qi " + wanted);
     // Only the raw form of the same object answers for its own interface.
     if (kind_ != wanted && kind_ != L"raw-" + wanted)
         throw RuntimeError(static_cast<long>(0x80004002L), L"Kestrow", L"No such interface supported");
-    return std::make_unique<FakeObject>(server_, wanted, path_);
+    return std::make_unique<FakeObject>(server_, instance_, wanted, path_);
 }
 
 AutomationResult FakeObject::Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) {
     std::wstring line = kind_ + L" " + KindName(kind) + L" " + std::to_wstring(dispatchId);
     for (const auto& arg : args) line += L" " + ArgText(arg);
-    server_.Record(line);
+    server_.Record(instance_, line);
 
     AutomationResult result;
     if (kind_ == L"app" && dispatchId == contract::kAppDocuments)
-        result.object = std::make_unique<FakeObject>(server_, L"raw-docs");
+        result.object = std::make_unique<FakeObject>(server_, instance_, L"raw-docs");
     else if (kind_ == L"docs" && dispatchId == contract::kDocumentsOpen)
-        result.object = std::make_unique<FakeObject>(server_, L"raw-doc", *args.at(0).text);
+        result.object = std::make_unique<FakeObject>(server_, instance_, L"raw-doc", *args.at(0).text);
     else if (kind_ == L"doc" && dispatchId == contract::kDocumentViews)
-        result.object = std::make_unique<FakeObject>(server_, L"raw-views", path_);
+        result.object = std::make_unique<FakeObject>(server_, instance_, L"raw-views", path_);
     else if (kind_ == L"views" && dispatchId == contract::kViewsCount) {
         const auto it = server_.viewCounts.find(path_);
         result.number = it == server_.viewCounts.end() ? 2 : it->second;
     } else if (kind_ == L"views" && dispatchId == contract::kViewsItem)
-        result.object = std::make_unique<FakeObject>(server_, L"raw-view", path_);
-    else if (kind_ == L"doc" && dispatchId == contract::kDocumentClose)
+        result.object = std::make_unique<FakeObject>(server_, instance_, L"raw-view", path_);
+    else if (kind_ == L"doc" && dispatchId == contract::kDocumentClose && args.at(0).boolean)
         server_.stored.insert(path_);
     return result;
 }
+
+std::unique_ptr<ServerConnection> InlineLauncher::Launch() { return std::make_unique<InlineConnection>(factory_); }
 
 }  // namespace kestrow::testing

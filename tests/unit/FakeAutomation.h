@@ -1,6 +1,8 @@
 #pragma once
 // An automation server in memory that records every call as one line of
-// text ("<interface> <kind> <dispid> <args>") and can be told to fail.
+// text ("<interface> <kind> <dispid> <args>") and can be told to fail, and
+// a launcher that runs its sessions inline.
+#include <atomic>
 #include <functional>
 #include <map>
 #include <memory>
@@ -9,6 +11,8 @@
 #include <vector>
 
 #include "Automation.h"
+#include "CadSession.h"
+#include "DraftBatch.h"
 #include "RuntimeError.h"
 
 namespace kestrow::testing {
@@ -17,25 +21,32 @@ struct FakeServer {
     std::vector<std::wstring> journal;
     std::map<std::wstring, std::int32_t> viewCounts;  // by path; 2 views otherwise
     // A call whose journal line starts with a key fails with the error
-    // given, that many times (-1: always).
+    // given, that many times (-1: always). An error that loses the server
+    // (gone, abandoned) leaves that server instance dead.
     struct Fault {
         RuntimeError error;
         int times;
     };
     std::map<std::wstring, Fault> faults;
     bool createFails = false;
+    bool cadSystemRunning = false;
     int applicationsCreated = 0;
     int liveObjects = 0;
+    int callsToLostServers = 0;
+    std::set<int> lostInstances;
     std::set<std::wstring> stored;
     std::function<void(const std::wstring&)> onCall;  // sees each line before it runs
 
-    void Record(const std::wstring& line);
+    void Fail(const std::wstring& prefix, RuntimeError error, int times = 1) {
+        faults.insert_or_assign(prefix, Fault{std::move(error), times});
+    }
+    void Record(int instance, const std::wstring& line);
 };
 
 class FakeObject : public AutomationObject {
 public:
-    FakeObject(FakeServer& server, std::wstring kind, std::wstring path = L"")
-        : server_(server), kind_(std::move(kind)), path_(std::move(path)) {
+    FakeObject(FakeServer& server, int instance, std::wstring kind, std::wstring path = L"")
+        : server_(server), instance_(instance), kind_(std::move(kind)), path_(std::move(path)) {
         ++server_.liveObjects;
     }
     ~FakeObject() override { --server_.liveObjects; }
@@ -45,7 +56,8 @@ public:
 
 private:
     FakeServer& server_;
-    std::wstring kind_;  // app, docs, doc, views, view, or "raw" before the first cast
+    int instance_;
+    std::wstring kind_;  // app, docs, doc, views, view, or "raw-..." before the first cast
     std::wstring path_;
 };
 
@@ -56,6 +68,18 @@ public:
 
 private:
     FakeServer& server_;
+};
+
+// Sessions of the fake server, run on the calling thread.
+class InlineLauncher : public ServerLauncher {
+public:
+    explicit InlineLauncher(FakeServer& server) : server_(server), factory_(server) {}
+    bool CadSystemRunning() override { return server_.cadSystemRunning; }
+    std::unique_ptr<ServerConnection> Launch() override;
+
+private:
+    FakeServer& server_;
+    FakeFactory factory_;
 };
 
 }  // namespace kestrow::testing

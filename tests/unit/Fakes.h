@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
-#include "Automation.h"
 #include "Controls.h"
 #include "DirectoryEnumerator.h"
 #include "FolderPicker.h"
+#include "Form1.h"
 #include "MessageBox.h"
 
 namespace kestrow::testing {
@@ -31,8 +31,11 @@ struct FakeTextBox : TextBox {
 
 struct FakeButton : CommandButton {
     bool enabled = true;
+    std::wstring caption;
     void SetEnabled(bool e) override { enabled = e; }
     bool Enabled() const override { return enabled; }
+    void SetCaption(const std::wstring& c) override { caption = c; }
+    std::wstring Caption() const override { return caption; }
 };
 
 struct FakeListBox : ListBox {
@@ -50,44 +53,87 @@ struct FakeListBox : ListBox {
 
 struct ShownMessage {
     std::wstring text;
-    unsigned code;
+    MessageButtons buttons;
+    MessageIcon icon;
     std::wstring title;
+    std::wstring checkText;  // the failure question's check box
 };
 
 struct FakeMessageBox : MessageBoxService {
     std::vector<ShownMessage> shown;
-    std::deque<int> answers;  // answers to give, in order; OK once they run out
-    int Show(const std::wstring& text, unsigned code, const std::wstring& title) override {
-        shown.push_back({text, code, title});
-        if (answers.empty()) return MessageAnswer::Ok;
-        const int answer = answers.front();
+    std::deque<CheckedAnswer> answers;  // in order; OK (or Cancel) once they run out
+    MessageAnswer Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
+                       const std::wstring& title) override {
+        shown.push_back({text, buttons, icon, title, L""});
+        return Next(MessageAnswer::Ok).answer;
+    }
+    CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                       const std::wstring& checkText) override {
+        shown.push_back({text, MessageButtons::CancelTryContinue, icon, title, checkText});
+        return Next(MessageAnswer::Cancel);
+    }
+    void Answer(MessageAnswer answer, bool checked = false) { answers.push_back({answer, checked}); }
+
+private:
+    CheckedAnswer Next(MessageAnswer fallback) {
+        if (answers.empty()) return {fallback, false};
+        const CheckedAnswer answer = answers.front();
         answers.pop_front();
         return answer;
     }
 };
 
 struct FakeFolderPicker : FolderPicker {
-    std::deque<std::wstring> results;
-    std::vector<std::wstring> prompts;
-    std::wstring BrowseFolder(const std::wstring& prompt) override {
-        prompts.push_back(prompt);
-        if (results.empty()) return L"";
-        std::wstring result = results.front();
+    std::deque<FolderChoice> results;  // cancelled once they run out
+    std::vector<FolderRequest> requests;
+    FolderChoice ChooseFolder(const FolderRequest& request) override {
+        requests.push_back(request);
+        if (results.empty()) return FolderChoice{};
+        FolderChoice result = results.front();
         results.pop_front();
         return result;
     }
+    void Choose(const std::wstring& folder, bool subfolders = false) {
+        results.push_back({FolderChoice::Outcome::Folder, folder, L"", subfolders});
+    }
 };
 
-// Maps "folder\pattern" to the names the enumeration reports.
+// Maps "folder\pattern" to the entries the enumeration reports; a name
+// ending in "\" is a folder.
 struct FakeDirectory : DirectoryEnumerator {
     std::map<std::wstring, std::vector<std::wstring>> listings;
+    std::map<std::wstring, RuntimeError> unreadable;
     std::vector<std::wstring> queries;
-    void ForEachPlainFile(const std::wstring& folderAndPattern,
-                          const std::function<void(const std::wstring&)>& onName) override {
+    void ForEachEntry(const std::wstring& folderAndPattern,
+                      const std::function<void(const std::wstring&, EntryKind)>& onEntry) override {
         queries.push_back(folderAndPattern);
+        if (auto bad = unreadable.find(folderAndPattern); bad != unreadable.end()) throw bad->second;
         auto it = listings.find(folderAndPattern);
         if (it == listings.end()) return;
-        for (const auto& name : it->second) onName(name);
+        for (const auto& name : it->second) {
+            if (!name.empty() && name.back() == L'\\')
+                onEntry(name.substr(0, name.size() - 1), EntryKind::Folder);
+            else
+                onEntry(name, EntryKind::PlainFile);
+        }
+    }
+};
+
+struct FakeTaskbar : TaskbarProgress {
+    std::vector<std::wstring> events;
+    void Show(std::int32_t done, std::int32_t total, State state) override {
+        const wchar_t* name = state == State::Normal ? L"normal" : state == State::Paused ? L"paused" : L"error";
+        events.push_back(std::to_wstring(done) + L"/" + std::to_wstring(total) + L" " + name);
+    }
+    void Clear() override { events.push_back(L"clear"); }
+    void FlashIfInBackground() override { events.push_back(L"flash"); }
+};
+
+// Runs a batch on the calling thread, start to end, inside Start.
+struct InlineBatchRunner : BatchRunner {
+    void Start(DraftBatch& batch, BatchUser& user, BatchProgress& progress,
+               std::function<void(BatchResult)> finished) override {
+        finished(batch.Run(user, progress));
     }
 };
 

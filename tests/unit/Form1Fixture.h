@@ -5,7 +5,7 @@
 
 namespace kestrow::testing {
 
-// A Form1 wired to in-memory controls and services.
+// A Form1 wired to in-memory controls and services, its batches run inline.
 struct Form1Fixture {
     FakeButton cmdBrowse, cmdUpdate;
     FakeListBox List1;
@@ -15,18 +15,23 @@ struct Form1Fixture {
     FakeFolderPicker folders;
     FakeDirectory directory;
     FakeServer server;
-    FakeFactory factory{server};
+    InlineLauncher launcher{server};
+    InlineBatchRunner runner;
+    FakeTaskbar taskbar;
     Form1 form{Form1Controls{cmdBrowse, List1, Label1, Text1, cmdUpdate},
-               Form1Services{messages, folders, directory, factory}};
+               Form1Services{messages, folders, directory, launcher, runner, taskbar}};
 
-    Form1Fixture() { cmdUpdate.enabled = false; }
+    Form1Fixture() {
+        cmdUpdate.enabled = false;
+        cmdUpdate.caption = Form1::UpdateCaption;
+    }
 
     // A Browse of `folder` whose enumeration reports `names`.
     void BrowseTo(const std::wstring& folder, std::vector<std::wstring> names) {
         std::wstring withSlash = folder;
         if (withSlash.empty() || withSlash.back() != L'\\') withSlash += L'\\';
         directory.listings[withSlash + L"*.dft"] = std::move(names);
-        folders.results.push_back(folder);
+        folders.Choose(folder);
         form.cmdBrowse_Click();
     }
 };

@@ -46,11 +46,10 @@ TEST(TrimStringAtNull, CutsAtTheFirstNul) {
     }
 }
 
-TEST(BatchMessages, StatusLinesAndServerGoneCodes) {
+TEST(BatchMessages, StatusLinesAndErrorDescriptions) {
     EXPECT_EQ(UpdatedStatus(3, 3), L"Updated 3 files in : ");
     EXPECT_EQ(UpdatedStatus(2, 3), L"Updated 2 of 3 files in : ");
-    EXPECT_TRUE(IsServerGone(RuntimeError(static_cast<long>(static_cast<std::int32_t>(0x800706BAu)), L"", L"")));
-    EXPECT_FALSE(IsServerGone(RuntimeError(static_cast<long>(static_cast<std::int32_t>(0x80020009u)), L"", L"")));
+    EXPECT_EQ(UpdatingStatus(0, 3), L"Updating file 1 of 3...");
     const std::wstring described = DescribeError(RuntimeError(static_cast<std::int32_t>(0x80004005u), L"Srv", L"Boom"));
     EXPECT_NE(described.find(L"0x80004005"), std::wstring::npos);
     EXPECT_NE(described.find(L"Srv"), std::wstring::npos);

@@ -6,7 +6,7 @@
 #include "FindFileEnumerator.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "foldbrow.h"
+#include "ShellFolderDialog.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -103,7 +103,7 @@ TEST(Enumeration, ThousandsOfFilesAndLongNames) {
     win32::FindFileEnumerator enumerator;
     size_t count = 0;
     bool sawLong = false;
-    enumerator.ForEachPlainFile(folder.Path() + L"\\*.dft", [&](const std::wstring& name) {
+    enumerator.ForEachEntry(folder.Path() + L"\\*.dft", [&](const std::wstring& name, EntryKind) {
         ++count;
         sawLong = sawLong || name == longName;
     });

@@ -47,6 +47,22 @@ struct TopLevel {
     }
 };
 
+bool IsCheckBox(LONG style) {
+    const LONG type = style & BS_TYPEMASK;
+    return type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
+}
+
+std::wstring SelectedItemText(HWND tree) {
+    wchar_t text[MAX_PATH] = L"";
+    TVITEMW item{};
+    item.mask = TVIF_TEXT;
+    item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
+    item.pszText = text;
+    item.cchTextMax = MAX_PATH;
+    if (!item.hItem || !SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item))) return std::wstring();
+    return text;
+}
+
 // Selects a folder in the shell's dialog. The dialog fills its tree lazily,
 // so the selection is repeated until the tree shows the folder selected.
 void SelectFolder(HWND dialog, const std::wstring& folder) {
@@ -55,13 +71,7 @@ void SelectFolder(HWND dialog, const std::wstring& folder) {
     for (int attempt = 0; attempt < 40; ++attempt) {
         SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder.c_str()));
         Sleep(100);
-        wchar_t text[MAX_PATH] = L"";
-        TVITEMW item{};
-        item.mask = TVIF_TEXT;
-        item.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
-        item.pszText = text;
-        item.cchTextMax = MAX_PATH;
-        if (item.hItem && SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&item)) && leaf == text) return;
+        if (SelectedItemText(tree) == leaf) return;
         Sleep(150);
     }
 }
@@ -104,12 +114,23 @@ void DialogWatcher::Handle(HWND dialog) {
     SeenDialog seen;
     seen.title = Text(dialog);
     seen.owner = GetWindow(dialog, GW_OWNER);
+    seen.ownerEnabled = seen.owner && IsWindowEnabled(seen.owner);
     Children children;
     EnumChildWindows(dialog, &Children::Add, reinterpret_cast<LPARAM>(&children));
+    HWND checkBox = nullptr;
     for (HWND child : children.all) {
         const std::wstring cls = ClassOf(child);
         const LONG style = GetWindowLongW(child, GWL_STYLE);
-        if (cls == L"SysTreeView32") seen.folderDialog = true;
+        if (cls == L"SysTreeView32") {
+            seen.folderDialog = true;
+            seen.selectedFolder = SelectedItemText(child);
+        }
+        if (cls == L"Button" && IsCheckBox(style)) {
+            checkBox = child;
+            seen.checkBox = Text(child);
+            seen.checked = SendMessageW(child, BM_GETCHECK, 0, 0) == BST_CHECKED;
+            continue;
+        }
         if (cls == L"Static") {
             if ((style & SS_TYPEMASK) == SS_ICON)
                 seen.icon = IconOf(reinterpret_cast<HICON>(SendMessageW(child, STM_GETICON, 0, 0)));
@@ -133,6 +154,7 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (seen.folderDialog && !answer.folder.empty()) SelectFolder(dialog, answer.folder);
+    if (answer.check && checkBox && *answer.check != seen.checked) SendMessageW(checkBox, BM_CLICK, 0, 0);
     if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);

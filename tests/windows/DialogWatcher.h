@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -24,6 +25,10 @@ struct SeenDialog {
     std::vector<std::wstring> statics;  // every text the dialog shows
     bool folderDialog = false;
     HWND owner = nullptr;
+    bool ownerEnabled = true;      // the owner could take input meanwhile
+    std::wstring checkBox;         // a check box's label, if there is one
+    bool checked = false;          // its state as the dialog opened
+    std::wstring selectedFolder;   // the folder dialog's selection as it opened
 };
 
 // What to do with the next dialog: given what it shows, press a button id
@@ -33,6 +38,7 @@ struct Answer {
     int button = IDOK;
     std::wstring folder;
     std::function<void()> before;  // runs on the watcher's thread before the button is pressed
+    std::optional<bool> check;     // the state to give the dialog's check box
 };
 
 class DialogWatcher {

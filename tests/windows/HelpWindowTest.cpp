@@ -42,7 +42,7 @@ TEST_F(HelpTest, HelpHidesTheMainWindowAndShowsABorderlessCentredPage) {
     EXPECT_TRUE(style & WS_POPUP);
     EXPECT_FALSE(style & (WS_CAPTION | WS_BORDER | WS_THICKFRAME | WS_SYSMENU));
     EXPECT_TRUE(GetWindowLongW(help, GWL_EXSTYLE) & WS_EX_APPWINDOW);
-    EXPECT_EQ(win32::WindowText(help), L"Form2");
+    EXPECT_EQ(win32::WindowText(help), L"Kestrow Help");
     RECT outer{}, client{};
     GetWindowRect(help, &outer);
     GetClientRect(help, &client);

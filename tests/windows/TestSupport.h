@@ -14,7 +14,10 @@ namespace kestrow::wintest {
 // is not what is being exercised.
 struct FixedFolderPicker : FolderPicker {
     std::wstring folder;
-    std::wstring BrowseFolder(const std::wstring&) override { return folder; }
+    bool subfolders = false;
+    FolderChoice ChooseFolder(const FolderRequest&) override {
+        return {FolderChoice::Outcome::Folder, folder, L"", subfolders};
+    }
 };
 
 // A new empty folder under the temporary folder, removed with everything

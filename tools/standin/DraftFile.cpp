@@ -14,6 +14,7 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "delay") return FaultKind::Delay;
     if (name == "busy") return FaultKind::Busy;
     if (name == "hang") return FaultKind::Hang;
+    if (name == "crash") return FaultKind::Crash;
     return std::nullopt;
 }
 
@@ -25,6 +26,7 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::Delay: return "delay";
         case FaultKind::Busy: return "busy";
         case FaultKind::Hang: return "hang";
+        case FaultKind::Crash: return "crash";
     }
     return "?";
 }

@@ -21,6 +21,7 @@ enum class FaultKind {
     Delay,   // opening it takes <ms> milliseconds
     Busy,    // after it is opened the server rejects calls as busy for <ms>
     Hang,    // updating its first view blocks the server for <ms>
+    Crash,   // updating its first view ends the server process abruptly
 };
 
 struct Fault {

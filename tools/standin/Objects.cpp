@@ -1,14 +1,27 @@
 #include "Objects.h"
 
+#include "AutomationContract.h"
 
 namespace standin {
+namespace {
+
+IID ParseIid(const wchar_t* text) {
+    IID iid{};
+    IIDFromString(text, &iid);
+    return iid;
+}
+
+}  // namespace
 
 const CLSID kStandInClsid = {0x5F0C2D41, 0x8A1B, 0x4E7C, {0x9B, 0x36, 0x2C, 0x4E, 0x1D, 0x7A, 0x9B, 0x10}};
-const IID kApplicationIid = {0xDED89DB0, 0x45B6, 0x11CE, {0xB3, 0x07, 0x08, 0x00, 0x36, 0x3A, 0x1E, 0x02}};
-const IID kDocumentsIid = {0x290D47B0, 0xF718, 0x11CD, {0x8B, 0x57, 0x08, 0x00, 0x36, 0x18, 0x1E, 0x02}};
-const IID kDocumentIid = {0x016B11FB, 0xCDC0, 0x11CE, {0xA0, 0x35, 0x08, 0x00, 0x36, 0x01, 0xE5, 0x3B}};
-const IID kViewsIid = {0xA32FC155, 0x10C7, 0x11D0, {0xA1, 0xC3, 0x08, 0x00, 0x36, 0x27, 0xCF, 0x02}};
-const IID kViewIid = {0xA32FC151, 0x10C7, 0x11D0, {0xA1, 0xC3, 0x08, 0x00, 0x36, 0x27, 0xCF, 0x02}};
+const GUID kTypeLibraryId = {0x5F0C2D40, 0x8A1B, 0x4E7C, {0x9B, 0x36, 0x2C, 0x4E, 0x1D, 0x7A, 0x9B, 0x10}};
+const IID kApplicationIid = ParseIid(kestrow::contract::kApplicationIid);
+const IID kDocumentsIid = ParseIid(kestrow::contract::kDocumentsIid);
+const IID kDocumentIid = ParseIid(kestrow::contract::kDocumentIid);
+const IID kViewsIid = ParseIid(kestrow::contract::kViewsIid);
+const IID kViewIid = ParseIid(kestrow::contract::kViewIid);
+
+namespace contract = kestrow::contract;
 
 namespace {
 
@@ -65,29 +78,47 @@ void NoArguments(const DISPPARAMS& params) {
 }
 
 
-std::string ReadFileBytes(const std::wstring& path, DWORD& error) {
-    error = 0;
+// Opens a draft for reading and keeps others from writing it while it is
+// open, as the CAD system does with the drafts it holds.
+HANDLE LockForReading(const std::wstring& path, DWORD& error) {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        error = GetLastError();
-        return std::string();
-    }
+    error = file == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+    return file;
+}
+
+std::string ReadAll(HANDLE file) {
     std::string bytes;
     char buffer[4096];
     DWORD read = 0;
     while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-    CloseHandle(file);
     return bytes;
 }
 
-DWORD WriteFileBytes(const std::wstring& path, const std::string& bytes) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+// Writes a file whole: a temporary file beside it first, then a rename over
+// it, so that a server that dies while writing leaves the draft as it was.
+DWORD WriteFileAtomically(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + L".kestrow-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    HANDLE file = CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return GetLastError();
     DWORD written = 0;
-    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    const DWORD error = ok && written == bytes.size() ? 0 : GetLastError();
+    const BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+                    written == bytes.size() && FlushFileBuffers(file);
+    DWORD error = ok ? 0 : GetLastError();
     CloseHandle(file);
+    if (!error && !MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        error = GetLastError();
+    if (error) DeleteFileW(temporary.c_str());
     return error;
+}
+
+// One entry per file however its path is spelled.
+std::wstring KeyOf(const std::wstring& path) {
+    std::wstring full(32768, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
+    full.resize(length > 0 && length < full.size() ? length : 0);
+    if (full.empty()) full = path;
+    CharUpperBuffW(full.data(), static_cast<DWORD>(full.size()));
+    return full;
 }
 
 std::wstring SystemText(DWORD error) {
@@ -103,9 +134,11 @@ std::wstring SystemText(DWORD error) {
 DispatchObject::DispatchObject(Server& server, const IID& iid, const wchar_t* name)
     : server_(server), iid_(iid), name_(name) {
     CoAddRefServerProcess();
+    server_.ObjectCreated();
 }
 
 DispatchObject::~DispatchObject() {
+    server_.ObjectDestroyed();
     // The last object gone ends the process, as a server started for one
     // client does once that client lets go.
     if (CoReleaseServerProcess() == 0) PostQuitMessage(0);
@@ -203,16 +236,16 @@ void ReturnObject(VARIANT* result, DispatchObject* object) {
 Application::Application(Server& server) : DispatchObject(server, kApplicationIid, L"application") {}
 
 void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
-    if ((id == 59 || id == 18) && kind == Kind::Put) {
+    if ((id == contract::kAppPut59 || id == contract::kAppPut18) && kind == Kind::Put) {
         OnlyArgument(params, VT_BOOL);
         return;
     }
-    if (id == 21 && kind == Kind::Get) {
+    if (id == contract::kAppDocuments && kind == Kind::Get) {
         NoArguments(params);
         ReturnObject(result, new Documents(server_));
         return;
     }
-    if (id == 40 && kind == Kind::Call) {
+    if (id == contract::kAppQuit && kind == Kind::Call) {
         NoArguments(params);
         server_.RequestQuit();
         return;
@@ -223,22 +256,26 @@ void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* re
 Documents::Documents(Server& server) : DispatchObject(server, kDocumentsIid, L"documents") {}
 
 void Documents::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
-    if (id != 6 || kind != Kind::Get) Fail(DISP_E_MEMBERNOTFOUND, L"The document collection has no such member");
+    if (id != contract::kDocumentsOpen || kind != Kind::Get)
+        Fail(DISP_E_MEMBERNOTFOUND, L"The document collection has no such member");
     const VARIANT& pathArg = OnlyArgument(params, VT_BSTR | VT_BYREF);
     const std::wstring path = (pathArg.pbstrVal && *pathArg.pbstrVal) ? *pathArg.pbstrVal : L"";
 
+    auto open = std::make_shared<OpenDraft>();
+    open->path = path;
+    open->key = KeyOf(path);
+    if (server_.IsOpen(open->key)) Fail(E_FAIL, L"The document is already open: " + path);
     DWORD error = 0;
-    const std::string bytes = ReadFileBytes(path, error);
+    open->lock = LockForReading(path, error);
     if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot open " + path + L": " + SystemText(error));
-    auto draft = ParseDraft(bytes);
+    auto draft = ParseDraft(ReadAll(open->lock));
     if (!draft) Fail(E_FAIL, L"Not a draft file: " + path);
     if (draft->Has(FaultKind::Delay)) Sleep(draft->Milliseconds(FaultKind::Delay));
     if (draft->Has(FaultKind::Open)) Fail(E_FAIL, L"Simulated failure to open " + path);
     if (draft->Has(FaultKind::Busy)) server_.BusyFor(draft->Milliseconds(FaultKind::Busy));
 
-    auto open = std::make_shared<OpenDraft>();
-    open->path = path;
     open->draft = std::move(*draft);
+    server_.Hold(open);
     ReturnObject(result, new Document(server_, std::move(open)));
 }
 
@@ -246,32 +283,44 @@ Document::Document(Server& server, std::shared_ptr<OpenDraft> draft)
     : DispatchObject(server, kDocumentIid, L"document"), draft_(std::move(draft)) {}
 
 void Document::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
-    if (closed_) Fail(E_FAIL, L"The document was closed");
-    if (id == 24677 && kind == Kind::Get) {
+    if (!server_.IsOpen(draft_->key)) Fail(E_FAIL, L"The document was closed");
+    if (id == contract::kDocumentViews && kind == Kind::Get) {
         NoArguments(params);
         ReturnObject(result, new Views(server_, draft_));
         return;
     }
-    if (id == 6 && kind == Kind::Call) {
-        const bool store = OnlyArgument(params, VT_BOOL).boolVal == VARIANT_TRUE;
-        closed_ = true;
-        if (!store) return;
-        if (draft_->draft.Has(FaultKind::Store)) Fail(E_FAIL, L"Simulated failure to store " + draft_->path);
-        Draft stored = draft_->draft;
-        ++stored.stored;
-        const DWORD error = WriteFileBytes(draft_->path, FormatDraft(stored));
-        if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot store " + draft_->path + L": " + SystemText(error));
-        draft_->draft = std::move(stored);
+    if (id == contract::kDocumentClose && kind == Kind::Call) {
+        // A draft that cannot be stored stays open, as it would in the CAD
+        // system; closing without storing always lets it go.
+        if (OnlyArgument(params, VT_BOOL).boolVal == VARIANT_TRUE) Store();
+        server_.Release(draft_->key);
+        draft_->Unlock();
         return;
     }
     Fail(DISP_E_MEMBERNOTFOUND, L"The document has no such member for this kind of call");
+}
+
+void Document::Store() {
+    if (draft_->draft.Has(FaultKind::Store)) Fail(E_FAIL, L"Simulated failure to store " + draft_->path);
+    Draft stored = draft_->draft;
+    ++stored.stored;
+    // The server's own lock would keep the new file from taking the old
+    // one's place; it is taken again if storing fails.
+    draft_->Unlock();
+    const DWORD error = WriteFileAtomically(draft_->path, FormatDraft(stored));
+    if (error) {
+        DWORD again = 0;
+        draft_->lock = LockForReading(draft_->path, again);
+        Fail(HRESULT_FROM_WIN32(error), L"Cannot store " + draft_->path + L": " + SystemText(error));
+    }
+    draft_->draft = std::move(stored);
 }
 
 Views::Views(Server& server, std::shared_ptr<OpenDraft> draft)
     : DispatchObject(server, kViewsIid, L"views"), draft_(std::move(draft)) {}
 
 void Views::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) {
-    if (id == 2 && kind == Kind::Get) {
+    if (id == contract::kViewsCount && kind == Kind::Get) {
         NoArguments(params);
         if (result) {
             result->vt = VT_I4;
@@ -279,7 +328,7 @@ void Views::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) 
         }
         return;
     }
-    if (id == 0 && kind == Kind::Get) {
+    if (id == contract::kViewsItem && kind == Kind::Get) {
         const short number = OnlyArgument(params, VT_I2).iVal;
         if (number < 1 || static_cast<size_t>(number) > draft_->draft.views.size())
             Fail(DISP_E_BADINDEX, L"No view number " + std::to_wstring(number));
@@ -293,8 +342,12 @@ ViewItem::ViewItem(Server& server, std::shared_ptr<OpenDraft> draft, size_t inde
     : DispatchObject(server, kViewIid, L"view"), draft_(std::move(draft)), index_(index) {}
 
 void ViewItem::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT*) {
-    if (id != 107 || kind != Kind::Call) Fail(DISP_E_MEMBERNOTFOUND, L"The view has no such member");
+    if (id != contract::kViewUpdate || kind != Kind::Call) Fail(DISP_E_MEMBERNOTFOUND, L"The view has no such member");
     NoArguments(params);
+    if (draft_->draft.Has(FaultKind::Crash)) {
+        server_.Journal(L"  crash");
+        TerminateProcess(GetCurrentProcess(), 3);
+    }
     if (draft_->draft.Has(FaultKind::Hang) && !draft_->hung) {
         draft_->hung = true;
         Sleep(draft_->draft.Milliseconds(FaultKind::Hang));

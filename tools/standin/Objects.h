@@ -69,21 +69,14 @@ private:
     void Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) override;
 };
 
-// An open draft, shared by its document, view collection and views.
-struct OpenDraft {
-    std::wstring path;
-    Draft draft;
-    bool hung = false;
-};
-
 class Document : public DispatchObject {
 public:
     Document(Server& server, std::shared_ptr<OpenDraft> draft);
 
 private:
     void Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) override;
+    void Store();
     std::shared_ptr<OpenDraft> draft_;
-    bool closed_ = false;
 };
 
 class Views : public DispatchObject {
@@ -120,6 +113,9 @@ private:
 };
 
 extern const CLSID kStandInClsid;
+extern const GUID kTypeLibraryId;
+// The contract's interface identifiers, read from the header Kestrow is
+// built from.
 extern const IID kApplicationIid, kDocumentsIid, kDocumentIid, kViewsIid, kViewIid;
 
 }  // namespace standin

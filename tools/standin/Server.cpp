@@ -26,13 +26,24 @@ std::string Utf8(const std::wstring& text) {
     return out;
 }
 
+DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWORD fallback) {
+    const std::wstring text = Setting(environmentName, valueName);
+    return text.empty() ? fallback : static_cast<DWORD>(std::wcstoul(text.c_str(), nullptr, 10));
+}
+
 }  // namespace
 
 Server::Server() : lastCall_(GetTickCount64()) {
     const std::wstring path = Setting(L"KESTROW_STANDIN_JOURNAL", L"Journal");
     if (!path.empty()) journal_ = _wfopen(path.c_str(), L"ab");
-    const std::wstring idle = Setting(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs");
-    if (!idle.empty()) idleExitMs_ = static_cast<DWORD>(std::wcstoul(idle.c_str(), nullptr, 10));
+    idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
+    orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
+    startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
+}
+
+bool Server::IdleTooLong() const {
+    const ULONGLONG idle = GetTickCount64() - lastCall_;
+    return idle > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
 }
 
 Server::~Server() {

@@ -1,12 +1,33 @@
 #pragma once
 // The stand-in server's process-wide state: the journal of calls, the busy
-// window a draft can ask for, and the settings read at start.
+// window a draft can ask for, the drafts it holds open, and the settings
+// read at start.
 #include <windows.h>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 #include <string>
 
+#include "DraftFile.h"
+
 namespace standin {
+
+// A draft the server holds open, as the CAD system does, until it is
+// closed or the server ends. Its file stays locked against writing.
+struct OpenDraft {
+    std::wstring path;
+    std::wstring key;  // the full path in upper case: one entry per file
+    Draft draft;
+    HANDLE lock = INVALID_HANDLE_VALUE;
+    bool hung = false;
+
+    ~OpenDraft() { Unlock(); }
+    void Unlock() {
+        if (lock != INVALID_HANDLE_VALUE) CloseHandle(lock);
+        lock = INVALID_HANDLE_VALUE;
+    }
+};
 
 class Server {
 public:
@@ -22,24 +43,43 @@ public:
     bool Busy() const { return GetTickCount64() < busyUntil_; }
 
     void NoteCall() { lastCall_ = GetTickCount64(); }
-    ULONGLONG IdleMs() const { return GetTickCount64() - lastCall_; }
-    DWORD IdleExitMs() const { return idleExitMs_; }
+    // Ends the process once it has been idle long enough: soon when no
+    // client holds an object, much later when one does (a client that
+    // vanished without letting go), never in between, so that a question
+    // left open for minutes in the client does not lose its server.
+    bool IdleTooLong() const;
+    void ObjectCreated() { ++liveObjects_; }
+    void ObjectDestroyed() { --liveObjects_; }
 
-    void RequestQuit() { quitRequested_ = true; PostQuitMessage(0); }
+    bool IsOpen(const std::wstring& key) const { return open_.count(key) != 0; }
+    void Hold(const std::shared_ptr<OpenDraft>& draft) { open_[draft->key] = draft; }
+    void Release(const std::wstring& key) { open_.erase(key); }
+
+    void RequestQuit() {
+        quitRequested_ = true;
+        PostQuitMessage(0);
+    }
 
     // Asks the message loop to withdraw the class object: each server
     // process serves one client, and no stale registration outlives it.
     static constexpr UINT kRevokeMessage = WM_APP + 1;
     void RequestRevoke() const { PostThreadMessageW(thread_, kRevokeMessage, 0, 0); }
     bool QuitRequested() const { return quitRequested_; }
+    // How long the process waits before it offers its class object, as a
+    // CAD system that takes long to start.
+    DWORD StartDelayMs() const { return startDelayMs_; }
 
 private:
     FILE* journal_ = nullptr;
     ULONGLONG busyUntil_ = 0;
     ULONGLONG lastCall_ = 0;
     DWORD idleExitMs_ = 120000;
+    DWORD orphanExitMs_ = 3600000;
+    DWORD startDelayMs_ = 0;
+    long liveObjects_ = 0;
     bool quitRequested_ = false;
     DWORD thread_ = GetCurrentThreadId();
+    std::map<std::wstring, std::shared_ptr<OpenDraft>> open_;
 };
 
 }  // namespace standin

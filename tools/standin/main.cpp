@@ -1,6 +1,8 @@
 // The stand-in for the CAD system's automation server, for development and
-// tests only. Run with /RegServer to register it (inside a private Wine
-// prefix), /UnregServer to remove it; COM starts it with -Embedding.
+// tests only. Run with /RegServer to register it (only inside the project's
+// private Wine prefix), /UnregServer to remove it; COM starts it with
+// -Embedding. /UserSession runs it as a user's own interactive session:
+// registered as running, serving no new clients.
 #include <windows.h>
 #include <objbase.h>
 
@@ -60,6 +62,24 @@ bool HasSwitch(const wchar_t* commandLine, const wchar_t* name) {
     return line.find(L"/" + wanted) != std::wstring::npos || line.find(L"-" + wanted) != std::wstring::npos;
 }
 
+// Runs the message loop until the server is told to end, its last object
+// is gone, or it has been idle too long.
+void RunMessageLoop(standin::Server& server, DWORD& cookie) {
+    const UINT_PTR idleTimer = SetTimer(nullptr, 0, 1000, nullptr);
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        if (message.message == WM_TIMER && message.hwnd == nullptr && server.IdleTooLong()) break;
+        if (message.message == standin::Server::kRevokeMessage && message.hwnd == nullptr && cookie) {
+            CoRevokeClassObject(cookie);
+            cookie = 0;
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    KillTimer(nullptr, idleTimer);
+}
+
 int Serve() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int exitCode = 0;
@@ -68,34 +88,43 @@ int Serve() {
         BusyFilter filter(server);
         IMessageFilter* previous = nullptr;
         CoRegisterMessageFilter(&filter, &previous);
+        Sleep(server.StartDelayMs());
         standin::Factory factory(server);
         DWORD cookie = 0;
         if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
                                          &cookie))) {
             exitCode = 1;
         } else {
-            // A server whose client vanished without letting go ends by itself
-            // once it has been idle long enough.
-            const UINT_PTR idleTimer = SetTimer(nullptr, 0, 1000, nullptr);
-            MSG message;
-            while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-                if (message.message == WM_TIMER && message.hwnd == nullptr && server.IdleMs() > server.IdleExitMs())
-                    break;
-                if (message.message == standin::Server::kRevokeMessage && message.hwnd == nullptr && cookie) {
-                    CoRevokeClassObject(cookie);
-                    cookie = 0;
-                    continue;
-                }
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            KillTimer(nullptr, idleTimer);
+            RunMessageLoop(server, cookie);
             if (cookie) CoRevokeClassObject(cookie);
             // The reply to the call that asked the server to end is sent by
             // COM after that call returned; give it time to leave.
             if (server.QuitRequested()) Sleep(200);
         }
         CoRegisterMessageFilter(previous, nullptr);
+    }
+    CoUninitialize();
+    return exitCode;
+}
+
+// A session the user started: its application object is in the running
+// object table, where a client looking for a running CAD system finds it.
+int ServeAsUserSession() {
+    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
+    int exitCode = 0;
+    {
+        standin::Server server;
+        server.Journal(L"user session");
+        auto* application = new standin::Application(server);
+        DWORD registration = 0;
+        if (FAILED(RegisterActiveObject(application, standin::kStandInClsid, ACTIVEOBJECT_STRONG, &registration))) {
+            exitCode = 1;
+        } else {
+            DWORD noClassObject = 0;
+            RunMessageLoop(server, noClassObject);
+            RevokeActiveObject(registration, nullptr);
+        }
+        application->Release();
     }
     CoUninitialize();
     return exitCode;
@@ -112,5 +141,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
         CoUninitialize();
         return static_cast<int>(result);
     }
+    if (HasSwitch(commandLine, L"UserSession")) return ServeAsUserSession();
     return Serve();
 }

@@ -1,0 +1,17 @@
+#pragma once
+#include <string>
+
+#include "DirectoryEnumerator.h"
+
+namespace kestrow {
+
+// ListFiles for a whole tree: makes `folder` end with "\" and returns the
+// plain files matching `pattern` in it and in every folder below it, each
+// named by its path relative to `folder` ("Sub\Name.dft") and joined by
+// `separator`. Each folder's files come in enumeration order, then its
+// subfolders, depth first. Hidden and system folders, links and junctions
+// are not entered, so the walk neither loops nor leaves the tree.
+std::wstring ListFileTree(std::wstring& folder, const std::wstring& pattern, const std::wstring& separator,
+                          DirectoryEnumerator& directory);
+
+}  // namespace kestrow

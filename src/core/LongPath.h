@@ -1,0 +1,12 @@
+#pragma once
+#include <string>
+
+namespace kestrow {
+
+// `path` with the extended-length prefix ("\\?\", "\\?\UNC\") when it is
+// too long for Windows' classic limit of MAX_PATH characters, unchanged
+// otherwise: what the server is given for a draft in a deep folder, and what
+// the enumeration of such a folder needs. Relative paths are left alone.
+std::wstring ExtendedLengthPath(const std::wstring& path);
+
+}  // namespace kestrow

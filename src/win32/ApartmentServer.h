@@ -1,0 +1,31 @@
+#pragma once
+// Sessions of the CAD system's automation server, each on a thread of its
+// own that is its own single-threaded apartment and owns every reference to
+// its server. The batch waits for each step from another thread, so that it
+// can give up on a server that stopped answering: the waiting thread is left
+// behind (a pending COM call cannot be cancelled) and makes no further call
+// of the contract when it wakes.
+#include <windows.h>
+
+#include "ComAutomation.h"
+#include "DraftBatch.h"
+#include "ObservedAutomation.h"
+
+namespace kestrow::win32 {
+
+class ApartmentLauncher : public ServerLauncher {
+public:
+    // `observer`, when given, is told of every call too (on the server's
+    // thread), as benchmarks time them.
+    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr)
+        : retry_(retry), observer_(observer) {}
+    // Needs COM on the calling thread.
+    bool CadSystemRunning() override;
+    std::unique_ptr<ServerConnection> Launch() override;
+
+private:
+    BusyRetry retry_;
+    CallObserver* observer_;
+};
+
+}  // namespace kestrow::win32

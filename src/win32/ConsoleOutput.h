@@ -1,0 +1,30 @@
+#pragma once
+// Lines for a standard stream: the one Kestrow was given (a console, a file
+// or a pipe), or else the console of the program that started it, as a GUI
+// program started from cmd has none of its own.
+#include <windows.h>
+
+#include <string>
+
+namespace kestrow::win32 {
+
+class ConsoleOutput {
+public:
+    explicit ConsoleOutput(DWORD stream);  // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
+    ~ConsoleOutput();
+    ConsoleOutput(const ConsoleOutput&) = delete;
+    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
+
+    // One line, or several separated by "\n".
+    void Line(const std::wstring& text);
+
+private:
+    HANDLE handle_ = nullptr;
+    bool owned_ = false;
+    bool console_ = false;
+};
+
+// UTF-8 bytes of a text.
+std::string Utf8(const std::wstring& text);
+
+}  // namespace kestrow::win32

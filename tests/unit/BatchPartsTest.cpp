@@ -1,0 +1,151 @@
+// The batch's parts that the window tests do not reach: the watch over a
+// hung call, the command line, the unattended run's log and exit codes.
+#include <gtest/gtest.h>
+
+#include "BatchMessages.h"
+#include "CallWatch.h"
+#include "CommandLine.h"
+#include "LongPath.h"
+#include "UnattendedRun.h"
+
+using namespace kestrow;
+using namespace std::chrono_literals;
+
+TEST(CallWatch, AsksAfterTheBoundAndAgainOneBoundAfterEachYes) {
+    CallWatch::Clock::time_point now{};
+    std::vector<std::int64_t> asked;
+    bool answer = true;
+    CallWatch watch({60s, 0s}, [&](std::int64_t seconds, const std::wstring& task) {
+        EXPECT_EQ(task, L"C:\\D\\a.dft");
+        asked.push_back(seconds);
+        now += 30s;  // the user takes half a minute to answer
+        return answer;
+    }, [&] { return now; });
+    watch.SetTask(L"C:\\D\\a.dft");
+    const CallWatch::Clock::time_point call{};
+    for (now = call; now < call + 200s; now += 1s) ASSERT_TRUE(watch.KeepWaiting(call));
+    // Asked at 60 s, answered at 90; asked at 150, answered at 180.
+    EXPECT_EQ(asked, (std::vector<std::int64_t>{60, 150}));
+
+    // A new call starts the count again; No gives the server up.
+    answer = false;
+    const CallWatch::Clock::time_point next = now;
+    now = next + 59s;
+    EXPECT_TRUE(watch.KeepWaiting(next));
+    now = next + 60s;
+    EXPECT_FALSE(watch.KeepWaiting(next));
+}
+
+TEST(CallWatch, AnUnattendedWatchGivesUpAtItsDeadlineWithoutAsking) {
+    CallWatch::Clock::time_point now{};
+    CallWatch watch({0s, 600s}, nullptr, [&] { return now; });
+    now += 599s;
+    EXPECT_TRUE(watch.KeepWaiting({}));
+    now += 1s;
+    EXPECT_FALSE(watch.KeepWaiting({}));
+}
+
+TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
+    const auto line = ParseCommandLine({L"-UPDATE", L"C:\\My drafts\\\u03a3", L"/SubFolders", L"/log", L"run log.csv",
+                                        L"-timeout", L"90"});
+    ASSERT_EQ(line.action, CommandLine::Action::Update) << std::string(line.error.begin(), line.error.end());
+    EXPECT_EQ(line.folder, L"C:\\My drafts\\\u03a3");
+    EXPECT_TRUE(line.subfolders);
+    EXPECT_EQ(line.log, L"run log.csv");
+    EXPECT_EQ(line.timeoutSeconds, 90);
+    EXPECT_EQ(ParseCommandLine({L"/update", L"D"}).timeoutSeconds, 600);
+    EXPECT_EQ(ParseCommandLine({}).action, CommandLine::Action::Window);
+    EXPECT_EQ(ParseCommandLine({L"/?"}).action, CommandLine::Action::Usage);
+    EXPECT_EQ(ParseCommandLine({L"/update", L"D", L"-?"}).action, CommandLine::Action::Usage);
+}
+
+TEST(CommandLine, BadLinesSayWhatIsWrong) {
+    const std::vector<std::pair<std::vector<std::wstring>, std::wstring>> cases = {
+        {{L"/update"}, L"/update needs a value."},
+        {{L"/update", L"D", L"/log"}, L"/log needs a value."},
+        {{L"/update", L"D", L"/frobnicate"}, L"Unknown switch: /frobnicate"},
+        {{L"/update", L"D", L"/timeout", L"0"}, L"/timeout needs a whole number"},
+        {{L"/update", L"D", L"/timeout", L"ten"}, L"/timeout needs a whole number"},
+        {{L"/update", L"D", L"E"}, L"Unexpected argument: \"E\""},
+        {{L"/update", L"D", L"/update", L"E"}, L"/update is given twice."},
+        {{L"/subfolders"}, L"Nothing to do"},
+    };
+    for (const auto& [arguments, why] : cases) {
+        const auto line = ParseCommandLine(arguments);
+        EXPECT_EQ(line.action, CommandLine::Action::Invalid) << std::string(why.begin(), why.end());
+        EXPECT_EQ(line.error.find(why), 0u) << std::string(line.error.begin(), line.error.end());
+    }
+}
+
+namespace {
+
+struct RecordingOutput : RunOutput {
+    std::vector<std::wstring> lines, rows;
+    void Line(const std::wstring& text) override { lines.push_back(text); }
+    void Row(const DraftRecord& draft) override { rows.push_back(LogRow(L"T", draft)); }
+};
+
+DraftRecord Record(const wchar_t* name, DraftState state, std::optional<RuntimeError> error = std::nullopt) {
+    return DraftRecord{name, std::wstring(L"C:\\D\\") + name, state, std::move(error)};
+}
+
+}  // namespace
+
+TEST(UnattendedRun, OneRowPerListedDraftAndTheExitCode) {
+    RecordingOutput output;
+    UnattendedUser user(output);
+    BatchResult result;
+    result.drafts = {Record(L"a.dft", DraftState::Stored),
+                     Record(L"b, \"x\".dft", DraftState::Failed,
+                            RuntimeError(-2147467259, L"Stand-in", L"Simulated failure, twice\r\nsee \"log\"")),
+                     Record(L"c.dft", DraftState::NotReached)};
+    result.end = BatchEnd::Cancelled;
+    for (std::int32_t i = 0; i < 3; ++i) user.DraftStarting(i, 3, result.drafts[static_cast<size_t>(i)]);
+    user.DraftEnded(0, 3, result.drafts[0]);
+    user.DraftEnded(1, 3, result.drafts[1]);
+    EXPECT_EQ(user.Finish(result, L"C:\\D\\"), ExitCode::SomeNotStored);
+    EXPECT_EQ(output.rows, (std::vector<std::wstring>{
+                               L"T,stored,C:\\D\\a.dft,,,",
+                               L"T,failed,\"C:\\D\\b, \"\"x\"\".dft\",-2147467259,Stand-in,"
+                               L"\"Simulated failure, twice\r\nsee \"\"log\"\"\"",
+                               L"T,not-reached,C:\\D\\c.dft,,,"}));
+    EXPECT_EQ(output.lines.back(), L"Updated 1 of 3 files in C:\\D\\ (1 failed, 1 not reached).");
+
+    result.drafts = {Record(L"a.dft", DraftState::Stored)};
+    result.end = BatchEnd::Completed;
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::AllStored);
+    result.drafts.clear();
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::AllStored);
+    result.end = BatchEnd::ServerKeptFailing;
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::ServerFailed);
+    result.end = BatchEnd::CadAlreadyRunning;
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::ServerFailed);
+}
+
+TEST(UnattendedRun, LocalTimesCarryTheirOffset) {
+    EXPECT_EQ(Iso8601(2026, 12, 7, 4, 5, 6, 60), L"2026-12-07T04:05:06+01:00");
+    EXPECT_EQ(Iso8601(2026, 1, 31, 23, 59, 0, -330), L"2026-01-31T23:59:00-05:30");
+}
+
+TEST(BatchMessages, TheSummaryNamesThirtyDraftsThenCountsTheRest) {
+    BatchResult result;
+    for (int i = 0; i < 33; ++i)
+        result.drafts.push_back(Record((L"d" + std::to_wstring(i) + L".dft").c_str(), DraftState::Failed,
+                                       RuntimeError(-2147467259, L"S", L"Bad\nsecond line")));
+    result.drafts.push_back(Record(L"ok.dft", DraftState::Stored));
+    result.drafts.push_back(Record(L"later.dft", DraftState::NotReached));
+    const std::wstring text = BatchSummaryText(result);
+    EXPECT_EQ(text.find(L"1 of 35 drawings were updated and stored. These 33 were not:\n"), 0u);
+    EXPECT_NE(text.find(L"\nd29.dft - Error -2147467259 (0x80004005): Bad\n... and 3 more"), std::wstring::npos);
+    EXPECT_EQ(text.find(L"d30.dft"), std::wstring::npos);
+    EXPECT_NE(text.find(L"1 drawing was not reached."), std::wstring::npos);
+}
+
+TEST(LongPath, OnlyPathsPastTheClassicLimitGetThePrefix) {
+    const std::wstring folder = L"C:\\" + std::wstring(250, L'f') + L"\\";
+    EXPECT_EQ(ExtendedLengthPath(L"C:\\D\\a.dft"), L"C:\\D\\a.dft");
+    EXPECT_EQ(ExtendedLengthPath(folder + L"a.dft"), folder + L"a.dft");  // 259 characters
+    EXPECT_EQ(ExtendedLengthPath(folder + L"ab.dft"), L"\\\\?\\" + folder + L"ab.dft");
+    EXPECT_EQ(ExtendedLengthPath(L"\\\\server\\share\\" + std::wstring(250, L's')),
+              L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L's'));
+}
