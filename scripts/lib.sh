@@ -139,3 +139,16 @@ TXT
 
 # The Windows form of a Linux path, through Wine's Z: drive.
 winpath() { printf 'Z:%s' "$(printf '%s' "$1" | sed 's#/#\\#g')"; }
+
+# A folder tree for the listing tests, made natively because links cannot
+# be made from inside Wine: $1 is the folder, made afresh. It holds a link
+# back to its top (a loop) and one to a folder outside it, each with a
+# draft that must never be listed; the tests add the rest.
+make_tree_fixture() {
+  local tree="$1"
+  rm -rf "$tree" "$tree-outside"
+  mkdir -p "$tree/A" "$tree-outside"
+  printf 'KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\n' >"$tree-outside/outside.dft"
+  ln -s .. "$tree/A/loop"
+  ln -s "$tree-outside" "$tree/outside"
+}

@@ -66,6 +66,8 @@ if [ "$(find "$scale" -name '*.dft' 2>/dev/null | wc -l)" -ne 40000 ]; then
   (cd "$scale" && seq -f 'Drawing %05g.dft' 0 39999 | xargs -d '\n' touch)
 fi
 export KESTROW_SCALE_FOLDER="$(winpath "$scale")"
+make_tree_fixture "$ROOT/build/tree-fixture"
+export KESTROW_TREE_FIXTURE="$(winpath "$ROOT/build/tree-fixture")"
 cd "$ROOT/build/windows/tests/windows"
 
 log "Windows tests under Wine at 96 dpi"

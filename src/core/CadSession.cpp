@@ -48,6 +48,8 @@ void CadSession::Start() {
 }
 
 DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, const std::atomic<bool>& stop) {
+    // A stop that came while the server was starting: no draft is opened.
+    if (stop.load()) return DraftOutcome::Stopped;
     AutomationRef views;
     try {
         ThrowIfAbandoned();

@@ -31,7 +31,8 @@ public:
 
     // Opens one draft, updates each of its views and stores it. Once `stop`
     // is set, no further view is updated: the draft is closed as it stands,
-    // stored only when every view was already done. A draft whose processing
+    // stored only when every view was already done (or not opened at all, if
+    // the stop came first). A draft whose processing
     // fails is closed without storing while its server is still there, so
     // that it is neither left open nor locked; then the error goes on.
     DraftOutcome UpdateDraft(std::wstring& filePath, const std::atomic<bool>& stop);

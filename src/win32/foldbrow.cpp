@@ -81,6 +81,16 @@ std::wstring PathOf(const ITEMIDLIST* item) {
     return std::wstring();
 }
 
+// The name the shell shows for an item, as the dialog's own display-name
+// buffer may come back empty.
+std::wstring DisplayNameOf(const ITEMIDLIST* item) {
+    wchar_t* name = nullptr;
+    if (FAILED(SHGetNameFromIDList(item, SIGDN_NORMALDISPLAY, &name)) || !name) return L"The chosen item";
+    std::wstring text = name;
+    CoTaskMemFree(name);
+    return text;
+}
+
 }  // namespace
 
 std::wstring BrowseFolder(const std::wstring& prompt) {
@@ -111,6 +121,7 @@ std::wstring DoBrowse(std::uint32_t flags, const std::wstring& prompt, BrowseOpt
         const ItemList chosen(SHBrowseForFolderW(&info));
         if (!chosen) return std::wstring();
         options.displayName = TrimStringAtNull(displayName);
+        if (options.displayName.empty()) options.displayName = DisplayNameOf(chosen.get());
         const std::wstring path = PathOf(chosen.get());
         options.notOnDisk = path.empty();
         return path;

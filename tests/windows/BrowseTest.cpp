@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <shlobj.h>
+
 #include <algorithm>
 
 #include "DialogWatcher.h"
@@ -84,6 +86,35 @@ TEST_F(BrowseTest, AFolderWithoutPlainDraftsShowsTheInformationMessage) {
     EXPECT_EQ(seen[1].icon, Icon::Information);
     EXPECT_EQ(seen[1].title, L"Kestrow v 1.0");
     EXPECT_EQ(TextOf(id::Label1), L"");
+    EXPECT_EQ(TextOf(id::Text1), L"");
+    EXPECT_FALSE(Enabled(id::cmdUpdate));
+}
+
+TEST_F(BrowseTest, TheDialogIsOwnedByTheWindowAndOpensAtTheLastFolderChosen) {
+    TestFolder first(L"first"), second(L"second");
+    WriteDraft(first / L"a.dft", 1);
+    const auto seen = BrowseWith({Answer{IDOK, first.Path()}});
+    ASSERT_EQ(seen.size(), 1u);
+    // Owned, so the window takes no input (no second Browse) while it is open.
+    EXPECT_EQ(seen[0].owner, window_.Handle());
+    EXPECT_FALSE(seen[0].ownerEnabled);
+    EXPECT_EQ(seen[0].checkBox, L"&Include subfolders");
+    EXPECT_FALSE(seen[0].checked);
+    EXPECT_TRUE(Enabled(id::cmdBrowse));
+
+    const auto again = BrowseWith({Answer{IDCANCEL}, Answer{IDOK}});
+    ASSERT_EQ(again.size(), 2u);
+    EXPECT_EQ(again[0].selectedFolder, first.Path().substr(first.Path().find_last_of(L'\\') + 1));
+}
+
+TEST_F(BrowseTest, AnItemThatIsNoFolderOnDiskIsSaidToBeSo) {
+    Answer myComputer{IDOK};
+    myComputer.specialFolder = CSIDL_DRIVES;
+    const auto seen = BrowseWith({myComputer, Answer{IDOK}});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find(L"is not a folder on disk"), std::wstring::npos);
+    EXPECT_EQ(seen[1].text.find(L"\"\" is not"), std::wstring::npos) << "the item is named";
+    EXPECT_EQ(seen[1].icon, Icon::Exclamation);
     EXPECT_EQ(TextOf(id::Text1), L"");
     EXPECT_FALSE(Enabled(id::cmdUpdate));
 }

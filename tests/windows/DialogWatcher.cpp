@@ -154,6 +154,14 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (seen.folderDialog && !answer.folder.empty()) SelectFolder(dialog, answer.folder);
+    if (seen.folderDialog && answer.specialFolder >= 0) {
+        ITEMIDLIST* item = nullptr;
+        if (SHGetSpecialFolderLocation(nullptr, answer.specialFolder, &item) == S_OK) {
+            SendMessageW(dialog, BFFM_SETSELECTIONW, FALSE, reinterpret_cast<LPARAM>(item));
+            Sleep(300);
+            CoTaskMemFree(item);
+        }
+    }
     if (answer.check && checkBox && *answer.check != seen.checked) SendMessageW(checkBox, BM_CLICK, 0, 0);
     if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.

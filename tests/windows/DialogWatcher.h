@@ -39,6 +39,7 @@ struct Answer {
     std::wstring folder;
     std::function<void()> before;  // runs on the watcher's thread before the button is pressed
     std::optional<bool> check;     // the state to give the dialog's check box
+    int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
 };
 
 class DialogWatcher {

@@ -3,6 +3,7 @@
 // touched, no server process is left and the window still answers.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <thread>
 
@@ -15,32 +16,6 @@ using namespace kestrow::wintest;
 namespace id = kestrow::win32::ControlId;
 
 namespace {
-
-// The stand-in server's registration, taken away and put back.
-std::wstring StandInPath() {
-    wchar_t buffer[MAX_PATH * 2] = L"";
-    DWORD size = sizeof(buffer);
-    RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{5F0C2D41-8A1B-4E7C-9B36-2C4E1D7A9B10}\\LocalServer32", nullptr,
-                 RRF_RT_REG_SZ, nullptr, buffer, &size);
-    std::wstring path = buffer;
-    if (!path.empty() && path.front() == L'"') path = path.substr(1, path.find(L'"', 1) - 1);
-    return path;
-}
-
-DWORD RunStandIn(const std::wstring& path, const wchar_t* argument) {
-    std::wstring command = L"\"" + path + L"\" " + argument;
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
 
 bool Responsive(HWND window) {
     DWORD_PTR result = 0;
@@ -81,11 +56,12 @@ TEST_F(FaultWindow, NoServerRegisteredGivesOneClearMessage) {
     TestFolder folder(L"noserver");
     WriteDraft(folder / L"a.dft", 1);
     BrowseTo(folder.Path());
-    const std::wstring server = StandInPath();
-    ASSERT_FALSE(server.empty());
-    ASSERT_EQ(RunStandIn(server, L"/UnregServer"), 0u);
-    const auto seen = Press(id::cmdUpdate, {Answer{IDOK}});
-    ASSERT_EQ(RunStandIn(server, L"/RegServer"), 0u);
+    std::vector<SeenDialog> seen;
+    {
+        UnregisteredStandIn unregistered;
+        ASSERT_TRUE(unregistered.done);
+        seen = Press(id::cmdUpdate, {Answer{IDOK}});
+    }
 
     ASSERT_EQ(seen.size(), 1u);
     EXPECT_EQ(seen[0].icon, Icon::Error);
@@ -98,26 +74,54 @@ TEST_F(FaultWindow, NoServerRegisteredGivesOneClearMessage) {
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
 }
 
-TEST_F(FaultWindow, RegistrationNeverTakesAnotherServersProgId) {
-    const std::wstring server = StandInPath();
-    ASSERT_FALSE(server.empty());
-    ASSERT_EQ(RunStandIn(server, L"/UnregServer"), 0u);
-    struct Restore {
-        std::wstring server;
-        ~Restore() {
-            RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SolidEdge.Application");
-            RunStandIn(server, L"/RegServer");
-        }
-    } restore{server};
+// The stand-in carries the CAD system's ProgID and interface identifiers:
+// it must never write over, nor delete, keys that belong to a real
+// installation, and it registers nowhere but in the project's own prefix.
+TEST(StandInRegistration, TouchesOnlyItsOwnKeysAndOnlyInThePrivatePrefix) {
+    const wchar_t* progIdClsid = L"SolidEdge.Application\\CLSID";
+    const wchar_t* viewTypeLib = L"Interface\\{A32FC151-10C7-11D0-A1C3-08003627CF02}\\TypeLib";
     const wchar_t* other = L"{11111111-2222-3333-4444-555555555555}";
-    ASSERT_EQ(RegSetKeyValueW(HKEY_CLASSES_ROOT, L"SolidEdge.Application\\CLSID", nullptr, REG_SZ, other,
-                              static_cast<DWORD>((wcslen(other) + 1) * sizeof(wchar_t))),
-              ERROR_SUCCESS);
-    EXPECT_EQ(RunStandIn(server, L"/RegServer"), 3u);
-    wchar_t clsid[64] = L"";
-    DWORD size = sizeof(clsid);
-    RegGetValueW(HKEY_CLASSES_ROOT, L"SolidEdge.Application\\CLSID", nullptr, RRF_RT_REG_SZ, nullptr, clsid, &size);
-    EXPECT_STREQ(clsid, other);
+    auto value = [](const wchar_t* key) {
+        wchar_t text[64] = L"";
+        DWORD size = sizeof(text);
+        RegGetValueW(HKEY_CLASSES_ROOT, key, nullptr, RRF_RT_REG_SZ, nullptr, text, &size);
+        return std::wstring(text);
+    };
+    auto setOther = [&](const wchar_t* key) {
+        return RegSetKeyValueW(HKEY_CLASSES_ROOT, key, nullptr, REG_SZ, other,
+                               static_cast<DWORD>((wcslen(other) + 1) * sizeof(wchar_t)));
+    };
+    wchar_t windows[MAX_PATH];
+    GetWindowsDirectoryW(windows, MAX_PATH);
+    const std::wstring marker = std::wstring(windows) + L"\\kestrow-private-prefix";
+    const std::wstring markerAway = marker + L".away";
+    struct Restore {
+        std::wstring marker, markerAway;
+        ~Restore() {
+            MoveFileW(markerAway.c_str(), marker.c_str());
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SolidEdge.Application");
+            RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Interface\\{A32FC151-10C7-11D0-A1C3-08003627CF02}");
+            RunStandIn(L"/RegServer");
+        }
+    } restore{marker, markerAway};
+
+    ASSERT_EQ(RunStandIn(L"/UnregServer"), 0u);
+    ASSERT_EQ(setOther(progIdClsid), ERROR_SUCCESS);
+    EXPECT_EQ(RunStandIn(L"/RegServer"), 3u);
+    EXPECT_EQ(value(progIdClsid), other);
+    EXPECT_TRUE(StandInPath().empty()) << "nothing is written when one key is taken";
+
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"SolidEdge.Application");
+    ASSERT_EQ(setOther(viewTypeLib), ERROR_SUCCESS);
+    EXPECT_EQ(RunStandIn(L"/RegServer"), 3u);
+    EXPECT_EQ(value(progIdClsid), L"");
+    EXPECT_EQ(RunStandIn(L"/UnregServer"), 0u);
+    EXPECT_EQ(value(viewTypeLib), other) << "another server's interface key was deleted";
+
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Interface\\{A32FC151-10C7-11D0-A1C3-08003627CF02}");
+    ASSERT_TRUE(MoveFileW(marker.c_str(), markerAway.c_str()));
+    EXPECT_EQ(RunStandIn(L"/RegServer"), 4u);
+    EXPECT_TRUE(StandInPath().empty());
 }
 
 TEST_F(FaultWindow, DraftsThatFailEachWayAreReportedAndOthersStored) {
@@ -214,6 +218,25 @@ TEST_F(FaultWindow, AServerKilledMidBatchIsReplacedAndTheBatchGoesOn) {
     EXPECT_TRUE(IsWindowEnabled(Child(id::Text1)));
 }
 
+// The server does not end on idle while the client holds its objects: a
+// failure box left open for a while does not lose the server under the user.
+TEST_F(FaultWindow, AFailureBoxLeftOpenKeepsItsServer) {
+    SetStandInSetting(L"IdleExitMs", L"1000");
+    TestFolder folder(L"left open");
+    WriteDraft(folder / L"a.dft", 1, "fault update\r\n");
+    BrowseTo(folder.Path());
+    Journal journal;
+    const auto seen = Press(id::cmdUpdate, {Answer{IDTRYAGAIN, L"", [&] {
+                                                Sleep(4000);
+                                                WriteDraft(folder / L"a.dft", 1);
+                                            }}});
+    ClearStandInSetting(L"IdleExitMs");
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "create"), 1);
+}
+
 TEST_F(FaultWindow, ABusyServerIsRetriedSilently) {
     TestFolder folder(L"busy");
     WriteDraft(folder / L"a.dft", 2, "fault busy 3000\r\n");
@@ -279,6 +302,17 @@ TEST_F(FaultWindow, FortyThousandDraftsAreListed) {
     EXPECT_TRUE(IsWindowEnabled(Child(id::cmdUpdate)));
 }
 
+TEST_F(DirectBrowse, AFolderThatCannotBeReadIsReportedWithItsReason) {
+    TestFolder parent(L"unreadable");
+    picker_.folder = parent / L"gone since it was chosen";
+    const auto seen = Press(id::cmdBrowse, {Answer{IDOK}});
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].icon, Icon::Error);
+    EXPECT_NE(seen[0].text.find(picker_.folder), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(L"0x80070003"), std::wstring::npos);  // the path was not found
+    EXPECT_FALSE(Enabled(id::cmdUpdate));
+}
+
 TEST_F(DirectBrowse, LongNamesAndPathsNearTheClassicLimitAreStored) {
     TestFolder folder(L"long");
     // A folder whose drafts' full paths come to 259 characters.
@@ -294,6 +328,18 @@ TEST_F(DirectBrowse, LongNamesAndPathsNearTheClassicLimitAreStored) {
     ASSERT_EQ(TextOf(id::Label1), L"1 file(s) found in :");
     EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
     EXPECT_EQ(StoredCount(deep + L"\\" + name), 1);
+
+    // A folder past the classic limit is listed and its drafts stored too.
+    std::wstring deeper = deep;
+    while (deeper.size() < 300) {
+        deeper += L"\\" + std::wstring(40, L'e');
+        ASSERT_TRUE(CreateDirectoryW((L"\\\\?\\" + deeper).c_str(), nullptr));
+    }
+    WriteDraft(L"\\\\?\\" + deeper + L"\\far.dft", 1);
+    BrowseDirect(deeper);
+    ASSERT_EQ(TextOf(id::Label1), L"1 file(s) found in :");
+    EXPECT_TRUE(Press(id::cmdUpdate, {}).empty());
+    EXPECT_EQ(StoredCount(L"\\\\?\\" + deeper + L"\\far.dft"), 1);
 
     // A name of 200+ characters (the file system here allows 255 bytes).
     TestFolder wide(L"wide");

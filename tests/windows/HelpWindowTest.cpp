@@ -111,3 +111,21 @@ TEST(HelpImage, IsA477By393TwentyFourBitUncompressed96DpiBitmap) {
     EXPECT_EQ(header->biYPelsPerMeter, 3780);
     EXPECT_GE(SizeofResource(nullptr, found), sizeof(BITMAPINFOHEADER) + 1432u * 393u);
 }
+
+// At 144 dpi the window is half as large again as the picture, which is
+// stretched to fill it: far right, where an unscaled picture ends, the
+// title bar's dark blue is still there.
+TEST_F(HelpTest, ThePictureFillsTheWindowAtHighDpi) {
+    ASSERT_EQ(win32::ScreenDpi(), 144);
+    HWND help = OpenHelp();
+    ASSERT_NE(help, nullptr);
+    UpdateWindow(help);
+    RECT client{};
+    GetClientRect(help, &client);
+    ASSERT_GT(client.right, 477 + 100);
+    HDC dc = GetDC(help);
+    const COLORREF pixel = GetPixel(dc, client.right - 120, 20);
+    ReleaseDC(help, dc);
+    EXPECT_GT(GetBValue(pixel), 80) << std::hex << pixel;
+    EXPECT_LT(GetRValue(pixel), 60) << std::hex << pixel;
+}

@@ -73,6 +73,11 @@ TEST_F(MainWindowTest, FixedBorderCaptionAndInitialControlStates) {
     EXPECT_FALSE(IsWindowVisible(Child(id::List1)));
     EXPECT_FALSE(Enabled(id::cmdUpdate));
     EXPECT_EQ(GetFocus(), Child(id::cmdBrowse));
+    // The folder box shows the folder; typing there changes nothing.
+    EXPECT_TRUE(GetWindowLongW(Child(id::Text1), GWL_STYLE) & ES_READONLY);
+    SetWindowTextW(Child(id::Text1), L"C:\\D\\");
+    SendMessageW(Child(id::Text1), WM_CHAR, L'x', 1);
+    EXPECT_EQ(TextOf(id::Text1), L"C:\\D\\");
 
     // Every control is a standard one that accessibility tools can read.
     const std::pair<int, const wchar_t*> classes[] = {{id::cmdBrowse, L"Button"}, {id::List1, L"ListBox"},

@@ -10,17 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "TestSupport.h"
+
 namespace {
 
 std::vector<unsigned char> ReadProgram() {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    path = path.substr(0, path.find_last_of(L'\\'));           // tests\windows
-    path = path.substr(0, path.find_last_of(L'\\'));           // tests
-    path = path.substr(0, path.find_last_of(L'\\')) + L"\\src\\win32\\Kestrow.exe";
     std::vector<unsigned char> bytes;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(kestrow::wintest::KestrowExe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     bytes.resize(GetFileSize(file, nullptr));
     DWORD read = 0;
@@ -91,11 +88,7 @@ TEST(PeHardening, StackProtectorIsBuiltIn) {
 }
 
 TEST(VersionRecord, SaysKestrowVersionOneHundredths) {
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    std::wstring path = self;
-    for (int i = 0; i < 3; ++i) path = path.substr(0, path.find_last_of(L'\\'));
-    path += L"\\src\\win32\\Kestrow.exe";
+    const std::wstring path = kestrow::wintest::KestrowExe();
     DWORD ignored = 0;
     const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     ASSERT_GT(size, 0u);

@@ -1,9 +1,12 @@
 #include "TestSupport.h"
 
+#include "ComAutomation.h"
+
 #include <shellapi.h>
 #include <tlhelp32.h>
 
 #include <sstream>
+#include <thread>
 
 namespace kestrow::wintest {
 
@@ -129,6 +132,124 @@ std::vector<std::wstring> ListRows(HWND list) {
         rows.push_back(text);
     }
     return rows;
+}
+
+std::wstring StandInPath() {
+    wchar_t buffer[MAX_PATH * 2] = L"";
+    DWORD size = sizeof(buffer);
+    RegGetValueW(HKEY_CLASSES_ROOT, L"CLSID\\{5F0C2D41-8A1B-4E7C-9B36-2C4E1D7A9B10}\\LocalServer32", nullptr,
+                 RRF_RT_REG_SZ, nullptr, buffer, &size);
+    std::wstring path = buffer;
+    if (!path.empty() && path.front() == L'"') path = path.substr(1, path.find(L'"', 1) - 1);
+    return path;
+}
+
+namespace {
+
+// The stand-in beside the tests, registered or not.
+std::wstring BuiltStandIn() {
+    const std::wstring exe = KestrowExe();  // build\windows\src\win32\Kestrow.exe
+    std::wstring root = exe;
+    for (int i = 0; i < 3; ++i) root = root.substr(0, root.find_last_of(L'\\'));
+    return root + L"\\tools\\standin\\KestrowStandIn.exe";
+}
+
+HANDLE StartStandIn(const wchar_t* argument) {
+    const std::wstring path = BuiltStandIn();
+    std::wstring command = L"\"" + path + L"\" " + argument;
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(path.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return nullptr;
+    CloseHandle(process.hThread);
+    return process.hProcess;
+}
+
+}  // namespace
+
+DWORD RunStandIn(const wchar_t* argument) {
+    HANDLE process = StartStandIn(argument);
+    if (!process) return GetLastError();
+    WaitForSingleObject(process, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process, &code);
+    CloseHandle(process);
+    return code;
+}
+
+UnregisteredStandIn::UnregisteredStandIn() { done = RunStandIn(L"/UnregServer") == 0; }
+UnregisteredStandIn::~UnregisteredStandIn() { RunStandIn(L"/RegServer"); }
+
+HANDLE StartStandInUserSession() {
+    HANDLE process = StartStandIn(L"/UserSession");
+    if (!process) return nullptr;
+    for (int i = 0; i < 100; ++i) {
+        if (win32::ActiveObjectExists(L"SolidEdge.Application")) return process;
+        if (WaitForSingleObject(process, 100) == WAIT_OBJECT_0) break;
+    }
+    TerminateProcess(process, 1);
+    CloseHandle(process);
+    return nullptr;
+}
+
+std::wstring KestrowExe() {
+    wchar_t self[MAX_PATH];
+    GetModuleFileNameW(nullptr, self, MAX_PATH);
+    std::wstring path = self;
+    for (int i = 0; i < 3; ++i) path = path.substr(0, path.find_last_of(L'\\'));  // build\windows
+    return path + L"\\src\\win32\\Kestrow.exe";
+}
+
+std::wstring ProgramRun::Text() const {
+    std::wstring text;
+    for (const auto& line : lines) text += line + L"\n";
+    return text;
+}
+
+ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory, DWORD limitMs) {
+    ProgramRun run;
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return run;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    const std::wstring exe = KestrowExe();
+    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    PROCESS_INFORMATION process{};
+    const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                                        directory.empty() ? nullptr : directory.c_str(), &startup, &process);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        run.exitCode = static_cast<DWORD>(-1);
+        return run;
+    }
+    // Read while it runs, so that a full pipe never holds it up.
+    std::string bytes;
+    std::thread reader([&] {
+        char buffer[4096];
+        DWORD read = 0;
+        while (ReadFile(readEnd, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+    });
+    if (WaitForSingleObject(process.hProcess, limitMs) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    GetExitCodeProcess(process.hProcess, &run.exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    reader.join();
+    CloseHandle(readEnd);
+    std::istringstream in(bytes);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        run.lines.push_back(Widen(line));
+    }
+    return run;
 }
 
 namespace {

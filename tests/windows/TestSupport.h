@@ -67,6 +67,32 @@ void ClearStandInSetting(const wchar_t* name);
 // The rows of a list box, in order.
 std::vector<std::wstring> ListRows(HWND list);
 
+// The Kestrow.exe that was built with these tests.
+std::wstring KestrowExe();
+
+// What a run of Kestrow.exe from the command line did: its exit code and
+// everything it wrote to its standard output and error, as lines.
+struct ProgramRun {
+    DWORD exitCode = 0;
+    std::vector<std::wstring> lines;
+    std::wstring Text() const;
+};
+// Runs Kestrow.exe with `arguments` (quoted as given) in `directory`.
+ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory = L"",
+                      DWORD limitMs = 5 * 60 * 1000);
+
+// Starts the stand-in as a user's own session of the CAD system and waits
+// until it is registered as running; null if it never was.
+HANDLE StartStandInUserSession();
+std::wstring StandInPath();
+DWORD RunStandIn(const wchar_t* argument);
+// The stand-in's registration taken away for as long as it lives.
+struct UnregisteredStandIn {
+    UnregisteredStandIn();
+    ~UnregisteredStandIn();
+    bool done = false;
+};
+
 int StandInProcessCount();
 // Waits up to `ms` for every stand-in server process to end.
 bool WaitForNoStandIn(DWORD ms);
