@@ -42,8 +42,10 @@ Server::Server() : lastCall_(GetTickCount64()) {
 }
 
 bool Server::IdleTooLong() const {
-    const ULONGLONG idle = GetTickCount64() - lastCall_;
-    return idle > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
+    constexpr ULONGLONG kAfterQuitMs = 5000;
+    const ULONGLONG now = GetTickCount64();
+    if (quitRequested_ && now - quitAt_ > kAfterQuitMs) return true;
+    return now - lastCall_ > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
 }
 
 Server::~Server() {

@@ -55,9 +55,11 @@ public:
     void Hold(const std::shared_ptr<OpenDraft>& draft) { open_[draft->key] = draft; }
     void Release(const std::wstring& key) { open_.erase(key); }
 
+    // Quit: the process ends once its client has let go of its objects (the
+    // last release ends it), or soon after if the client never does.
     void RequestQuit() {
+        if (!quitRequested_) quitAt_ = GetTickCount64();
         quitRequested_ = true;
-        PostQuitMessage(0);
     }
 
     // Asks the message loop to withdraw the class object: each server
@@ -78,6 +80,7 @@ private:
     DWORD startDelayMs_ = 0;
     long liveObjects_ = 0;
     bool quitRequested_ = false;
+    ULONGLONG quitAt_ = 0;
     DWORD thread_ = GetCurrentThreadId();
     std::map<std::wstring, std::shared_ptr<OpenDraft>> open_;
 };

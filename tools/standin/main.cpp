@@ -97,9 +97,6 @@ int Serve() {
         } else {
             RunMessageLoop(server, cookie);
             if (cookie) CoRevokeClassObject(cookie);
-            // The reply to the call that asked the server to end is sent by
-            // COM after that call returned; give it time to leave.
-            if (server.QuitRequested()) Sleep(200);
         }
         CoRegisterMessageFilter(previous, nullptr);
     }
