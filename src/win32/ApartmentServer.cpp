@@ -1,6 +1,5 @@
 #include "ApartmentServer.h"
 
-#include <condition_variable>
 #include <exception>
 #include <functional>
 #include <mutex>
@@ -15,16 +14,15 @@ namespace {
 using Clock = CallWatch::Clock;
 
 // How often the waiting side looks at the call in hand.
-constexpr auto kWatchInterval = std::chrono::milliseconds(20);
+constexpr DWORD kWatchIntervalMs = 20;
 
 // What the batch's thread and the server's thread share. The server's
 // thread keeps it alive for as long as it runs, abandoned or not.
 struct Shared : CallObserver {
     std::mutex mutex;
-    std::condition_variable done;
-    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // a step, or the end
+    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // the step is done
     std::function<void(CadSession&)> job;  // the step to run next
-    bool jobDone = false;
     bool closing = false;
     std::exception_ptr failure;
     std::atomic<bool> abandoned{false};
@@ -32,7 +30,10 @@ struct Shared : CallObserver {
     std::atomic<Clock::rep> callStarted{0};
     CallObserver* extra = nullptr;
 
-    ~Shared() override { CloseHandle(wake); }
+    ~Shared() override {
+        CloseHandle(wake);
+        CloseHandle(done);
+    }
     void CallStarted() override {
         if (callDepth++ == 0) callStarted = Clock::now().time_since_epoch().count();
         if (extra) extra->CallStarted();
@@ -78,9 +79,8 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
             {
                 std::lock_guard<std::mutex> lock(shared->mutex);
                 shared->failure = failure;
-                shared->jobDone = true;
             }
-            shared->done.notify_all();
+            SetEvent(shared->done);
         }
         // The session's references are released here; an abandoned server
         // gets nothing else.
@@ -133,24 +133,21 @@ private:
         {
             std::lock_guard<std::mutex> lock(shared_->mutex);
             shared_->job = std::move(step);
-            shared_->jobDone = false;
             shared_->failure = nullptr;
         }
         SetEvent(shared_->wake);
-        std::unique_lock<std::mutex> lock(shared_->mutex);
-        while (!shared_->done.wait_for(lock, kWatchInterval, [this] { return shared_->jobDone; })) {
+        while (WaitForSingleObject(shared_->done, kWatchIntervalMs) != WAIT_OBJECT_0) {
             if (shared_->callDepth.load() == 0) continue;
             const Clock::time_point started{Clock::duration(shared_->callStarted.load())};
-            lock.unlock();
-            const bool keepWaiting = watch.KeepWaiting(started);
-            lock.lock();
-            if (!keepWaiting && !shared_->jobDone) {
-                Abandon();
-                throw RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
-                                   L"The CAD system did not answer, and Kestrow gave up on it",
-                                   FailureKind::ServerAbandoned);
-            }
+            if (watch.KeepWaiting(started)) continue;
+            // The call may have ended while the user was being asked.
+            if (WaitForSingleObject(shared_->done, 0) == WAIT_OBJECT_0) break;
+            Abandon();
+            throw RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
+                               L"The CAD system did not answer, and Kestrow gave up on it",
+                               FailureKind::ServerAbandoned);
         }
+        std::lock_guard<std::mutex> lock(shared_->mutex);
         if (shared_->failure) std::rethrow_exception(shared_->failure);
     }
 

@@ -46,6 +46,8 @@ public:
         (*call)();
     }
 
+    HWND Window() const { return window_; }
+
 private:
     HWND window_;
     UINT message_;
