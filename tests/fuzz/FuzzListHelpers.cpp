@@ -1,5 +1,7 @@
 // Checks the list helpers against a plain model of their rules, on random
-// texts, tokens, separators, indices and directory listings.
+// texts, tokens, separators, indices and directory listings; and the text
+// that comes from outside in an unattended run: the command line, and the
+// log's CSV fields read back.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -7,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "CommandLine.h"
 #include "GCP.h"
 #include "RuntimeError.h"
+#include "UnattendedRun.h"
 
 using namespace kestrow;
 
@@ -21,6 +25,26 @@ std::wstring Text(FuzzedDataProvider& in, size_t maxLength) {
     std::wstring text;
     for (size_t i = 0; i < length && in.remaining_bytes(); ++i)
         text += kAlphabet[in.ConsumeIntegralInRange<size_t>(0, sizeof(kAlphabet) / sizeof(wchar_t) - 2)];
+    return text;
+}
+
+std::wstring CsvText(FuzzedDataProvider& in, size_t maxLength) {
+    static const wchar_t kAlphabet[] = L"a ,\"\r\n\u03a9";
+    const size_t length = in.ConsumeIntegralInRange<size_t>(0, maxLength);
+    std::wstring text;
+    for (size_t i = 0; i < length && in.remaining_bytes(); ++i)
+        text += kAlphabet[in.ConsumeIntegralInRange<size_t>(0, sizeof(kAlphabet) / sizeof(wchar_t) - 2)];
+    return text;
+}
+
+// A CSV field as a reader takes it back: quotes undone.
+std::wstring ModelCsvRead(const std::wstring& field) {
+    if (field.empty() || field.front() != L'"') return field;
+    std::wstring text;
+    for (size_t i = 1; i + 1 < field.size(); ++i) {
+        if (field[i] == L'"') ++i;  // a doubled quote
+        text += field[i];
+    }
     return text;
 }
 
@@ -111,5 +135,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     }
     if (folder != ((!original.empty() && original.back() == L'\\') ? original : original + L'\\'))
         Mismatch("ListFiles folder");
+
+    const std::wstring field = CsvText(in, 12);
+    const std::wstring written = CsvField(field);
+    const bool needsQuotes = written.find_first_of(L",\"\r\n") != std::wstring::npos ||
+                             (!written.empty() && (written.front() == L' ' || written.back() == L' '));
+    if (needsQuotes && (written.size() < 2 || written.front() != L'"' || written.back() != L'"'))
+        Mismatch("CsvField left a special character unquoted");
+    if (ModelCsvRead(written) != field) Mismatch("CsvField");
+
+    std::vector<std::wstring> arguments;
+    static const wchar_t* kWords[] = {L"/update", L"-UPDATE", L"/log", L"/timeout", L"/subfolders", L"/?", L"-x", L"",
+                                      L"0", L"600", L"9999999", L"C:\\D"};
+    const size_t words = in.ConsumeIntegralInRange<size_t>(0, 6);
+    for (size_t i = 0; i < words; ++i)
+        arguments.push_back(in.ConsumeBool() ? Text(in, 8) : kWords[in.ConsumeIntegralInRange<size_t>(0, 11)]);
+    const CommandLine line = ParseCommandLine(arguments);
+    if (line.action == CommandLine::Action::Update &&
+        (line.folder.empty() || line.timeoutSeconds < 1 || line.timeoutSeconds > 7 * 24 * 3600))
+        Mismatch("ParseCommandLine accepted a request it should not");
+    if (line.action == CommandLine::Action::Invalid && line.error.empty()) Mismatch("ParseCommandLine gave no reason");
+    if (arguments.empty() != (line.action == CommandLine::Action::Window)) Mismatch("ParseCommandLine window");
     return 0;
 }
