@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs every benchmark and prints the figures: the core's listing pipeline
-# natively (Google Benchmark), then Browse, start-up and the batch under
+# natively (Google Benchmark), then listing, start-up and the batch under
 # Wine against their yardsticks.
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
@@ -9,6 +9,19 @@ build_native >/dev/null
 log "Listing pipeline in the core (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_listing" --benchmark_min_time=0.5
 build_windows >/dev/null
+# A tree of 100,000 drafts in 1,000 folders (10 x 100), made natively:
+# through Wine it would take many minutes.
+tree="$ROOT/build/bench-tree"
+if [ "$(find "$tree" -name '*.dft' 2>/dev/null | wc -l)" -ne 100000 ]; then
+  log "Making $tree"
+  rm -rf "$tree"
+  for top in $(seq -w 0 9); do
+    for sub in $(seq -w 0 99); do
+      mkdir -p "$tree/Project $top/Part $sub"
+      (cd "$tree/Project $top/Part $sub" && seq -f 'Drawing %03g.dft' 0 99 | xargs -d '\n' touch)
+    done
+  done
+fi
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display
@@ -17,4 +30,5 @@ log "Under Wine"
 cd "$ROOT/build/windows/bench/windows"
 wine kestrow_bench.exe "$(winpath "$ROOT/build/windows/src/win32/Kestrow.exe")" \
   "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal.exe")" \
-  "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal_v6.exe")"
+  "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal_v6.exe")" \
+  "$(winpath "$tree")"
