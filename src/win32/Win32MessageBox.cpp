@@ -2,6 +2,10 @@
 
 #include <commctrl.h>
 
+#include <cstring>
+
+#include "Win32Controls.h"
+
 namespace kestrow::win32 {
 namespace {
 
@@ -48,11 +52,77 @@ PCWSTR TaskDialogIcon(MessageIcon icon) {
     return nullptr;
 }
 
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// The box's text as Windows' own message boxes copy it: title, text and
+// buttons between rules.
+std::wstring BoxText(HWND box) {
+    const std::wstring rule = L"---------------------------\r\n";
+    std::wstring texts, buttons;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        const std::wstring text = WindowText(child);
+        if (text.empty()) continue;
+        if (ClassOf(child) == L"Button")
+            buttons += text + L"   ";
+        else if (ClassOf(child) == L"Static")
+            texts += text + L"\r\n";
+    }
+    std::wstring copied;
+    for (wchar_t c : rule + WindowText(box) + L"\r\n" + rule + texts + rule + buttons + L"\r\n" + rule)
+        if (c != L'&') copied += c;
+    return copied;
+}
+
+void CopyToClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        memcpy(GlobalLock(memory), text.c_str(), bytes);
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+// Ctrl+C in a box copies its text, as on Windows, also where the box does not
+// do it itself (Wine): the keystroke arrives as the character 3 in the box's
+// modal loop, which this thread's message filter sees first.
+LRESULT CALLBACK CopyOnCtrlC(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message->message == WM_CHAR && message->wParam == 3) {
+        HWND box = GetAncestor(message->hwnd, GA_ROOT);
+        CopyToClipboard(box, BoxText(box));
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The filter, on this thread, for as long as a box is open.
+class CopyableBoxes {
+public:
+    CopyableBoxes() : hook_(SetWindowsHookExW(WH_MSGFILTER, &CopyOnCtrlC, nullptr, GetCurrentThreadId())) {}
+    ~CopyableBoxes() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    CopyableBoxes(const CopyableBoxes&) = delete;
+    CopyableBoxes& operator=(const CopyableBoxes&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
 }  // namespace
 
 MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
                                     const std::wstring& title) {
     HWND owner = VisibleOwner();
+    const CopyableBoxes copyable;
     return AnswerOf(MessageBoxW(owner, text.c_str(), title.c_str(),
                                 ButtonsFlag(buttons) | IconFlag(icon) | (owner ? 0 : MB_TASKMODAL)));
 }
@@ -73,9 +143,16 @@ CheckedAnswer Win32MessageBox::AskCancelTryContinue(const std::wstring& text, Me
     config.pButtons = buttons;
     config.nDefaultButton = IDCANCEL;
     config.pszVerificationText = checkText.c_str();
+    // Wide enough for a long path and the three buttons on one row.
+    config.cxWidth = 300;
     int pressed = IDCANCEL;
     BOOL checked = FALSE;
-    if (FAILED(TaskDialogIndirect(&config, &pressed, nullptr, &checked))) {
+    HRESULT shown = E_FAIL;
+    {
+        const CopyableBoxes copyable;
+        shown = TaskDialogIndirect(&config, &pressed, nullptr, &checked);
+    }
+    if (FAILED(shown)) {
         // Without common controls 6 the plain box still asks the question.
         return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
     }

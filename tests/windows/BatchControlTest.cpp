@@ -137,10 +137,15 @@ TEST_F(BatchControl, ContinueForTheRemainingDrawingsAsksOnce) {
     WriteDraft(folder / Rows()[3], 1);
     Answer continueAll{IDCONTINUE};
     continueAll.check = true;
-    const auto seen = Press(id::cmdUpdate, {continueAll, Answer{IDOK}});
+    Answer copySummary{IDOK};
+    copySummary.copyText = true;
+    const auto seen = Press(id::cmdUpdate, {continueAll, copySummary});
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_FALSE(seen[0].checked);
     EXPECT_NE(seen[1].text.find(L"These 3 were not:"), std::wstring::npos);
+    // The summary's text can be copied, names and errors included.
+    EXPECT_NE(seen[1].copied.find(L"Kestrow v 1.0"), std::wstring::npos);
+    EXPECT_NE(seen[1].copied.find(Rows()[0] + L" - Error -2147467259 (0x80004005)"), std::wstring::npos);
     EXPECT_EQ(TextOf(id::Label1), L"Updated 1 of 4 files in : ");
 }
 

@@ -63,6 +63,26 @@ std::wstring SelectedItemText(HWND tree) {
     return text;
 }
 
+// Ctrl+C in a box, as its modal loop receives it (the character 3), and
+// what the clipboard then holds.
+std::wstring CopyWithCtrlC(HWND dialog) {
+    if (OpenClipboard(nullptr)) {
+        EmptyClipboard();
+        CloseClipboard();
+    }
+    PostMessageW(GetDlgItem(dialog, IDOK) ? GetDlgItem(dialog, IDOK) : dialog, WM_CHAR, 3, 1);
+    Sleep(300);
+    std::wstring text;
+    if (OpenClipboard(nullptr)) {
+        if (HANDLE data = GetClipboardData(CF_UNICODETEXT)) {
+            text = static_cast<const wchar_t*>(GlobalLock(data));
+            GlobalUnlock(data);
+        }
+        CloseClipboard();
+    }
+    return text;
+}
+
 // Selects a folder in the shell's dialog. The dialog fills its tree lazily,
 // so the selection is repeated until the tree shows the folder selected.
 void SelectFolder(HWND dialog, const std::wstring& folder) {
@@ -145,13 +165,17 @@ void DialogWatcher::Handle(HWND dialog) {
     Answer answer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
-        seen_.push_back(seen);
         if (next_ < answers_.size()) {
             answer = answers_[next_++];
         } else {
             ++unexpected_;
             answer.button = IDCANCEL;
         }
+    }
+    if (answer.copyText) seen.copied = CopyWithCtrlC(dialog);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back(seen);
     }
     if (seen.folderDialog && !answer.folder.empty()) SelectFolder(dialog, answer.folder);
     if (seen.folderDialog && answer.specialFolder >= 0) {

@@ -29,6 +29,7 @@ struct SeenDialog {
     std::wstring checkBox;         // a check box's label, if there is one
     bool checked = false;          // its state as the dialog opened
     std::wstring selectedFolder;   // the folder dialog's selection as it opened
+    std::wstring copied;           // what Ctrl+C put on the clipboard, when asked to
 };
 
 // What to do with the next dialog: given what it shows, press a button id
@@ -40,6 +41,7 @@ struct Answer {
     std::function<void()> before;  // runs on the watcher's thread before the button is pressed
     std::optional<bool> check;     // the state to give the dialog's check box
     int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
+    bool copyText = false;         // press Ctrl+C first
 };
 
 class DialogWatcher {
