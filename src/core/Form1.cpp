@@ -38,6 +38,29 @@ private:
 }  // namespace
 
 void Form1::cmdBrowse_Click() {
+    Browse([this]() -> std::optional<std::wstring> {
+        const FolderChoice choice = s_.folders.ChooseFolder({BrowsePrompt, lastFolder_, includeSubfolders_});
+        switch (choice.outcome) {
+            case FolderChoice::Outcome::Cancelled:
+                folderPath.clear();
+                EndBrowseWithMessage(L"No folder selected", MessageIcon::Exclamation);
+                return std::nullopt;
+            case FolderChoice::Outcome::NotOnDisk:
+                folderPath.clear();
+                EndBrowseWithMessage(NotAFolderOnDiskText(choice.displayName), MessageIcon::Exclamation);
+                return std::nullopt;
+            case FolderChoice::Outcome::Folder: break;
+        }
+        includeSubfolders_ = choice.includeSubfolders;
+        return choice.path;
+    });
+}
+
+void Form1::BrowseDroppedFolder(const std::wstring& folder) {
+    Browse([&folder] { return std::optional<std::wstring>(folder); });
+}
+
+void Form1::Browse(const std::function<std::optional<std::wstring>()>& chooseFolder) {
     // The dialog is modal to this window; a second Browse from inside it, or
     // one during a batch, would mix two folders in one list.
     if (browsing_ || batchRunning_) return;
@@ -46,33 +69,10 @@ void Form1::cmdBrowse_Click() {
     listedNames_.clear();
     c_.Label1.SetCaption(L"");
     c_.cmdUpdate.SetEnabled(false);
-
-    const FolderChoice choice = s_.folders.ChooseFolder({BrowsePrompt, lastFolder_, includeSubfolders_});
-    switch (choice.outcome) {
-        case FolderChoice::Outcome::Cancelled:
-            folderPath.clear();
-            EndBrowseWithMessage(L"No folder selected", MessageIcon::Exclamation);
-            return;
-        case FolderChoice::Outcome::NotOnDisk:
-            folderPath.clear();
-            EndBrowseWithMessage(NotAFolderOnDiskText(choice.displayName), MessageIcon::Exclamation);
-            return;
-        case FolderChoice::Outcome::Folder: break;
-    }
-    includeSubfolders_ = choice.includeSubfolders;
-    lastFolder_ = choice.path;
-    ListFolder(choice.path);
-}
-
-void Form1::BrowseDroppedFolder(const std::wstring& folder) {
-    if (browsing_ || batchRunning_) return;
-    FlagScope browsing(browsing_);
-    c_.List1.Clear();
-    listedNames_.clear();
-    c_.Label1.SetCaption(L"");
-    c_.cmdUpdate.SetEnabled(false);
-    lastFolder_ = folder;
-    ListFolder(folder);
+    const std::optional<std::wstring> folder = chooseFolder();
+    if (!folder) return;
+    lastFolder_ = *folder;
+    ListFolder(*folder);
 }
 
 void Form1::ListFolder(const std::wstring& folder) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,9 @@ private:
     void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
 
+    // The Browse flow, with the folder from `chooseFolder` (none: it has
+    // told the user why).
+    void Browse(const std::function<std::optional<std::wstring>()>& chooseFolder);
     void ListFolder(const std::wstring& folder);
     void EndBrowseWithMessage(const std::wstring& text, MessageIcon icon);
     void OnBatchFinished(const BatchResult& result);

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
@@ -19,21 +20,11 @@ using namespace kestrow;
 namespace {
 
 // Small alphabets make separators and matches frequent.
-std::wstring Text(FuzzedDataProvider& in, size_t maxLength) {
-    static const wchar_t kAlphabet[] = L"ab#|.dftDFT* ?\u03a9";
+std::wstring Text(FuzzedDataProvider& in, size_t maxLength, std::wstring_view alphabet = L"ab#|.dftDFT* ?\u03a9") {
     const size_t length = in.ConsumeIntegralInRange<size_t>(0, maxLength);
     std::wstring text;
     for (size_t i = 0; i < length && in.remaining_bytes(); ++i)
-        text += kAlphabet[in.ConsumeIntegralInRange<size_t>(0, sizeof(kAlphabet) / sizeof(wchar_t) - 2)];
-    return text;
-}
-
-std::wstring CsvText(FuzzedDataProvider& in, size_t maxLength) {
-    static const wchar_t kAlphabet[] = L"a ,\"\r\n\u03a9";
-    const size_t length = in.ConsumeIntegralInRange<size_t>(0, maxLength);
-    std::wstring text;
-    for (size_t i = 0; i < length && in.remaining_bytes(); ++i)
-        text += kAlphabet[in.ConsumeIntegralInRange<size_t>(0, sizeof(kAlphabet) / sizeof(wchar_t) - 2)];
+        text += alphabet[in.ConsumeIntegralInRange<size_t>(0, alphabet.size() - 1)];
     return text;
 }
 
@@ -136,7 +127,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, size_t size) {
     if (folder != ((!original.empty() && original.back() == L'\\') ? original : original + L'\\'))
         Mismatch("ListFiles folder");
 
-    const std::wstring field = CsvText(in, 12);
+    const std::wstring field = Text(in, 12, L"a ,\"\r\n\u03a9");
     const std::wstring written = CsvField(field);
     const bool needsQuotes = written.find_first_of(L",\"\r\n") != std::wstring::npos ||
                              (!written.empty() && (written.front() == L' ' || written.back() == L' '));
