@@ -5,18 +5,6 @@
 #include "LongPath.h"
 
 namespace kestrow {
-namespace {
-
-constexpr size_t kClassicPathLimit = 260;  // MAX_PATH
-
-}  // namespace
-
-std::wstring ExtendedLengthPath(const std::wstring& path) {
-    if (path.size() < kClassicPathLimit || path.rfind(L"\\\\?\\", 0) == 0) return path;
-    if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
-    if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
-    return path;
-}
 
 std::int32_t BatchResult::Count(DraftState state) const {
     return static_cast<std::int32_t>(
@@ -27,7 +15,8 @@ DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::ws
                        ServerLauncher& launcher, CallWatch::Policy watchPolicy)
     : launcher_(launcher), watchPolicy_(watchPolicy) {
     drafts_.reserve(names.size());
-    for (const std::wstring& name : names) drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt});
+    for (const std::wstring& name : names)
+        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt});
 }
 
 BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
