@@ -88,7 +88,7 @@ void TreeListing(const std::wstring& tree) {
 
         start = Now();
         std::wstring folder = tree;
-        const std::wstring list = ListFileTree(folder, L"*.dft", L"|", directory);
+        const std::wstring list = ListFileTree(folder, kDraftPattern, kDraftSeparator, directory);
         listing.push_back(Now() - start);
 
         start = Now();

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "GCP.h"
 #include "WildcardMatch.h"
 
 namespace kestrow {
@@ -32,6 +33,11 @@ std::wstring ListFileTree(std::wstring& folder, const std::wstring& pattern, con
     if (accumulator.size() < 2) return std::wstring();
     accumulator.pop_back();
     return accumulator;
+}
+
+std::wstring ListDrafts(std::wstring& folder, bool subfolders, DirectoryEnumerator& directory) {
+    return subfolders ? ListFileTree(folder, kDraftPattern, kDraftSeparator, directory)
+                      : GCP::ListFiles(folder, kDraftPattern, kDraftSeparator, directory);
 }
 
 }  // namespace kestrow

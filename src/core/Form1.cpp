@@ -2,14 +2,11 @@
 
 #include "BatchMessages.h"
 #include "CheckedInt.h"
-#include "FileTree.h"
 #include "GCP.h"
 #include "RuntimeError.h"
 
 namespace kestrow {
 namespace {
-
-constexpr const wchar_t* kDraftPattern = L"*.dft";
 
 // Sets a flag for as long as it lives.
 class FlagScope {
@@ -78,8 +75,7 @@ void Form1::Browse(const std::function<std::optional<std::wstring>()>& chooseFol
 void Form1::ListFolder(const std::wstring& folder) {
     folderPath = folder;
     try {
-        fileList = includeSubfolders_ ? ListFileTree(folderPath, kDraftPattern, ListSeparator, s_.directory)
-                                      : GCP::ListFiles(folderPath, kDraftPattern, ListSeparator, s_.directory);
+        fileList = ListDrafts(folderPath, includeSubfolders_, s_.directory);
     } catch (const RuntimeError& error) {
         EndBrowseWithMessage(FolderUnreadableText(folderPath, error), MessageIcon::Error);
         return;

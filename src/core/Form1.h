@@ -14,6 +14,7 @@
 #include "Controls.h"
 #include "DirectoryEnumerator.h"
 #include "DraftBatch.h"
+#include "FileTree.h"
 #include "FolderPicker.h"
 #include "MessageBox.h"
 
@@ -52,9 +53,7 @@ public:
     static constexpr const wchar_t* BrowsePrompt = L"Select Draft files folder";
     static constexpr const wchar_t* UpdateCaption = L"Up&date";
     static constexpr const wchar_t* StopCaption = L"&Stop";
-    // The names are joined with a character Windows forbids in file names,
-    // so that a name holding "#" stays one entry.
-    static constexpr const wchar_t* ListSeparator = L"|";
+    static constexpr const wchar_t* ListSeparator = kDraftSeparator;
 
     // `hangPrompt`: how long a call to the server may wait before the user
     // is asked whether to keep waiting.

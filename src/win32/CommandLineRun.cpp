@@ -17,9 +17,6 @@
 namespace kestrow::win32 {
 namespace {
 
-constexpr const wchar_t* kDraftPattern = L"*.dft";
-constexpr const wchar_t* kSeparator = L"|";
-
 std::wstring FullPath(const std::wstring& path) {
     const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
     if (size == 0) return path;
@@ -121,8 +118,7 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     FindFileEnumerator directory;
     std::wstring list;
     try {
-        list = line.subfolders ? ListFileTree(folder, kDraftPattern, kSeparator, directory)
-                               : GCP::ListFiles(folder, kDraftPattern, kSeparator, directory);
+        list = ListDrafts(folder, line.subfolders, directory);
     } catch (const RuntimeError& error) {
         err.Line(L"Kestrow: the folder could not be read: " + folder + L" (" + DescribeError(error) + L")");
         return ExitCode::NothingTouched;
@@ -140,7 +136,7 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         return ExitCode::AllStored;
     }
     const std::vector<std::wstring> names =
-        GCP::GetFields(list, kSeparator, GCP::CountOccurrences(list, kSeparator) + 1);
+        GCP::GetFields(list, kDraftSeparator, GCP::CountOccurrences(list, kDraftSeparator) + 1);
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ApartmentLauncher launcher;
