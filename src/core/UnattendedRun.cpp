@@ -38,21 +38,16 @@ int ExitCodeFor(const BatchResult& result) {
                : ExitCode::SomeNotStored;
 }
 
-void UnattendedUser::DraftStarting(std::int32_t, std::int32_t count, const DraftRecord&) {
-    reported_.resize(static_cast<size_t>(count));
-}
-
-void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
-    if (draft.state == DraftState::NotReached) return;  // stopped: reported with the rest at the end
-    reported_[static_cast<size_t>(index)] = true;
+void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
+    if (draft.state == DraftState::NotReached) return;
     output_.Line(DraftLine(draft));
     output_.Row(draft);
 }
 
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
-    reported_.resize(result.drafts.size());
-    for (size_t i = 0; i < result.drafts.size(); ++i)
-        if (!reported_[i]) output_.Row(result.drafts[i]);
+    // Every draft that was reached has had its row as it ended.
+    for (const DraftRecord& draft : result.drafts)
+        if (draft.state == DraftState::NotReached) output_.Row(draft);
 
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:

@@ -36,7 +36,9 @@ public:
     }
     // Never asked: an unattended watch gives up by its deadline.
     bool KeepWaiting(std::int64_t, const std::wstring&) override { return false; }
-    void DraftStarting(std::int32_t, std::int32_t count, const DraftRecord&) override;
+    void DraftStarting(std::int32_t, std::int32_t, const DraftRecord&) override {}
+    // A draft whose fate is settled: stored or failed. One that a stop left
+    // unstored is reported with the others not reached, at the end.
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
 
     // Logs the drafts the run never reached, prints the summary and returns
@@ -45,7 +47,6 @@ public:
 
 private:
     RunOutput& output_;
-    std::vector<bool> reported_;
 };
 
 // The log's first line, and one row: time, result, file, error, source,
