@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "ComAutomation.h"
+#include "ConsoleOutput.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>
@@ -18,13 +19,7 @@ std::wstring Widen(const std::string& utf8) {
     return out;
 }
 
-std::string Narrow(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
-}
+std::string Narrow(const std::wstring& text) { return win32::Utf8(text); }
 
 TestFolder::TestFolder(const std::wstring& name) {
     wchar_t temp[MAX_PATH];
