@@ -45,17 +45,21 @@ public:
                   if (!SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 1000, &result)) ++unanswered_;
                   Sleep(100);
               }
+              finished_ = true;
           }) {}
     ~Pinger() { Stop(); }
+    // Goes on answering until the thread has seen the stop: its last message
+    // may be on its way, and would otherwise count as unanswered.
     void Stop() {
         stop_ = true;
+        PumpUntil([this] { return finished_.load(); }, std::chrono::seconds(5));
         if (thread_.joinable()) thread_.join();
     }
     int Sent() const { return sent_; }
     int Unanswered() const { return unanswered_; }
 
 private:
-    std::atomic<bool> stop_{false};
+    std::atomic<bool> stop_{false}, finished_{false};
     std::atomic<int> sent_{0}, unanswered_{0};
     std::thread thread_;
 };
