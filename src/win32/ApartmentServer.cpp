@@ -7,6 +7,7 @@
 
 #include "AutomationContract.h"
 #include "ComApartment.h"
+#include "KernelHandle.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -20,8 +21,8 @@ constexpr DWORD kWatchIntervalMs = 20;
 // thread keeps it alive for as long as it runs, abandoned or not.
 struct Shared : CallObserver {
     std::mutex mutex;
-    HANDLE wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // a step, or the end
-    HANDLE done = CreateEventW(nullptr, FALSE, FALSE, nullptr);  // the step is done
+    KernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // a step, or the end
+    KernelHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // the step is done
     std::function<void(CadSession&)> job;  // the step to run next
     bool closing = false;
     std::exception_ptr failure;
@@ -30,10 +31,6 @@ struct Shared : CallObserver {
     std::atomic<Clock::rep> callStarted{0};
     CallObserver* extra = nullptr;
 
-    ~Shared() override {
-        CloseHandle(wake);
-        CloseHandle(done);
-    }
     void CallStarted() override {
         if (callDepth++ == 0) callStarted = Clock::now().time_since_epoch().count();
         if (extra) extra->CallStarted();
@@ -65,7 +62,8 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
             if (!job) {
                 // A single-threaded apartment dispatches its messages while
                 // it waits.
-                MsgWaitForMultipleObjects(1, &shared->wake, FALSE, INFINITE, QS_ALLINPUT);
+                HANDLE wake = shared->wake.get();
+                MsgWaitForMultipleObjects(1, &wake, FALSE, INFINITE, QS_ALLINPUT);
                 MSG message;
                 while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
                 continue;
@@ -80,7 +78,7 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
                 std::lock_guard<std::mutex> lock(shared->mutex);
                 shared->failure = failure;
             }
-            SetEvent(shared->done);
+            SetEvent(shared->done.get());
         }
         // The session's references are released here; an abandoned server
         // gets nothing else.
@@ -99,7 +97,7 @@ public:
             std::lock_guard<std::mutex> lock(shared_->mutex);
             shared_->closing = true;
         }
-        SetEvent(shared_->wake);
+        SetEvent(shared_->wake.get());
         thread_.join();
     }
 
@@ -135,13 +133,13 @@ private:
             shared_->job = std::move(step);
             shared_->failure = nullptr;
         }
-        SetEvent(shared_->wake);
-        while (WaitForSingleObject(shared_->done, kWatchIntervalMs) != WAIT_OBJECT_0) {
+        SetEvent(shared_->wake.get());
+        while (WaitForSingleObject(shared_->done.get(), kWatchIntervalMs) != WAIT_OBJECT_0) {
             if (shared_->callDepth.load() == 0) continue;
             const Clock::time_point started{Clock::duration(shared_->callStarted.load())};
             if (watch.KeepWaiting(started)) continue;
             // The call may have ended while the user was being asked.
-            if (WaitForSingleObject(shared_->done, 0) == WAIT_OBJECT_0) break;
+            if (WaitForSingleObject(shared_->done.get(), 0) == WAIT_OBJECT_0) break;
             Abandon();
             throw RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
                                L"The CAD system did not answer, and Kestrow gave up on it",

@@ -11,6 +11,7 @@
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
 #include "GCP.h"
+#include "KernelHandle.h"
 #include "LongPath.h"
 #include "UnattendedRun.h"
 
@@ -49,27 +50,24 @@ std::wstring LocalTimeNow() {
 // wrote.
 class LogFile {
 public:
-    ~LogFile() {
-        if (file_ != INVALID_HANDLE_VALUE) CloseHandle(file_);
-    }
     bool Open(const std::wstring& path) {
-        file_ = CreateFileW(ExtendedLengthPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                            FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file_ == INVALID_HANDLE_VALUE) return false;
+        file_ = OwnHandle(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
+                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file_) return false;
         LARGE_INTEGER size{};
-        if (GetFileSizeEx(file_, &size) && size.QuadPart == 0) return Write(LogHeader());
+        if (GetFileSizeEx(file_.get(), &size) && size.QuadPart == 0) return Write(LogHeader());
         return true;
     }
     bool Write(const std::wstring& line) {
-        if (file_ == INVALID_HANDLE_VALUE) return true;
+        if (!file_) return true;
         const std::string bytes = Utf8(line + L"\r\n");
         DWORD written = 0;
-        return WriteFile(file_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+        return WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
                written == bytes.size();
     }
 
 private:
-    HANDLE file_ = INVALID_HANDLE_VALUE;
+    KernelHandle file_;
 };
 
 class ConsoleAndLog : public RunOutput {

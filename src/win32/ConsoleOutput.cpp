@@ -17,18 +17,14 @@ ConsoleOutput::ConsoleOutput(DWORD stream) {
         handle_ = nullptr;
         // Attached once per process; a second stream finds it attached.
         if (AttachConsole(ATTACH_PARENT_PROCESS) || GetLastError() == ERROR_ACCESS_DENIED) {
-            handle_ = CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-            if (handle_ == INVALID_HANDLE_VALUE) handle_ = nullptr;
-            owned_ = handle_ != nullptr;
+            parentConsole_ = OwnHandle(CreateFileW(L"CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                                   nullptr));
+            handle_ = parentConsole_.get();
         }
     }
     DWORD mode = 0;
     console_ = handle_ && GetConsoleMode(handle_, &mode);
-}
-
-ConsoleOutput::~ConsoleOutput() {
-    if (owned_) CloseHandle(handle_);
 }
 
 void ConsoleOutput::Line(const std::wstring& text) {

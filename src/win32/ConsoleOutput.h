@@ -6,21 +6,20 @@
 
 #include <string>
 
+#include "KernelHandle.h"
+
 namespace kestrow::win32 {
 
 class ConsoleOutput {
 public:
     explicit ConsoleOutput(DWORD stream);  // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
-    ~ConsoleOutput();
-    ConsoleOutput(const ConsoleOutput&) = delete;
-    ConsoleOutput& operator=(const ConsoleOutput&) = delete;
 
     // One line, or several separated by "\n".
     void Line(const std::wstring& text);
 
 private:
     HANDLE handle_ = nullptr;
-    bool owned_ = false;
+    KernelHandle parentConsole_;  // the parent's console, opened here
     bool console_ = false;
 };
 
