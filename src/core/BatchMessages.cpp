@@ -55,8 +55,12 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
                    DescribeError(error) + L"\n\nThis drawing was not stored. " + kChoicesWithNewSession;
         case FailureKind::ServerAbandoned:
             return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
-                   L"\n\nKestrow gave up on that session. The process that stopped answering may still be running; "
-                   L"if it does not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
+                   L"\n\nKestrow gave up on that session and ended it.\n\nThis drawing was not stored. " +
+                   kChoicesWithNewSession;
+        case FailureKind::ServerAbandonedRunning:
+            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+                   L"\n\nKestrow gave up on that session but could not end it: it may still be running. If it does "
+                   L"not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
         case FailureKind::Ordinary:
         case FailureKind::ServerBusy: break;

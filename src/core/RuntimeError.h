@@ -22,7 +22,10 @@ enum class FailureKind {
     Ordinary,         // the call or the draft failed; the server is still there
     ServerBusy,       // the server kept turning the call away as busy
     ServerGone,       // the server process ended or its connection broke
-    ServerAbandoned,  // the server stopped answering and was given up
+    ServerAbandoned,  // the server stopped answering, was given up, and its
+                      // process was ended: nothing of it holds a draft any more
+    ServerAbandonedRunning,  // given up, but its process could not be told
+                             // apart or ended: it may still hold a draft
 };
 
 class RuntimeError : public std::exception {
@@ -36,7 +39,11 @@ public:
     FailureKind Kind() const noexcept { return kind_; }
     // No further call can reach the server that raised this.
     bool ServerLost() const noexcept {
-        return kind_ == FailureKind::ServerGone || kind_ == FailureKind::ServerAbandoned;
+        return kind_ == FailureKind::ServerGone || kind_ == FailureKind::ServerAbandoned ||
+               kind_ == FailureKind::ServerAbandonedRunning;
+    }
+    bool ServerGivenUp() const noexcept {
+        return kind_ == FailureKind::ServerAbandoned || kind_ == FailureKind::ServerAbandonedRunning;
     }
 
     // Same number and description, new source: how the folder-browse

@@ -360,7 +360,7 @@ TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     f.messages.Answer(MessageAnswer::Continue);
     f.form.cmdUpdate_Click();
     ASSERT_EQ(f.messages.shown.size(), 2u);
-    EXPECT_NE(f.messages.shown[0].text.find(L"may still be running"), std::wstring::npos);
+    EXPECT_NE(f.messages.shown[0].text.find(L"gave up on that session and ended it"), std::wstring::npos);
     EXPECT_EQ(f.server.callsToLostServers, 0);
     EXPECT_EQ(Count(f.server.journal, L"app call 40"), 1);
     EXPECT_EQ(f.Label1.caption, L"Updated 1 of 2 files in : ");
