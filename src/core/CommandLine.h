@@ -1,6 +1,7 @@
 #pragma once
 // Kestrow's command line:
-//   Kestrow.exe /update <folder> [/subfolders] [/log <file>] [/timeout <seconds>]
+//   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
+//               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
 //   Kestrow.exe /?
 // Switches are case-insensitive and may start with "/" or "-".
 #include <cstdint>
@@ -17,12 +18,20 @@ struct CommandLine {
         Invalid,  // `error` says why
     };
     static constexpr std::int64_t kDefaultTimeoutSeconds = 600;
+    static constexpr std::int32_t kMaxSessions = 8;
+    static constexpr std::int32_t kMaxShards = 1000;
 
     Action action = Action::Window;
     std::wstring folder;
     bool subfolders = false;
     std::wstring log;  // "" for none
     std::int64_t timeoutSeconds = kDefaultTimeoutSeconds;
+    bool resume = false;             // continue the last run in the log
+    std::int64_t restartEvery = 0;   // drafts per session before a fresh one; 0: never
+    std::int64_t restartMemoryMB = 0;  // server memory that calls for a fresh session; 0: never
+    std::int32_t sessions = 1;       // sessions of the CAD system at once
+    std::int32_t shardIndex = 1;     // this run's share of the drafts: shardIndex of shardCount
+    std::int32_t shardCount = 1;
     std::wstring error;
 };
 

@@ -57,6 +57,22 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     EXPECT_EQ(ParseCommandLine({}).action, CommandLine::Action::Window);
     EXPECT_EQ(ParseCommandLine({L"/?"}).action, CommandLine::Action::Usage);
     EXPECT_EQ(ParseCommandLine({L"/update", L"D", L"-?"}).action, CommandLine::Action::Usage);
+
+    const auto night = ParseCommandLine({L"/update", L"D", L"/log", L"n.csv", L"/Resume", L"/restart-every", L"25",
+                                         L"/RESTART-MEMORY", L"1500", L"/sessions", L"8", L"/shard", L"3/1000"});
+    ASSERT_EQ(night.action, CommandLine::Action::Update) << std::string(night.error.begin(), night.error.end());
+    EXPECT_TRUE(night.resume);
+    EXPECT_EQ(night.restartEvery, 25);
+    EXPECT_EQ(night.restartMemoryMB, 1500);
+    EXPECT_EQ(night.sessions, 8);
+    EXPECT_EQ(night.shardIndex, 3);
+    EXPECT_EQ(night.shardCount, 1000);
+    const auto plain = ParseCommandLine({L"/update", L"D"});
+    EXPECT_EQ(plain.restartEvery, 0);
+    EXPECT_EQ(plain.restartMemoryMB, 0);
+    EXPECT_EQ(plain.sessions, 1);
+    EXPECT_EQ(plain.shardIndex, 1);
+    EXPECT_EQ(plain.shardCount, 1);
 }
 
 TEST(CommandLine, BadLinesSayWhatIsWrong) {
@@ -69,6 +85,17 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
         {{L"/update", L"D", L"E"}, L"Unexpected argument: \"E\""},
         {{L"/update", L"D", L"/update", L"E"}, L"/update is given twice."},
         {{L"/subfolders"}, L"Nothing to do"},
+        {{L"/update", L"D", L"/resume"}, L"/resume needs /log"},
+        {{L"/update", L"D", L"/restart-every", L"0"}, L"/restart-every needs a whole number"},
+        {{L"/update", L"D", L"/restart-memory", L"-5"}, L"/restart-memory needs a whole number"},
+        {{L"/update", L"D", L"/sessions", L"0"}, L"/sessions needs a whole number from 1 to 8"},
+        {{L"/update", L"D", L"/sessions", L"9"}, L"/sessions needs a whole number from 1 to 8"},
+        {{L"/update", L"D", L"/shard", L"0/3"}, L"/shard needs <i>/<n>"},
+        {{L"/update", L"D", L"/shard", L"4/3"}, L"/shard needs <i>/<n>"},
+        {{L"/update", L"D", L"/shard", L"1/1001"}, L"/shard needs <i>/<n>"},
+        {{L"/update", L"D", L"/shard", L"2"}, L"/shard needs <i>/<n>"},
+        {{L"/update", L"D", L"/shard", L"1/2/3"}, L"/shard needs <i>/<n>"},
+        {{L"/update", L"D", L"/sessions", L"2", L"/sessions", L"3"}, L"/sessions is given twice."},
     };
     for (const auto& [arguments, why] : cases) {
         const auto line = ParseCommandLine(arguments);

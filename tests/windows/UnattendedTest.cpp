@@ -71,7 +71,7 @@ std::map<std::wstring, std::wstring> LogResults(const std::wstring& log, int& he
 TEST_F(Unattended, UsageAndBadRequestsTouchNothing) {
     const ProgramRun usage = RunKestrow(L"/?");
     EXPECT_EQ(usage.exitCode, 0u);
-    EXPECT_TRUE(Contains(usage, L"Kestrow.exe /update <folder> [/subfolders] [/log <file>] [/timeout <seconds>]"));
+    EXPECT_TRUE(Contains(usage, L"Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]"));
 
     TestFolder folder(L"bad requests");
     WriteDraft(folder / L"a.dft", 1);
