@@ -40,6 +40,7 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
         do next = UpdateOne(draft, user, watch, result);
         while (next == Next::TryAgain);
         progress.DraftEnded(updateIndex, count, draft);
+        if (next != Next::EndBatch && !*stop_ && updateIndex + 1 < count) RenewServerIfDue(watch, progress);
     }
     EndServer(watch);
     if (next != Next::EndBatch && *stop_) result.end = BatchEnd::Stopped;
@@ -50,6 +51,8 @@ DraftBatch::Next DraftBatch::UpdateOne(DraftRecord& draft, BatchUser& user, Call
     if (!EnsureServer(watch, result)) return Next::EndBatch;
     try {
         watch.SetTask(draft.path);
+        // Counted before the call: a draft that fails was tried all the same.
+        ++draftsThisSession_;
         if (server_->UpdateDraft(ExtendedLengthPath(draft.path), stop_, watch) == DraftOutcome::Stored) {
             draft.state = DraftState::Stored;
             draft.error.reset();
@@ -96,6 +99,7 @@ bool DraftBatch::EnsureServer(CallWatch& watch, BatchResult& result) {
     if (server_) return true;
     watch.SetTask(L"starting a session of the CAD system");
     try {
+        draftsThisSession_ = 0;
         server_ = launcher_.Launch();
         server_->Start(watch);
         return true;
@@ -107,6 +111,24 @@ bool DraftBatch::EnsureServer(CallWatch& watch, BatchResult& result) {
         result.serverError = error;
         return false;
     }
+}
+
+// Ends the session as planned once it has done its share or grown past its
+// bound; the next draft starts a fresh one. The losses in a row stay as
+// they are: this is no failure.
+void DraftBatch::RenewServerIfDue(CallWatch& watch, BatchProgress& progress) {
+    if (!server_) return;
+    std::wstring why;
+    if (renewal_.everyDrafts > 0 && draftsThisSession_ >= renewal_.everyDrafts) {
+        why = L"after " + std::to_wstring(draftsThisSession_) + L" drafts";
+    } else if (renewal_.memoryBytes > 0) {
+        const std::optional<std::uint64_t> used = server_->MemoryBytes();
+        if (used && *used > renewal_.memoryBytes)
+            why = L"its memory reached " + std::to_wstring(*used / (1024 * 1024)) + L" MB";
+    }
+    if (why.empty()) return;
+    EndServer(watch);
+    progress.SessionRenewed(why);
 }
 
 void DraftBatch::EndServer(CallWatch& watch) {

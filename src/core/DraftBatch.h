@@ -28,6 +28,8 @@ public:
     virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                                      CallWatch& watch) = 0;
     virtual void Quit(CallWatch& watch) noexcept = 0;
+    // The memory its server process uses now, when it can be read.
+    virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
 };
 
 class ServerLauncher {
@@ -83,6 +85,17 @@ public:
     virtual ~BatchProgress() = default;
     virtual void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) = 0;
     virtual void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) = 0;
+    // A session was ended as planned, to be replaced by a fresh one for the
+    // next draft; `why` says what called for it.
+    virtual void SessionRenewed(const std::wstring& why) { (void)why; }
+};
+
+// When a session that has been working for long is replaced by a fresh one:
+// after so many drafts tried, or once its server's memory passes a bound.
+// Zero turns either off. A planned renewal is no failure of the server.
+struct RenewalPolicy {
+    std::int64_t everyDrafts = 0;
+    std::uint64_t memoryBytes = 0;
 };
 
 class DraftBatch {
@@ -94,6 +107,8 @@ public:
                CallWatch::Policy watchPolicy);
     DraftBatch(const DraftBatch&) = delete;
     DraftBatch& operator=(const DraftBatch&) = delete;
+
+    void SetRenewal(RenewalPolicy renewal) { renewal_ = renewal; }
 
     BatchResult Run(BatchUser& user, BatchProgress& progress);
 
@@ -108,6 +123,7 @@ private:
     Next AfterFailure(DraftRecord& draft, const RuntimeError& error, BatchUser& user, BatchResult& result);
     bool EnsureServer(CallWatch& watch, BatchResult& result);
     void EndServer(CallWatch& watch);
+    void RenewServerIfDue(CallWatch& watch, BatchProgress& progress);
 
     std::vector<DraftRecord> drafts_;
     ServerLauncher& launcher_;
@@ -116,6 +132,8 @@ private:
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
     int serverLossesInARow_ = 0;
     bool continueAll_ = false;
+    RenewalPolicy renewal_;
+    std::int64_t draftsThisSession_ = 0;  // tried by the session that runs now
 };
 
 }  // namespace kestrow

@@ -123,6 +123,7 @@ void Form1::UpdateDraftFiles() {
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
                                           CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+    if (settings_) batch_->SetRenewal(settings_().renewal);
     batchRunning_ = true;
     closing_ = false;
     draftSkipped_ = false;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "Controls.h"
+#include "BatchSettings.h"
 #include "DirectoryEnumerator.h"
 #include "DraftBatch.h"
 #include "FileTree.h"
@@ -78,6 +79,9 @@ public:
     // runs once it has.
     void RequestStopForClosing();
     void SetBatchEndedHandler(std::function<void()> handler) { batchEnded_ = std::move(handler); }
+    // Read each time Update is pressed, so that a changed setting counts
+    // from the next batch on.
+    void SetSettingsSource(std::function<BatchSettings()> source) { settings_ = std::move(source); }
 
     // State fields, in declaration order.
     std::wstring folderPath;
@@ -119,6 +123,7 @@ private:
     std::int32_t progressDone_ = 0;
     std::int32_t progressTotal_ = 0;
     std::function<void()> batchEnded_;
+    std::function<BatchSettings()> settings_;
 };
 
 }  // namespace kestrow

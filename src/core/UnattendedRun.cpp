@@ -44,6 +44,10 @@ void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& d
     output_.Row(draft);
 }
 
+void UnattendedUser::SessionRenewed(const std::wstring& why) {
+    output_.Line(L"Kestrow: ended the CAD session as planned (" + why + L"); the next draft starts a fresh one.");
+}
+
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
     // Every draft that was reached has had its row as it ended.
     for (const DraftRecord& draft : result.drafts)

@@ -40,6 +40,7 @@ public:
     // A draft whose fate is settled: stored or failed. One that a stop left
     // unstored is reported with the others not reached, at the end.
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
+    void SessionRenewed(const std::wstring& why) override;
 
     // Logs the drafts the run never reached, prints the summary and returns
     // the exit code.

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "ApartmentServer.h"
+#include "BatchSettings.h"
 #include "ComApartment.h"
 #include "ConsoleOutput.h"
 #include "FileTree.h"
@@ -140,6 +141,7 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     ApartmentLauncher launcher;
     DraftBatch batch(folder, names, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
+    batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     ConsoleAndLog output(out, log);
     UnattendedUser user(output);
     out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder);

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "HandlerBoundary.h"
+#include "RegistrySettings.h"
 #include "Twips.h"
 #include "resource.h"
 
@@ -66,6 +67,7 @@ void Form1Window::Load() {
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
     });
+    form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
     Form_Load();
 }

@@ -25,7 +25,7 @@ std::wstring ArgText(const AutomationArg& arg) {
 
 class InlineConnection : public ServerConnection {
 public:
-    explicit InlineConnection(AutomationFactory& factory) : session_(factory, abandoned_) {}
+    InlineConnection(FakeServer& server, AutomationFactory& factory) : server_(server), session_(factory, abandoned_) {}
     void Start(CallWatch&) override { session_.Start(); }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                              CallWatch&) override {
@@ -33,8 +33,12 @@ public:
         return session_.UpdateDraft(path, *stop);
     }
     void Quit(CallWatch&) noexcept override { session_.Quit(); }
+    std::optional<std::uint64_t> MemoryBytes() override {
+        return server_.memory ? server_.memory() : std::nullopt;
+    }
 
 private:
+    FakeServer& server_;
     std::atomic<bool> abandoned_{false};
     CadSession session_;
 };
@@ -101,6 +105,6 @@ AutomationResult FakeObject::Invoke(std::int32_t dispatchId, InvokeKind kind, st
     return result;
 }
 
-std::unique_ptr<ServerConnection> InlineLauncher::Launch() { return std::make_unique<InlineConnection>(factory_); }
+std::unique_ptr<ServerConnection> InlineLauncher::Launch() { return std::make_unique<InlineConnection>(server_, factory_); }
 
 }  // namespace kestrow::testing

@@ -5,6 +5,7 @@
 #include <atomic>
 #include <functional>
 #include <map>
+#include <optional>
 #include <memory>
 #include <set>
 #include <string>
@@ -36,6 +37,8 @@ struct FakeServer {
     std::set<int> lostInstances;
     std::set<std::wstring> stored;
     std::function<void(const std::wstring&)> onCall;  // sees each line before it runs
+    // The memory the server reports using, when set.
+    std::function<std::optional<std::uint64_t>()> memory;
 
     void Fail(const std::wstring& prefix, RuntimeError error, int times = 1) {
         faults.insert_or_assign(prefix, Fault{std::move(error), times});

@@ -1,0 +1,14 @@
+#pragma once
+// The settings a batch in the window takes from the user's settings store
+// (the command line gives its own): when sessions are renewed.
+#include "DraftBatch.h"
+
+namespace kestrow {
+
+struct BatchSettings {
+    RenewalPolicy renewal;
+};
+
+constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;
+
+}  // namespace kestrow
