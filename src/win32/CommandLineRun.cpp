@@ -14,6 +14,7 @@
 #include "GCP.h"
 #include "KernelHandle.h"
 #include "LongPath.h"
+#include "Shard.h"
 #include "UnattendedRun.h"
 
 namespace kestrow::win32 {
@@ -134,8 +135,15 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         out.Line(L"No Draft file(s) in " + folder + L"; nothing to update.");
         return ExitCode::AllStored;
     }
-    const std::vector<std::wstring> names =
+    const std::vector<std::wstring> listed =
         GCP::GetFields(list, kDraftSeparator, GCP::CountOccurrences(list, kDraftSeparator) + 1);
+    const std::vector<std::wstring> names = TakeShard(listed, line.shardIndex, line.shardCount);
+    if (names.empty()) {
+        out.Line(L"None of the " + std::to_wstring(listed.size()) + L" drafts in " + folder + L" falls in share " +
+                 std::to_wstring(line.shardIndex) + L" of " + std::to_wstring(line.shardCount) +
+                 L"; nothing to update.");
+        return ExitCode::AllStored;
+    }
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ApartmentLauncher launcher;
@@ -144,7 +152,11 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     ConsoleAndLog output(out, log);
     UnattendedUser user(output);
-    out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder);
+    out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder +
+             (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
+                                        std::to_wstring(line.shardCount) + L": " + std::to_wstring(names.size()) +
+                                        L" of the " + std::to_wstring(listed.size()) + L" listed)"
+                                  : std::wstring()));
     g_runningBatch = &batch;
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     const BatchResult result = batch.Run(user, user);
