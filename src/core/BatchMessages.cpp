@@ -48,6 +48,12 @@ std::wstring ServerKeptFailingText(const RuntimeError& error) {
            DescribeError(error);
 }
 
+std::wstring KestrowFailedText(const RuntimeError& error) {
+    return L"Kestrow itself failed and stopped the batch; the CAD system was told to end its work. The drawing in "
+           L"hand was not stored.\n\n" +
+           DescribeError(error);
+}
+
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {
     switch (error.Kind()) {
         case FailureKind::ServerGone:
@@ -63,7 +69,8 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
                    L"not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
         case FailureKind::Ordinary:
-        case FailureKind::ServerBusy: break;
+        case FailureKind::ServerBusy:
+        case FailureKind::SharedServer: break;
     }
     return L"This drawing could not be updated and stored:\n" + filePath + L"\n\n" + DescribeError(error) + L"\n\n" +
            kChoices;

@@ -1,8 +1,10 @@
 #include "DraftBatch.h"
 
 #include <algorithm>
+#include <thread>
 
-#include "LongPath.h"
+#include "BatchRun.h"
+#include "BatchSession.h"
 
 namespace kestrow {
 
@@ -19,6 +21,8 @@ DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::ws
         drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt});
 }
 
+void DraftBatch::SetSessions(std::int32_t sessions) { sessions_ = std::clamp(sessions, 1, kMaxSessions); }
+
 BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
     BatchResult result;
     result.drafts = drafts_;
@@ -26,116 +30,21 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
         result.end = BatchEnd::CadAlreadyRunning;
         return result;
     }
-    CallWatch watch(watchPolicy_, [&user](std::int64_t seconds, const std::wstring& task) {
-        return user.KeepWaiting(seconds, task);
-    });
-    serverLossesInARow_ = 0;
-    continueAll_ = false;
-
-    const auto count = static_cast<std::int32_t>(result.drafts.size());
-    Next next = Next::NextDraft;
-    for (std::int32_t updateIndex = 0; updateIndex < count && next != Next::EndBatch && !*stop_; ++updateIndex) {
-        DraftRecord& draft = result.drafts[static_cast<size_t>(updateIndex)];
-        progress.DraftStarting(updateIndex, count, draft);
-        do next = UpdateOne(draft, user, watch, result);
-        while (next == Next::TryAgain);
-        progress.DraftEnded(updateIndex, count, draft);
-        if (next != Next::EndBatch && !*stop_ && updateIndex + 1 < count) RenewServerIfDue(watch, progress);
-    }
-    EndServer(watch);
-    if (next != Next::EndBatch && *stop_) result.end = BatchEnd::Stopped;
+    // No more sessions than drafts: a session that would find the queue
+    // empty would start its server for nothing.
+    const auto sessions = std::max<std::int32_t>(
+        1, std::min<std::int32_t>(sessions_, static_cast<std::int32_t>(result.drafts.size())));
+    BatchRun run(result, user, progress, stop_, sessions);
+    std::vector<std::unique_ptr<BatchSession>> workers;
+    for (std::int32_t number = 1; number <= sessions; ++number)
+        workers.push_back(
+            std::make_unique<BatchSession>(number, run, launcher_, watchPolicy_, renewal_, stop_));
+    std::vector<std::thread> threads;
+    for (size_t i = 1; i < workers.size(); ++i) threads.emplace_back([&worker = *workers[i]] { worker.Work(); });
+    workers.front()->Work();
+    for (std::thread& thread : threads) thread.join();
+    run.Settle();
     return result;
-}
-
-DraftBatch::Next DraftBatch::UpdateOne(DraftRecord& draft, BatchUser& user, CallWatch& watch, BatchResult& result) {
-    if (!EnsureServer(watch, result)) return Next::EndBatch;
-    try {
-        watch.SetTask(draft.path);
-        // Counted before the call: a draft that fails was tried all the same.
-        ++draftsThisSession_;
-        if (server_->UpdateDraft(ExtendedLengthPath(draft.path), stop_, watch) == DraftOutcome::Stored) {
-            draft.state = DraftState::Stored;
-            draft.error.reset();
-            serverLossesInARow_ = 0;
-        }
-        return Next::NextDraft;
-    } catch (const RuntimeError& error) {
-        return AfterFailure(draft, error, user, result);
-    }
-}
-
-DraftBatch::Next DraftBatch::AfterFailure(DraftRecord& draft, const RuntimeError& error, BatchUser& user,
-                                          BatchResult& result) {
-    draft.state = DraftState::Failed;
-    draft.error = error;
-    if (error.ServerLost()) {
-        // A lost server gets no further call, not even the last one; the
-        // next attempt starts a fresh session.
-        server_.reset();
-        if (++serverLossesInARow_ >= kServerLossesInARow) {
-            result.end = BatchEnd::ServerKeptFailing;
-            result.serverError = error;
-            return Next::EndBatch;
-        }
-    } else {
-        serverLossesInARow_ = 0;
-    }
-    if (*stop_) return Next::NextDraft;
-    const FailureDecision decision =
-        continueAll_ ? FailureDecision{FailureDecision::Choice::Continue, true} : user.DraftFailed(draft, error);
-    switch (decision.choice) {
-        case FailureDecision::Choice::TryAgain: return Next::TryAgain;
-        case FailureDecision::Choice::Continue:
-            continueAll_ = continueAll_ || decision.sameForRemaining;
-            return Next::NextDraft;
-        case FailureDecision::Choice::Cancel: break;
-    }
-    result.end = BatchEnd::Cancelled;
-    return Next::EndBatch;
-}
-
-// Starts a session when none runs. False when none could be started.
-bool DraftBatch::EnsureServer(CallWatch& watch, BatchResult& result) {
-    if (server_) return true;
-    watch.SetTask(L"starting a session of the CAD system");
-    try {
-        draftsThisSession_ = 0;
-        server_ = launcher_.Launch();
-        server_->Start(watch);
-        return true;
-    } catch (const RuntimeError& error) {
-        // A server that started but refused its settings still ends its work.
-        if (server_ && !error.ServerLost()) server_->Quit(watch);
-        server_.reset();
-        result.end = BatchEnd::ServerCouldNotStart;
-        result.serverError = error;
-        return false;
-    }
-}
-
-// Ends the session as planned once it has done its share or grown past its
-// bound; the next draft starts a fresh one. The losses in a row stay as
-// they are: this is no failure.
-void DraftBatch::RenewServerIfDue(CallWatch& watch, BatchProgress& progress) {
-    if (!server_) return;
-    std::wstring why;
-    if (renewal_.everyDrafts > 0 && draftsThisSession_ >= renewal_.everyDrafts) {
-        why = L"after " + std::to_wstring(draftsThisSession_) + L" drafts";
-    } else if (renewal_.memoryBytes > 0) {
-        const std::optional<std::uint64_t> used = server_->MemoryBytes();
-        if (used && *used > renewal_.memoryBytes)
-            why = L"its memory reached " + std::to_wstring(*used / (1024 * 1024)) + L" MB";
-    }
-    if (why.empty()) return;
-    EndServer(watch);
-    progress.SessionRenewed(why);
-}
-
-void DraftBatch::EndServer(CallWatch& watch) {
-    if (!server_) return;
-    watch.SetTask(L"ending the session of the CAD system");
-    server_->Quit(watch);
-    server_.reset();
 }
 
 }  // namespace kestrow

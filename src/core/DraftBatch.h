@@ -47,6 +47,7 @@ struct DraftRecord {
     std::wstring path;  // the folder followed by the name
     DraftState state = DraftState::NotReached;
     std::optional<RuntimeError> error;  // why it failed, the last time it did
+    std::int32_t session = 0;           // the session that took it, from 1
 };
 
 enum class BatchEnd {
@@ -56,6 +57,7 @@ enum class BatchEnd {
     CadAlreadyRunning,    // nothing was done: the user's own session runs
     ServerCouldNotStart,  // a session of the server could not be started
     ServerKeptFailing,    // the server was lost on several drafts in a row
+    KestrowFailed,        // a fault of Kestrow's own ended the batch
 };
 
 struct BatchResult {
@@ -88,6 +90,11 @@ public:
     // A session was ended as planned, to be replaced by a fresh one for the
     // next draft; `why` says what called for it.
     virtual void SessionRenewed(const std::wstring& why) { (void)why; }
+    // A session ended for good while others go on: `running` are left.
+    virtual void SessionsReduced(std::int32_t running, const std::wstring& why) {
+        (void)running;
+        (void)why;
+    }
 };
 
 // When a session that has been working for long is replaced by a fresh one:
@@ -100,8 +107,9 @@ struct RenewalPolicy {
 
 class DraftBatch {
 public:
-    // So many server losses in a row end the batch.
+    // So many server losses in a row end a session.
     static constexpr int kServerLossesInARow = 3;
+    static constexpr std::int32_t kMaxSessions = 8;
 
     DraftBatch(const std::wstring& folderPath, const std::vector<std::wstring>& names, ServerLauncher& launcher,
                CallWatch::Policy watchPolicy);
@@ -109,7 +117,13 @@ public:
     DraftBatch& operator=(const DraftBatch&) = delete;
 
     void SetRenewal(RenewalPolicy renewal) { renewal_ = renewal; }
+    // How many sessions of the CAD system work at once, from 1 to
+    // kMaxSessions: the first on the thread that runs the batch, each other
+    // on a thread of its own. They take the drafts in list order.
+    void SetSessions(std::int32_t sessions);
 
+    // Questions and progress may come from any of the sessions' threads;
+    // questions come one at a time.
     BatchResult Run(BatchUser& user, BatchProgress& progress);
 
     // From any thread: no new draft is started, the one in hand is closed
@@ -118,22 +132,12 @@ public:
     bool StopRequested() const { return stop_->load(); }
 
 private:
-    enum class Next { NextDraft, TryAgain, EndBatch };
-    Next UpdateOne(DraftRecord& draft, BatchUser& user, CallWatch& watch, BatchResult& result);
-    Next AfterFailure(DraftRecord& draft, const RuntimeError& error, BatchUser& user, BatchResult& result);
-    bool EnsureServer(CallWatch& watch, BatchResult& result);
-    void EndServer(CallWatch& watch);
-    void RenewServerIfDue(CallWatch& watch, BatchProgress& progress);
-
     std::vector<DraftRecord> drafts_;
     ServerLauncher& launcher_;
     CallWatch::Policy watchPolicy_;
-    std::unique_ptr<ServerConnection> server_;
-    std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
-    int serverLossesInARow_ = 0;
-    bool continueAll_ = false;
     RenewalPolicy renewal_;
-    std::int64_t draftsThisSession_ = 0;  // tried by the session that runs now
+    std::int32_t sessions_ = 1;
+    std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 
 }  // namespace kestrow

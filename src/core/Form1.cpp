@@ -1,5 +1,7 @@
 #include "Form1.h"
 
+#include <algorithm>
+
 #include "BatchMessages.h"
 #include "CheckedInt.h"
 #include "GCP.h"
@@ -123,11 +125,16 @@ void Form1::UpdateDraftFiles() {
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
                                           CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
-    if (settings_) batch_->SetRenewal(settings_().renewal);
+    if (settings_) {
+        const BatchSettings settings = settings_();
+        batch_->SetRenewal(settings.renewal);
+        batch_->SetSessions(settings.sessions);
+    }
     batchRunning_ = true;
     closing_ = false;
     draftSkipped_ = false;
     progressDone_ = 0;
+    progressStarted_ = 0;
     progressTotal_ = static_cast<std::int32_t>(listedNames_.size());
     c_.Text1.SetEnabled(false);
     c_.cmdBrowse.SetEnabled(false);
@@ -147,19 +154,22 @@ void Form1::RequestStopForClosing() {
     RequestStop();
 }
 
+// With several sessions, drafts start and end out of step: the status line
+// counts the drafts started, the task bar those ended.
 void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
     updateIndex = index;
     filePath = draft.path;
+    progressStarted_ = std::max(progressStarted_, index + 1);
     c_.List1.SetListIndex(index);
-    c_.Label1.SetCaption(batch_->StopRequested() ? std::wstring(kStoppingStatus) : UpdatingStatus(index, count));
+    c_.Label1.SetCaption(batch_->StopRequested() ? std::wstring(kStoppingStatus)
+                                                 : UpdatingStatus(progressStarted_ - 1, count));
     c_.Text1.SetText(draft.name);
-    progressDone_ = index;
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
 }
 
-void Form1::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
     draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
-    progressDone_ = index + 1;
+    ++progressDone_;
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
 }
 
@@ -222,6 +232,10 @@ void Form1::ReportBatchEnd(const BatchResult& result) {
         case BatchEnd::ServerKeptFailing:
             s_.messages.Show(ServerKeptFailingText(*result.serverError) + summary, MessageButtons::Ok,
                              MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::KestrowFailed:
+            s_.messages.Show(KestrowFailedText(*result.serverError) + summary, MessageButtons::Ok, MessageIcon::Error,
+                             Caption);
             return;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:

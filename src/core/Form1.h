@@ -120,7 +120,8 @@ private:
     bool browsing_ = false;
     bool closing_ = false;
     bool draftSkipped_ = false;
-    std::int32_t progressDone_ = 0;
+    std::int32_t progressDone_ = 0;     // drafts ended
+    std::int32_t progressStarted_ = 0;  // drafts started
     std::int32_t progressTotal_ = 0;
     std::function<void()> batchEnded_;
     std::function<BatchSettings()> settings_;

@@ -14,6 +14,7 @@ constexpr long OutOfMemory = 7;
 constexpr long DivisionByZero = 11;
 constexpr long ObjectNotSet = 91;
 constexpr long CannotCreateObject = 429;
+constexpr long InternalError = 51;
 }  // namespace ErrorNumber
 
 // What a failure means for a batch. The platform layer that raises an
@@ -26,6 +27,8 @@ enum class FailureKind {
                       // process was ended: nothing of it holds a draft any more
     ServerAbandonedRunning,  // given up, but its process could not be told
                              // apart or ended: it may still hold a draft
+    SharedServer,     // the activation was handed a process that another
+                      // session of this batch already uses: no call was made
 };
 
 class RuntimeError : public std::exception {

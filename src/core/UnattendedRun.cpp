@@ -29,6 +29,7 @@ int ExitCodeFor(const BatchResult& result) {
         case BatchEnd::CadAlreadyRunning:
         case BatchEnd::ServerCouldNotStart:
         case BatchEnd::ServerKeptFailing: return ExitCode::ServerFailed;
+        case BatchEnd::KestrowFailed: return ExitCode::KestrowFailed;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
         case BatchEnd::Stopped: break;
@@ -40,12 +41,19 @@ int ExitCodeFor(const BatchResult& result) {
 
 void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
     if (draft.state == DraftState::NotReached) return;
-    output_.Line(DraftLine(draft));
+    output_.Line(DraftLine(draft) +
+                 (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
+                                                      : std::wstring()));
     output_.Row(draft);
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
     output_.Line(L"Kestrow: ended the CAD session as planned (" + why + L"); the next draft starts a fresh one.");
+}
+
+void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& why) {
+    output_.Line(L"Kestrow: " + why + L"; going on with " + std::to_wstring(running) +
+                 (running == 1 ? L" session." : L" sessions."));
 }
 
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
@@ -64,6 +72,10 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
         case BatchEnd::ServerKeptFailing:
             output_.Line(L"The CAD system keeps failing: it stopped on " +
                          std::to_wstring(DraftBatch::kServerLossesInARow) + L" drafts in a row. Last error: " +
+                         DescribeError(*result.serverError));
+            break;
+        case BatchEnd::KestrowFailed:
+            output_.Line(L"Kestrow itself failed and stopped the run; the CAD system was told to end its work: " +
                          DescribeError(*result.serverError));
             break;
         case BatchEnd::Completed:

@@ -15,6 +15,7 @@ constexpr int AllStored = 0;        // or nothing to store
 constexpr int SomeNotStored = 1;
 constexpr int ServerFailed = 2;     // could not be started, or kept failing
 constexpr int NothingTouched = 3;   // bad command line, folder or log
+constexpr int KestrowFailed = 4;    // a fault of Kestrow's own
 }  // namespace ExitCode
 
 int ExitCodeFor(const BatchResult& result);
@@ -41,6 +42,9 @@ public:
     // unstored is reported with the others not reached, at the end.
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void SessionRenewed(const std::wstring& why) override;
+    void SessionsReduced(std::int32_t running, const std::wstring& why) override;
+    // With several sessions, each draft's line names the one that did it.
+    void NameSessions(bool name) { nameSessions_ = name; }
 
     // Logs the drafts the run never reached, prints the summary and returns
     // the exit code.
@@ -48,6 +52,7 @@ public:
 
 private:
     RunOutput& output_;
+    bool nameSessions_ = false;
 };
 
 // The log's first line, and one row: time, result, file, error, source,

@@ -150,8 +150,10 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     DraftBatch batch(folder, names, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
     batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
+    batch.SetSessions(line.sessions);
     ConsoleAndLog output(out, log);
     UnattendedUser user(output);
+    user.NameSessions(line.sessions > 1);
     out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder +
              (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
                                         std::to_wstring(line.shardCount) + L": " + std::to_wstring(names.size()) +

@@ -29,6 +29,8 @@ BatchSettings ReadBatchSettings() {
     settings.renewal.everyDrafts = InRange(ReadDword(L"RestartEvery"), 1000000);
     settings.renewal.memoryBytes =
         static_cast<std::uint64_t>(InRange(ReadDword(L"RestartMemoryMB"), 1048576)) * kBytesPerMegabyte;
+    settings.sessions = static_cast<std::int32_t>(InRange(ReadDword(L"Sessions"), DraftBatch::kMaxSessions));
+    if (settings.sessions == 0) settings.sessions = 1;
     return settings;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 // The window's batch settings, from HKCU\Software\Kestrow: DWORD values
-// RestartEvery (drafts per session) and RestartMemoryMB (the server's memory
-// that calls for a fresh session). A value that is missing, of another type
-// or out of range leaves that setting off.
+// RestartEvery (drafts per session), RestartMemoryMB (the server's memory
+// that calls for a fresh session) and Sessions (how many at once, 1 to 8). A
+// value that is missing, of another type or out of range leaves that setting
+// as it is by default: no renewal, one session.
 #include "BatchSettings.h"
 
 namespace kestrow::win32 {

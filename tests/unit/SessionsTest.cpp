@@ -1,0 +1,244 @@
+// Several sessions of the CAD system at once: each draft done once, by the
+// first free session; what ends one session leaves the others going.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "FakeAutomation.h"
+#include "Fakes.h"
+#include "UnattendedRun.h"
+
+using namespace kestrow;
+using namespace kestrow::testing;
+
+namespace {
+
+// Sessions of the fake server that may be used from several threads: each
+// step runs under one lock, so steps of different sessions interleave
+// draft by draft. A session's server can be told to fail or to share.
+class SharedLauncher : public ServerLauncher {
+public:
+    explicit SharedLauncher(FakeServer& server) : inner_(server) {}
+    bool CadSystemRunning() override { return false; }
+    std::unique_ptr<ServerConnection> Launch() override;
+
+    std::mutex lock;
+    int launches = 0;
+    std::set<int> sharingLaunches;    // these launches are handed another session's process
+    std::set<int> failingLaunches;    // these launches cannot start
+    std::thread::id lostOnThread;     // servers launched from this thread crash on every draft
+    std::chrono::milliseconds stepTime{0};
+
+private:
+    InlineLauncher inner_;
+};
+
+class SharedConnection : public ServerConnection {
+public:
+    SharedConnection(SharedLauncher& launcher, std::unique_ptr<ServerConnection> inner, int launch, bool crashes)
+        : launcher_(launcher), inner_(std::move(inner)), launch_(launch), crashes_(crashes) {}
+    ~SharedConnection() override {
+        std::lock_guard<std::mutex> lock(launcher_.lock);
+        inner_.reset();
+    }
+    void Start(CallWatch& watch) override {
+        std::lock_guard<std::mutex> lock(launcher_.lock);
+        if (launcher_.sharingLaunches.count(launch_))
+            throw RuntimeError(5, L"Kestrow", L"shared", FailureKind::SharedServer);
+        if (launcher_.failingLaunches.count(launch_))
+            throw RuntimeError(429, L"Kestrow", L"ActiveX component can't create object");
+        inner_->Start(watch);
+    }
+    DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>> stop,
+                             CallWatch& watch) override {
+        std::this_thread::sleep_for(launcher_.stepTime);
+        std::lock_guard<std::mutex> lock(launcher_.lock);
+        if (crashes_) throw RuntimeError(-2147023170, L"", L"The remote procedure call failed.", FailureKind::ServerGone);
+        return inner_->UpdateDraft(path, std::move(stop), watch);
+    }
+    void Quit(CallWatch& watch) noexcept override {
+        std::lock_guard<std::mutex> lock(launcher_.lock);
+        inner_->Quit(watch);
+    }
+
+private:
+    SharedLauncher& launcher_;
+    std::unique_ptr<ServerConnection> inner_;
+    int launch_;
+    bool crashes_;
+};
+
+std::unique_ptr<ServerConnection> SharedLauncher::Launch() {
+    std::lock_guard<std::mutex> guard(lock);
+    const int launch = ++launches;
+    return std::make_unique<SharedConnection>(*this, inner_.Launch(), launch,
+                                              std::this_thread::get_id() == lostOnThread);
+}
+
+struct Output : RunOutput {
+    std::mutex lock;
+    std::vector<std::wstring> lines;
+    void Line(const std::wstring& text) override {
+        std::lock_guard<std::mutex> guard(lock);
+        lines.push_back(text);
+    }
+    void Row(const DraftRecord&) override {}
+    bool Has(const std::wstring& text) {
+        for (const auto& line : lines)
+            if (line.find(text) != std::wstring::npos) return true;
+        return false;
+    }
+};
+
+std::vector<std::wstring> Names(int count) {
+    std::vector<std::wstring> names;
+    for (int i = 0; i < count; ++i) names.push_back(L"d" + std::to_wstring(i) + L".dft");
+    return names;
+}
+
+int Count(const std::vector<std::wstring>& lines, const std::wstring& prefix) {
+    return static_cast<int>(std::count_if(lines.begin(), lines.end(),
+                                          [&](const std::wstring& l) { return l.rfind(prefix, 0) == 0; }));
+}
+
+BatchResult RunBatch(SharedLauncher& launcher, int drafts, int sessions, BatchUser& user, BatchProgress& progress) {
+    DraftBatch batch(L"C:\\D\\", Names(drafts), launcher, CallWatch::Policy{});
+    batch.SetSessions(sessions);
+    return batch.Run(user, progress);
+}
+
+}  // namespace
+
+TEST(Sessions, ThreeSessionsDoEveryDraftOnceAndEachGetsItsLastCall) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    launcher.stepTime = std::chrono::milliseconds(2);
+    Output output;
+    UnattendedUser user(output);
+    const BatchResult result = RunBatch(launcher, 12, 3, user, user);
+    EXPECT_EQ(result.end, BatchEnd::Completed);
+    EXPECT_EQ(result.Count(DraftState::Stored), 12);
+    EXPECT_EQ(server.applicationsCreated, 3);
+    EXPECT_EQ(Count(server.journal, L"app call 40"), 3);
+    EXPECT_EQ(Count(server.journal, L"docs get 6 "), 12);
+    EXPECT_EQ(server.stored.size(), 12u);
+    std::set<std::int32_t> sessions;
+    for (const auto& draft : result.drafts) sessions.insert(draft.session);
+    EXPECT_EQ(sessions, (std::set<std::int32_t>{1, 2, 3}));
+    EXPECT_EQ(server.liveObjects, 0);
+
+    // No more sessions than drafts.
+    FakeServer few;
+    SharedLauncher fewLauncher(few);
+    fewLauncher.stepTime = std::chrono::milliseconds(2);
+    EXPECT_EQ(RunBatch(fewLauncher, 2, 8, user, user).Count(DraftState::Stored), 2);
+    EXPECT_LE(few.applicationsCreated, 2);
+}
+
+TEST(Sessions, ASessionThatCannotStartOrSharesAProcessLeavesTheOthersGoing) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    launcher.stepTime = std::chrono::milliseconds(2);
+    launcher.failingLaunches = {2};
+    Output output;
+    UnattendedUser user(output);
+    BatchResult result = RunBatch(launcher, 9, 3, user, user);
+    EXPECT_EQ(result.end, BatchEnd::Completed);
+    EXPECT_EQ(result.Count(DraftState::Stored), 9) << "the draft taken by the session that could not start is done";
+    EXPECT_TRUE(output.Has(L"going on with 2 sessions")) << output.lines.size();
+
+    // A multiple-use server hands the second and third sessions the first
+    // one's process: no call through them, one line, all stored by one.
+    FakeServer shared;
+    SharedLauncher sharing(shared);
+    sharing.sharingLaunches = {2, 3};
+    sharing.stepTime = std::chrono::milliseconds(5);
+    Output sharedOutput;
+    UnattendedUser sharedUser(sharedOutput);
+    result = RunBatch(sharing, 6, 3, sharedUser, sharedUser);
+    EXPECT_EQ(result.end, BatchEnd::Completed);
+    EXPECT_EQ(result.Count(DraftState::Stored), 6);
+    EXPECT_EQ(shared.applicationsCreated, 1);
+    EXPECT_EQ(Count(shared.journal, L"app call 40"), 1);
+    EXPECT_TRUE(sharedOutput.Has(L"the process of another session"));
+}
+
+TEST(Sessions, ThreeLossesInARowEndOnlyThatSession) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    launcher.stepTime = std::chrono::milliseconds(5);
+    launcher.lostOnThread = std::this_thread::get_id();  // the first session's servers
+    Output output;
+    UnattendedUser user(output);
+    const BatchResult result = RunBatch(launcher, 10, 2, user, user);
+    EXPECT_EQ(result.end, BatchEnd::Completed);
+    EXPECT_EQ(result.Count(DraftState::Failed), 3);
+    EXPECT_EQ(result.Count(DraftState::Stored), 7);
+    EXPECT_TRUE(output.Has(L"session 1 stopped on 3 drafts in a row"));
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::SomeNotStored);
+
+    // When the last session ends so, the batch ends so.
+    FakeServer alone;
+    SharedLauncher aloneLauncher(alone);
+    aloneLauncher.lostOnThread = std::this_thread::get_id();
+    const BatchResult ended = RunBatch(aloneLauncher, 5, 1, user, user);
+    EXPECT_EQ(ended.end, BatchEnd::ServerKeptFailing);
+    EXPECT_EQ(ended.Count(DraftState::NotReached), 2);
+}
+
+TEST(Sessions, QuestionsComeOneAtATimeAndOneAnswerCountsForEverySession) {
+    FakeServer server;
+    for (int i = 0; i < 8; ++i)
+        server.Fail(L"docs get 6 bstrref:C:\\D\\d" + std::to_wstring(i) + L".dft", RuntimeError(5, L"S", L"bad"));
+    SharedLauncher launcher(server);
+    FakeMessageBox messages;
+    struct Asking : BatchUser, BatchProgress {
+        std::atomic<int> asked{0}, inQuestion{0}, overlapping{0};
+        FailureDecision DraftFailed(const DraftRecord&, const RuntimeError&) override {
+            if (++inQuestion > 1) ++overlapping;
+            ++asked;
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            --inQuestion;
+            return {FailureDecision::Choice::Continue, true};
+        }
+        bool KeepWaiting(std::int64_t, const std::wstring&) override { return true; }
+        void DraftStarting(std::int32_t, std::int32_t, const DraftRecord&) override {}
+        void DraftEnded(std::int32_t, std::int32_t, const DraftRecord&) override {}
+    } user;
+    const BatchResult result = RunBatch(launcher, 8, 4, user, user);
+    EXPECT_EQ(user.asked.load(), 1) << "Continue for the remaining counts for every session";
+    EXPECT_EQ(user.overlapping.load(), 0);
+    EXPECT_EQ(result.Count(DraftState::Failed), 8);
+
+    // Cancel in one session stops them all after their call in hand.
+    FakeServer cancelled;
+    cancelled.Fail(L"docs get 6 bstrref:C:\\D\\d1.dft", RuntimeError(5, L"S", L"bad"));
+    SharedLauncher cancelling(cancelled);
+    cancelling.stepTime = std::chrono::milliseconds(5);
+    struct Cancel : Asking {
+        FailureDecision DraftFailed(const DraftRecord&, const RuntimeError&) override { return {}; }
+    } canceller;
+    const BatchResult stopped = RunBatch(cancelling, 40, 3, canceller, canceller);
+    EXPECT_EQ(stopped.end, BatchEnd::Cancelled);
+    EXPECT_GT(stopped.Count(DraftState::NotReached), 20);
+    EXPECT_EQ(Count(cancelled.journal, L"app call 40"), cancelled.applicationsCreated);
+}
+
+TEST(Sessions, AFaultOfKestrowsOwnEndsTheBatchWithTheLastCall) {
+    FakeServer server;
+    server.onCall = [](const std::wstring& line) {
+        if (line.rfind(L"docs get 6 bstrref:C:\\D\\d2.dft", 0) == 0) throw std::logic_error("broken invariant");
+    };
+    InlineLauncher launcher(server);
+    Output output;
+    UnattendedUser user(output);
+    DraftBatch batch(L"C:\\D\\", Names(5), launcher, CallWatch::Policy{});
+    const BatchResult result = batch.Run(user, user);
+    EXPECT_EQ(result.end, BatchEnd::KestrowFailed);
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::KestrowFailed);
+    EXPECT_EQ(Count(server.journal, L"app call 40"), 1);
+    EXPECT_EQ(result.Count(DraftState::Stored), 2);
+}
