@@ -354,6 +354,8 @@ void ViewItem::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT*) {
     }
     if (draft_->draft.Has(FaultKind::Update))
         Fail(E_FAIL, L"Simulated failure to update view " + std::to_wstring(index_ + 1) + L" of " + draft_->path);
+    // A CAD system takes its time over a view, waiting on its models.
+    if (server_.ViewUpdateMs() > 0) Sleep(server_.ViewUpdateMs());
     draft_->draft.views[index_].current = true;
 }
 

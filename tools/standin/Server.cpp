@@ -39,6 +39,7 @@ Server::Server() : lastCall_(GetTickCount64()) {
     idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
+    viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
 }
 
 bool Server::IdleTooLong() const {

@@ -70,6 +70,8 @@ public:
     // How long the process waits before it offers its class object, as a
     // CAD system that takes long to start.
     DWORD StartDelayMs() const { return startDelayMs_; }
+    // How long updating one view takes.
+    DWORD ViewUpdateMs() const { return viewUpdateMs_; }
 
 private:
     FILE* journal_ = nullptr;
@@ -78,6 +80,7 @@ private:
     DWORD idleExitMs_ = 120000;
     DWORD orphanExitMs_ = 3600000;
     DWORD startDelayMs_ = 0;
+    DWORD viewUpdateMs_ = 0;
     long liveObjects_ = 0;
     bool quitRequested_ = false;
     ULONGLONG quitAt_ = 0;
