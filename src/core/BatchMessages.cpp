@@ -48,6 +48,12 @@ std::wstring ServerKeptFailingText(const RuntimeError& error) {
            DescribeError(error);
 }
 
+std::wstring KestrowFailedText(const std::wstring& failure) {
+    return L"Kestrow itself failed, so the batch was stopped and the CAD system was told to end its work.\n\n"
+           L"What failed: " +
+           failure;
+}
+
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {
     switch (error.Kind()) {
         case FailureKind::ServerGone:

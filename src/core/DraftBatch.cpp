@@ -5,6 +5,16 @@
 #include "LongPath.h"
 
 namespace kestrow {
+namespace {
+
+// An exception's text is narrow, and in practice ASCII.
+std::wstring Widened(const char* text) {
+    std::wstring wide;
+    for (const char* c = text; c && *c; ++c) wide += static_cast<wchar_t>(static_cast<unsigned char>(*c));
+    return wide;
+}
+
+}  // namespace
 
 std::int32_t BatchResult::Count(DraftState state) const {
     return static_cast<std::int32_t>(
@@ -34,12 +44,29 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
 
     const auto count = static_cast<std::int32_t>(result.drafts.size());
     Next next = Next::NextDraft;
-    for (std::int32_t updateIndex = 0; updateIndex < count && next != Next::EndBatch && !*stop_; ++updateIndex) {
-        DraftRecord& draft = result.drafts[static_cast<size_t>(updateIndex)];
-        progress.DraftStarting(updateIndex, count, draft);
-        do next = UpdateOne(draft, user, watch, result);
-        while (next == Next::TryAgain);
-        progress.DraftEnded(updateIndex, count, draft);
+    try {
+        for (std::int32_t updateIndex = 0; updateIndex < count && next != Next::EndBatch && !*stop_; ++updateIndex) {
+            DraftRecord& draft = result.drafts[static_cast<size_t>(updateIndex)];
+            progress.DraftStarting(updateIndex, count, draft);
+            do next = UpdateOne(draft, user, watch, result);
+            while (next == Next::TryAgain);
+            progress.DraftEnded(updateIndex, count, draft);
+        }
+    } catch (const RuntimeError& error) {
+        // Raised where no draft's failure is handled, say by a port.
+        next = Next::EndBatch;
+        result.end = BatchEnd::KestrowFailed;
+        result.kestrowFailure = DescribeError(error);
+    } catch (const std::exception& failure) {
+        // Not the server's trouble nor the draft's: the batch ends, and the
+        // server is still told to end its work.
+        next = Next::EndBatch;
+        result.end = BatchEnd::KestrowFailed;
+        result.kestrowFailure = Widened(failure.what());
+    } catch (...) {
+        next = Next::EndBatch;
+        result.end = BatchEnd::KestrowFailed;
+        result.kestrowFailure = L"an unknown exception";
     }
     EndServer(watch);
     if (next != Next::EndBatch && *stop_) result.end = BatchEnd::Stopped;

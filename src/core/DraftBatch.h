@@ -54,12 +54,14 @@ enum class BatchEnd {
     CadAlreadyRunning,    // nothing was done: the user's own session runs
     ServerCouldNotStart,  // a session of the server could not be started
     ServerKeptFailing,    // the server was lost on several drafts in a row
+    KestrowFailed,        // Kestrow itself failed: an exception it did not expect
 };
 
 struct BatchResult {
     std::vector<DraftRecord> drafts;
     BatchEnd end = BatchEnd::Completed;
     std::optional<RuntimeError> serverError;  // for the two server ends
+    std::wstring kestrowFailure;              // what Kestrow's own failure said
     std::int32_t Count(DraftState state) const;
 };
 

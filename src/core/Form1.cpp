@@ -222,6 +222,10 @@ void Form1::ReportBatchEnd(const BatchResult& result) {
             s_.messages.Show(ServerKeptFailingText(*result.serverError) + summary, MessageButtons::Ok,
                              MessageIcon::Error, Caption);
             return;
+        case BatchEnd::KestrowFailed:
+            s_.messages.Show(KestrowFailedText(result.kestrowFailure) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
         case BatchEnd::Stopped: break;

@@ -29,6 +29,7 @@ int ExitCodeFor(const BatchResult& result) {
         case BatchEnd::CadAlreadyRunning:
         case BatchEnd::ServerCouldNotStart:
         case BatchEnd::ServerKeptFailing: return ExitCode::ServerFailed;
+        case BatchEnd::KestrowFailed: return ExitCode::KestrowFailed;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
         case BatchEnd::Stopped: break;
@@ -38,16 +39,21 @@ int ExitCodeFor(const BatchResult& result) {
                : ExitCode::SomeNotStored;
 }
 
+void UnattendedUser::DraftStarting(std::int32_t, std::int32_t, const DraftRecord& draft) {
+    draftStart_ = std::chrono::steady_clock::now();
+    output_.InHand(draft);
+}
+
 void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
     if (draft.state == DraftState::NotReached) return;
     output_.Line(DraftLine(draft));
-    output_.Row(draft);
+    output_.Row(draft, std::chrono::duration<double>(std::chrono::steady_clock::now() - draftStart_).count());
 }
 
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
     // Every draft that was reached has had its row as it ended.
     for (const DraftRecord& draft : result.drafts)
-        if (draft.state == DraftState::NotReached) output_.Row(draft);
+        if (draft.state == DraftState::NotReached) output_.Row(draft, std::nullopt);
 
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
@@ -61,6 +67,10 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
             output_.Line(L"The CAD system keeps failing: it stopped on " +
                          std::to_wstring(DraftBatch::kServerLossesInARow) + L" drafts in a row. Last error: " +
                          DescribeError(*result.serverError));
+            break;
+        case BatchEnd::KestrowFailed:
+            output_.Line(L"Kestrow itself failed (" + result.kestrowFailure +
+                         L"); the CAD system was told to end its work. Please report this.");
             break;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
@@ -88,14 +98,30 @@ std::wstring CsvField(const std::wstring& text) {
     return quoted + L"\"";
 }
 
-std::wstring LogHeader() { return L"time,result,file,error,source,description"; }
+LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
+    LogRow row;
+    row.time = time;
+    row.result = ResultName(draft.state);
+    row.file = draft.path;
+    if (draft.state == DraftState::Failed && draft.error) {
+        row.error = std::to_wstring(draft.error->Number());
+        row.source = draft.error->Source();
+        row.description = draft.error->Description();
+    }
+    return row;
+}
 
-std::wstring LogRow(const std::wstring& time, const DraftRecord& draft) {
-    const bool failed = draft.state == DraftState::Failed && draft.error;
-    return CsvField(time) + L"," + ResultName(draft.state) + L"," + CsvField(draft.path) + L"," +
-           (failed ? std::to_wstring(draft.error->Number()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Source()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Description()) : std::wstring());
+std::wstring RunEndName(BatchEnd end) {
+    switch (end) {
+        case BatchEnd::Completed: return kRunCompleted;
+        case BatchEnd::Cancelled: return L"cancelled";
+        case BatchEnd::Stopped: return L"stopped";
+        case BatchEnd::CadAlreadyRunning: return L"cad-already-running";
+        case BatchEnd::ServerCouldNotStart: return L"server-could-not-start";
+        case BatchEnd::ServerKeptFailing: return L"server-kept-failing";
+        case BatchEnd::KestrowFailed: break;
+    }
+    return L"kestrow-failed";
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {
