@@ -10,6 +10,8 @@ log "Listing pipeline in the core (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_listing" --benchmark_min_time=0.5
 log "Splitting 100,000 paths into shares (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_shard" --benchmark_min_time=0.5
+log "Resume: the last run out of a log of 100,000 rows (native)"
+"$ROOT/build/native/bench/native/kestrow_bench_resume" --benchmark_repetitions=3
 build_windows >/dev/null
 # A tree of 100,000 drafts in 1,000 folders (10 x 100), made natively:
 # through Wine it would take many minutes.

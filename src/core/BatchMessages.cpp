@@ -48,10 +48,10 @@ std::wstring ServerKeptFailingText(const RuntimeError& error) {
            DescribeError(error);
 }
 
-std::wstring KestrowFailedText(const RuntimeError& error) {
-    return L"Kestrow itself failed and stopped the batch; the CAD system was told to end its work. The drawing in "
-           L"hand was not stored.\n\n" +
-           DescribeError(error);
+std::wstring KestrowFailedText(const std::wstring& failure) {
+    return L"Kestrow itself failed, so the batch was stopped and the CAD system was told to end its work.\n\n"
+           L"What failed: " +
+           failure;
 }
 
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {

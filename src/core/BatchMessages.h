@@ -12,7 +12,8 @@ std::wstring CadAlreadyRunningText();
 // `midBatch`: a fresh session was to replace one that stopped.
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch);
 std::wstring ServerKeptFailingText(const RuntimeError& error);
-std::wstring KestrowFailedText(const RuntimeError& error);
+// The batch ended on an exception Kestrow did not expect.
+std::wstring KestrowFailedText(const std::wstring& failure);
 // The failure box: what happened to the drawing and what each button does,
 // worded for the draft's own error, a server that stopped, or one that
 // stopped answering and was given up.

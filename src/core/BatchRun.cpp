@@ -71,6 +71,17 @@ void BatchRun::EndBatch(BatchEnd end, std::optional<RuntimeError> error) {
     *stop_ = true;
 }
 
+void BatchRun::EndOnOwnFailure(const std::wstring& failure) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        // Kestrow's own fault outranks whatever else ended the batch.
+        ended_ = true;
+        result_.end = BatchEnd::KestrowFailed;
+        if (result_.kestrowFailure.empty()) result_.kestrowFailure = failure;
+    }
+    *stop_ = true;
+}
+
 bool BatchRun::SessionEnded(std::optional<BatchEnd> failure, const std::optional<RuntimeError>& error,
                             const std::wstring& why, std::optional<std::int32_t> handBack) {
     std::int32_t left = 0;

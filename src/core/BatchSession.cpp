@@ -22,14 +22,15 @@ void BatchSession::Work() {
     });
     try {
         TakeDrafts(watch);
+    } catch (const RuntimeError& error) {
+        // Raised where no draft's failure is handled, say by a port.
+        run_.EndOnOwnFailure(DescribeError(error));
     } catch (const std::exception& error) {
         // A fault of Kestrow's own: the batch ends, but the server still
         // gets its last call below and nothing is left running.
-        run_.EndBatch(BatchEnd::KestrowFailed, RuntimeError(ErrorNumber::InternalError, kProgramSource,
-                                                            L"Kestrow itself failed: " + Widen(error.what())));
+        run_.EndOnOwnFailure(Widen(error.what()));
     } catch (...) {
-        run_.EndBatch(BatchEnd::KestrowFailed,
-                      RuntimeError(ErrorNumber::InternalError, kProgramSource, L"Kestrow itself failed"));
+        run_.EndOnOwnFailure(L"an unknown exception");
     }
     EndServer(watch);
     if (!ended_) run_.SessionEnded(std::nullopt, std::nullopt, std::wstring());

@@ -94,6 +94,11 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, const std::atomic<b
         if (!error.ServerLost()) CloseWithoutStoring();
         seDoc.reset();
         throw;
+    } catch (...) {
+        // Kestrow's own failure: the draft is still let go unstored.
+        views.reset();
+        CloseWithoutStoring();
+        throw;
     }
 }
 

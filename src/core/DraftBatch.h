@@ -64,6 +64,7 @@ struct BatchResult {
     std::vector<DraftRecord> drafts;
     BatchEnd end = BatchEnd::Completed;
     std::optional<RuntimeError> serverError;  // for the two server ends
+    std::wstring kestrowFailure;              // what Kestrow's own failure said
     std::int32_t Count(DraftState state) const;
 };
 

@@ -234,8 +234,8 @@ void Form1::ReportBatchEnd(const BatchResult& result) {
                              MessageIcon::Error, Caption);
             return;
         case BatchEnd::KestrowFailed:
-            s_.messages.Show(KestrowFailedText(*result.serverError) + summary, MessageButtons::Ok, MessageIcon::Error,
-                             Caption);
+            s_.messages.Show(KestrowFailedText(result.kestrowFailure) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
             return;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:

@@ -39,12 +39,24 @@ int ExitCodeFor(const BatchResult& result) {
                : ExitCode::SomeNotStored;
 }
 
-void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
+void UnattendedUser::DraftStarting(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+    draftStarts_[index] = std::chrono::steady_clock::now();
+    output_.InHand(draft);
+}
+
+void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+    // Sessions start and end drafts out of step: each draft keeps its own
+    // start.
+    const auto started = draftStarts_.find(index);
+    const double seconds = started == draftStarts_.end()
+                               ? 0.0
+                               : std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
+    if (started != draftStarts_.end()) draftStarts_.erase(started);
     if (draft.state == DraftState::NotReached) return;
     output_.Line(DraftLine(draft) +
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
                                                       : std::wstring()));
-    output_.Row(draft);
+    output_.Row(draft, seconds);
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
@@ -59,7 +71,7 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
     // Every draft that was reached has had its row as it ended.
     for (const DraftRecord& draft : result.drafts)
-        if (draft.state == DraftState::NotReached) output_.Row(draft);
+        if (draft.state == DraftState::NotReached) output_.Row(draft, std::nullopt);
 
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
@@ -75,8 +87,8 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
                          DescribeError(*result.serverError));
             break;
         case BatchEnd::KestrowFailed:
-            output_.Line(L"Kestrow itself failed and stopped the run; the CAD system was told to end its work: " +
-                         DescribeError(*result.serverError));
+            output_.Line(L"Kestrow itself failed (" + result.kestrowFailure +
+                         L"); the CAD system was told to end its work. Please report this.");
             break;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
@@ -104,14 +116,30 @@ std::wstring CsvField(const std::wstring& text) {
     return quoted + L"\"";
 }
 
-std::wstring LogHeader() { return L"time,result,file,error,source,description"; }
+LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
+    LogRow row;
+    row.time = time;
+    row.result = ResultName(draft.state);
+    row.file = draft.path;
+    if (draft.state == DraftState::Failed && draft.error) {
+        row.error = std::to_wstring(draft.error->Number());
+        row.source = draft.error->Source();
+        row.description = draft.error->Description();
+    }
+    return row;
+}
 
-std::wstring LogRow(const std::wstring& time, const DraftRecord& draft) {
-    const bool failed = draft.state == DraftState::Failed && draft.error;
-    return CsvField(time) + L"," + ResultName(draft.state) + L"," + CsvField(draft.path) + L"," +
-           (failed ? std::to_wstring(draft.error->Number()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Source()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Description()) : std::wstring());
+std::wstring RunEndName(BatchEnd end) {
+    switch (end) {
+        case BatchEnd::Completed: return kRunCompleted;
+        case BatchEnd::Cancelled: return L"cancelled";
+        case BatchEnd::Stopped: return L"stopped";
+        case BatchEnd::CadAlreadyRunning: return L"cad-already-running";
+        case BatchEnd::ServerCouldNotStart: return L"server-could-not-start";
+        case BatchEnd::ServerKeptFailing: return L"server-kept-failing";
+        case BatchEnd::KestrowFailed: break;
+    }
+    return L"kestrow-failed";
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {

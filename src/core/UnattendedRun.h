@@ -2,11 +2,15 @@
 // A batch that runs without anybody watching: from the command line or a
 // schedule. Nothing asks a question; every draft leaves one line on the
 // standard output and one row in the log.
+#include <chrono>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "DraftBatch.h"
+#include "RunLog.h"
 
 namespace kestrow {
 
@@ -15,7 +19,7 @@ constexpr int AllStored = 0;        // or nothing to store
 constexpr int SomeNotStored = 1;
 constexpr int ServerFailed = 2;     // could not be started, or kept failing
 constexpr int NothingTouched = 3;   // bad command line, folder or log
-constexpr int KestrowFailed = 4;    // a fault of Kestrow's own
+constexpr int KestrowFailed = 4;    // Kestrow itself failed
 }  // namespace ExitCode
 
 int ExitCodeFor(const BatchResult& result);
@@ -25,8 +29,11 @@ class RunOutput {
 public:
     virtual ~RunOutput() = default;
     virtual void Line(const std::wstring& text) = 0;
-    // One row of the log for a draft whose fate is settled.
-    virtual void Row(const DraftRecord& draft) = 0;
+    // Before the draft is opened: a run cut short from here on names it.
+    virtual void InHand(const DraftRecord& draft) = 0;
+    // One row of the log for a draft whose fate is settled, with the
+    // seconds it took when it was tried.
+    virtual void Row(const DraftRecord& draft, std::optional<double> seconds) = 0;
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -37,7 +44,7 @@ public:
     }
     // Never asked: an unattended watch gives up by its deadline.
     bool KeepWaiting(std::int64_t, const std::wstring&) override { return false; }
-    void DraftStarting(std::int32_t, std::int32_t, const DraftRecord&) override {}
+    void DraftStarting(std::int32_t, std::int32_t, const DraftRecord& draft) override;
     // A draft whose fate is settled: stored or failed. One that a stop left
     // unstored is reported with the others not reached, at the end.
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
@@ -53,12 +60,15 @@ public:
 private:
     RunOutput& output_;
     bool nameSessions_ = false;
+    std::map<std::int32_t, std::chrono::steady_clock::time_point> draftStarts_;  // by index
 };
 
-// The log's first line, and one row: time, result, file, error, source,
-// description, quoted as CSV requires.
-std::wstring LogHeader();
-std::wstring LogRow(const std::wstring& time, const DraftRecord& draft);
+// A draft's row in the log: time, result, file, and for a failure its
+// error, source and description. The run's columns are the caller's.
+LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft);
+// How a run ended, for its run-end row ("completed" when it needs no resume).
+std::wstring RunEndName(BatchEnd end);
+// A field quoted as CSV requires.
 std::wstring CsvField(const std::wstring& text);
 // "2026-12-07T14:03:09+01:00": local time with its offset from UTC.
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes);

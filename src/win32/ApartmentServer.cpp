@@ -143,7 +143,7 @@ private:
             Abandon();
             throw RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
                                L"The CAD system did not answer, and Kestrow gave up on it",
-                               FailureKind::ServerAbandoned);
+                               FailureKind::ServerAbandonedRunning);
         }
         std::lock_guard<std::mutex> lock(shared_->mutex);
         if (shared_->failure) std::rethrow_exception(shared_->failure);

@@ -94,12 +94,17 @@ void BatchThread::Start(DraftBatch& batch, BatchUser& user, BatchProgress& progr
     if (thread_.joinable()) thread_.join();
     thread_ = std::thread([this, &batch, &user, &progress, finished = std::move(finished)] {
         BatchResult result;
-        {
+        try {
             // The look-up of a running CAD session needs COM here; the
             // server's own calls run on threads of their own.
             const ThreadApartment apartment(COINIT_MULTITHREADED);
             HandedOff handedOff(ui_, *this, user, progress);
             result = batch.Run(handedOff, handedOff);
+        } catch (...) {
+            // The batch reports its own failures; this is one before or
+            // after it, which would otherwise end the process.
+            result.end = BatchEnd::KestrowFailed;
+            result.kestrowFailure = L"the batch's thread could not run the batch";
         }
         ui_.Post([this, finished, result = std::move(result)] {
             if (thread_.joinable()) thread_.join();

@@ -3,6 +3,9 @@
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
+#include <mutex>
+#include <unordered_set>
 #include <vector>
 
 #include "ApartmentServer.h"
@@ -14,6 +17,8 @@
 #include "GCP.h"
 #include "KernelHandle.h"
 #include "LongPath.h"
+#include "ResumePlan.h"
+#include "RunLogFile.h"
 #include "Shard.h"
 #include "UnattendedRun.h"
 
@@ -48,58 +53,108 @@ std::wstring LocalTimeNow() {
     return Iso8601(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, offsetMinutes);
 }
 
-// The CSV log, appended to row by row so that a run cut short keeps what it
-// wrote.
-class LogFile {
+// Lines to the console, rows to the log. Rows may come from the batch and
+// from a console control handler at once, hence the lock; each draft gets
+// one settled row from here, and a later one only when its fate changes.
+class ConsoleAndLog : public RunOutput {
 public:
-    bool Open(const std::wstring& path) {
-        file_ = OwnHandle(CreateFileW(ExtendedLengthPath(path).c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr,
-                                      OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file_) return false;
-        LARGE_INTEGER size{};
-        if (GetFileSizeEx(file_.get(), &size) && size.QuadPart == 0) return Write(LogHeader());
-        return true;
+    ConsoleAndLog(ConsoleOutput& console, RunLogFile* log, std::wstring run)
+        : console_(console), log_(log), run_(std::move(run)) {}
+    void Line(const std::wstring& text) override { console_.Line(text); }
+    void InHand(const DraftRecord& draft) override {
+        if (!RunRows()) return;
+        LogRow row = DraftLogRow(LocalTimeNow(), draft);
+        row.result = LogResult::InHand;
+        Write(row);
     }
-    bool Write(const std::wstring& line) {
-        if (!file_) return true;
-        const std::string bytes = Utf8(line + L"\r\n");
-        DWORD written = 0;
-        return WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-               written == bytes.size();
+    void Row(const DraftRecord& draft, std::optional<double> seconds) override {
+        LogRow row = DraftLogRow(LocalTimeNow(), draft);
+        if (seconds) row.seconds = SecondsText(*seconds);
+        if (draft.state == DraftState::Stored)
+            if (const auto facts = DraftFactsOnDisk(draft.path)) {
+                row.size = facts->size;
+                row.written = facts->written;
+            }
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (draft.state == DraftState::NotReached && !settled_.insert(draft.path).second) return;
+        settled_.insert(draft.path);
+        WriteLocked(row);
+    }
+    void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
+                   const std::wstring& seconds = std::wstring()) {
+        if (!RunRows()) return;
+        LogRow row;
+        row.time = LocalTimeNow();
+        row.result = result;
+        row.file = folder;
+        row.description = description;
+        row.seconds = seconds;
+        Write(row);
+    }
+    // The console is closing: every draft without a settled row gets its
+    // not-reached row now, before the process is ended.
+    void SettleAll(const std::vector<std::wstring>& paths) {
+        for (const std::wstring& path : paths) Row(DraftRecord{std::wstring(), path, DraftState::NotReached, {}}, {});
     }
 
 private:
-    KernelHandle file_;
-};
-
-class ConsoleAndLog : public RunOutput {
-public:
-    ConsoleAndLog(ConsoleOutput& console, LogFile& log) : console_(console), log_(log) {}
-    void Line(const std::wstring& text) override { console_.Line(text); }
-    void Row(const DraftRecord& draft) override {
-        if (!log_.Write(LogRow(LocalTimeNow(), draft)) && !logFailed_) {
+    bool RunRows() const { return log_ && log_->Layout() == LogLayout::WithRuns; }
+    void Write(LogRow& row) {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        WriteLocked(row);
+    }
+    void WriteLocked(LogRow& row) {
+        if (!log_) return;
+        row.run = run_;
+        if (!log_->Write(FormatLogRow(row, log_->Layout())) && !logFailed_) {
             logFailed_ = true;
             console_.Line(L"Kestrow: the log could not be written to any more: " + LastErrorText());
         }
     }
 
-private:
     ConsoleOutput& console_;
-    LogFile& log_;
+    RunLogFile* log_;
+    std::wstring run_;
+    std::mutex mutex_;
+    std::unordered_set<std::wstring> settled_;
     bool logFailed_ = false;
 };
 
-// Ctrl+C or Ctrl+Break in the console: the batch stops after the draft in
-// hand, the server is told to end, and the log gets its last rows. The
-// handler is process-wide by nature, hence the one variable it reaches.
-std::atomic<DraftBatch*> g_runningBatch{nullptr};
+// What a console control handler reaches: the handler is process-wide by
+// nature, hence the one variable.
+struct RunningBatch {
+    DraftBatch* batch = nullptr;
+    ConsoleAndLog* output = nullptr;
+    std::vector<std::wstring> paths;
+    KernelHandle ended{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+};
+std::atomic<RunningBatch*> g_running{nullptr};
 
+// Windows ends the process some five seconds after a close, log-off or
+// shutdown event; the call in hand gets what is left of them.
+constexpr DWORD kCloseGraceMs = 4000;
+
+// Ctrl+C or Ctrl+Break: the batch stops after the draft in hand, the server
+// is told to end, and the log gets its last rows. Closing the console,
+// logging off or shutting down do the same within the time Windows allows.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-    DraftBatch* batch = g_runningBatch.load();
-    if (!batch || batch->StopRequested()) return FALSE;
-    batch->RequestStop();
+    RunningBatch* running = g_running.load();
+    if (!running) return FALSE;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
+        if (running->batch->StopRequested()) return FALSE;
+        running->batch->RequestStop();
+        return TRUE;
+    }
+    if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
+    running->batch->RequestStop();
+    running->output->SettleAll(running->paths);
+    WaitForSingleObject(running->ended.get(), kCloseGraceMs);
     return TRUE;
+}
+
+std::wstring ShareOf(const CommandLine& line) {
+    if (line.shardCount <= 1) return std::wstring();
+    return L"shard " + std::to_wstring(line.shardIndex) + L"/" + std::to_wstring(line.shardCount);
 }
 
 int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
@@ -123,12 +178,20 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         err.Line(L"Kestrow: the folder could not be read: " + folder + L" (" + DescribeError(error) + L")");
         return ExitCode::NothingTouched;
     }
-    LogFile log;
+    RunLogFile log;
     if (!line.log.empty()) {
         const std::wstring logPath = FullPath(line.log);
-        if (!log.Open(logPath)) {
-            err.Line(L"Kestrow: the log cannot be written: " + logPath + L" (" + LastErrorText() + L")");
-            return ExitCode::NothingTouched;
+        switch (log.Open(logPath)) {
+            case RunLogFile::Opened::Ok: break;
+            case RunLogFile::Opened::NotALog:
+                err.Line(L"Kestrow: this file is not a Kestrow log, and Kestrow writes nothing into it: " + logPath);
+                return ExitCode::NothingTouched;
+            case RunLogFile::Opened::InUse:
+                err.Line(L"Kestrow: the log is in use by another program, perhaps another Kestrow: " + logPath);
+                return ExitCode::NothingTouched;
+            case RunLogFile::Opened::Failed:
+                err.Line(L"Kestrow: the log cannot be written: " + logPath + L" (" + LastErrorText() + L")");
+                return ExitCode::NothingTouched;
         }
     }
     if (list.empty()) {
@@ -145,26 +208,58 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         return ExitCode::AllStored;
     }
 
+    const std::wstring share = ShareOf(line);
+    const bool runRows = !line.log.empty() && log.Layout() == LogLayout::WithRuns;
+    const RunPlan plan = PlanRun(runRows ? ReadLastRun(log.Text()) : LastRun{}, line.resume && runRows, folder,
+                                 share, names, DraftFactsOnDisk);
+    log.ForgetText();
+    if (line.resume && !runRows)
+        out.Line(L"Kestrow: this log was written by an earlier version and records no runs: every draft is updated.");
+    if (plan.resumes) {
+        out.Line(L"Kestrow: resuming run " + std::to_wstring(plan.run) + L" of this log: " +
+                 std::to_wstring(plan.skipped) + L" drafts stored then and unchanged since are skipped.");
+        for (const std::wstring& name : plan.wasInHand) out.Line(L"in hand when the run was cut short: " + name);
+    }
+
+    ConsoleAndLog output(out, line.log.empty() ? nullptr : &log, std::to_wstring(plan.run));
+    output.RunMarker(plan.resumes ? LogResult::RunResume : LogResult::RunStart, folder, share);
+    const auto started = std::chrono::steady_clock::now();
+    const auto endRun = [&](BatchEnd end) {
+        output.RunMarker(LogResult::RunEnd, folder, RunEndName(end),
+                         SecondsText(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()));
+    };
+    if (plan.toDo.empty()) {
+        out.Line(L"Kestrow: every draft in " + folder + L" was stored by the run and has not changed since.");
+        endRun(BatchEnd::Completed);
+        return ExitCode::AllStored;
+    }
+
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ApartmentLauncher launcher;
-    DraftBatch batch(folder, names, launcher,
+    DraftBatch batch(folder, plan.toDo, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
     batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     batch.SetSessions(line.sessions);
-    ConsoleAndLog output(out, log);
     UnattendedUser user(output);
     user.NameSessions(line.sessions > 1);
-    out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder +
+    out.Line(L"Kestrow: updating " + std::to_wstring(plan.toDo.size()) + L" drafts in " + folder +
              (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
                                         std::to_wstring(line.shardCount) + L": " + std::to_wstring(names.size()) +
                                         L" of the " + std::to_wstring(listed.size()) + L" listed)"
                                   : std::wstring()));
-    g_runningBatch = &batch;
+    RunningBatch running;
+    running.batch = &batch;
+    running.output = &output;
+    for (const std::wstring& name : plan.toDo) running.paths.push_back(folder + name);
+    g_running = &running;
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     const BatchResult result = batch.Run(user, user);
+    const int exitCode = user.Finish(result, folder);
+    endRun(result.end);
+    SetEvent(running.ended.get());
     SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-    g_runningBatch = nullptr;
-    return user.Finish(result, folder);
+    g_running = nullptr;
+    return exitCode;
 }
 
 }  // namespace
@@ -183,7 +278,14 @@ int RunCommandLine(const CommandLine& line) {
             err.Line(L"Kestrow: " + line.error);
             err.Line(L"Kestrow.exe /? shows how to use the command line.");
             return ExitCode::NothingTouched;
-        case CommandLine::Action::Update: return Update(line, out, err);
+        case CommandLine::Action::Update:
+            try {
+                return Update(line, out, err);
+            } catch (const std::exception&) {
+                // The batch reports its own failures; this is one around it.
+                err.Line(L"Kestrow itself failed outside the batch; please report this.");
+                return ExitCode::KestrowFailed;
+            }
         case CommandLine::Action::Window: break;
     }
     return ExitCode::NothingTouched;

@@ -109,7 +109,11 @@ namespace {
 struct RecordingOutput : RunOutput {
     std::vector<std::wstring> lines, rows;
     void Line(const std::wstring& text) override { lines.push_back(text); }
-    void Row(const DraftRecord& draft) override { rows.push_back(LogRow(L"T", draft)); }
+    void InHand(const DraftRecord& draft) override { inHand.push_back(draft.name); }
+    void Row(const DraftRecord& draft, std::optional<double>) override {
+        rows.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
+    }
+    std::vector<std::wstring> inHand;
 };
 
 DraftRecord Record(const wchar_t* name, DraftState state, std::optional<RuntimeError> error = std::nullopt) {

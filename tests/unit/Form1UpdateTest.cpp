@@ -2,6 +2,7 @@
 
 #include "AutomationContract.h"
 #include "Form1Fixture.h"
+#include "UnattendedRun.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;
@@ -365,4 +366,41 @@ TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     EXPECT_EQ(Count(f.server.journal, L"app call 40"), 1);
     EXPECT_EQ(f.Label1.caption, L"Updated 1 of 2 files in : ");
     EXPECT_EQ(f.server.liveObjects, 0);
+}
+
+// An exception that is not the program's error (here out of memory in the
+// middle of a draft) ends the batch as Kestrow's own failure: the draft is
+// let go unstored, the server is still told to end, the window says so, and
+// an unattended run exits with its own code.
+TEST(UpdateDraftFiles, KestrowsOwnFailureEndsTheBatchAndTheServerStillEnds) {
+    Form1Fixture f;
+    f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft", L"c.dft"});
+    f.server.onCall = [](const std::wstring& line) {
+        if (line == L"docs get 6 bstrref:C:\\D\\b.dft") throw std::bad_alloc();
+    };
+    f.form.cmdUpdate_Click();
+    EXPECT_EQ(Opened(f.server), (std::vector<std::wstring>{L"C:\\D\\a.dft", L"C:\\D\\b.dft"}));
+    EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\a.dft"});
+    EXPECT_EQ(f.server.journal.back(), L"app call 40");
+    ASSERT_EQ(f.messages.shown.size(), 1u);
+    EXPECT_EQ(f.messages.shown[0].text.find(L"Kestrow itself failed"), 0u);
+    EXPECT_EQ(f.Label1.caption, L"Updated 1 of 3 files in : ");
+
+    f.server.journal.clear();
+    f.server.onCall = [](const std::wstring& line) {
+        if (line == L"view call 107") throw std::logic_error("broken invariant");
+    };
+    DraftBatch batch(L"C:\\D\\", {L"a.dft"}, f.launcher, CallWatch::Policy{});
+    struct : BatchUser, BatchProgress {
+        FailureDecision DraftFailed(const DraftRecord&, const RuntimeError&) override { return {}; }
+        bool KeepWaiting(std::int64_t, const std::wstring&) override { return false; }
+        void DraftStarting(std::int32_t, std::int32_t, const DraftRecord&) override {}
+        void DraftEnded(std::int32_t, std::int32_t, const DraftRecord&) override {}
+    } user;
+    const BatchResult result = batch.Run(user, user);
+    EXPECT_EQ(result.end, BatchEnd::KestrowFailed);
+    EXPECT_EQ(result.kestrowFailure, L"broken invariant");
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::KestrowFailed);
+    EXPECT_EQ(Count(f.server.journal, L"doc call 6 bool:false"), 1);
+    EXPECT_EQ(f.server.journal.back(), L"app call 40");
 }

@@ -15,7 +15,8 @@ namespace {
 struct Lines : RunOutput {
     std::vector<std::wstring> lines;
     void Line(const std::wstring& text) override { lines.push_back(text); }
-    void Row(const DraftRecord&) override {}
+    void InHand(const DraftRecord&) override {}
+    void Row(const DraftRecord&, std::optional<double>) override {}
 };
 
 std::vector<std::wstring> Names(int count) {

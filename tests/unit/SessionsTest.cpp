@@ -85,7 +85,8 @@ struct Output : RunOutput {
         std::lock_guard<std::mutex> guard(lock);
         lines.push_back(text);
     }
-    void Row(const DraftRecord&) override {}
+    void InHand(const DraftRecord&) override {}
+    void Row(const DraftRecord&, std::optional<double>) override {}
     bool Has(const std::wstring& text) {
         for (const auto& line : lines)
             if (line.find(text) != std::wstring::npos) return true;

@@ -202,7 +202,8 @@ std::wstring ProgramRun::Text() const {
     return text;
 }
 
-ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory, DWORD limitMs) {
+ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory, DWORD limitMs,
+                      const std::wstring& program) {
     ProgramRun run;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -214,7 +215,7 @@ ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directo
     startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    const std::wstring exe = KestrowExe();
+    const std::wstring exe = program.empty() ? KestrowExe() : program;
     std::wstring command = L"\"" + exe + L"\" " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,

@@ -77,9 +77,9 @@ struct ProgramRun {
     std::vector<std::wstring> lines;
     std::wstring Text() const;
 };
-// Runs Kestrow.exe with `arguments` (quoted as given) in `directory`.
+// Runs Kestrow.exe (or `program`) with `arguments` (quoted as given) in `directory`.
 ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory = L"",
-                      DWORD limitMs = 5 * 60 * 1000);
+                      DWORD limitMs = 5 * 60 * 1000, const std::wstring& program = L"");
 
 // Starts the stand-in as a user's own session of the CAD system and waits
 // until it is registered as running; null if it never was.

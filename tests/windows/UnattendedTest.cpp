@@ -7,6 +7,7 @@
 #include <map>
 #include <sstream>
 
+#include "ResumePlan.h"
 #include "TestSupport.h"
 
 using namespace kestrow::wintest;
@@ -44,26 +45,59 @@ std::vector<std::string> CsvFields(const std::string& line) {
     return fields;
 }
 
-// The log's rows as file -> result, checking the header and each row's shape.
+// The log's rows as file -> the result of its last row, checking the
+// header and each row's shape; run rows and in-hand rows are skipped.
 std::map<std::wstring, std::wstring> LogResults(const std::wstring& log, int& headers) {
     std::map<std::wstring, std::wstring> results;
     headers = 0;
-    std::istringstream in(ReadUtf8(log));
+    std::string text = ReadUtf8(log);
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    std::istringstream in(text);
     std::string line;
+    size_t columns = 10;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line == "time,result,file,error,source,description") {
+        if (line.rfind("time,result,file,error,source,description", 0) == 0) {
             ++headers;
+            columns = line == "time,result,file,error,source,description" ? 6 : 10;
             continue;
         }
         const auto fields = CsvFields(line);
-        EXPECT_EQ(fields.size(), 6u) << line;
+        EXPECT_EQ(fields.size(), columns) << line;
         // 2026-12-07T14:03:09+01:00: local time with its offset.
         EXPECT_TRUE(fields[0].size() == 25 && fields[0][10] == 'T' && fields[0][22] == ':') << line;
+        if (fields.size() < 6 || fields[1].rfind("run-", 0) == 0 || fields[1] == "in-hand") continue;
         EXPECT_EQ(fields[3].empty(), fields[1] != "failed") << line;
-        if (fields.size() == 6) results[Widen(fields[2])] = Widen(fields[1]);
+        if (columns == 10 && fields.size() == 10) EXPECT_EQ(fields[1] == "stored", !fields[8].empty()) << line;
+        results[Widen(fields[2])] = Widen(fields[1]);
     }
     return results;
+}
+
+// Kestrow.exe started and left running, to be ended from the test.
+PROCESS_INFORMATION StartKestrow(const std::wstring& arguments) {
+    std::wstring command = L"\"" + KestrowExe() + L"\" " + arguments;
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    CreateProcessW(KestrowExe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                   &process);
+    return process;
+}
+
+// The drafts the stand-in was asked to open, by file name, in order.
+std::vector<std::string> OpenedNames(const Journal& journal) {
+    std::vector<std::string> names;
+    for (const auto& line : journal.Lines())
+        if (line.rfind("documents get 6", 0) == 0) names.push_back(line.substr(line.find_last_of('\\') + 1));
+    return names;
+}
+
+WORD PeSubsystem(const std::wstring& path) {
+    const std::string bytes = ReadUtf8(path);
+    if (bytes.size() < sizeof(IMAGE_DOS_HEADER)) return 0;
+    const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(bytes.data());
+    if (static_cast<size_t>(dos->e_lfanew) + sizeof(IMAGE_NT_HEADERS64) > bytes.size()) return 0;
+    return reinterpret_cast<const IMAGE_NT_HEADERS64*>(bytes.data() + dos->e_lfanew)->OptionalHeader.Subsystem;
 }
 
 }  // namespace
@@ -190,4 +224,125 @@ TEST_F(Unattended, ExitCodeTwoWhenNoSessionOfItsOwnCanBeStarted) {
     int headers = 0;
     EXPECT_EQ(LogResults(log, headers).at(folder / L"a.dft"), L"not-reached");
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+}
+
+// A run killed in the middle of a draft, as a power cut would end it, then
+// resumed: only the drafts it did not store are opened, the one in hand
+// among them, and so is a stored draft that changed on disk since.
+TEST_F(Unattended, AKilledRunIsResumedWhereItStopped) {
+    TestFolder folder(L"killed night");
+    for (int i = 1; i <= 6; ++i)
+        WriteDraft(folder / (L"d" + std::to_wstring(i) + L".dft"), 1, i == 4 ? "fault delay 20000\r\n" : "");
+    const std::wstring log = folder / L"night.csv";
+    {
+        Journal journal;
+        PROCESS_INFORMATION kestrow = StartKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
+        ASSERT_NE(kestrow.hProcess, nullptr);
+        bool inHand = false;
+        for (int waited = 0; waited < 60000 && !inHand; waited += 100) {
+            Sleep(100);
+            const auto opened = OpenedNames(journal);
+            inHand = std::find(opened.begin(), opened.end(), "d4.dft") != opened.end();
+        }
+        TerminateProcess(kestrow.hProcess, 99);
+        WaitForSingleObject(kestrow.hProcess, 10000);
+        CloseHandle(kestrow.hThread);
+        CloseHandle(kestrow.hProcess);
+        KillStandIn();
+        ASSERT_TRUE(inHand) << "d4.dft was never opened";
+    }
+    EXPECT_EQ(StoredCount(folder / L"d3.dft"), 1);
+    EXPECT_EQ(StoredCount(folder / L"d4.dft"), 0);
+    // d2 is changed after it was stored; d4 loses its slow opening.
+    WriteDraft(folder / L"d2.dft", 2);
+    WriteDraft(folder / L"d4.dft", 1);
+
+    Journal journal;
+    const ProgramRun resumed = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log) + L" /resume");
+    EXPECT_EQ(resumed.exitCode, 0u) << Narrow(resumed.Text());
+    EXPECT_TRUE(Contains(resumed, L"in hand when the run was cut short: d4.dft")) << Narrow(resumed.Text());
+    EXPECT_TRUE(Contains(resumed, L"2 drafts stored then and unchanged since are skipped")) << Narrow(resumed.Text());
+    EXPECT_EQ(OpenedNames(journal), (std::vector<std::string>{"d2.dft", "d4.dft", "d5.dft", "d6.dft"}));
+    for (int i = 1; i <= 6; ++i) EXPECT_EQ(StoredCount(folder / (L"d" + std::to_wstring(i) + L".dft")), 1) << i;
+
+    // The log is complete: one run, ended, every draft's last row stored.
+    int headers = 0;
+    const auto results = LogResults(log, headers);
+    EXPECT_EQ(headers, 1);
+    EXPECT_EQ(results.size(), 6u);
+    for (const auto& [file, result] : results) EXPECT_EQ(result, L"stored") << Narrow(file);
+    const kestrow::LastRun last = kestrow::ReadLastRun(Widen(ReadUtf8(log)));
+    EXPECT_EQ(last.number, 1);
+    EXPECT_TRUE(last.completed);
+}
+
+// /log writes only into a Kestrow log that nobody else is writing: a
+// drawing, or a log held by another writer, is refused before anything is
+// touched. New logs start with a byte-order mark; a six-column log keeps
+// its six columns.
+TEST_F(Unattended, TheLogIsNeverAnotherFileAndNeverShared) {
+    TestFolder folder(L"log refusals \u00e9t\u00e9");
+    WriteDraft(folder / L"a.dft", 1);
+    const std::string drawing = ReadUtf8(folder / L"a.dft");
+    const std::wstring run = L"/update " + Quoted(folder.Path()) + L" /log ";
+    {
+        Journal journal;
+        WriteDraft(folder / L"b.dft", 1);
+        const std::string other = ReadUtf8(folder / L"b.dft");
+        const ProgramRun refused = RunKestrow(run + Quoted(folder / L"b.dft"));
+        EXPECT_EQ(refused.exitCode, 3u);
+        EXPECT_TRUE(Contains(refused, L"is not a Kestrow log")) << Narrow(refused.Text());
+        EXPECT_EQ(ReadUtf8(folder / L"b.dft"), other);
+        DeleteFileW((folder / L"b.dft").c_str());
+
+        const std::wstring held = folder / L"held.csv";
+        WriteUtf8(held, "\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written\r\n");
+        HANDLE writer = CreateFileW(held.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+        const ProgramRun busy = RunKestrow(run + Quoted(held));
+        CloseHandle(writer);
+        EXPECT_EQ(busy.exitCode, 3u);
+        EXPECT_TRUE(Contains(busy, L"in use by another program")) << Narrow(busy.Text());
+        EXPECT_TRUE(journal.Lines().empty()) << "a server was started";
+    }
+    EXPECT_EQ(ReadUtf8(folder / L"a.dft"), drawing);
+
+    // An empty file counts as new.
+    const std::wstring fresh = folder / L"fresh.csv";
+    WriteUtf8(fresh, "");
+    EXPECT_EQ(RunKestrow(run + Quoted(fresh)).exitCode, 0u);
+    EXPECT_EQ(ReadUtf8(fresh).rfind("\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written\r\n", 0), 0u);
+
+    // A log of the earlier version: six columns on, and /resume does everything.
+    const std::wstring old = folder / L"old.csv";
+    const std::string oldText = "time,result,file,error,source,description\r\n"
+                                "2026-12-06T02:00:00+01:00,stored," + Narrow(folder / L"a.dft") + ",,,\r\n";
+    WriteUtf8(old, oldText);
+    const ProgramRun again = RunKestrow(run + Quoted(old) + L" /resume");
+    EXPECT_EQ(again.exitCode, 0u);
+    EXPECT_TRUE(Contains(again, L"records no runs: every draft is updated")) << Narrow(again.Text());
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 2);
+    EXPECT_EQ(ReadUtf8(old).rfind(oldText, 0), 0u);
+    int headers = 0;
+    EXPECT_EQ(LogResults(old, headers).at(folder / L"a.dft"), L"stored");
+}
+
+// Kestrow.com beside Kestrow.exe: a console program (cmd and PowerShell
+// wait for it), the same run, its lines and its exit code.
+TEST_F(Unattended, TheConsoleTwinRunsTheSameRunAsAConsoleProgram) {
+    const std::wstring exe = KestrowExe();
+    const std::wstring twin = exe.substr(0, exe.size() - 4) + L".com";
+    EXPECT_EQ(PeSubsystem(twin), IMAGE_SUBSYSTEM_WINDOWS_CUI);
+    EXPECT_EQ(PeSubsystem(exe), IMAGE_SUBSYSTEM_WINDOWS_GUI);
+
+    TestFolder folder(L"console twin");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(folder / L"b.dft", 1, "fault store\r\n");
+    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()), L"", 5 * 60 * 1000, twin);
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"stored  a.dft"));
+    EXPECT_TRUE(Contains(run, L"Updated 1 of 2 files in ")) << Narrow(run.Text());
+    const ProgramRun bad = RunKestrow(L"/update", L"", 60000, twin);
+    EXPECT_EQ(bad.exitCode, 3u);
+    EXPECT_TRUE(Contains(bad, L"/update needs a value."));
 }

@@ -1,0 +1,64 @@
+#pragma once
+// The unattended run's CSV log: its two layouts, its rows, and reading it
+// back. Earlier logs have six columns; this version's rows add the run they
+// belong to, the seconds a draft took, and the stored draft's size and
+// last-write time, so that a later run can tell what it need not redo.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+enum class LogLayout {
+    SixColumns,  // time,result,file,error,source,description
+    WithRuns,    // the same six, then run,seconds,size,written
+};
+
+std::wstring LogHeaderFor(LogLayout layout);
+
+// The layout a log's first line announces, a leading byte-order mark
+// skipped; none when the line is no Kestrow log header.
+std::optional<LogLayout> LogLayoutOf(const std::wstring& firstLine);
+
+// The `result` column.
+namespace LogResult {
+inline const wchar_t* const Stored = L"stored";
+inline const wchar_t* const Failed = L"failed";
+inline const wchar_t* const NotReached = L"not-reached";
+inline const wchar_t* const InHand = L"in-hand";        // written before the draft is opened
+inline const wchar_t* const RunStart = L"run-start";    // file: the folder; description: the run's share
+inline const wchar_t* const RunResume = L"run-resume";  // the same run, taken up again
+inline const wchar_t* const RunEnd = L"run-end";        // description: how it ended
+}  // namespace LogResult
+
+// How a run ended, in a run-end row: only "completed" is a run that needs
+// no resuming.
+inline const wchar_t* const kRunCompleted = L"completed";
+
+struct LogRow {
+    std::wstring time, result, file, error, source, description;
+    std::wstring run, seconds, size, written;
+};
+
+// One line, without its line break: the first six columns only for a
+// six-column log.
+std::wstring FormatLogRow(const LogRow& row, LogLayout layout);
+
+// "3.250": seconds with milliseconds.
+std::wstring SecondsText(double seconds);
+
+// Reads CSV records one by one; a quoted field may hold commas, quotes and
+// line breaks.
+class CsvReader {
+public:
+    explicit CsvReader(const std::wstring& text);
+    // The next record's fields; false at the end of the text.
+    bool Next(std::vector<std::wstring>& fields);
+
+private:
+    const std::wstring& text_;
+    size_t at_ = 0;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,145 @@
+// The log read back: its layouts, the last run in it, and what /resume
+// does again or skips.
+#include <gtest/gtest.h>
+
+#include <map>
+
+#include "ResumePlan.h"
+#include "RunLog.h"
+
+using namespace kestrow;
+
+namespace {
+
+const std::wstring kHeader = L"time,result,file,error,source,description,run,seconds,size,written\r\n";
+
+std::wstring Row(const std::wstring& result, const std::wstring& file, const std::wstring& run,
+                 const std::wstring& description = L"", const std::wstring& size = L"",
+                 const std::wstring& written = L"") {
+    LogRow row;
+    row.time = L"2026-12-07T02:00:00+01:00";
+    row.result = result;
+    row.file = file;
+    row.description = description;
+    row.run = run;
+    row.size = size;
+    row.written = written;
+    return FormatLogRow(row, LogLayout::WithRuns) + L"\r\n";
+}
+
+// Drafts on disk as the facts look-up sees them.
+struct Disk {
+    std::map<std::wstring, DraftFacts> files;
+    std::function<std::optional<DraftFacts>(const std::wstring&)> Facts() const {
+        return [this](const std::wstring& path) -> std::optional<DraftFacts> {
+            const auto found = files.find(path);
+            if (found == files.end()) return std::nullopt;
+            return found->second;
+        };
+    }
+};
+
+const std::wstring kFolder = L"C:\\Drawings\\";
+const std::vector<std::wstring> kNames = {L"a.dft", L"b.dft", L"c.dft", L"d.dft", L"e.dft"};
+
+}  // namespace
+
+TEST(RunLog, HeadersOfBothLayoutsAreKnownAndAnythingElseIsNot) {
+    EXPECT_EQ(LogLayoutOf(L"\xFEFFtime,result,file,error,source,description,run,seconds,size,written\r"),
+              LogLayout::WithRuns);
+    EXPECT_EQ(LogLayoutOf(L"time,result,file,error,source,description"), LogLayout::SixColumns);
+    EXPECT_EQ(LogLayoutOf(L"KESTROW-DRAFT 1"), std::nullopt);
+    EXPECT_EQ(LogLayoutOf(L"time,result,file"), std::nullopt);
+    EXPECT_EQ(LogLayoutOf(L""), std::nullopt);
+
+    // A six-column log keeps six columns; a field with a line break reads back whole.
+    LogRow row;
+    row.result = L"failed";
+    row.file = L"C:\\x, y.dft";
+    row.description = L"two\r\nlines";
+    row.run = L"4";
+    EXPECT_EQ(FormatLogRow(row, LogLayout::SixColumns), L",failed,\"C:\\x, y.dft\",,,\"two\r\nlines\"");
+    const std::wstring text = FormatLogRow(row, LogLayout::WithRuns) + L"\r\nnext\n";
+    CsvReader reader(text);
+    std::vector<std::wstring> fields;
+    ASSERT_TRUE(reader.Next(fields));
+    EXPECT_EQ(fields, (std::vector<std::wstring>{L"", L"failed", L"C:\\x, y.dft", L"", L"", L"two\r\nlines", L"4",
+                                                 L"", L"", L""}));
+    ASSERT_TRUE(reader.Next(fields));
+    EXPECT_EQ(fields, std::vector<std::wstring>{L"next"});
+    EXPECT_FALSE(reader.Next(fields));
+}
+
+// Run 2 was killed with c in hand: it stored a and b (b changed on disk
+// since), d failed, e was never reached, and f is new in the folder.
+TEST(RunLog, AKilledRunIsResumedFromItsRowsOnly) {
+    Disk disk;
+    disk.files[kFolder + L"a.dft"] = {L"100", L"T1"};
+    disk.files[kFolder + L"b.dft"] = {L"120", L"T9"};
+    const std::wstring log = kHeader + Row(L"run-start", kFolder, L"1") + Row(L"stored", kFolder + L"e.dft", L"1", L"", L"5", L"T0") +
+                             Row(L"run-end", kFolder, L"1", L"completed") + Row(L"run-start", kFolder, L"2") +
+                             Row(L"in-hand", kFolder + L"a.dft", L"2") +
+                             Row(L"stored", kFolder + L"A.DFT", L"2", L"", L"100", L"T1") +
+                             Row(L"stored", kFolder + L"b.dft", L"2", L"", L"120", L"T2") +
+                             Row(L"failed", kFolder + L"d.dft", L"2") + Row(L"in-hand", kFolder + L"c.dft", L"2") +
+                             L"2026-12-07T02:00:00+01:00,stor";  // torn by the power cut
+    const LastRun last = ReadLastRun(log);
+    EXPECT_EQ(last.number, 2);
+    EXPECT_FALSE(last.completed);
+
+    std::vector<std::wstring> names = kNames;
+    names.push_back(L"f.dft");
+    const RunPlan plan = PlanRun(last, true, kFolder, L"", names, disk.Facts());
+    EXPECT_TRUE(plan.resumes);
+    EXPECT_EQ(plan.run, 2);
+    EXPECT_EQ(plan.skipped, 1);
+    // e's row from run 1 does not count: only the last run is consulted.
+    EXPECT_EQ(plan.toDo, (std::vector<std::wstring>{L"b.dft", L"c.dft", L"d.dft", L"e.dft", L"f.dft"}));
+    EXPECT_EQ(plan.wasInHand, std::vector<std::wstring>{L"c.dft"});
+
+    // Without /resume, over another folder or another share: everything, as a new run.
+    for (const auto& request : std::vector<std::tuple<bool, std::wstring, std::wstring>>{
+             {false, kFolder, L""}, {true, L"C:\\Other\\", L""}, {true, kFolder, L"shard 1/2"}}) {
+        const RunPlan fresh = PlanRun(last, std::get<0>(request), std::get<1>(request), std::get<2>(request),
+                                      kNames, disk.Facts());
+        EXPECT_FALSE(fresh.resumes);
+        EXPECT_EQ(fresh.run, 3);
+        EXPECT_EQ(fresh.toDo, kNames);
+    }
+
+    // A resumed run that is cut short again keeps what its first part stored.
+    const std::wstring again = log + L"\r\n" + Row(L"run-resume", kFolder, L"2") + Row(L"in-hand", kFolder + L"b.dft", L"2");
+    const RunPlan third = PlanRun(ReadLastRun(again), true, kFolder, L"", kNames, disk.Facts());
+    EXPECT_EQ(third.toDo, (std::vector<std::wstring>{L"b.dft", L"c.dft", L"d.dft", L"e.dft"}));
+    EXPECT_EQ(third.wasInHand, (std::vector<std::wstring>{L"b.dft", L"c.dft"}));
+}
+
+TEST(RunLog, ARunThatEndedOrASixColumnLogMeansEverythingAgain) {
+    Disk disk;
+    disk.files[kFolder + L"a.dft"] = {L"100", L"T1"};
+    const std::wstring completed = kHeader + Row(L"run-start", kFolder, L"7") +
+                                   Row(L"stored", kFolder + L"a.dft", L"7", L"", L"100", L"T1") +
+                                   Row(L"run-end", kFolder, L"7", L"completed");
+    RunPlan plan = PlanRun(ReadLastRun(completed), true, kFolder, L"", kNames, disk.Facts());
+    EXPECT_FALSE(plan.resumes);
+    EXPECT_EQ(plan.run, 8);
+    EXPECT_EQ(plan.toDo, kNames);
+
+    // Stopped, or the server kept failing: the run did not end, and is resumed.
+    const std::wstring stopped = kHeader + Row(L"run-start", kFolder, L"7") +
+                                 Row(L"stored", kFolder + L"a.dft", L"7", L"", L"100", L"T1") +
+                                 Row(L"run-end", kFolder, L"7", L"server-kept-failing");
+    plan = PlanRun(ReadLastRun(stopped), true, kFolder, L"", kNames, disk.Facts());
+    EXPECT_TRUE(plan.resumes);
+    EXPECT_EQ(plan.skipped, 1);
+
+    // Six columns: no run is recorded, so there is nothing to resume.
+    const std::wstring six = L"time,result,file,error,source,description\r\n"
+                             L"2026-12-07T02:00:00+01:00,stored,C:\\Drawings\\a.dft,,,\r\n";
+    const LastRun none = ReadLastRun(six);
+    EXPECT_EQ(none.number, 0);
+    plan = PlanRun(none, true, kFolder, L"", kNames, disk.Facts());
+    EXPECT_FALSE(plan.resumes);
+    EXPECT_EQ(plan.run, 1);
+    EXPECT_EQ(plan.toDo, kNames);
+}
