@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "DraftCopies.h"
 #include "LongPath.h"
 
 namespace kestrow {
@@ -16,7 +17,7 @@ DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::ws
     : launcher_(launcher), watchPolicy_(watchPolicy) {
     drafts_.reserve(names.size());
     for (const std::wstring& name : names)
-        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt});
+        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt, std::nullopt});
 }
 
 BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
@@ -53,6 +54,7 @@ DraftBatch::Next DraftBatch::UpdateOne(DraftRecord& draft, BatchUser& user, Call
         if (server_->UpdateDraft(ExtendedLengthPath(draft.path), stop_, watch) == DraftOutcome::Stored) {
             draft.state = DraftState::Stored;
             draft.error.reset();
+            draft.keptCopy.reset();
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
@@ -65,6 +67,7 @@ DraftBatch::Next DraftBatch::AfterFailure(DraftRecord& draft, const RuntimeError
                                           BatchResult& result) {
     draft.state = DraftState::Failed;
     draft.error = error;
+    draft.keptCopy = KeptCopyOf(error);
     if (error.ServerLost()) {
         // A lost server gets no further call, not even the last one; the
         // next attempt starts a fresh session.

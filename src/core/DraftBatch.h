@@ -45,6 +45,9 @@ struct DraftRecord {
     std::wstring path;  // the folder followed by the name
     DraftState state = DraftState::NotReached;
     std::optional<RuntimeError> error;  // why it failed, the last time it did
+    // Failed, and may differ from how it was before the batch: its copy from
+    // before is kept here.
+    std::optional<std::wstring> keptCopy;
 };
 
 enum class BatchEnd {
