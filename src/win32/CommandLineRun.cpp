@@ -8,6 +8,9 @@
 #include "ApartmentServer.h"
 #include "ComApartment.h"
 #include "ConsoleOutput.h"
+#include "CopyKeepingLauncher.h"
+#include "CopyMessages.h"
+#include "DraftCopyFolder.h"
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
 #include "GCP.h"
@@ -137,7 +140,10 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         GCP::GetFields(list, kDraftSeparator, GCP::CountOccurrences(list, kDraftSeparator) + 1);
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
-    ApartmentLauncher launcher;
+    ApartmentLauncher servers;
+    DraftCopyFolder copies;
+    for (const DraftCopy& left : copies.FromEndedRuns()) out.Line(LeftoverCopyLine(left));
+    CopyKeepingLauncher launcher(servers, copies);
     DraftBatch batch(folder, names, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
     ConsoleAndLog output(out, log);
