@@ -219,7 +219,8 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
         throw LastError(L"The copy's record could not be read (" + RecordPathOf(copy.copyPath) + L")");
     // Written whole beside the draft, then swapped in with one rename: a
     // put back cut short leaves the draft as the failure left it.
-    const std::wstring temporary = copy.draftPath + L".kestrow-" + std::to_wstring(GetCurrentProcessId()) + L".tmp";
+    const std::wstring temporary =
+        ExtendedLengthPath(copy.draftPath + L".kestrow-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
     {
         const KernelHandle kept = OwnHandle(CreateFileW(ExtendedLengthPath(copy.copyPath).c_str(), GENERIC_READ,
                                                         FILE_SHARE_READ, nullptr, OPEN_EXISTING,
