@@ -1,6 +1,7 @@
 #include "BatchMessages.h"
 
 #include "AutomationContract.h"
+#include "CopyMessages.h"
 
 namespace kestrow {
 namespace {
@@ -98,6 +99,7 @@ std::wstring BatchSummaryText(const BatchResult& result) {
         text += L"\n" + draft.name + L" - " + (draft.error ? ShortError(*draft.error) : std::wstring(L"failed"));
     }
     if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
+    text += KeptCopiesSummary(result);
     if (notReached > 0)
         text += L"\n\n" + std::to_wstring(notReached) +
                 (notReached == 1 ? L" drawing was not reached." : L" drawings were not reached.");

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "DraftCopies.h"
 #include "LongPath.h"
 
 namespace kestrow {
@@ -69,6 +70,7 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
         if (server_->UpdateDraft(ExtendedLengthPath(draft.path), stop_, watch) == DraftOutcome::Stored) {
             draft.state = DraftState::Stored;
             draft.error.reset();
+            draft.keptCopy.reset();
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
@@ -80,6 +82,7 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
 BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeError& error) {
     draft.state = DraftState::Failed;
     draft.error = error;
+    draft.keptCopy = KeptCopyOf(error);
     if (error.ServerLost()) {
         // A lost server gets no further call, not even the last one; the
         // next attempt starts a fresh session.

@@ -18,7 +18,7 @@ DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::ws
     : launcher_(launcher), watchPolicy_(watchPolicy) {
     drafts_.reserve(names.size());
     for (const std::wstring& name : names)
-        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt});
+        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt, std::nullopt});
 }
 
 void DraftBatch::SetSessions(std::int32_t sessions) { sessions_ = std::clamp(sessions, 1, kMaxSessions); }

@@ -47,7 +47,10 @@ struct DraftRecord {
     std::wstring path;  // the folder followed by the name
     DraftState state = DraftState::NotReached;
     std::optional<RuntimeError> error;  // why it failed, the last time it did
-    std::int32_t session = 0;           // the session that took it, from 1
+    // Failed, and may differ from how it was before the batch: its copy from
+    // before is kept here.
+    std::optional<std::wstring> keptCopy;
+    std::int32_t session = 0;  // the session that took it, from 1
 };
 
 enum class BatchEnd {

@@ -4,6 +4,7 @@
 
 #include "BatchMessages.h"
 #include "CheckedInt.h"
+#include "CopyMessages.h"
 #include "GCP.h"
 #include "RuntimeError.h"
 
@@ -122,6 +123,7 @@ void Form1::cmdUpdate_Click() {
 
 void Form1::UpdateDraftFiles() {
     if (batchRunning_ || listedNames_.empty()) return;
+    if (!GoOnDespiteLeftoverCopies()) return;
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
                                           CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
@@ -141,6 +143,16 @@ void Form1::UpdateDraftFiles() {
     c_.cmdUpdate.SetCaption(StopCaption);
     s_.taskbar.Show(0, progressTotal_, TaskbarProgress::State::Normal);
     s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
+}
+
+// Copies that an earlier run left are named before every batch until the
+// user has dealt with them; nothing is put back without the user.
+bool Form1::GoOnDespiteLeftoverCopies() {
+    if (!s_.leftovers) return true;
+    const std::vector<DraftCopy> copies = s_.leftovers->FromEndedRuns();
+    if (copies.empty()) return true;
+    return s_.messages.Show(LeftoverCopiesQuestion(copies, s_.leftovers->Folder()), MessageButtons::YesNo,
+                            MessageIcon::Exclamation, Caption) == MessageAnswer::Yes;
 }
 
 void Form1::RequestStop() {
@@ -180,7 +192,8 @@ TaskbarProgress::State Form1::WorkingState() const {
 FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError& error) {
     s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
     const CheckedAnswer answer = s_.messages.AskCancelTryContinue(
-        DraftFailureText(draft.path, error), MessageIcon::Exclamation, Caption, kSameForRemainingText);
+        DraftFailureText(draft.path, error) + (draft.keptCopy ? KeptCopyNote(*draft.keptCopy) : std::wstring()),
+        MessageIcon::Exclamation, Caption, kSameForRemainingText);
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
     FailureDecision decision;
     decision.sameForRemaining = answer.checked;

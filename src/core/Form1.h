@@ -14,6 +14,7 @@
 #include "Controls.h"
 #include "BatchSettings.h"
 #include "DirectoryEnumerator.h"
+#include "DraftCopies.h"
 #include "DraftBatch.h"
 #include "FileTree.h"
 #include "FolderPicker.h"
@@ -46,6 +47,7 @@ struct Form1Services {
     ServerLauncher& servers;
     BatchRunner& runner;
     TaskbarProgress& taskbar;
+    LeftoverCopies* leftovers = nullptr;  // copies earlier runs left, named before a batch
 };
 
 class Form1 : private BatchUser, private BatchProgress {
@@ -105,6 +107,7 @@ private:
     void ListFolder(const std::wstring& folder);
     void EndBrowseWithMessage(const std::wstring& text, MessageIcon icon);
     void OnBatchFinished(const BatchResult& result);
+    bool GoOnDespiteLeftoverCopies();
     void ReportBatchEnd(const BatchResult& result);
     std::wstring FoundStatus() const;
     TaskbarProgress::State WorkingState() const;

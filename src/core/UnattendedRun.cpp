@@ -1,5 +1,6 @@
 #include "UnattendedRun.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "BatchMessages.h"
@@ -20,6 +21,14 @@ std::wstring DraftLine(const DraftRecord& draft) {
     std::wstring line = std::wstring(ResultName(draft.state)) + L"  " + draft.name;
     if (draft.state == DraftState::Failed && draft.error) line += L"  (" + DescribeError(*draft.error) + L")";
     return line;
+}
+
+// ", <n> not put back as they were" when failed drafts may have changed.
+std::wstring NotPutBackCount(const BatchResult& result) {
+    const auto kept = std::count_if(result.drafts.begin(), result.drafts.end(),
+                                    [](const DraftRecord& d) { return d.state == DraftState::Failed && d.keptCopy; });
+    if (kept == 0) return std::wstring();
+    return L", " + std::to_wstring(kept) + L" of them not put back as they were: their copies are kept";
 }
 
 }  // namespace
@@ -100,7 +109,8 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
     std::wstring summary = L"Updated " + std::to_wstring(result.Count(DraftState::Stored)) + L" of " +
                            std::to_wstring(listed) + L" files in " + folder;
     if (failed > 0 || notReached > 0)
-        summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached)";
+        summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached" +
+                   NotPutBackCount(result) + L")";
     output_.Line(summary + L".");
     return ExitCodeFor(result);
 }

@@ -12,6 +12,9 @@
 #include "BatchSettings.h"
 #include "ComApartment.h"
 #include "ConsoleOutput.h"
+#include "CopyKeepingLauncher.h"
+#include "CopyMessages.h"
+#include "DraftCopyFolder.h"
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
 #include "GCP.h"
@@ -94,7 +97,11 @@ public:
     // The console is closing: every draft without a settled row gets its
     // not-reached row now, before the process is ended.
     void SettleAll(const std::vector<std::wstring>& paths) {
-        for (const std::wstring& path : paths) Row(DraftRecord{std::wstring(), path, DraftState::NotReached, {}}, {});
+        for (const std::wstring& path : paths) {
+            DraftRecord draft;
+            draft.path = path;
+            Row(draft, {});
+        }
     }
 
 private:
@@ -235,7 +242,10 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     }
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
-    ApartmentLauncher launcher;
+    ApartmentLauncher servers;
+    DraftCopyFolder copies;
+    for (const DraftCopy& left : copies.FromEndedRuns()) out.Line(LeftoverCopyLine(left));
+    CopyKeepingLauncher launcher(servers, copies);
     DraftBatch batch(folder, plan.toDo, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
     batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});

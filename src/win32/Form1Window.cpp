@@ -62,7 +62,7 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, servers_, *runner_, taskbar_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_},
         std::chrono::milliseconds(timings_.hangPromptMs));
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();

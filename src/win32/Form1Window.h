@@ -10,6 +10,8 @@
 
 #include "ApartmentServer.h"
 #include "BatchThread.h"
+#include "CopyKeepingLauncher.h"
+#include "DraftCopyFolder.h"
 #include "FindFileEnumerator.h"
 #include "Form1.h"
 #include "GdiObjects.h"
@@ -96,6 +98,8 @@ private:
     ShellFolderPicker folders_;
     FindFileEnumerator directory_;
     ApartmentLauncher servers_;
+    DraftCopyFolder copies_;
+    CopyKeepingLauncher copyingServers_{servers_, copies_};
     TaskbarButton taskbar_;
     std::unique_ptr<BatchThread> runner_;
     std::unique_ptr<Form1> form_;

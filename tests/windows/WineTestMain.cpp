@@ -6,12 +6,37 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
+#include "TestSupport.h"
+
+namespace {
+
+// Each test gets a data folder of its own (copies of drafts, records of
+// sessions), for Kestrow in this process and every Kestrow.exe it starts:
+// what one test leaves there on purpose, such as the copy of a killed run,
+// is never taken by the next for its own.
+class PrivateDataFolderPerTest : public ::testing::EmptyTestEventListener {
+    void OnTestStart(const ::testing::TestInfo&) override {
+        folder_ = std::make_unique<kestrow::wintest::TestFolder>(L"data");
+        SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", folder_->Path().c_str());
+    }
+    void OnTestEnd(const ::testing::TestInfo&) override {
+        SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", nullptr);
+        folder_.reset();
+    }
+    std::unique_ptr<kestrow::wintest::TestFolder> folder_;
+};
+
+}  // namespace
+
 int main(int argc, char** argv) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (FAILED(OleInitialize(nullptr))) return 2;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
     ::testing::InitGoogleTest(&argc, argv);
+    ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateDataFolderPerTest);
     const int result = RUN_ALL_TESTS();
     OleUninitialize();
     return result;

@@ -15,6 +15,7 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "busy") return FaultKind::Busy;
     if (name == "hang") return FaultKind::Hang;
     if (name == "crash") return FaultKind::Crash;
+    if (name == "tornstore") return FaultKind::TornStore;
     return std::nullopt;
 }
 
@@ -27,6 +28,7 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::Busy: return "busy";
         case FaultKind::Hang: return "hang";
         case FaultKind::Crash: return "crash";
+        case FaultKind::TornStore: return "tornstore";
     }
     return "?";
 }

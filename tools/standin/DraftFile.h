@@ -22,6 +22,7 @@ enum class FaultKind {
     Busy,    // after it is opened the server rejects calls as busy for <ms>
     Hang,    // updating its first view blocks the server for <ms>
     Crash,   // updating its first view ends the server process abruptly
+    TornStore,  // storing writes half the new draft in place, then ends the process
 };
 
 struct Fault {

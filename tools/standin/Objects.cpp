@@ -300,10 +300,26 @@ void Document::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* resul
     Fail(DISP_E_MEMBERNOTFOUND, L"The document has no such member for this kind of call");
 }
 
+// A CAD system that dies while it writes a draft in place: the first half
+// of the new content reaches the disk, then the process ends at once, its
+// handle on the draft still open.
+void Document::StoreTornAndEnd(const std::string& bytes) {
+    server_.Journal(L"  tornstore");
+    draft_->Unlock();
+    HANDLE file = CreateFileW(draft_->path.c_str(), GENERIC_WRITE, 0, nullptr, TRUNCATE_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    if (file != INVALID_HANDLE_VALUE) {
+        WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size() / 2), &written, nullptr);
+        FlushFileBuffers(file);
+    }
+    TerminateProcess(GetCurrentProcess(), 3);
+}
+
 void Document::Store() {
     if (draft_->draft.Has(FaultKind::Store)) Fail(E_FAIL, L"Simulated failure to store " + draft_->path);
     Draft stored = draft_->draft;
     ++stored.stored;
+    if (stored.Has(FaultKind::TornStore)) StoreTornAndEnd(FormatDraft(stored));
     // The server's own lock would keep the new file from taking the old
     // one's place; it is taken again if storing fails.
     draft_->Unlock();

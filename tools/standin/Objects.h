@@ -76,6 +76,7 @@ public:
 private:
     void Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) override;
     void Store();
+    void StoreTornAndEnd(const std::string& bytes);
     std::shared_ptr<OpenDraft> draft_;
 };
 

@@ -1,0 +1,183 @@
+// A draft is stored whole or left exactly as it was: a CAD system that dies
+// halfway through writing a draft in place, a draft that cannot be copied
+// before it is opened, and copies left by a run of Kestrow that was killed.
+#include <gtest/gtest.h>
+
+#include "MainWindowFixture.h"
+#include "TestSupport.h"
+
+using namespace kestrow;
+using namespace kestrow::wintest;
+namespace id = kestrow::win32::ControlId;
+
+namespace {
+
+// A data folder of the test's own for Kestrow, for the test's process and
+// every Kestrow.exe it starts.
+class PrivateDataFolder {
+public:
+    PrivateDataFolder() : folder_(L"data") { SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", folder_.Path().c_str()); }
+    ~PrivateDataFolder() { SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", nullptr); }
+    std::wstring Copies() const { return folder_ / L"Copies"; }
+    // Every file and folder under the copies folder, by path from it.
+    std::vector<std::wstring> CopiesContent() const { return Entries(Copies(), L""); }
+
+private:
+    static std::vector<std::wstring> Entries(const std::wstring& folder, const std::wstring& prefix) {
+        std::vector<std::wstring> found;
+        WIN32_FIND_DATAW entry{};
+        const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE) return found;
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..") continue;
+            found.push_back(prefix + name);
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                for (auto& inner : Entries(folder + L"\\" + name, prefix + name + L"\\")) found.push_back(inner);
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return found;
+    }
+    TestFolder folder_;
+};
+
+// A draft's bytes and last write time, as the test left it.
+struct DraftOnDisk {
+    std::string bytes;
+    unsigned long long written = 0;
+    explicit DraftOnDisk(const std::wstring& path) : bytes(ReadUtf8(path)) {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+            written = (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                      data.ftLastWriteTime.dwLowDateTime;
+    }
+    bool operator==(const DraftOnDisk& other) const { return bytes == other.bytes && written == other.written; }
+};
+
+// A draft written an hour ago, so that a put back that loses its time shows.
+void WriteOldDraft(const std::wstring& path, const std::string& extra) {
+    WriteDraft(path, 2, extra);
+    HANDLE file = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER t{{now.dwLowDateTime, now.dwHighDateTime}};
+    t.QuadPart -= 36000000000ULL;
+    const FILETIME hourAgo{t.LowPart, t.HighPart};
+    SetFileTime(file, nullptr, nullptr, &hourAgo);
+    CloseHandle(file);
+}
+
+bool JournalOpened(const Journal& journal, const std::string& name) {
+    for (const auto& line : journal.Lines())
+        if (line.rfind("documents get 6", 0) == 0 && line.find(name) != std::string::npos) return true;
+    return false;
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+
+class DraftCopies : public MainWindowTest {
+protected:
+    DraftCopies() : MainWindowTest({}, win32::Form1Overrides{&picker_, nullptr}) {}
+    void TearDown() override {
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+    void BrowseDirect(const std::wstring& folder) {
+        picker_.folder = folder;
+        Press(id::cmdBrowse, {});
+    }
+    FixedFolderPicker picker_;
+    PrivateDataFolder data_;
+};
+
+}  // namespace
+
+TEST_F(DraftCopies, AStoreCutShortByACrashLeavesTheDraftAsItWasAndSaysNotStored) {
+    TestFolder folder(L"torn");
+    WriteOldDraft(folder / L"a.dft", "fault tornstore\r\n");
+    WriteDraft(folder / L"b.dft", 1);
+    const DraftOnDisk before(folder / L"a.dft");
+    BrowseDirect(folder.Path());
+    Journal journal;
+    const auto seen = Press(id::cmdUpdate, {Answer{IDCONTINUE}, Answer{IDOK}});
+
+    bool torn = false;
+    for (const auto& line : journal.Lines()) torn = torn || line == "  tornstore";
+    EXPECT_TRUE(torn) << "the stand-in did not write the draft in place";
+    EXPECT_TRUE(DraftOnDisk(folder / L"a.dft") == before) << ReadUtf8(folder / L"a.dft");
+    EXPECT_EQ(StoredCount(folder / L"b.dft"), 1);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[0].text.find(L"This drawing was not stored."), std::wstring::npos);
+    EXPECT_NE(seen[1].text.find(L"a.dft - "), std::wstring::npos);
+    EXPECT_EQ(seen[1].text.find(L"copy kept"), std::wstring::npos) << "put back: no copy to name";
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 1 of 2 files in : ");
+    EXPECT_TRUE(data_.CopiesContent().empty());
+}
+
+TEST_F(DraftCopies, UnattendedATornDraftIsPutBackAndALockedOneIsNotOpened) {
+    TestFolder folder(L"unattended copies");
+    WriteOldDraft(folder / L"locked.dft", "");
+    WriteOldDraft(folder / L"torn.dft", "fault tornstore\r\n");
+    WriteDraft(folder / L"ok.dft", 1);
+    const DraftOnDisk tornBefore(folder / L"torn.dft");
+    const std::wstring log = folder / L"run.csv";
+    Journal journal;
+    ProgramRun run;
+    {
+        const HANDLE locked = CreateFileW((folder / L"locked.dft").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                          nullptr);
+        ASSERT_NE(locked, INVALID_HANDLE_VALUE);
+        run = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
+        CloseHandle(locked);
+    }
+    std::printf("%s\n", Narrow(run.Text()).c_str());
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_FALSE(JournalOpened(journal, "locked.dft")) << "a draft without a copy was opened";
+    EXPECT_TRUE(JournalOpened(journal, "torn.dft"));
+    EXPECT_TRUE(DraftOnDisk(folder / L"torn.dft") == tornBefore) << ReadUtf8(folder / L"torn.dft");
+    EXPECT_EQ(StoredCount(folder / L"locked.dft"), 0);
+    EXPECT_EQ(StoredCount(folder / L"ok.dft"), 1);
+    const std::string rows = ReadUtf8(log);
+    EXPECT_NE(rows.find(",failed," + Narrow(folder / L"torn.dft")), std::string::npos) << rows;
+    EXPECT_NE(rows.find(",failed," + Narrow(folder / L"locked.dft")), std::string::npos) << rows;
+    EXPECT_NE(rows.find("not opened, as no copy of it could be kept first"), std::string::npos) << rows;
+    EXPECT_NE(rows.find(",stored," + Narrow(folder / L"ok.dft")), std::string::npos) << rows;
+    EXPECT_EQ(run.Text().find(L"copy kept"), std::wstring::npos);
+    EXPECT_TRUE(data_.CopiesContent().empty());
+}
+
+TEST_F(DraftCopies, ACopyLeftByAKilledRunIsNamedByTheNextRunsAndNotRestored) {
+    TestFolder first(L"killed run");
+    TestFolder second(L"next run");
+    WriteDraft(first / L"hung.dft", 1, "fault hang 30000\r\n");
+    WriteDraft(second / L"next.dft", 1);
+    {
+        Journal journal;
+        // Ended from outside while its server hangs, as a power cut would.
+        const ProgramRun killed = RunKestrow(L"/update " + Quoted(first.Path()), L"", 8000);
+        EXPECT_EQ(killed.exitCode, 99u);
+        EXPECT_TRUE(JournalOpened(journal, "hung.dft"));
+    }
+    KillStandIn();
+    const auto left = data_.CopiesContent();
+    ASSERT_EQ(left.size(), 3u) << "the run's folder, a copy and its record";
+    WriteUtf8(first / L"hung.dft", "changed by the user since\r\n");
+
+    const auto seen = [&] {
+        BrowseDirect(second.Path());
+        return Press(id::cmdUpdate, {Answer{IDNO}});
+    }();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_NE(seen[0].text.find(first / L"hung.dft"), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(data_.Copies()), std::wstring::npos);
+    EXPECT_EQ(StoredCount(second / L"next.dft"), 0) << "No leaves everything as it is";
+
+    const ProgramRun next = RunKestrow(L"/update " + Quoted(second.Path()));
+    EXPECT_EQ(next.exitCode, 0u);
+    EXPECT_NE(next.Text().find(L"an earlier run ended while this draft was open: " + (first / L"hung.dft")),
+              std::wstring::npos)
+        << Narrow(next.Text());
+    EXPECT_EQ(StoredCount(second / L"next.dft"), 1);
+    EXPECT_EQ(ReadUtf8(first / L"hung.dft"), "changed by the user since\r\n");
+    EXPECT_EQ(data_.CopiesContent(), left);
+}
