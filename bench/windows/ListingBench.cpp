@@ -88,7 +88,7 @@ void TreeListing(const std::wstring& tree) {
 
         start = Now();
         std::wstring folder = tree;
-        const std::wstring list = ListFileTree(folder, kDraftPattern, kDraftSeparator, directory);
+        const DraftListing listing = ListFileTree(folder, kDraftPattern, directory);
         listing.push_back(Now() - start);
 
         start = Now();

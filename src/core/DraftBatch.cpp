@@ -80,6 +80,9 @@ DraftBatch::Next DraftBatch::AfterFailure(DraftRecord& draft, const RuntimeError
     if (*stop_) return Next::NextDraft;
     const FailureDecision decision =
         continueAll_ ? FailureDecision{FailureDecision::Choice::Continue, true} : user.DraftFailed(draft, error);
+    // A Stop pressed while the question was up wins over its answer: no
+    // new attempt, and no fresh server for one.
+    if (*stop_) return Next::NextDraft;
     switch (decision.choice) {
         case FailureDecision::Choice::TryAgain: return Next::TryAgain;
         case FailureDecision::Choice::Continue:

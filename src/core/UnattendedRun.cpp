@@ -44,6 +44,29 @@ void UnattendedUser::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& d
     output_.Row(draft);
 }
 
+void UnattendedUser::FoldersUnreadable(const std::vector<UnreadableFolder>& folders) {
+    for (const UnreadableFolder& folder : folders) {
+        output_.Line(L"unreadable  " + folder.path + L"  (" + DescribeError(folder.error) + L")");
+        output_.Row(folder);
+    }
+    unreadableFolders_ += folders.size();
+}
+
+int UnattendedUser::WithUnreadableFolders(int exitCode) const {
+    return unreadableFolders_ > 0 && exitCode == ExitCode::AllStored ? ExitCode::SomeNotStored : exitCode;
+}
+
+std::wstring UnattendedUser::UnreadableSummary() const {
+    if (unreadableFolders_ == 0) return std::wstring();
+    return L" " + std::to_wstring(unreadableFolders_) +
+           (unreadableFolders_ == 1 ? L" folder could not be read." : L" folders could not be read.");
+}
+
+int UnattendedUser::FinishWithoutDrafts(const std::wstring& folder) {
+    output_.Line(L"No Draft file(s) in " + folder + L"; nothing to update." + UnreadableSummary());
+    return WithUnreadableFolders(ExitCode::AllStored);
+}
+
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
     // Every draft that was reached has had its row as it ended.
     for (const DraftRecord& draft : result.drafts)
@@ -73,8 +96,8 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
                            std::to_wstring(listed) + L" files in " + folder;
     if (failed > 0 || notReached > 0)
         summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached)";
-    output_.Line(summary + L".");
-    return ExitCodeFor(result);
+    output_.Line(summary + L"." + UnreadableSummary());
+    return WithUnreadableFolders(ExitCodeFor(result));
 }
 
 std::wstring CsvField(const std::wstring& text) {
@@ -90,12 +113,26 @@ std::wstring CsvField(const std::wstring& text) {
 
 std::wstring LogHeader() { return L"time,result,file,error,source,description"; }
 
+namespace {
+
+// The columns every row has, for a draft or a folder.
+std::wstring LogRowFields(const std::wstring& time, const wchar_t* result, const std::wstring& path,
+                          const RuntimeError* error) {
+    return CsvField(time) + L"," + result + L"," + CsvField(path) + L"," +
+           (error ? std::to_wstring(error->Number()) : std::wstring()) + L"," +
+           (error ? CsvField(error->Source()) : std::wstring()) + L"," +
+           (error ? CsvField(error->Description()) : std::wstring());
+}
+
+}  // namespace
+
 std::wstring LogRow(const std::wstring& time, const DraftRecord& draft) {
     const bool failed = draft.state == DraftState::Failed && draft.error;
-    return CsvField(time) + L"," + ResultName(draft.state) + L"," + CsvField(draft.path) + L"," +
-           (failed ? std::to_wstring(draft.error->Number()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Source()) : std::wstring()) + L"," +
-           (failed ? CsvField(draft.error->Description()) : std::wstring());
+    return LogRowFields(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
+}
+
+std::wstring LogRow(const std::wstring& time, const UnreadableFolder& folder) {
+    return LogRowFields(time, L"unreadable", folder.path, &folder.error);
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "DraftBatch.h"
+#include "FileTree.h"
 
 namespace kestrow {
 
@@ -26,6 +27,8 @@ public:
     virtual void Line(const std::wstring& text) = 0;
     // One row of the log for a draft whose fate is settled.
     virtual void Row(const DraftRecord& draft) = 0;
+    // One row of the log for a folder of the tree that could not be read.
+    virtual void Row(const UnreadableFolder& folder) = 0;
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -41,18 +44,28 @@ public:
     // unstored is reported with the others not reached, at the end.
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
 
+    // Folders of the tree that were left out, each with a line and a row;
+    // they make the run's exit code SomeNotStored at best.
+    void FoldersUnreadable(const std::vector<UnreadableFolder>& folders);
     // Logs the drafts the run never reached, prints the summary and returns
     // the exit code.
     int Finish(const BatchResult& result, const std::wstring& folder);
+    // A run that listed no draft: says so and returns the exit code.
+    int FinishWithoutDrafts(const std::wstring& folder);
 
 private:
+    int WithUnreadableFolders(int exitCode) const;
+    std::wstring UnreadableSummary() const;
+
     RunOutput& output_;
+    std::size_t unreadableFolders_ = 0;
 };
 
 // The log's first line, and one row: time, result, file, error, source,
 // description, quoted as CSV requires.
 std::wstring LogHeader();
 std::wstring LogRow(const std::wstring& time, const DraftRecord& draft);
+std::wstring LogRow(const std::wstring& time, const UnreadableFolder& folder);
 std::wstring CsvField(const std::wstring& text);
 // "2026-12-07T14:03:09+01:00": local time with its offset from UTC.
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes);

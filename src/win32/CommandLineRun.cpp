@@ -10,7 +10,6 @@
 #include "ConsoleOutput.h"
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
-#include "GCP.h"
 #include "KernelHandle.h"
 #include "LongPath.h"
 #include "UnattendedRun.h"
@@ -75,13 +74,18 @@ public:
     ConsoleAndLog(ConsoleOutput& console, LogFile& log) : console_(console), log_(log) {}
     void Line(const std::wstring& text) override { console_.Line(text); }
     void Row(const DraftRecord& draft) override {
-        if (!log_.Write(LogRow(LocalTimeNow(), draft)) && !logFailed_) {
+        Write(LogRow(LocalTimeNow(), draft));
+    }
+    void Row(const UnreadableFolder& folder) override { Write(LogRow(LocalTimeNow(), folder)); }
+
+private:
+    void Write(const std::wstring& row) {
+        if (!log_.Write(row) && !logFailed_) {
             logFailed_ = true;
             console_.Line(L"Kestrow: the log could not be written to any more: " + LastErrorText());
         }
     }
 
-private:
     ConsoleOutput& console_;
     LogFile& log_;
     bool logFailed_ = false;
@@ -114,9 +118,9 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         return ExitCode::NothingTouched;
     }
     FindFileEnumerator directory;
-    std::wstring list;
+    DraftListing listing;
     try {
-        list = ListDrafts(folder, line.subfolders, directory);
+        listing = ListDrafts(folder, line.subfolders, directory);
     } catch (const RuntimeError& error) {
         err.Line(L"Kestrow: the folder could not be read: " + folder + L" (" + DescribeError(error) + L")");
         return ExitCode::NothingTouched;
@@ -129,19 +133,16 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
             return ExitCode::NothingTouched;
         }
     }
-    if (list.empty()) {
-        out.Line(L"No Draft file(s) in " + folder + L"; nothing to update.");
-        return ExitCode::AllStored;
-    }
-    const std::vector<std::wstring> names =
-        GCP::GetFields(list, kDraftSeparator, GCP::CountOccurrences(list, kDraftSeparator) + 1);
+    ConsoleAndLog output(out, log);
+    UnattendedUser user(output);
+    user.FoldersUnreadable(listing.unreadableFolders);
+    if (listing.names.empty()) return user.FinishWithoutDrafts(folder);
+    const std::vector<std::wstring>& names = listing.names;
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ApartmentLauncher launcher;
     DraftBatch batch(folder, names, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
-    ConsoleAndLog output(out, log);
-    UnattendedUser user(output);
     out.Line(L"Kestrow: updating " + std::to_wstring(names.size()) + L" drafts in " + folder);
     g_runningBatch = &batch;
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
