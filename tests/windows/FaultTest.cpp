@@ -365,7 +365,12 @@ TEST_F(FaultWindow, TheEndOfTheSessionStopsTheBatchQuietlyBeforeItIsAnswered) {
     Journal journal;
     DialogWatcher watcher({});
     Click(id::cmdUpdate);
-    PumpUntil([] { return false; }, std::chrono::milliseconds(500));
+    // The session ends while the server is opening the first draft.
+    const auto opening = [&] {
+        const auto lines = journal.Lines();
+        return std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("documents get 6", 0) == 0; });
+    };
+    ASSERT_TRUE(PumpUntil(opening, std::chrono::seconds(30)));
     EXPECT_EQ(SendMessageW(window_.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
     EXPECT_TRUE(BatchRunning()) << "the query alone stopped the batch";
     SendMessageW(window_.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
