@@ -1,5 +1,7 @@
 #include "FileTree.h"
 
+#include <iterator>
+
 #include "WildcardMatch.h"
 
 namespace kestrow {
