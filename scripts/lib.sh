@@ -9,7 +9,7 @@ export WINEARCH=win64
 export WINEDLLOVERRIDES="mscoree,mshtml="
 
 PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
-          mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb imagemagick xdotool)
+          mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb imagemagick xdotool libcap2-bin)
 
 log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
@@ -69,11 +69,21 @@ stop_display() {
 # Creates the project's private Wine prefix once, and registers the stand-in
 # automation server in it (again, which is harmless, on every call).
 ensure_prefix() {
+  # The stand-in registers itself only where this marker says that the
+  # prefix is the project's own, never in a real Windows installation nor
+  # in somebody's existing prefix: only a prefix made here gets it.
+  local marker="$WINEPREFIX/drive_c/windows/kestrow-private-prefix"
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     log "Creating the private Wine prefix $WINEPREFIX"
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1 || true
     wineserver -w
+    touch "$marker"
+  elif [ ! -f "$marker" ]; then
+    echo "$WINEPREFIX is a Wine prefix that these scripts did not create, so the stand-in server is not" \
+         "registered there. Point KESTROW_WINEPREFIX at a folder that does not exist yet (the scripts then" \
+         "make a prefix of their own in it), or unset it to use build/wineprefix." >&2
+    return 1
   fi
   set_dpi "${KESTROW_DPI:-96}"
   # Wine draws the window frames itself, so they look the same with or
@@ -97,9 +107,6 @@ ensure_prefix() {
   done
   local desktop="$WINEPREFIX/drive_c/users/$(whoami)/Desktop"
   if [ -L "$desktop" ]; then rm -f "$desktop"; mkdir -p "$desktop"; fi
-  # The stand-in registers itself only where this marker says that the
-  # prefix is the project's own, never in a real Windows installation.
-  touch "$WINEPREFIX/drive_c/windows/kestrow-private-prefix"
   local server="$ROOT/build/windows/tools/standin/KestrowStandIn.exe"
   local rc=0
   wine "$server" /RegServer >/dev/null 2>&1 || rc=$?
@@ -151,4 +158,35 @@ make_tree_fixture() {
   printf 'KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\n' >"$tree-outside/outside.dft"
   ln -s .. "$tree/A/loop"
   ln -s "$tree-outside" "$tree/outside"
+}
+
+# A tree with a subfolder that cannot be read ("Locked", mode 000), for the
+# tests of a walk that meets one: $1 is the folder, made afresh.
+make_unreadable_fixture() {
+  local tree="$1" draft
+  [ -d "$tree/Locked" ] && chmod 755 "$tree/Locked"
+  rm -rf "$tree"
+  mkdir -p "$tree/A" "$tree/Locked"
+  for draft in "$tree/top.dft" "$tree/A/a.dft" "$tree/Locked/l.dft"; do
+    printf 'KESTROW-DRAFT 1\r\nstored 0\r\nview Front stale\r\n' >"$draft"
+  done
+  chmod 000 "$tree/Locked"
+}
+
+# Runs a command of Wine programs in this prefix without the powers by which
+# root reads and writes every file whatever its mode: the wineserver opens
+# the files, so the prefix's wineserver is ended first and the one the
+# command starts lacks them too. It is ended again afterwards.
+without_root_file_access() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  local rc=0
+  if [ "$(id -u)" -eq 0 ]; then
+    capsh --drop=cap_dac_override,cap_dac_read_search -- -c "$1" || rc=$?
+  else
+    bash -c "$1" || rc=$?
+  fi
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  return "$rc"
 }

@@ -52,6 +52,18 @@ if [ -x "$ROOT/scripts/fuzz.sh" ]; then
   else FAILED=$((FAILED + 1)); RESULTS+=("fuzzer: FAILED, see $LOGS/fuzz.log"); fi
 fi
 
+log "Scripts: an existing Wine prefix is never taken for the project's own"
+foreign="$ROOT/build/foreign-prefix"
+rm -rf "$foreign"; mkdir -p "$foreign/drive_c/windows"; : >"$foreign/system.reg"
+rc=0
+said=$(KESTROW_WINEPREFIX="$foreign" bash -c "source '$ROOT/scripts/lib.sh'; ensure_prefix" 2>&1) || rc=$?
+if [ "$rc" -ne 0 ] && grep -q "did not create" <<<"$said" && [ ! -e "$foreign/drive_c/windows/kestrow-private-prefix" ]; then
+  PASSED=$((PASSED + 1)); RESULTS+=("foreign prefix refused: passed")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("foreign prefix refused: FAILED (exit $rc): $said")
+fi
+rm -rf "$foreign"
+
 build_windows >/dev/null
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
@@ -85,6 +97,17 @@ rc=${PIPESTATUS[0]}
 set -e
 set_dpi 96
 count_gtest "Windows tests at 144 dpi" "$LOGS/windows-144.log" "$rc"
+
+log "Windows tests with a subfolder that cannot be read"
+unreadable="$ROOT/build/unreadable-tree"
+make_unreadable_fixture "$unreadable"
+set +e
+KESTROW_UNREADABLE_TREE="$(winpath "$unreadable")" KESTROW_EXPECT_DPI=96 without_root_file_access \
+  "timeout 600 wine kestrow_windows_tests.exe --gtest_filter='*UnreadableSubfolder*'" 2>&1 | tee "$LOGS/windows-unreadable.log"
+rc=${PIPESTATUS[0]}
+set -e
+chmod 755 "$unreadable/Locked"
+count_gtest "Windows tests with an unreadable folder" "$LOGS/windows-unreadable.log" "$rc"
 
 cd "$ROOT"
 echo

@@ -88,8 +88,9 @@ void TreeListing(const std::wstring& tree) {
 
         start = Now();
         std::wstring folder = tree;
-        const std::wstring list = ListFileTree(folder, kDraftPattern, kDraftSeparator, directory);
+        const DraftListing drafts = ListFileTree(folder, kDraftPattern, directory);
         listing.push_back(Now() - start);
+        if (static_cast<long long>(drafts.names.size()) != bareCount) std::printf("warning: listing counts differ\n");
 
         start = Now();
         window.cmdBrowse_Click();

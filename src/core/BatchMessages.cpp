@@ -115,6 +115,21 @@ std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError
            L"\n\nNo drawing was listed.";
 }
 
+std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folders, std::int32_t listed) {
+    const auto count = static_cast<std::int32_t>(folders.size());
+    std::wstring text = std::to_wstring(listed) + L" file(s) were listed, but " +
+                        (count == 1 ? std::wstring(L"this folder")
+                                    : L"these " + std::to_wstring(count) + L" folders") +
+                        L" could not be read, and no drawing in " + (count == 1 ? L"it" : L"them") +
+                        L" is in the list:\n";
+    for (std::int32_t i = 0; i < count && i < kSummaryNames; ++i) {
+        const UnreadableFolder& folder = folders[static_cast<size_t>(i)];
+        text += L"\n" + folder.path + L" - " + ShortError(folder.error);
+    }
+    if (count > kSummaryNames) text += L"\n... and " + std::to_wstring(count - kSummaryNames) + L" more";
+    return text;
+}
+
 std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed) {
     if (stored == listed) return L"Updated " + std::to_wstring(listed) + L" files in : ";
     return L"Updated " + std::to_wstring(stored) + L" of " + std::to_wstring(listed) + L" files in : ";

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "DraftBatch.h"
+#include "FileTree.h"
 #include "RuntimeError.h"
 
 namespace kestrow {
@@ -29,6 +30,9 @@ std::wstring BatchSummaryText(const BatchResult& result);
 
 std::wstring NotAFolderOnDiskText(const std::wstring& displayName);
 std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError& error);
+// After a listing that had to leave folders out: how many drafts were
+// listed, and up to `kSummaryNames` of the folders, each with its error.
+std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folders, std::int32_t listed);
 
 // "Updated <n> files in : " when every listed file was stored, otherwise
 // "Updated <k> of <n> files in : ".

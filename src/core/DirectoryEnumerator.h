@@ -6,8 +6,8 @@ namespace kestrow {
 
 enum class EntryKind {
     PlainFile,  // not a directory, hidden, system file or volume label
-    Folder,     // a subfolder that a walk of the tree may enter: not hidden,
-                // not a system folder, not a link or junction
+    Folder,     // a subfolder that a walk of the tree may enter
+                // (FolderMayBeEntered)
 };
 
 // Enumerates the entries of one folder that match a wildcard pattern, in

@@ -1,43 +1,78 @@
 #include "FileTree.h"
 
-#include <vector>
+#include <iterator>
 
-#include "GCP.h"
 #include "WildcardMatch.h"
 
 namespace kestrow {
+namespace {
 
-std::wstring ListFileTree(std::wstring& folder, const std::wstring& pattern, const std::wstring& separator,
-                          DirectoryEnumerator& directory) {
+// The files matching `pattern` and the subfolders of one folder, named
+// relative to the top of the walk.
+struct FolderEntries {
+    std::vector<std::wstring> files;
+    std::vector<std::wstring> subfolders;
+};
+
+FolderEntries ReadFolder(const std::wstring& folder, const std::wstring& relative, const std::wstring& query,
+                         const std::wstring& pattern, DirectoryEnumerator& directory) {
+    FolderEntries entries;
+    directory.ForEachEntry(folder + relative + query, [&](const std::wstring& name, EntryKind kind) {
+        if (kind == EntryKind::Folder)
+            entries.subfolders.push_back(relative + name + L"\\");
+        else if (WildcardMatch(pattern, name))
+            entries.files.push_back(relative + name);
+    });
+    return entries;
+}
+
+void EnsureTrailingBackslash(std::wstring& folder) {
     if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    std::wstring accumulator;
+}
+
+}  // namespace
+
+DraftListing ListFileTree(std::wstring& folder, const std::wstring& pattern, DirectoryEnumerator& directory) {
+    EnsureTrailingBackslash(folder);
+    DraftListing listing;
     // Relative paths of the folders still to walk, the next one last: a
     // stack rather than recursion, for trees of any depth.
     std::vector<std::wstring> pending{std::wstring()};
-    std::vector<std::wstring> subfolders;
     while (!pending.empty()) {
         const std::wstring relative = std::move(pending.back());
         pending.pop_back();
-        subfolders.clear();
-        directory.ForEachEntry(folder + relative + L"*", [&](const std::wstring& name, EntryKind kind) {
-            if (kind == EntryKind::Folder) {
-                subfolders.push_back(relative + name + L"\\");
-            } else if (WildcardMatch(pattern, name)) {
-                accumulator += relative;
-                accumulator += name;
-                accumulator += separator;
-            }
-        });
-        pending.insert(pending.end(), subfolders.rbegin(), subfolders.rend());
+        FolderEntries entries;
+        try {
+            entries = ReadFolder(folder, relative, L"*", pattern, directory);
+        } catch (const RuntimeError& error) {
+            if (relative.empty()) throw;
+            // A folder cut short part-way is left out whole: its drafts are
+            // either all listed or all reported unread.
+            listing.unreadableFolders.push_back({folder + relative, error});
+            continue;
+        }
+        listing.names.insert(listing.names.end(), std::make_move_iterator(entries.files.begin()),
+                             std::make_move_iterator(entries.files.end()));
+        pending.insert(pending.end(), std::make_move_iterator(entries.subfolders.rbegin()),
+                       std::make_move_iterator(entries.subfolders.rend()));
     }
-    if (accumulator.size() < 2) return std::wstring();
-    accumulator.pop_back();
-    return accumulator;
+    return listing;
 }
 
-std::wstring ListDrafts(std::wstring& folder, bool subfolders, DirectoryEnumerator& directory) {
-    return subfolders ? ListFileTree(folder, kDraftPattern, kDraftSeparator, directory)
-                      : GCP::ListFiles(folder, kDraftPattern, kDraftSeparator, directory);
+DraftListing ListDrafts(std::wstring& folder, bool subfolders, DirectoryEnumerator& directory) {
+    if (subfolders) return ListFileTree(folder, kDraftPattern, directory);
+    EnsureTrailingBackslash(folder);
+    // One folder: the enumeration filters by the pattern itself.
+    return DraftListing{ReadFolder(folder, L"", kDraftPattern, kDraftPattern, directory).files, {}};
+}
+
+std::wstring JoinNames(const std::vector<std::wstring>& names, const std::wstring& separator) {
+    std::wstring joined;
+    for (const std::wstring& name : names) {
+        if (&name != &names.front()) joined += separator;
+        joined += name;
+    }
+    return joined;
 }
 
 }  // namespace kestrow

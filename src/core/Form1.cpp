@@ -77,31 +77,32 @@ void Form1::Browse(const std::function<std::optional<std::wstring>()>& chooseFol
 
 void Form1::ListFolder(const std::wstring& folder) {
     folderPath = folder;
+    DraftListing listing;
     try {
-        fileList = ListDrafts(folderPath, includeSubfolders_, s_.directory);
+        listing = ListDrafts(folderPath, includeSubfolders_, s_.directory);
     } catch (const RuntimeError& error) {
         EndBrowseWithMessage(FolderUnreadableText(folderPath, error), MessageIcon::Error);
         return;
     }
-    if (fileList.empty()) {
-        EndBrowseWithMessage(L"No Draft file(s) in selected folder", MessageIcon::Information);
-        return;
-    }
-    fileCount = CheckedNarrow<std::int32_t>(std::int64_t{GCP::CountOccurrences(fileList, ListSeparator)} + 1);
-
-    auto names = GCP::GetFields(fileList, ListSeparator, fileCount);
-    {
+    fileList = JoinNames(listing.names, ListSeparator);
+    fileCount = CheckedNarrow<std::int32_t>(listing.names.size());
+    if (fileCount > 0) {
         BulkAddScope bulk(c_.List1, fileCount);
         for (listIndex = 1; listIndex <= fileCount; ++listIndex) {
-            fileName = names[static_cast<size_t>(listIndex - 1)];
+            fileName = listing.names[static_cast<size_t>(listIndex - 1)];
             c_.List1.AddItem(fileName);
         }
+        listedNames_ = std::move(listing.names);
+        c_.List1.SetListIndex(0);
+        c_.Label1.SetCaption(FoundStatus());
+        c_.Text1.SetText(folderPath);
+        c_.cmdUpdate.SetEnabled(true);
     }
-    listedNames_ = std::move(names);
-    c_.List1.SetListIndex(0);
-    c_.Label1.SetCaption(FoundStatus());
-    c_.Text1.SetText(folderPath);
-    c_.cmdUpdate.SetEnabled(true);
+    // Said once the list stands behind it, with what it holds.
+    if (!listing.unreadableFolders.empty())
+        s_.messages.Show(SubfoldersUnreadableText(listing.unreadableFolders, fileCount), MessageButtons::Ok,
+                         MessageIcon::Exclamation, Caption);
+    if (fileCount == 0) EndBrowseWithMessage(L"No Draft file(s) in selected folder", MessageIcon::Information);
 }
 
 std::wstring Form1::FoundStatus() const { return std::to_wstring(fileCount) + L" file(s) found in :"; }
@@ -115,7 +116,8 @@ void Form1::EndBrowseWithMessage(const std::wstring& text, MessageIcon icon) {
 
 void Form1::cmdUpdate_Click() {
     if (batchRunning_) {
-        RequestStop();
+        // The second click of a double-click on Update is no Stop.
+        if (clicks_.now() - batchStartedAt_ >= clicks_.doubleClickTime) RequestStop();
         return;
     }
     UpdateDraftFiles();
@@ -133,6 +135,7 @@ void Form1::UpdateDraftFiles() {
         batch_->SetSessions(settings.sessions);
     }
     batchRunning_ = true;
+    batchStartedAt_ = clicks_.now();
     closing_ = false;
     draftSkipped_ = false;
     progressDone_ = 0;

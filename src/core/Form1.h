@@ -50,6 +50,12 @@ struct Form1Services {
     LeftoverCopies* leftovers = nullptr;  // copies earlier runs left, named before a batch
 };
 
+// How soon a second click on a button counts as part of a double-click.
+struct ClickTiming {
+    std::chrono::milliseconds doubleClickTime{0};
+    std::function<std::chrono::steady_clock::time_point()> now = [] { return std::chrono::steady_clock::now(); };
+};
+
 class Form1 : private BatchUser, private BatchProgress {
 public:
     static constexpr const wchar_t* Caption = L"Kestrow v 1.0";
@@ -61,8 +67,8 @@ public:
     // `hangPrompt`: how long a call to the server may wait before the user
     // is asked whether to keep waiting.
     Form1(Form1Controls controls, Form1Services services,
-          std::chrono::milliseconds hangPrompt = std::chrono::seconds(60))
-        : c_(controls), s_(services), hangPrompt_(hangPrompt) {}
+          std::chrono::milliseconds hangPrompt = std::chrono::seconds(60), ClickTiming clicks = {})
+        : c_(controls), s_(services), hangPrompt_(hangPrompt), clicks_(std::move(clicks)) {}
     Form1(const Form1&) = delete;
     Form1& operator=(const Form1&) = delete;
 
@@ -115,6 +121,8 @@ private:
     Form1Controls c_;
     Form1Services s_;
     std::chrono::milliseconds hangPrompt_;
+    ClickTiming clicks_;
+    std::chrono::steady_clock::time_point batchStartedAt_;
     std::vector<std::wstring> listedNames_;  // the rows of the last listing
     std::wstring lastFolder_;                // where the dialog opens next
     bool includeSubfolders_ = false;

@@ -77,6 +77,34 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
                  (running == 1 ? L" session." : L" sessions."));
 }
 
+void UnattendedUser::FoldersUnreadable(const std::vector<UnreadableFolder>& folders) {
+    for (const UnreadableFolder& folder : folders) {
+        output_.Line(L"unreadable  " + folder.path + L"  (" + DescribeError(folder.error) + L")");
+        output_.Row(folder);
+    }
+    unreadableFolders_ += folders.size();
+}
+
+int UnattendedUser::WithUnreadableFolders(int exitCode) const {
+    return unreadableFolders_ > 0 && exitCode == ExitCode::AllStored ? ExitCode::SomeNotStored : exitCode;
+}
+
+std::wstring UnattendedUser::UnreadableSummary() const {
+    if (unreadableFolders_ == 0) return std::wstring();
+    return L" " + std::to_wstring(unreadableFolders_) +
+           (unreadableFolders_ == 1 ? L" folder could not be read." : L" folders could not be read.");
+}
+
+int UnattendedUser::FinishWithNothingToDo(const std::wstring& why) {
+    output_.Line(why + UnreadableSummary());
+    return WithUnreadableFolders(ExitCode::AllStored);
+}
+
+int UnattendedUser::FinishWithoutDrafts(const std::wstring& folder) {
+    output_.Line(L"No Draft file(s) in " + folder + L"; nothing to update." + UnreadableSummary());
+    return WithUnreadableFolders(ExitCode::AllStored);
+}
+
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
     // Every draft that was reached has had its row as it ended.
     for (const DraftRecord& draft : result.drafts)
@@ -111,8 +139,8 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
     if (failed > 0 || notReached > 0)
         summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached" +
                    NotPutBackCount(result) + L")";
-    output_.Line(summary + L".");
-    return ExitCodeFor(result);
+    output_.Line(summary + L"." + UnreadableSummary());
+    return WithUnreadableFolders(ExitCodeFor(result));
 }
 
 std::wstring CsvField(const std::wstring& text) {
@@ -150,6 +178,17 @@ std::wstring RunEndName(BatchEnd end) {
         case BatchEnd::KestrowFailed: break;
     }
     return L"kestrow-failed";
+}
+
+LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder) {
+    LogRow row;
+    row.time = time;
+    row.result = L"unreadable";
+    row.file = folder.path;
+    row.error = std::to_wstring(folder.error.Number());
+    row.source = folder.error.Source();
+    row.description = folder.error.Description();
+    return row;
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {

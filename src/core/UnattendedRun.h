@@ -11,6 +11,7 @@
 
 #include "DraftBatch.h"
 #include "RunLog.h"
+#include "FileTree.h"
 
 namespace kestrow {
 
@@ -34,6 +35,8 @@ public:
     // One row of the log for a draft whose fate is settled, with the
     // seconds it took when it was tried.
     virtual void Row(const DraftRecord& draft, std::optional<double> seconds) = 0;
+    // One row of the log for a folder of the tree that could not be read.
+    virtual void Row(const UnreadableFolder& folder) = 0;
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -53,19 +56,33 @@ public:
     // With several sessions, each draft's line names the one that did it.
     void NameSessions(bool name) { nameSessions_ = name; }
 
+    // Folders of the tree that were left out, each with a line and a row;
+    // they make the run's exit code SomeNotStored at best.
+    void FoldersUnreadable(const std::vector<UnreadableFolder>& folders);
     // Logs the drafts the run never reached, prints the summary and returns
     // the exit code.
     int Finish(const BatchResult& result, const std::wstring& folder);
+    // A run that listed no draft: says so and returns the exit code.
+    int FinishWithoutDrafts(const std::wstring& folder);
+    // A run with no draft to do (none in its share, or all stored before):
+    // says `why` and returns the exit code.
+    int FinishWithNothingToDo(const std::wstring& why);
 
 private:
+    int WithUnreadableFolders(int exitCode) const;
+    std::wstring UnreadableSummary() const;
+
     RunOutput& output_;
     bool nameSessions_ = false;
     std::map<std::int32_t, std::chrono::steady_clock::time_point> draftStarts_;  // by index
+    std::size_t unreadableFolders_ = 0;
 };
 
 // A draft's row in the log: time, result, file, and for a failure its
 // error, source and description. The run's columns are the caller's.
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft);
+// A folder's row: result "unreadable", the folder, and why.
+LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder);
 // How a run ended, for its run-end row ("completed" when it needs no resume).
 std::wstring RunEndName(BatchEnd end);
 // A field quoted as CSV requires.

@@ -17,7 +17,6 @@
 #include "DraftCopyFolder.h"
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
-#include "GCP.h"
 #include "KernelHandle.h"
 #include "LongPath.h"
 #include "ResumePlan.h"
@@ -82,6 +81,10 @@ public:
         if (draft.state == DraftState::NotReached && !settled_.insert(draft.path).second) return;
         settled_.insert(draft.path);
         WriteLocked(row);
+    }
+    void Row(const UnreadableFolder& folder) override {
+        LogRow row = FolderLogRow(LocalTimeNow(), folder);
+        Write(row);
     }
     void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
                    const std::wstring& seconds = std::wstring()) {
@@ -178,9 +181,9 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         return ExitCode::NothingTouched;
     }
     FindFileEnumerator directory;
-    std::wstring list;
+    DraftListing listing;
     try {
-        list = ListDrafts(folder, line.subfolders, directory);
+        listing = ListDrafts(folder, line.subfolders, directory);
     } catch (const RuntimeError& error) {
         err.Line(L"Kestrow: the folder could not be read: " + folder + L" (" + DescribeError(error) + L")");
         return ExitCode::NothingTouched;
@@ -201,19 +204,8 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
                 return ExitCode::NothingTouched;
         }
     }
-    if (list.empty()) {
-        out.Line(L"No Draft file(s) in " + folder + L"; nothing to update.");
-        return ExitCode::AllStored;
-    }
-    const std::vector<std::wstring> listed =
-        GCP::GetFields(list, kDraftSeparator, GCP::CountOccurrences(list, kDraftSeparator) + 1);
+    const std::vector<std::wstring>& listed = listing.names;
     const std::vector<std::wstring> names = TakeShard(listed, line.shardIndex, line.shardCount);
-    if (names.empty()) {
-        out.Line(L"None of the " + std::to_wstring(listed.size()) + L" drafts in " + folder + L" falls in share " +
-                 std::to_wstring(line.shardIndex) + L" of " + std::to_wstring(line.shardCount) +
-                 L"; nothing to update.");
-        return ExitCode::AllStored;
-    }
 
     const std::wstring share = ShareOf(line);
     const bool runRows = !line.log.empty() && log.Layout() == LogLayout::WithRuns;
@@ -235,10 +227,23 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         output.RunMarker(LogResult::RunEnd, folder, RunEndName(end),
                          SecondsText(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()));
     };
-    if (plan.toDo.empty()) {
-        out.Line(L"Kestrow: every draft in " + folder + L" was stored by the run and has not changed since.");
+    UnattendedUser user(output);
+    user.NameSessions(line.sessions > 1);
+    user.FoldersUnreadable(listing.unreadableFolders);
+    if (listed.empty()) {
+        const int exitCode = user.FinishWithoutDrafts(folder);
         endRun(BatchEnd::Completed);
-        return ExitCode::AllStored;
+        return exitCode;
+    }
+    if (names.empty() || plan.toDo.empty()) {
+        const int exitCode = user.FinishWithNothingToDo(
+            names.empty() ? L"None of the " + std::to_wstring(listed.size()) + L" drafts in " + folder +
+                                L" falls in share " + std::to_wstring(line.shardIndex) + L" of " +
+                                std::to_wstring(line.shardCount) + L"; nothing to update."
+                          : L"Kestrow: every draft in " + folder +
+                                L" was stored by the run and has not changed since.");
+        endRun(BatchEnd::Completed);
+        return exitCode;
     }
 
     const ThreadApartment apartment(COINIT_MULTITHREADED);
@@ -250,8 +255,6 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
     batch.SetRenewal(RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     batch.SetSessions(line.sessions);
-    UnattendedUser user(output);
-    user.NameSessions(line.sessions > 1);
     out.Line(L"Kestrow: updating " + std::to_wstring(plan.toDo.size()) + L" drafts in " + folder +
              (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
                                         std::to_wstring(line.shardCount) + L": " + std::to_wstring(names.size()) +

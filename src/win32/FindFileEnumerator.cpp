@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "ComAutomation.h"
+#include "FolderEntry.h"
 #include "LongPath.h"
 #include "RuntimeError.h"
 
@@ -18,9 +19,6 @@ using FindHandle = std::unique_ptr<void, FindCloser>;
 
 constexpr DWORD kVolumeLabel = 0x8;
 constexpr DWORD kNotPlainFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel;
-// Folders a walk does not enter: hidden and system ones like hidden files,
-// and links and junctions, which could lead back up or out of the tree.
-constexpr DWORD kNotWalkedFolder = FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_REPARSE_POINT;
 
 bool IsDotEntry(const wchar_t* name) {
     return name[0] == L'.' && (name[1] == L'\0' || (name[1] == L'.' && name[2] == L'\0'));
@@ -50,7 +48,10 @@ void FindFileEnumerator::ForEachEntry(const std::wstring& folderAndPattern,
     do {
         const DWORD attributes = data.dwFileAttributes;
         if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
-            if (!(attributes & kNotWalkedFolder) && !IsDotEntry(data.cFileName)) onEntry(data.cFileName, EntryKind::Folder);
+            // The reparse tag is in dwReserved0 when the attributes name one.
+            const DWORD tag = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
+            if (FolderMayBeEntered(attributes, tag) && !IsDotEntry(data.cFileName))
+                onEntry(data.cFileName, EntryKind::Folder);
         } else if (!(attributes & kNotPlainFile)) {
             onEntry(data.cFileName, EntryKind::PlainFile);
         }

@@ -13,6 +13,9 @@ namespace {
 
 constexpr UINT kReleaseHelpMessage = WM_APP + 1;
 constexpr UINT kRunOnThisThreadMessage = WM_APP + 2;
+// Windows gives a program about five seconds to answer the end of a
+// session before it offers to end it regardless.
+constexpr DWORD kSessionEndWaitMs = 4000;
 
 HICON ProgramIcon() {
     return static_cast<HICON>(LoadImageW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_KESTROW), IMAGE_ICON, 0, 0,
@@ -63,7 +66,7 @@ void Form1Window::Load() {
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
                       directory_, copyingServers_, *runner_, taskbar_, &copies_},
-        std::chrono::milliseconds(timings_.hangPromptMs));
+        std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
     });
@@ -114,8 +117,10 @@ bool Form1Window::PreTranslate(MSG& message) {
     return false;
 }
 
-void Form1Window::WaitForBatchEnd() {
+void Form1Window::WaitForBatchEnd(DWORD limitMs) {
+    const ULONGLONG start = GetTickCount64();
     while (form_ && form_->BatchRunning()) {
+        if (limitMs != INFINITE && GetTickCount64() - start >= limitMs) return;
         MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_ALLINPUT);
         MSG message;
         while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -132,8 +137,13 @@ void Form1Window::WaitForBatchEnd() {
 
 void Form1Window::cmdBrowse_Click() {
     form_->cmdBrowse_Click();
-    // A close asked for while the dialog was open ends the program now.
-    if (quitRequested_ && !form_->BatchRunning()) EndProgram();
+    EndIfCloseWasHeld();
+}
+
+void Form1Window::EndIfCloseWasHeld() {
+    // A close asked for while a Browse had its dialog or a box up ends the
+    // program once they have closed.
+    if (quitRequested_ && !form_->Browsing() && !form_->BatchRunning()) EndProgram();
 }
 
 void Form1Window::cmdUpdate_Click() { form_->cmdUpdate_Click(); }
@@ -180,7 +190,20 @@ void Form1Window::OnDropFiles(HDROP drop) {
     DragFinish(drop);
     if (folder.empty() || !IsWindowEnabled(Handle())) return;
     SetForegroundWindow(Handle());
-    RunHandler(Handle(), Form1::Caption, [&] { form_->BrowseDroppedFolder(folder); });
+    RunHandler(Handle(), Form1::Caption, [&] {
+        form_->BrowseDroppedFolder(folder);
+        EndIfCloseWasHeld();
+    });
+}
+
+void Form1Window::OnSessionEnding() {
+    if (!form_->BatchRunning()) return;
+    // As for a closed window: the call in hand finishes, the draft in hand
+    // is closed, the server is told to end, and nothing more is asked. The
+    // session ends soon after this returns, whether the batch is done or
+    // not, so the wait is bounded.
+    form_->RequestStopForClosing();
+    WaitForBatchEnd(kSessionEndWaitMs);
 }
 
 void Form1Window::OnCommand(int id, int code) {
@@ -220,6 +243,12 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
             return 0;
         case WM_CLOSE:
             RunHandler(Handle(), Form1::Caption, [this] { cmdQuit_Click(); });
+            return 0;
+        case WM_QUERYENDSESSION:
+            // Never holds the session up; the batch stops once it really ends.
+            return TRUE;
+        case WM_ENDSESSION:
+            if (wParam) RunHandler(Handle(), Form1::Caption, [this] { OnSessionEnding(); });
             return 0;
         case kRunOnThisThreadMessage:
             RunHandler(Handle(), Form1::Caption, [lParam] { UiThreadCalls::Run(lParam); });

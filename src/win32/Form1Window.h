@@ -66,8 +66,8 @@ public:
     HelpWindow* Help() const { return help_.get(); }
     // Dialog-style keyboard handling for this window and the help window.
     bool PreTranslate(MSG& message);
-    // Dispatches messages until no batch runs.
-    void WaitForBatchEnd();
+    // Dispatches messages until no batch runs, or for `limitMs` at most.
+    void WaitForBatchEnd(DWORD limitMs = INFINITE);
 
     // The handlers, callable directly as a click would call them.
     void cmdBrowse_Click();
@@ -84,6 +84,9 @@ private:
                        int top, int width, int height);
     void OnCommand(int id, int code);
     void OnDropFiles(HDROP drop);
+    void EndIfCloseWasHeld();
+    // The Windows session ends: stops a batch as a closed window does.
+    void OnSessionEnding();
     void EndProgram();
 
     BatchTimings timings_;

@@ -114,6 +114,9 @@ struct RecordingOutput : RunOutput {
         rows.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
     }
     std::vector<std::wstring> inHand;
+    void Row(const UnreadableFolder& folder) override {
+        rows.push_back(FormatLogRow(FolderLogRow(L"T", folder), LogLayout::SixColumns));
+    }
 };
 
 DraftRecord Record(const wchar_t* name, DraftState state, std::optional<RuntimeError> error = std::nullopt) {
@@ -151,6 +154,32 @@ TEST(UnattendedRun, OneRowPerListedDraftAndTheExitCode) {
     EXPECT_EQ(ExitCodeFor(result), ExitCode::ServerFailed);
     result.end = BatchEnd::CadAlreadyRunning;
     EXPECT_EQ(ExitCodeFor(result), ExitCode::ServerFailed);
+}
+
+// Folders of the tree that could not be read: a line and a row each, and
+// exit code 1 unless something worse happened.
+TEST(UnattendedRun, UnreadableFoldersAreLoggedAndMakeTheExitCodeOne) {
+    const std::vector<UnreadableFolder> folders = {
+        {L"C:\\D\\Locked, 2\\", RuntimeError(-2147024891, L"Kestrow", L"Access is denied.")}};
+    RecordingOutput output;
+    UnattendedUser user(output);
+    user.FoldersUnreadable(folders);
+    EXPECT_EQ(output.rows, std::vector<std::wstring>{L"T,unreadable,\"C:\\D\\Locked, 2\\\",-2147024891,Kestrow,Access is denied."});
+    EXPECT_NE(output.lines.at(0).find(L"C:\\D\\Locked, 2\\"), std::wstring::npos);
+    BatchResult result;
+    result.drafts = {Record(L"a.dft", DraftState::Stored)};
+    EXPECT_EQ(user.Finish(result, L"C:\\D\\"), ExitCode::SomeNotStored);
+    EXPECT_EQ(output.lines.back(), L"Updated 1 of 1 files in C:\\D\\. 1 folder could not be read.");
+    result.end = BatchEnd::ServerCouldNotStart;
+    result.serverError = RuntimeError(-2147221005, L"Kestrow", L"Invalid class string");
+    EXPECT_EQ(user.Finish(result, L"C:\\D\\"), ExitCode::ServerFailed);
+    EXPECT_EQ(user.FinishWithoutDrafts(L"C:\\D\\"), ExitCode::SomeNotStored);
+
+    RecordingOutput clean;
+    UnattendedUser nothingLeftOut(clean);
+    nothingLeftOut.FoldersUnreadable({});
+    EXPECT_EQ(nothingLeftOut.FinishWithoutDrafts(L"C:\\D\\"), ExitCode::AllStored);
+    EXPECT_TRUE(clean.rows.empty());
 }
 
 TEST(UnattendedRun, LocalTimesCarryTheirOffset) {

@@ -213,6 +213,7 @@ TEST_F(CopyKeeping, TheBatchTheSummaryAndTheUnattendedRunNameADraftThatWasNotPut
         std::vector<std::wstring> lines;
         void Line(const std::wstring& text) override { lines.push_back(text); }
         void InHand(const DraftRecord&) override {}
+        void Row(const UnreadableFolder&) override {}
         void Row(const DraftRecord& draft, std::optional<double>) override {
             lines.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
         }

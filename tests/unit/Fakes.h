@@ -1,6 +1,7 @@
 #pragma once
 // In-memory stand-ins for the controls and services the core talks to.
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -62,6 +63,7 @@ struct ShownMessage {
 struct FakeMessageBox : MessageBoxService {
     std::vector<ShownMessage> shown;
     std::deque<CheckedAnswer> answers;  // in order; OK (or Cancel) once they run out
+    std::function<void()> whileAsking;  // runs while the failure question is up
     MessageAnswer Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
                        const std::wstring& title) override {
         shown.push_back({text, buttons, icon, title, L""});
@@ -70,6 +72,7 @@ struct FakeMessageBox : MessageBoxService {
     CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
                                        const std::wstring& checkText) override {
         shown.push_back({text, MessageButtons::CancelTryContinue, icon, title, checkText});
+        if (whileAsking) whileAsking();
         return Next(MessageAnswer::Cancel);
     }
     void Answer(MessageAnswer answer, bool checked = false) { answers.push_back({answer, checked}); }

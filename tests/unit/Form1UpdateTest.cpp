@@ -342,6 +342,44 @@ TEST(UpdateDraftFiles, StopLetsTheCallInHandFinishAndStoresNothingHalfDone) {
     EXPECT_EQ(f.cmdUpdate.caption, L"Up&date");
 }
 
+TEST(UpdateDraftFiles, TheSecondClickOfADoubleClickOnUpdateIsNoStop) {
+    Form1Fixture f;
+    f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft", L"c.dft"});
+    f.tick = std::chrono::milliseconds(100);
+    f.server.onCall = [&](const std::wstring& line) {
+        if (line == L"docs get 6 bstrref:C:\\D\\a.dft") f.form.cmdUpdate_Click();  // within the double-click time
+        if (line == L"docs get 6 bstrref:C:\\D\\b.dft") {
+            f.tick = std::chrono::milliseconds(1000);
+            f.form.cmdUpdate_Click();  // a Stop of its own
+        }
+    };
+    f.form.cmdUpdate_Click();
+    EXPECT_EQ(Opened(f.server), (std::vector<std::wstring>{L"C:\\D\\a.dft", L"C:\\D\\b.dft"}));
+    EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\a.dft"});
+    EXPECT_EQ(f.Label1.caption, L"Updated 1 of 3 files in : ");
+}
+
+// Stop is reachable while the failure question is up (the box has no owner
+// while the help page shows): whatever the answer, the batch ends there and
+// no fresh server is started for it.
+TEST(UpdateDraftFiles, AStopDuringTheFailureQuestionWinsOverItsAnswer) {
+    for (const MessageAnswer answer : {MessageAnswer::TryAgain, MessageAnswer::Continue}) {
+        for (const bool serverLost : {true, false}) {
+            Form1Fixture f;
+            f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
+            f.server.Fail(L"view call 107", serverLost ? ServerGone() : DraftError());
+            f.messages.whileAsking = [&] { f.form.RequestStop(); };
+            f.messages.Answer(answer);
+            f.form.cmdUpdate_Click();
+            EXPECT_EQ(f.server.applicationsCreated, 1);
+            EXPECT_EQ(Opened(f.server), std::vector<std::wstring>{L"C:\\D\\a.dft"});
+            EXPECT_EQ(Count(f.server.journal, L"app call 40"), serverLost ? 0 : 1);
+            EXPECT_EQ(f.Label1.caption, L"Updated 0 of 2 files in : ");
+            EXPECT_EQ(f.server.liveObjects, 0);
+        }
+    }
+}
+
 TEST(UpdateDraftFiles, ViewCountBeyondSixteenBitsIsAClearError) {
     Form1Fixture f;
     f.BrowseTo(L"C:\\D", {L"huge.dft"});

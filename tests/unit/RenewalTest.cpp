@@ -16,6 +16,7 @@ struct Lines : RunOutput {
     std::vector<std::wstring> lines;
     void Line(const std::wstring& text) override { lines.push_back(text); }
     void InHand(const DraftRecord&) override {}
+    void Row(const UnreadableFolder&) override {}
     void Row(const DraftRecord&, std::optional<double>) override {}
 };
 

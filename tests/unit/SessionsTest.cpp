@@ -86,6 +86,7 @@ struct Output : RunOutput {
         lines.push_back(text);
     }
     void InHand(const DraftRecord&) override {}
+    void Row(const UnreadableFolder&) override {}
     void Row(const DraftRecord&, std::optional<double>) override {}
     bool Has(const std::wstring& text) {
         for (const auto& line : lines)

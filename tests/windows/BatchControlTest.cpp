@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "DialogWatcher.h"
+#include "FolderEntry.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 
@@ -192,4 +193,33 @@ TEST_F(BatchControl, ATreeIsListedByRelativePathFromTheDialogOrADroppedFolder) {
     std::sort(rows.begin(), rows.end());
     EXPECT_EQ(rows, (std::vector<std::wstring>{L"Deep\\d.dft", L"a.dft"}));
     EXPECT_EQ(TextOf(id::Text1), tree + L"\\A\\");
+
+    // Wine shows a Unix link as a reparse point; its tag must be one the
+    // walk leaves alone.
+    WIN32_FIND_DATAW link{};
+    HANDLE find = FindFirstFileW((tree + L"\\A\\loop").c_str(), &link);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    FindClose(find);
+    std::printf("link attributes 0x%lx, reparse tag 0x%lx\n", static_cast<unsigned long>(link.dwFileAttributes),
+                static_cast<unsigned long>(link.dwReserved0));
+    EXPECT_TRUE(link.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    EXPECT_FALSE(FolderMayBeEntered(link.dwFileAttributes, link.dwReserved0));
+}
+
+// A close of the window while the box about a dropped folder is up ends the
+// program once the box has closed, not after some later Browse.
+TEST_F(BatchControl, ACloseDuringTheBoxAboutADroppedFolderIsHonouredWhenItCloses) {
+    TestFolder folder(L"dropped, no drafts");
+    const HWND handle = window_.Handle();
+    Answer ok{IDOK};
+    ok.before = [handle] { SendMessageW(handle, WM_CLOSE, 0, 0); };
+    DialogWatcher watcher({ok});
+    SendMessageW(handle, WM_DROPFILES, reinterpret_cast<WPARAM>(MakeDrop({folder.Path()})), 0);
+    const auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 1u);
+    EXPECT_EQ(seen[0].text, L"No Draft file(s) in selected folder");
+    EXPECT_FALSE(IsWindow(handle)) << "the close was held past the box";
+    MSG quit;
+    while (PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) {
+    }
 }

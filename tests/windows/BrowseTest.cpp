@@ -3,6 +3,7 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "DialogWatcher.h"
 #include "FindFileEnumerator.h"
@@ -117,6 +118,23 @@ TEST_F(BrowseTest, AnItemThatIsNoFolderOnDiskIsSaidToBeSo) {
     EXPECT_EQ(seen[1].icon, Icon::Exclamation);
     EXPECT_EQ(TextOf(id::Text1), L"");
     EXPECT_FALSE(Enabled(id::cmdUpdate));
+}
+
+// A tree with a subfolder that cannot be read, made by scripts/test.sh, which
+// runs this test without the permissions by which root reads everything.
+TEST_F(BrowseTest, AnUnreadableSubfolderIsNamedAfterTheRestIsListed) {
+    const char* fixture = std::getenv("KESTROW_UNREADABLE_TREE");
+    if (!fixture) GTEST_SKIP() << "KESTROW_UNREADABLE_TREE names no prepared tree";
+    const std::wstring tree = Widen(fixture);
+    Answer choose{IDOK, tree};
+    choose.check = true;
+    const auto seen = BrowseWith({choose, Answer{IDOK}});
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find(L"2 file(s) were listed"), std::wstring::npos) << Narrow(seen[1].text);
+    EXPECT_NE(seen[1].text.find(L"\n" + tree + L"\\Locked\\ - Error "), std::wstring::npos) << Narrow(seen[1].text);
+    EXPECT_EQ(seen[1].icon, Icon::Exclamation);
+    EXPECT_EQ(Sorted(Rows()), (std::vector<std::wstring>{L"A\\a.dft", L"top.dft"}));
+    EXPECT_TRUE(Enabled(id::cmdUpdate));
 }
 
 TEST(FolderDialog, ReturnsTheChosenFolderWithoutATrailingBackslash) {

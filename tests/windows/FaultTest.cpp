@@ -352,6 +352,37 @@ TEST_F(DirectBrowse, LongNamesAndPathsNearTheClassicLimitAreStored) {
     EXPECT_EQ(StoredCount(wide / longName), 1);
 }
 
+// The end of the Windows session during a batch: the query is granted at
+// once, and the session's end stops the batch as a close does, before the
+// window's answer, with no box and the server told to end.
+TEST_F(FaultWindow, TheEndOfTheSessionStopsTheBatchQuietlyBeforeItIsAnswered) {
+    TestFolder folder(L"session end");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(folder / L"b.dft", 1);
+    BrowseTo(folder.Path());
+    const auto rows = Rows();
+    WriteDraft(folder / rows[0], 1, "fault delay 1500\r\n");
+    Journal journal;
+    DialogWatcher watcher({});
+    Click(id::cmdUpdate);
+    // The session ends while the server is opening the first draft.
+    const auto opening = [&] {
+        const auto lines = journal.Lines();
+        return std::any_of(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("documents get 6", 0) == 0; });
+    };
+    ASSERT_TRUE(PumpUntil(opening, std::chrono::seconds(30)));
+    EXPECT_EQ(SendMessageW(window_.Handle(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+    EXPECT_TRUE(BatchRunning()) << "the query alone stopped the batch";
+    SendMessageW(window_.Handle(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+    EXPECT_FALSE(BatchRunning());
+    const auto lines = journal.Lines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "document call 6 VT_BOOL:false");
+    EXPECT_EQ(lines.back(), "application call 40");
+    EXPECT_EQ(StoredCount(folder / rows[1]), 0);
+    EXPECT_TRUE(watcher.Seen().empty());
+}
+
 // A real close (the close box, Alt+F4, the task bar: a posted SC_CLOSE)
 // during a batch stops it once the call in hand is done: the drawing in hand
 // is let go unstored (no view of it was updated yet), no other is opened,
