@@ -100,6 +100,12 @@ bool DraftBatch::EnsureServer(CallWatch& watch, BatchResult& result) {
         server_->Start(watch);
         return true;
     } catch (const RuntimeError& error) {
+        if (error.Kind() == FailureKind::ForeignServer) {
+            // Somebody's own session: it is let go of without a single call.
+            server_.reset();
+            result.end = BatchEnd::CadAlreadyRunning;
+            return false;
+        }
         // A server that started but refused its settings still ends its work.
         if (server_ && !error.ServerLost()) server_->Quit(watch);
         server_.reset();
