@@ -41,6 +41,7 @@ struct Shared : CallObserver {
     PendingCall pending;
     CallGate gate;
     CallObserver* extra = nullptr;
+    std::shared_ptr<const EndingJob> endingJob;  // outlives a launcher gone meanwhile
 
     // The process that serves the session, once the activation found it.
     std::mutex processMutex;
@@ -58,6 +59,7 @@ struct Shared : CallObserver {
     void Found(ActivationOutcome&& outcome) {
         if (!outcome.process) return;
         RecordSession(outcome.process->Identity());
+        endingJob->Add(*outcome.process);
         std::lock_guard<std::mutex> lock(processMutex);
         process = std::move(outcome.process);
     }
@@ -125,8 +127,10 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
 
 class ApartmentServer : public ServerConnection {
 public:
-    ApartmentServer(BusyRetry retry, CallObserver* observer) : shared_(std::make_shared<Shared>()) {
+    ApartmentServer(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job)
+        : shared_(std::make_shared<Shared>()) {
         shared_->extra = observer;
+        shared_->endingJob = std::move(job);
         thread_ = std::thread(ServeSteps, shared_, retry);
     }
     ~ApartmentServer() override {
@@ -227,7 +231,7 @@ bool ApartmentLauncher::CadSystemRunning() {
 }
 
 std::unique_ptr<ServerConnection> ApartmentLauncher::Launch() {
-    return std::make_unique<ApartmentServer>(retry_, observer_);
+    return std::make_unique<ApartmentServer>(retry_, observer_, job_);
 }
 
 }  // namespace kestrow::win32

@@ -7,9 +7,12 @@
 // of the contract when it wakes.
 #include <windows.h>
 
+#include <memory>
+
 #include "ComAutomation.h"
 #include "DraftBatch.h"
 #include "ObservedAutomation.h"
+#include "ServerProcess.h"
 
 namespace kestrow::win32 {
 
@@ -26,6 +29,8 @@ public:
 private:
     BusyRetry retry_;
     CallObserver* observer_;
+    // Every server this launcher started ends with it at the latest.
+    std::shared_ptr<const EndingJob> job_ = std::make_shared<EndingJob>();
 };
 
 }  // namespace kestrow::win32

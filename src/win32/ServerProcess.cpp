@@ -16,10 +16,14 @@ std::uint64_t Number(const FILETIME& time) {
 std::wstring RegistryDefault(const std::wstring& key) {
     wchar_t buffer[2048];
     DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ, nullptr, buffer,
-                     &size) != ERROR_SUCCESS)
+    // An expandable value must be read unexpanded (else the call fails) and
+    // is expanded here.
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+                     nullptr, buffer, &size) != ERROR_SUCCESS)
         return std::wstring();
-    return buffer;
+    wchar_t expanded[2048];
+    const DWORD length = ExpandEnvironmentStringsW(buffer, expanded, 2048);
+    return length > 0 && length <= 2048 ? expanded : buffer;
 }
 
 // The program of a command line: quoted, or up to the first space.
@@ -44,6 +48,23 @@ std::optional<ProcessIdentity> IdentityOf(HANDLE process) {
 }
 
 ProcessIdentity ThisProcess() { return IdentityOf(GetCurrentProcess()).value_or(ProcessIdentity{GetCurrentProcessId(), 0}); }
+
+EndingJob::EndingJob() : job_(CreateJobObjectW(nullptr, nullptr)) {
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits{};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (job_ && !SetInformationJobObject(job_.get(), JobObjectExtendedLimitInformation, &limits, sizeof(limits)))
+        job_.reset();
+}
+
+bool EndingJob::Add(const OwnedProcess& process) const {
+    if (!job_) return false;
+    // Joining a job takes a right the held handle does not have; the new
+    // handle must reach the same process.
+    const KernelHandle joining(OpenProcess(PROCESS_SET_QUOTA | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION,
+                                           FALSE, process.Identity().id));
+    if (!joining || IdentityOf(joining.get()) != process.Identity()) return false;
+    return AssignProcessToJobObject(job_.get(), joining.get()) != FALSE;
+}
 
 std::optional<OwnedProcess> OwnedProcess::Open(DWORD id, std::optional<std::uint64_t> expectedCreation) {
     KernelHandle handle(OpenProcess(kRights, FALSE, id));

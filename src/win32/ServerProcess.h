@@ -41,6 +41,18 @@ private:
     ProcessIdentity identity_;
 };
 
+// A job that ends every process in it once its last handle is closed: with
+// Kestrow itself, however Kestrow ends.
+class EndingJob {
+public:
+    EndingJob();
+    // False when the process cannot join (already in a job that forbids it).
+    bool Add(const OwnedProcess& process) const;
+
+private:
+    KernelHandle job_;
+};
+
 std::optional<ProcessIdentity> IdentityOf(HANDLE process);
 ProcessIdentity ThisProcess();
 
