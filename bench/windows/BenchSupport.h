@@ -58,5 +58,6 @@ private:
 void ListingBenchmarks(const std::wstring& preparedTree);
 void BatchBenchmarks();
 void UnattendedBenchmark();
+void GiveUpBenchmark();
 
 }  // namespace kestrow::bench

@@ -58,6 +58,11 @@ struct Shared : CallObserver {
 
     void Found(ActivationOutcome&& outcome) {
         if (!outcome.process) return;
+        if (abandoned) {
+            // Given up while it was starting: it never gets to serve.
+            outcome.process->End(kEndWaitMs);
+            return;
+        }
         RecordSession(outcome.process->Identity());
         endingJob->Add(*outcome.process);
         std::lock_guard<std::mutex> lock(processMutex);
