@@ -303,6 +303,30 @@ TEST_F(ShortBounds, AHungServerIsGivenUpEndedAndAFreshOneTakesOver) {
     EXPECT_EQ(JournalPids(lines, "application call 40"), std::vector<DWORD>{fresh});
 }
 
+// A server that wakes while the hang question is open gets no further call
+// until the answer; on No it is ended before it can store the draft or
+// leave it open, so "not stored" is true.
+TEST_F(ShortBounds, AServerThatWakesDuringTheQuestionGetsNoFurtherCall) {
+    SetStandInSetting(L"JournalPids", L"1");
+    TestFolder folder(L"wakes");
+    WriteDraft(folder / L"a.dft", 1, "fault hang 4000\r\n");
+    BrowseTo(folder.Path());
+    Journal journal;
+    // The question comes at 2.5 s; it is answered after the server woke at 4 s.
+    const auto seen =
+        Press(id::cmdUpdate, {Answer{IDNO, L"", [] { Sleep(3500); }}, Answer{IDCANCEL}, Answer{IDOK}});
+    ClearStandInSetting(L"JournalPids");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_NE(seen[1].text.find(L"gave up on that session and ended it"), std::wstring::npos);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+    const auto lines = journal.Lines();
+    const DWORD hung = JournalPid(lines, "view call 107");
+    ASSERT_NE(hung, 0u);
+    EXPECT_TRUE(JournalPids(lines, "document call 6").empty()) << "the draft was closed after the server woke";
+    EXPECT_TRUE(JournalPids(lines, "application call 40").empty());
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 1 files in : ");
+}
+
 TEST_F(FaultWindow, FortyThousandDraftsAreListed) {
     // Creating 40,000 files through Wine takes minutes; scripts/test.sh
     // makes the folder natively and names it here.
