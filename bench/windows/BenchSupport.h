@@ -59,5 +59,6 @@ void ListingBenchmarks(const std::wstring& preparedTree);
 void BatchBenchmarks();
 void UnattendedBenchmark();
 void CopyBenchmarks();
+void GiveUpBenchmark();
 
 }  // namespace kestrow::bench

@@ -27,12 +27,14 @@ std::wstring ShortError(const RuntimeError& error) {
 
 }  // namespace
 
-std::wstring CadAlreadyRunningText() {
+std::wstring CadAlreadyRunningText(bool midBatch) {
     return std::wstring(L"The CAD system (") + contract::kProgId +
            L") is already running on this computer.\n\n"
            L"Kestrow updates drawings in a session of its own, which it closes at the end, so that your session, its "
-           L"settings and any unsaved work in it are never touched. Close the CAD system, then press Update again.\n\n"
-           L"Nothing was changed.";
+           L"settings and any unsaved work in it are never touched. Close the CAD system, then press Update again.\n\n" +
+           std::wstring(midBatch ? L"It was started while Kestrow was working: the batch was stopped there, and no "
+                                   L"further drawing was opened."
+                                 : L"Nothing was changed.");
 }
 
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch) {
@@ -71,7 +73,8 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
                    kChoicesWithNewSession;
         case FailureKind::Ordinary:
         case FailureKind::ServerBusy:
-        case FailureKind::SharedServer: break;
+        case FailureKind::SharedServer:
+        case FailureKind::ForeignServer: break;
     }
     return L"This drawing could not be updated and stored:\n" + filePath + L"\n\n" + DescribeError(error) + L"\n\n" +
            kChoices;

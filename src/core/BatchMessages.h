@@ -9,7 +9,8 @@
 
 namespace kestrow {
 
-std::wstring CadAlreadyRunningText();
+// `midBatch`: found while replacing a session, after drafts were worked on.
+std::wstring CadAlreadyRunningText(bool midBatch = false);
 // `midBatch`: a fresh session was to replace one that stopped.
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch);
 std::wstring ServerKeptFailingText(const RuntimeError& error);

@@ -121,10 +121,17 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
     } catch (const RuntimeError& error) {
         // A server that started but refused its settings still ends its
         // work; one that is not this session's own gets no call at all.
-        if (server_ && !error.ServerLost() && error.Kind() != FailureKind::SharedServer) server_->Quit(watch);
+        if (server_ && !error.ServerLost() && error.Kind() != FailureKind::SharedServer &&
+            error.Kind() != FailureKind::ForeignServer)
+            server_->Quit(watch);
         server_.reset();
         ended_ = true;
-        if (error.Kind() == FailureKind::SharedServer) {
+        if (error.Kind() == FailureKind::ForeignServer) {
+            // Somebody's own session: let go of without a single call, and
+            // no session of this batch goes on beside it.
+            run_.EndBatch(BatchEnd::CadAlreadyRunning);
+            run_.SessionEnded(std::nullopt, std::nullopt, std::wstring());
+        } else if (error.Kind() == FailureKind::SharedServer) {
             handedBack_ = run_.SessionEnded(std::nullopt, std::nullopt,
                                             L"the CAD system handed session " + std::to_wstring(number_) +
                                                 L" the process of another session: it serves them from one process",

@@ -19,7 +19,9 @@ namespace kestrow {
 
 // A session of the server that runs somewhere, typically a thread of its
 // own. Each step returns once its calls are done, or raises a RuntimeError
-// of kind ServerAbandoned when `watch` gave up waiting for them.
+// of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
+// waiting for them. Start raises ForeignServer when the session turned out
+// to be served by a process the run did not start.
 class ServerConnection {
 public:
     virtual ~ServerConnection() = default;
@@ -28,7 +30,7 @@ public:
     virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                                      CallWatch& watch) = 0;
     virtual void Quit(CallWatch& watch) noexcept = 0;
-    // The memory its server process uses now, when it can be read.
+    // The memory the server's process has committed, when it is known.
     virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
 };
 
@@ -57,7 +59,8 @@ enum class BatchEnd {
     Completed,            // every listed draft was tried
     Cancelled,            // the user chose Cancel
     Stopped,              // a stop was asked for
-    CadAlreadyRunning,    // nothing was done: the user's own session runs
+    CadAlreadyRunning,    // the user's own session runs, or served a new session:
+                          // it was not used, and the batch ended there
     ServerCouldNotStart,  // a session of the server could not be started
     ServerKeptFailing,    // the server was lost on several drafts in a row
     KestrowFailed,        // a fault of Kestrow's own ended the batch

@@ -239,7 +239,7 @@ void Form1::ReportBatchEnd(const BatchResult& result) {
     const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
-            s_.messages.Show(CadAlreadyRunningText(), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+            s_.messages.Show(CadAlreadyRunningText(midBatch), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
             return;
         case BatchEnd::ServerCouldNotStart:
             s_.messages.Show(ServerStartFailureText(*result.serverError, midBatch) + summary, MessageButtons::Ok,

@@ -27,6 +27,8 @@ enum class FailureKind {
                       // process was ended: nothing of it holds a draft any more
     ServerAbandonedRunning,  // given up, but its process could not be told
                              // apart or ended: it may still hold a draft
+    ForeignServer,  // the activation was served by a process this run did not
+                    // start (somebody's own session): it got no contract call
     SharedServer,     // the activation was handed a process that another
                       // session of this batch already uses: no call was made
 };

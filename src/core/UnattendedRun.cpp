@@ -112,8 +112,11 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
 
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
-            output_.Line(L"The CAD system is already running on this computer. Kestrow works in a session of its own "
-                         L"and does not use yours: close the CAD system and run Kestrow again. Nothing was changed.");
+            output_.Line(std::wstring(L"The CAD system is already running on this computer. Kestrow works in a session of "
+                                      L"its own and does not use yours: close the CAD system and run Kestrow again. ") +
+                         (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
+                              ? L"It was started during the batch, which stopped there."
+                              : L"Nothing was changed."));
             break;
         case BatchEnd::ServerCouldNotStart:
             output_.Line(L"The CAD system's automation server could not be started: " + DescribeError(*result.serverError));

@@ -1,21 +1,35 @@
 #include "ApartmentServer.h"
 
+#include <algorithm>
 #include <exception>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "AutomationContract.h"
+#include "CallGate.h"
 #include "ComApartment.h"
 #include "KernelHandle.h"
+#include "PendingCall.h"
+#include "ServerActivation.h"
+#include "SessionRecords.h"
 
 namespace kestrow::win32 {
-namespace {
+// Named rather than anonymous: the launcher in the header keeps a list of
+// these sessions.
+namespace apartment {
 
 using Clock = CallWatch::Clock;
 
 // How often the waiting side looks at the call in hand.
 constexpr DWORD kWatchIntervalMs = 20;
+// How long a server told to end its work (40) gets to be gone before it is
+// ended; a lost server gets a shorter while to finish going.
+constexpr DWORD kQuitGraceMs = 30000;
+constexpr DWORD kLostGraceMs = 3000;
+// How long an ended process gets to be gone.
+constexpr DWORD kEndWaitMs = 10000;
 
 // What the batch's thread and the server's thread share. The server's
 // thread keeps it alive for as long as it runs, abandoned or not.
@@ -27,27 +41,96 @@ struct Shared : CallObserver {
     bool closing = false;
     std::exception_ptr failure;
     std::atomic<bool> abandoned{false};
-    std::atomic<int> callDepth{0};
-    std::atomic<Clock::rep> callStarted{0};
+    PendingCall pending;
+    CallGate gate;
     CallObserver* extra = nullptr;
+    std::shared_ptr<const EndingJob> endingJob;  // outlives a launcher gone meanwhile
+
+    // The process that serves the session, once the activation found it.
+    std::mutex processMutex;
+    std::optional<OwnedProcess> process;
 
     void CallStarted() override {
-        if (callDepth++ == 0) callStarted = Clock::now().time_since_epoch().count();
+        pending.Started();
         if (extra) extra->CallStarted();
     }
     void CallEnded() override {
-        --callDepth;
+        pending.Ended();
         if (extra) extra->CallEnded();
+    }
+
+    void Found(ActivationOutcome&& outcome) {
+        if (!outcome.process) return;
+        if (abandoned) {
+            // Given up while it was starting: it never gets to serve.
+            outcome.process->End(kEndWaitMs);
+            return;
+        }
+        RecordSession(outcome.process->Identity());
+        endingJob->Add(*outcome.process);
+        std::lock_guard<std::mutex> lock(processMutex);
+        process = std::move(outcome.process);
+    }
+
+    // Ends the server's process unless it goes by itself within `graceMs`.
+    // False when there is no process known to end, or it would not end.
+    bool EndProcess(DWORD graceMs) {
+        std::lock_guard<std::mutex> lock(processMutex);
+        if (!process) return false;
+        if (!process->WaitForEnd(graceMs) && !process->End(kEndWaitMs)) return false;
+        ForgetSession(process->Identity());
+        process.reset();
+        return true;
     }
 };
 
+}  // namespace apartment
+
+using namespace apartment;
+
+// The sessions one launcher started, so that an activation handed to the
+// process of another session of the same batch can be told from one handed
+// to somebody else's.
+struct LaunchedServers {
+    std::mutex mutex;
+    std::vector<std::weak_ptr<apartment::Shared>> sessions;
+
+    void Add(const std::shared_ptr<Shared>& session) {
+        std::lock_guard<std::mutex> lock(mutex);
+        sessions.erase(std::remove_if(sessions.begin(), sessions.end(),
+                                      [](const std::weak_ptr<Shared>& s) { return s.expired(); }),
+                       sessions.end());
+        sessions.push_back(session);
+    }
+    // Whether a session other than `self` has a server process that runs.
+    bool OtherServes(const Shared* self) {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& weak : sessions) {
+            const std::shared_ptr<Shared> session = weak.lock();
+            if (!session || session.get() == self || session->abandoned) continue;
+            std::lock_guard<std::mutex> processLock(session->processMutex);
+            if (session->process && session->process->Running()) return true;
+        }
+        return false;
+    }
+};
+
+namespace {
+
 // Runs the steps it is given on its own single-threaded apartment.
-void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
+void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr<LaunchedServers> launched) {
     const ThreadApartment apartment;
     {
         ComAutomationFactory com(retry);
-        ObservedFactory observed(com, *shared);
-        CadSession session(observed, shared->abandoned);
+        Shared& found = *shared;
+        IdentifyingFactory identifying(
+            com, [&found](ActivationOutcome&& outcome) { found.Found(std::move(outcome)); },
+            [&found, launched] { return launched->OtherServes(&found); });
+        ObservedFactory observed(identifying, *shared);
+        // Outermost, so that a call held at the gate is not counted as
+        // pending at the server.
+        GatedFactory gated(observed, shared->gate);
+        CadSession session(gated, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
             {
@@ -87,18 +170,25 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry) {
 
 class ApartmentServer : public ServerConnection {
 public:
-    ApartmentServer(BusyRetry retry, CallObserver* observer) : shared_(std::make_shared<Shared>()) {
+    ApartmentServer(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
+                    std::shared_ptr<LaunchedServers> launched)
+        : shared_(std::make_shared<Shared>()) {
         shared_->extra = observer;
-        thread_ = std::thread(ServeSteps, shared_, retry);
+        shared_->endingJob = std::move(job);
+        launched->Add(shared_);
+        thread_ = std::thread(ServeSteps, shared_, retry, std::move(launched));
     }
     ~ApartmentServer() override {
-        if (!thread_.joinable()) return;
-        {
-            std::lock_guard<std::mutex> lock(shared_->mutex);
-            shared_->closing = true;
+        if (thread_.joinable()) {
+            {
+                std::lock_guard<std::mutex> lock(shared_->mutex);
+                shared_->closing = true;
+            }
+            SetEvent(shared_->wake.get());
+            thread_.join();
         }
-        SetEvent(shared_->wake.get());
-        thread_.join();
+        // A server that was lost, or refused, outlives none of this.
+        shared_->EndProcess(kLostGraceMs);
     }
 
     void Start(CallWatch& watch) override {
@@ -122,6 +212,13 @@ public:
             Run([](CadSession& session) { session.Quit(); }, watch);
         } catch (...) {
         }
+        shared_->EndProcess(kQuitGraceMs);
+    }
+
+    std::optional<std::uint64_t> MemoryBytes() override {
+        std::lock_guard<std::mutex> lock(shared_->processMutex);
+        if (!shared_->process) return std::nullopt;
+        return shared_->process->MemoryBytes();
     }
 
 private:
@@ -135,23 +232,34 @@ private:
         }
         SetEvent(shared_->wake.get());
         while (WaitForSingleObject(shared_->done.get(), kWatchIntervalMs) != WAIT_OBJECT_0) {
-            if (shared_->callDepth.load() == 0) continue;
-            const Clock::time_point started{Clock::duration(shared_->callStarted.load())};
-            if (watch.KeepWaiting(started)) continue;
-            // The call may have ended while the user was being asked.
-            if (WaitForSingleObject(shared_->done.get(), 0) == WAIT_OBJECT_0) break;
-            Abandon();
-            throw RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
-                               L"The CAD system did not answer, and Kestrow gave up on it",
-                               FailureKind::ServerAbandonedRunning);
+            const std::optional<Clock::time_point> started = shared_->pending.Since();
+            if (!started) continue;
+            // Whatever the user is asked, the server gets no further call
+            // until the answer.
+            shared_->gate.Close();
+            const bool keepWaiting = watch.KeepWaiting(*started);
+            // The step may have ended while the user was being asked.
+            if (keepWaiting || WaitForSingleObject(shared_->done.get(), 0) == WAIT_OBJECT_0) {
+                shared_->gate.Open();
+                if (keepWaiting) continue;
+                break;
+            }
+            throw Abandon();
         }
         std::lock_guard<std::mutex> lock(shared_->mutex);
         if (shared_->failure) std::rethrow_exception(shared_->failure);
     }
 
-    void Abandon() {
+    // Gives the server up: its thread is left behind, its process ended.
+    RuntimeError Abandon() {
         shared_->abandoned = true;
+        shared_->gate.ShutForGood();
         thread_.detach();
+        const bool ended = shared_->EndProcess(0);
+        return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
+                            ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
+                                  : L"The CAD system did not answer, and Kestrow gave up on it",
+                            ended ? FailureKind::ServerAbandoned : FailureKind::ServerAbandonedRunning);
     }
 
     std::shared_ptr<Shared> shared_;
@@ -160,10 +268,20 @@ private:
 
 }  // namespace
 
-bool ApartmentLauncher::CadSystemRunning() { return ActiveObjectExists(contract::kProgId); }
+ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer)
+    : retry_(retry), observer_(observer), launched_(std::make_shared<LaunchedServers>()) {}
+
+ApartmentLauncher::~ApartmentLauncher() = default;
+
+bool ApartmentLauncher::CadSystemRunning() {
+    // Sessions a Kestrow left behind when it was ended abruptly are not the
+    // user's: they are ended first, and only what remains counts.
+    EndLeftoverSessions();
+    return ActiveObjectExists(contract::kProgId);
+}
 
 std::unique_ptr<ServerConnection> ApartmentLauncher::Launch() {
-    return std::make_unique<ApartmentServer>(retry_, observer_);
+    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_);
 }
 
 }  // namespace kestrow::win32

@@ -7,9 +7,12 @@
 // of the contract when it wakes.
 #include <windows.h>
 
+#include <memory>
+
 #include "ComAutomation.h"
 #include "DraftBatch.h"
 #include "ObservedAutomation.h"
+#include "ServerProcess.h"
 
 namespace kestrow::win32 {
 
@@ -17,8 +20,8 @@ class ApartmentLauncher : public ServerLauncher {
 public:
     // `observer`, when given, is told of every call too (on the server's
     // thread), as benchmarks time them.
-    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr)
-        : retry_(retry), observer_(observer) {}
+    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr);
+    ~ApartmentLauncher() override;
     // Needs COM on the calling thread.
     bool CadSystemRunning() override;
     std::unique_ptr<ServerConnection> Launch() override;
@@ -26,6 +29,9 @@ public:
 private:
     BusyRetry retry_;
     CallObserver* observer_;
+    // Every server this launcher started ends with it at the latest.
+    std::shared_ptr<const EndingJob> job_ = std::make_shared<EndingJob>();
+    std::shared_ptr<struct LaunchedServers> launched_;
 };
 
 }  // namespace kestrow::win32

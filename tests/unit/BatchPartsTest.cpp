@@ -2,10 +2,15 @@
 // hung call, the command line, the unattended run's log and exit codes.
 #include <gtest/gtest.h>
 
+#include <thread>
+
 #include "BatchMessages.h"
+#include "CallGate.h"
 #include "CallWatch.h"
 #include "CommandLine.h"
 #include "LongPath.h"
+#include "PendingCall.h"
+#include "RuntimeError.h"
 #include "UnattendedRun.h"
 
 using namespace kestrow;
@@ -208,4 +213,65 @@ TEST(LongPath, OnlyPathsPastTheClassicLimitGetThePrefix) {
     EXPECT_EQ(ExtendedLengthPath(folder + L"ab.dft"), L"\\\\?\\" + folder + L"ab.dft");
     EXPECT_EQ(ExtendedLengthPath(L"\\\\server\\share\\" + std::wstring(250, L's')),
               L"\\\\?\\UNC\\server\\share\\" + std::wstring(250, L's'));
+}
+
+// The watcher must never see a call pending without its own start: the
+// clock is read while the call does not count as pending yet.
+TEST(PendingCall, AWatcherNeverSeesACallWithoutItsStart) {
+    using Clock = PendingCall::Clock;
+    const Clock::time_point first = Clock::time_point(100s), second = Clock::time_point(500s);
+    Clock::time_point next = first;
+    PendingCall* watched = nullptr;
+    std::vector<std::optional<Clock::time_point>> seenWhileReadingClock;
+    PendingCall call([&] {
+        seenWhileReadingClock.push_back(watched->Since());
+        return next;
+    });
+    watched = &call;
+    EXPECT_FALSE(call.Since());
+    call.Started();
+    call.Started();  // a release within the call: the outer start counts
+    EXPECT_EQ(call.Since(), first);
+    call.Ended();
+    call.Ended();
+    EXPECT_FALSE(call.Since());
+    next = second;
+    call.Started();
+    EXPECT_EQ(call.Since(), second);
+    // Neither the first call (nothing pending, start unset) nor the second
+    // (the first call's start) was visible as pending while its start was read.
+    EXPECT_EQ(seenWhileReadingClock, (std::vector<std::optional<Clock::time_point>>{std::nullopt, std::nullopt}));
+}
+
+TEST(CallGate, HoldsCallsWhileClosedAndRefusesThemOnceShut) {
+    CallGate gate;
+    gate.Pass();  // open from the start
+    gate.Close();
+    std::atomic<bool> passed{false};
+    std::thread caller([&] {
+        gate.Pass();
+        passed = true;
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_FALSE(passed.load());
+    gate.Open();
+    caller.join();
+    EXPECT_TRUE(passed.load());
+
+    gate.Close();
+    std::atomic<int> kind{-1};
+    std::thread refused([&] {
+        try {
+            gate.Pass();
+        } catch (const RuntimeError& error) {
+            kind = static_cast<int>(error.Kind());
+        }
+    });
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(kind.load(), -1);
+    gate.ShutForGood();
+    refused.join();
+    EXPECT_EQ(kind.load(), static_cast<int>(FailureKind::ServerAbandoned));
+    gate.Open();  // shut stays shut
+    EXPECT_THROW(gate.Pass(), RuntimeError);
 }

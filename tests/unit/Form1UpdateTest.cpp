@@ -442,3 +442,34 @@ TEST(UpdateDraftFiles, KestrowsOwnFailureEndsTheBatchAndTheServerStillEnds) {
     EXPECT_EQ(Count(f.server.journal, L"doc call 6 bool:false"), 1);
     EXPECT_EQ(f.server.journal.back(), L"app call 40");
 }
+
+// A session handed to a process the run did not start (the user's own,
+// registered for every client) gets no call, whether at the start or when a
+// lost server is replaced; the batch ends as for a CAD system already running.
+TEST(UpdateDraftFiles, ASessionServedByAnotherProcessGetsNoCallAndEndsTheBatch) {
+    const RuntimeError foreign(ErrorNumber::CannotCreateObject, L"Kestrow", L"served by another process",
+                               FailureKind::ForeignServer);
+    for (const bool atStart : {true, false}) {
+        Form1Fixture f;
+        f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft", L"c.dft"});
+        int created = 0;
+        f.server.onCall = [&](const std::wstring& line) {
+            if (line.rfind(L"create ", 0) == 0 && ++created == (atStart ? 1 : 2)) f.server.Fail(L"create", foreign);
+        };
+        if (!atStart) {
+            f.server.Fail(L"view call 107", ServerGone());
+            f.messages.Answer(MessageAnswer::Continue);
+        }
+        f.form.cmdUpdate_Click();
+
+        EXPECT_EQ(Count(f.server.journal, L"app put 59 bool:false"), atStart ? 0 : 1);
+        EXPECT_EQ(Count(f.server.journal, L"app call 40"), 0);
+        EXPECT_EQ(Opened(f.server).size(), atStart ? 0u : 1u);
+        ASSERT_EQ(f.messages.shown.size(), atStart ? 1u : 2u);
+        const ShownMessage& end = f.messages.shown.back();
+        EXPECT_NE(end.text.find(L"already running"), std::wstring::npos);
+        EXPECT_NE(end.text.find(atStart ? L"Nothing was changed." : L"the batch was stopped there"), std::wstring::npos);
+        EXPECT_EQ(f.Label1.caption, atStart ? L"3 file(s) found in :" : L"Updated 0 of 3 files in : ");
+        EXPECT_EQ(f.server.liveObjects, 0);
+    }
+}

@@ -268,24 +268,63 @@ TEST_F(ShortBounds, BusyPastTheBoundFailsThatFileThroughTheBox) {
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
 }
 
-// Giving up on a hung server ends the wait at once, whatever that server
-// does: the batch goes on with a fresh one while the hung one still sleeps.
-TEST_F(ShortBounds, AHungServerIsGivenUpAndAFreshOneTakesOver) {
+// Giving up on a hung server ends the wait at once and ends that server's
+// process: the batch goes on with a fresh process, and none is left behind.
+TEST_F(ShortBounds, AHungServerIsGivenUpEndedAndAFreshOneTakesOver) {
+    SetStandInSetting(L"JournalPids", L"1");
     TestFolder folder(L"hung");
     WriteDraft(folder / L"a.dft", 1);
     WriteDraft(folder / L"b.dft", 1);
     BrowseTo(folder.Path());
     const auto rows = Rows();
     WriteDraft(folder / rows[0], 1, "fault hang 15000\r\n");
-    const auto seen = Press(id::cmdUpdate, {Answer{IDNO}, Answer{IDCONTINUE}, Answer{IDOK}});
-    EXPECT_GE(StandInProcessCount(), 1) << "the hung server should still be asleep";
+    Journal journal;
+    int runningAtFailureBox = -1;
+    const auto seen = Press(id::cmdUpdate, {Answer{IDNO},
+                                            Answer{IDCONTINUE, L"", [&] { runningAtFailureBox = StandInProcessCount(); }},
+                                            Answer{IDOK}});
+    const int runningAtEnd = StandInProcessCount();
+    ClearStandInSetting(L"JournalPids");
     ASSERT_EQ(seen.size(), 3u);
     EXPECT_EQ(seen[0].icon, Icon::Question);
     EXPECT_NE(seen[0].text.find(folder / rows[0]), std::wstring::npos);
-    EXPECT_NE(seen[1].text.find(L"may still be running"), std::wstring::npos);
+    EXPECT_NE(seen[1].text.find(L"gave up on that session and ended it"), std::wstring::npos);
+    EXPECT_EQ(runningAtFailureBox, 0) << "the hung server was still running when the failure was reported";
+    EXPECT_EQ(runningAtEnd, 0);
     EXPECT_EQ(TextOf(id::Label1), L"Updated 1 of 2 files in : ");
     EXPECT_EQ(StoredCount(folder / rows[0]), 0);
     EXPECT_EQ(StoredCount(folder / rows[1]), 1);
+    const auto lines = journal.Lines();
+    const DWORD hung = JournalPid(lines, "documents get 6 VT_BSTR|VT_BYREF:" + Narrow(folder / rows[0]));
+    const DWORD fresh = JournalPid(lines, "documents get 6 VT_BSTR|VT_BYREF:" + Narrow(folder / rows[1]));
+    EXPECT_NE(hung, 0u);
+    EXPECT_NE(fresh, 0u);
+    EXPECT_NE(hung, fresh);
+    EXPECT_EQ(JournalPids(lines, "application call 40"), std::vector<DWORD>{fresh});
+}
+
+// A server that wakes while the hang question is open gets no further call
+// until the answer; on No it is ended before it can store the draft or
+// leave it open, so "not stored" is true.
+TEST_F(ShortBounds, AServerThatWakesDuringTheQuestionGetsNoFurtherCall) {
+    SetStandInSetting(L"JournalPids", L"1");
+    TestFolder folder(L"wakes");
+    WriteDraft(folder / L"a.dft", 1, "fault hang 4000\r\n");
+    BrowseTo(folder.Path());
+    Journal journal;
+    // The question comes at 2.5 s; it is answered after the server woke at 4 s.
+    const auto seen =
+        Press(id::cmdUpdate, {Answer{IDNO, L"", [] { Sleep(3500); }}, Answer{IDCANCEL}, Answer{IDOK}});
+    ClearStandInSetting(L"JournalPids");
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_NE(seen[1].text.find(L"gave up on that session and ended it"), std::wstring::npos);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+    const auto lines = journal.Lines();
+    const DWORD hung = JournalPid(lines, "view call 107");
+    ASSERT_NE(hung, 0u);
+    EXPECT_TRUE(JournalPids(lines, "document call 6").empty()) << "the draft was closed after the server woke";
+    EXPECT_TRUE(JournalPids(lines, "application call 40").empty());
+    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 1 files in : ");
 }
 
 TEST_F(FaultWindow, FortyThousandDraftsAreListed) {

@@ -1,5 +1,8 @@
 #include "TestSupport.h"
 
+#include <algorithm>
+#include <cstdlib>
+
 #include "ComAutomation.h"
 #include "ConsoleOutput.h"
 
@@ -117,6 +120,30 @@ std::vector<std::string> Journal::Lines() const {
     return lines;
 }
 
+std::vector<DWORD> JournalPids(const std::vector<std::string>& lines, const std::string& call) {
+    std::vector<DWORD> pids;
+    for (const auto& line : lines) {
+        const size_t colon = line.find(": ");
+        if (colon == std::string::npos || line.compare(colon + 2, call.size(), call) != 0) continue;
+        const DWORD pid = static_cast<DWORD>(std::strtoul(line.c_str(), nullptr, 10));
+        if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(pid);
+    }
+    return pids;
+}
+
+DWORD JournalPid(const std::vector<std::string>& lines, const std::string& call) {
+    const auto pids = JournalPids(lines, call);
+    return pids.empty() ? 0 : pids.front();
+}
+
+bool ProcessRuns(DWORD pid) {
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, pid);
+    if (!process) return false;
+    const bool runs = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return runs;
+}
+
 std::vector<std::wstring> ListRows(HWND list) {
     std::vector<std::wstring> rows;
     const LRESULT count = SendMessageW(list, LB_GETCOUNT, 0, 0);
@@ -149,6 +176,8 @@ std::wstring BuiltStandIn() {
     return root + L"\\tools\\standin\\KestrowStandIn.exe";
 }
 
+}  // namespace
+
 HANDLE StartStandIn(const wchar_t* argument) {
     const std::wstring path = BuiltStandIn();
     std::wstring command = L"\"" + path + L"\" " + argument;
@@ -161,7 +190,22 @@ HANDLE StartStandIn(const wchar_t* argument) {
     return process.hProcess;
 }
 
-}  // namespace
+void EndStandInGently(HANDLE process) {
+    const DWORD pid = GetProcessId(process);
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot != INVALID_HANDLE_VALUE) {
+        THREADENTRY32 thread{};
+        thread.dwSize = sizeof(thread);
+        for (BOOL more = Thread32First(snapshot, &thread); more; more = Thread32Next(snapshot, &thread))
+            if (thread.th32OwnerProcessID == pid) PostThreadMessageW(thread.th32ThreadID, WM_QUIT, 0, 0);
+        CloseHandle(snapshot);
+    }
+    if (WaitForSingleObject(process, 10000) != WAIT_OBJECT_0) {
+        TerminateProcess(process, 1);
+        WaitForSingleObject(process, 5000);
+    }
+    CloseHandle(process);
+}
 
 DWORD RunStandIn(const wchar_t* argument) {
     HANDLE process = StartStandIn(argument);

@@ -60,6 +60,13 @@ private:
     std::wstring path_;
 };
 
+// With the stand-in's JournalPids setting each line is "<pid>: <call>":
+// the pid of the first line whose call starts with `call` (0 if none), and
+// every process that journaled a call starting with `call`.
+DWORD JournalPid(const std::vector<std::string>& lines, const std::string& call);
+std::vector<DWORD> JournalPids(const std::vector<std::string>& lines, const std::string& call);
+bool ProcessRuns(DWORD pid);
+
 // Stand-in server settings in HKCU for the servers started from now on.
 void SetStandInSetting(const wchar_t* name, const std::wstring& value);
 void ClearStandInSetting(const wchar_t* name);
@@ -84,6 +91,13 @@ ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directo
 // Starts the stand-in as a user's own session of the CAD system and waits
 // until it is registered as running; null if it never was.
 HANDLE StartStandInUserSession();
+// Starts the stand-in with `argument`; its process handle, null on failure.
+HANDLE StartStandIn(const wchar_t* argument);
+// Asks a stand-in to end as it would by itself (its message loop quits, its
+// registrations are withdrawn), then closes the handle. A server registered
+// for multiple use that is killed instead leaves Wine refusing activations
+// for half a minute.
+void EndStandInGently(HANDLE process);
 std::wstring StandInPath();
 DWORD RunStandIn(const wchar_t* argument);
 // The stand-in's registration taken away for as long as it lives.

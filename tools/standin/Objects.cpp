@@ -265,6 +265,7 @@ void Documents::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* resu
     open->path = path;
     open->key = KeyOf(path);
     if (server_.IsOpen(open->key)) Fail(E_FAIL, L"The document is already open: " + path);
+    server_.GrowForOpen();
     DWORD error = 0;
     open->lock = LockForReading(path, error);
     if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot open " + path + L": " + SystemText(error));
@@ -390,7 +391,7 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     *object = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
-    server_.RequestRevoke();
+    if (!server_.MultipleUse()) server_.RequestRevoke();
     auto* application = new (std::nothrow) Application(server_);
     if (!application) return E_OUTOFMEMORY;
     const HRESULT hr = application->QueryInterface(iid, object);

@@ -40,6 +40,19 @@ Server::Server() : lastCall_(GetTickCount64()) {
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
+    multipleUse_ = Setting(L"KESTROW_STANDIN_MULTIPLE_USE", L"MultipleUse") == L"1";
+    journalPids_ = Setting(L"KESTROW_STANDIN_JOURNAL_PIDS", L"JournalPids") == L"1";
+    growMbPerOpen_ = Milliseconds(L"KESTROW_STANDIN_GROW_MB", L"GrowMbPerOpen", 0);
+    if (journalPids_) Journal(L"start");
+}
+
+void Server::GrowForOpen() {
+    if (growMbPerOpen_ == 0) return;
+    const size_t bytes = static_cast<size_t>(growMbPerOpen_) << 20;
+    auto block = std::make_unique<char[]>(bytes);
+    // Touched page by page, so that it is committed and resident.
+    for (size_t i = 0; i < bytes; i += 4096) block[i] = 1;
+    grown_.push_back(std::move(block));
 }
 
 bool Server::IdleTooLong() const {
@@ -55,7 +68,8 @@ Server::~Server() {
 
 void Server::Journal(const std::wstring& line) {
     if (!journal_) return;
-    const std::string bytes = Utf8(line) + "\n";
+    const std::string bytes =
+        (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) + Utf8(line) + "\n";
     std::fwrite(bytes.data(), 1, bytes.size(), journal_);
     std::fflush(journal_);
 }

@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "DraftFile.h"
 
@@ -67,6 +68,12 @@ public:
     static constexpr UINT kRevokeMessage = WM_APP + 1;
     void RequestRevoke() const { PostThreadMessageW(thread_, kRevokeMessage, 0, 0); }
     bool QuitRequested() const { return quitRequested_; }
+    // One process serves every client, as a CAD system registered for
+    // multiple use does: its class object stays offered after the first.
+    bool MultipleUse() const { return multipleUse_; }
+    // Memory taken (and touched) on each open and kept until the end, as a
+    // CAD system that grows with every drawing.
+    void GrowForOpen();
     // How long the process waits before it offers its class object, as a
     // CAD system that takes long to start.
     DWORD StartDelayMs() const { return startDelayMs_; }
@@ -81,6 +88,10 @@ private:
     DWORD orphanExitMs_ = 3600000;
     DWORD startDelayMs_ = 0;
     DWORD viewUpdateMs_ = 0;
+    bool multipleUse_ = false;
+    bool journalPids_ = false;  // each line begins with the process id
+    DWORD growMbPerOpen_ = 0;
+    std::vector<std::unique_ptr<char[]>> grown_;
     long liveObjects_ = 0;
     bool quitRequested_ = false;
     ULONGLONG quitAt_ = 0;

@@ -91,8 +91,8 @@ int Serve() {
         Sleep(server.StartDelayMs());
         standin::Factory factory(server);
         DWORD cookie = 0;
-        if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_SINGLEUSE,
-                                         &cookie))) {
+        if (FAILED(CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER,
+                                         server.MultipleUse() ? REGCLS_MULTIPLEUSE : REGCLS_SINGLEUSE, &cookie))) {
             exitCode = 1;
         } else {
             RunMessageLoop(server, cookie);
@@ -106,6 +106,8 @@ int Serve() {
 
 // A session the user started: its application object is in the running
 // object table, where a client looking for a running CAD system finds it.
+// Registered for multiple use, it also serves every new client, as a CAD
+// system that registers that way does.
 int ServeAsUserSession() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int exitCode = 0;
@@ -117,8 +119,12 @@ int ServeAsUserSession() {
         if (FAILED(RegisterActiveObject(application, standin::kStandInClsid, ACTIVEOBJECT_STRONG, &registration))) {
             exitCode = 1;
         } else {
-            DWORD noClassObject = 0;
-            RunMessageLoop(server, noClassObject);
+            standin::Factory factory(server);
+            DWORD cookie = 0;
+            if (server.MultipleUse())
+                CoRegisterClassObject(standin::kStandInClsid, &factory, CLSCTX_LOCAL_SERVER, REGCLS_MULTIPLEUSE, &cookie);
+            RunMessageLoop(server, cookie);
+            if (cookie) CoRevokeClassObject(cookie);
             RevokeActiveObject(registration, nullptr);
         }
         application->Release();

@@ -1,0 +1,180 @@
+// Kestrow calls only CAD processes it started for the run, and none of
+// them outlives it: not a user's session that took over the class's
+// registration, not a server it gave up on, not one its killed predecessor
+// left behind.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+
+#include <objbase.h>
+
+#include "TestSupport.h"
+
+using namespace kestrow::wintest;
+
+namespace {
+
+class OwnSessions : public ::testing::Test {
+protected:
+    void SetUp() override { SetStandInSetting(L"JournalPids", L"1"); }
+    void TearDown() override {
+        ClearStandInSetting(L"JournalPids");
+        ClearStandInSetting(L"MultipleUse");
+        ClearStandInSetting(L"StartDelayMs");
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+    static std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+};
+
+bool Contains(const ProgramRun& run, const std::wstring& text) { return run.Text().find(text) != std::wstring::npos; }
+
+// Waits up to `ms` for a journal line that contains `text`.
+bool WaitForLine(const Journal& journal, const std::string& text, DWORD ms) {
+    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(50))
+        for (const auto& line : journal.Lines())
+            if (line.find(text) != std::string::npos) return true;
+    return false;
+}
+
+bool WaitForEnd(DWORD pid, DWORD ms) {
+    for (const ULONGLONG end = GetTickCount64() + ms; GetTickCount64() < end; Sleep(50))
+        if (!ProcessRuns(pid)) return true;
+    return !ProcessRuns(pid);
+}
+
+unsigned long long CreationTime(HANDLE process) {
+    FILETIME created{}, exited{}, kernel{}, user{};
+    GetProcessTimes(process, &created, &exited, &kernel, &user);
+    return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
+}
+
+// A session record as Kestrow writes them.
+void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsigned long long ownerCreation) {
+    const DWORD serverId = GetProcessId(server);
+    const unsigned long long serverCreation = CreationTime(server);
+    char text[160];
+    std::snprintf(text, sizeof(text), "server %lu %llu\r\nowner %lu %llu\r\n", static_cast<unsigned long>(serverId),
+                  serverCreation, static_cast<unsigned long>(ownerId), ownerCreation);
+    WriteUtf8(folder + L"\\server-" + std::to_wstring(serverId) + L"-" + std::to_wstring(serverCreation) + L".txt",
+              text);
+}
+
+}  // namespace
+
+// The user starts their own session, registered for every client, while
+// Kestrow works; Kestrow's server then crashes. The replacement activation
+// lands in the user's session: it gets no call, the run ends as for a CAD
+// system already running, and the user's session goes on.
+TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
+    TestFolder folder(L"user mid batch");
+    WriteDraft(folder / L"a.dft", 1, "fault delay 4000\r\n");
+    WriteDraft(folder / L"b.dft", 1, "fault crash\r\n");
+    WriteDraft(folder / L"c.dft", 1);
+    Journal journal;
+    HANDLE user = nullptr;
+    std::thread starter([&] {
+        if (!WaitForLine(journal, "a.dft", 20000)) return;
+        // The look-up of the running session needs COM on this thread.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        SetStandInSetting(L"MultipleUse", L"1");
+        user = StartStandInUserSession();
+        ClearStandInSetting(L"MultipleUse");
+        CoUninitialize();
+    });
+    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /timeout 30");
+    starter.join();
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+    const auto lines = journal.Lines();
+    EndStandInGently(user);
+
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
+    EXPECT_TRUE(userStillRuns);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+    EXPECT_EQ(StoredCount(folder / L"c.dft"), 0);
+    // The activation reached the user's process; no call of the contract did.
+    for (const auto& line : lines) {
+        if (std::strtoul(line.c_str(), nullptr, 10) != userPid) continue;
+        const std::string call = line.substr(line.find(": ") + 2);
+        EXPECT_TRUE(call == "start" || call == "user session" || call == "create") << line;
+    }
+    EXPECT_EQ(JournalPids(lines, "create").size(), 2u);
+}
+
+// Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server
+// with it.
+TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {
+    TestFolder folder(L"killed kestrow");
+    WriteDraft(folder / L"a.dft", 1, "fault hang 60000\r\n");
+    Journal journal;
+    // Ended from outside once its time is up, with the server hanging.
+    RunKestrow(L"/update " + Quoted(folder.Path()) + L" /timeout 120", L"", 6000);
+    const DWORD server = JournalPid(journal.Lines(), "documents get 6");
+    ASSERT_NE(server, 0u);
+    EXPECT_TRUE(WaitForEnd(server, 10000));
+}
+
+// A run first ends the sessions a Kestrow that no longer runs left behind,
+// recognised by their records, and nothing else: not a session whose Kestrow
+// still runs, not the user's own (which then stops the run as today).
+TEST_F(OwnSessions, LeftoverSessionsOfAGoneKestrowAreEndedAndNoOthers) {
+    TestFolder data(L"data");
+    TestFolder folder(L"leftovers");
+    WriteDraft(folder / L"a.dft", 1);
+    const std::wstring sessions = data / L"Sessions";
+    ASSERT_TRUE(CreateDirectoryW(sessions.c_str(), nullptr));
+    // Servers that never offer their class object, so that only the records
+    // tell who they belong to.
+    Journal journal;
+    SetStandInSetting(L"StartDelayMs", L"600000");
+    HANDLE leftover = StartStandIn(L"-Embedding");
+    HANDLE stillOwned = StartStandIn(L"-Embedding");
+    HANDLE goneOwner = StartStandIn(L"-Embedding");
+    // Each has read its settings once it journaled its start.
+    for (const ULONGLONG end = GetTickCount64() + 20000; GetTickCount64() < end; Sleep(50))
+        if (JournalPids(journal.Lines(), "start").size() == 3) break;
+    ClearStandInSetting(L"StartDelayMs");
+    ASSERT_EQ(JournalPids(journal.Lines(), "start").size(), 3u);
+    ASSERT_TRUE(leftover && stillOwned && goneOwner);
+    const DWORD goneOwnerId = GetProcessId(goneOwner);
+    const unsigned long long goneOwnerCreation = CreationTime(goneOwner);
+    WriteRecord(sessions, goneOwner, goneOwnerId, goneOwnerCreation);  // stale once it is gone
+    TerminateProcess(goneOwner, 1);
+    WaitForSingleObject(goneOwner, 5000);
+    WriteRecord(sessions, leftover, goneOwnerId, goneOwnerCreation);
+    WriteRecord(sessions, stillOwned, GetCurrentProcessId(), CreationTime(GetCurrentProcess()));
+    HANDLE user = StartStandInUserSession();
+    ASSERT_NE(user, nullptr);
+
+    SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data.Path().c_str());
+    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()));
+    SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", nullptr);
+
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"already running"));
+    EXPECT_EQ(WaitForSingleObject(leftover, 0), WAIT_OBJECT_0) << "the leftover session still runs";
+    EXPECT_EQ(WaitForSingleObject(stillOwned, 0), WAIT_TIMEOUT);
+    EXPECT_EQ(WaitForSingleObject(user, 0), WAIT_TIMEOUT);
+    int records = 0;
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((sessions + L"\\*.txt").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+        do ++records;
+        while (FindNextFileW(find, &found));
+        FindClose(find);
+    }
+    EXPECT_EQ(records, 1) << "only the record of the session whose Kestrow runs is kept";
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+    // The two that never offered their class object can simply be killed.
+    for (HANDLE process : {leftover, stillOwned, goneOwner}) {
+        TerminateProcess(process, 0);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+    EndStandInGently(user);
+}
