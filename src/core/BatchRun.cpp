@@ -106,6 +106,21 @@ bool BatchRun::SessionEnded(std::optional<BatchEnd> failure, const std::optional
     return takenBack;
 }
 
+bool BatchRun::SessionShared(std::int32_t handBack) {
+    const bool takenBack = SessionEnded(std::nullopt, std::nullopt, std::wstring(), handBack);
+    bool tell = false;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        tell = !sharingTold_;
+        sharingTold_ = true;
+    }
+    if (tell) {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        progress_.SessionsShareOneProcess();
+    }
+    return takenBack;
+}
+
 void BatchRun::Settle() {
     std::lock_guard<std::mutex> lock(queueMutex_);
     if (!ended_ && Stopping()) result_.end = BatchEnd::Stopped;

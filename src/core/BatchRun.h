@@ -54,6 +54,9 @@ public:
     // the user is told `why`. False when the draft was not taken back.
     bool SessionEnded(std::optional<BatchEnd> failure, const std::optional<RuntimeError>& error,
                       const std::wstring& why, std::optional<std::int32_t> handBack = std::nullopt);
+    // A session was handed the process of another: it ends, handing back
+    // its draft; the user is told once per batch.
+    bool SessionShared(std::int32_t handBack);
     // After every session has ended: a stop that ended nothing else.
     void Settle();
 
@@ -73,6 +76,7 @@ private:
     std::deque<std::int32_t> handedBack_;
     std::int32_t running_;
     bool ended_ = false;
+    bool sharingTold_ = false;
 };
 
 }  // namespace kestrow

@@ -132,10 +132,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
             run_.EndBatch(BatchEnd::CadAlreadyRunning);
             run_.SessionEnded(std::nullopt, std::nullopt, std::wstring());
         } else if (error.Kind() == FailureKind::SharedServer) {
-            handedBack_ = run_.SessionEnded(std::nullopt, std::nullopt,
-                                            L"the CAD system handed session " + std::to_wstring(number_) +
-                                                L" the process of another session: it serves them from one process",
-                                            index);
+            handedBack_ = run_.SessionShared(index);
         } else {
             handedBack_ = run_.SessionEnded(BatchEnd::ServerCouldNotStart, error,
                                             L"session " + std::to_wstring(number_) + L" could not be started: " +

@@ -102,6 +102,10 @@ public:
         (void)running;
         (void)why;
     }
+    // The CAD system served several sessions from one process (it is
+    // registered for every client): the batch goes on with those that have
+    // a process of their own. Told once.
+    virtual void SessionsShareOneProcess() {}
 };
 
 // When a session that has been working for long is replaced by a fresh one:

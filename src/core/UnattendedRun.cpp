@@ -77,6 +77,11 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
                  (running == 1 ? L" session." : L" sessions."));
 }
 
+void UnattendedUser::SessionsShareOneProcess() {
+    output_.Line(L"Kestrow: the CAD system serves several sessions from one process (it is registered for every "
+                 L"client); going on with the sessions that have a process of their own.");
+}
+
 void UnattendedUser::FoldersUnreadable(const std::vector<UnreadableFolder>& folders) {
     for (const UnreadableFolder& folder : folders) {
         output_.Line(L"unreadable  " + folder.path + L"  (" + DescribeError(folder.error) + L")");

@@ -53,6 +53,7 @@ public:
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void SessionRenewed(const std::wstring& why) override;
     void SessionsReduced(std::int32_t running, const std::wstring& why) override;
+    void SessionsShareOneProcess() override;
     // With several sessions, each draft's line names the one that did it.
     void NameSessions(bool name) { nameSessions_ = name; }
 

@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <set>
 
+#include "MainWindowFixture.h"
 #include "TestSupport.h"
 
+using namespace kestrow;
 using namespace kestrow::wintest;
 
 namespace {
@@ -18,6 +20,8 @@ protected:
     void TearDown() override {
         ClearStandInSetting(L"ViewUpdateMs");
         ClearStandInSetting(L"OrphanExitMs");
+        ClearStandInSetting(L"MultipleUse");
+        ClearStandInSetting(L"JournalPids");
         EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
         KillStandIn();
     }
@@ -83,4 +87,105 @@ TEST_F(Sessions, ACrashAndAHangInOneSessionCostOnlyTheirDrafts) {
     EXPECT_NE(run.Text().find(L"Updated 10 of 12 files in"), std::wstring::npos) << Narrow(run.Text());
     for (size_t i = 0; i < drafts.size(); ++i)
         EXPECT_EQ(StoredCount(drafts[i]), i == 3 || i == 7 ? 0 : 1) << Narrow(drafts[i]);
+}
+
+// A server registered for every client hands the second and third sessions
+// the first one's process: they make no call, one line says so, and the one
+// session with a process of its own stores every draft.
+TEST_F(Sessions, AServerForEveryClientLeavesOneSessionThatStoresAll) {
+    SetStandInSetting(L"MultipleUse", L"1");
+    SetStandInSetting(L"JournalPids", L"1");
+    TestFolder folder(L"one process");
+    const auto drafts = WriteDrafts(folder, 6);
+    Journal journal;
+    const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /sessions 3");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(JournalPids(lines, "start").size(), 1u) << "one process";
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& l) { return l.find("application put 59") != std::string::npos; }),
+              1)
+        << "only the session with a process of its own made calls";
+    EXPECT_EQ(std::count_if(run.lines.begin(), run.lines.end(),
+                            [](const std::wstring& l) { return l.find(L"from one process") != std::wstring::npos; }),
+              1)
+        << Narrow(run.Text());
+}
+
+// A server that grows with every draft it opens is renewed once it has
+// passed the bound, before it can pass it by a second draft's growth.
+TEST_F(Sessions, AGrowingServerIsRenewedPastItsMemoryBound) {
+    ClearStandInSetting(L"ViewUpdateMs");
+    SetStandInSetting(L"GrowMbPerOpen", L"40");
+    SetStandInSetting(L"JournalPids", L"1");
+    TestFolder folder(L"growing");
+    const auto drafts = WriteDrafts(folder, 9);
+    Journal journal;
+    const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /restart-memory 100");
+    ClearStandInSetting(L"GrowMbPerOpen");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    const auto lines = journal.Lines();
+    const auto servers = JournalPids(lines, "start");
+    EXPECT_GE(servers.size(), 3u) << "renewed as it grew";
+    // Under Wine a fresh stand-in commits about 10 MB: past 100 MB after its
+    // third open of 40 MB, so no session opened more than three.
+    for (const DWORD pid : servers) {
+        const auto opened = std::count_if(lines.begin(), lines.end(), [&](const std::string& l) {
+            return l.rfind(std::to_string(pid) + ": documents get 6", 0) == 0;
+        });
+        EXPECT_LE(opened, 3) << pid;
+    }
+    EXPECT_NE(run.Text().find(L"as planned (its memory reached"), std::wstring::npos) << Narrow(run.Text());
+}
+
+namespace {
+
+class SessionsInTheWindow : public MainWindowTest {
+protected:
+    void TearDown() override {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Sessions");
+        ClearStandInSetting(L"ViewUpdateMs");
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+};
+
+}  // namespace
+
+// Three sessions from the window's settings; Stop ends each after its call
+// in hand, each with its last call, and nothing is left half done.
+TEST_F(SessionsInTheWindow, StopEndsEverySessionAfterItsCallInHand) {
+    const DWORD three = 3;
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Sessions", REG_DWORD, &three, sizeof(three)),
+              ERROR_SUCCESS);
+    SetStandInSetting(L"ViewUpdateMs", L"300");
+    TestFolder folder(L"stop three");
+    const auto drafts = WriteDrafts(folder, 24);
+    BrowseTo(folder.Path());
+    Journal journal;
+    Click(win32::ControlId::cmdUpdate);
+    const auto opened = [&] {
+        const auto lines = journal.Lines();
+        return std::count_if(lines.begin(), lines.end(),
+                             [](const std::string& l) { return l.rfind("documents get 6", 0) == 0; });
+    };
+    ASSERT_TRUE(PumpUntil([&] { return opened() >= 4; }, std::chrono::seconds(30)));
+    Click(win32::ControlId::cmdUpdate);
+    ASSERT_TRUE(WaitForBatch());
+
+    const auto lines = journal.Lines();
+    const auto created = std::count(lines.begin(), lines.end(), "create");
+    EXPECT_EQ(created, 3);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "application call 40"), created);
+    int stored = 0;
+    for (const auto& draft : drafts) {
+        const int count = StoredCount(draft);
+        stored += count;
+        // Stored whole or not at all: every view current, or the draft as it was.
+        EXPECT_EQ(AllViewsCurrent(draft), count == 1) << Narrow(draft);
+    }
+    EXPECT_LT(stored, 24) << "the stop came before the end";
+    EXPECT_EQ(TextOf(win32::ControlId::Label1), L"Updated " + std::to_wstring(stored) + L" of 24 files in : ");
 }
