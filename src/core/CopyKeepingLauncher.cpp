@@ -22,6 +22,17 @@ private:
 
 }  // namespace
 
+bool CopyKeepingLauncher::CadSystemRunning() {
+    // A new batch: a copy kept by an earlier batch of this window is no
+    // longer how the draft was before this one (the user may have mended it
+    // since). That copy stays where the earlier batch's summary said.
+    {
+        const std::lock_guard<std::mutex> lock(keptMutex_);
+        kept_.clear();
+    }
+    return inner_.CadSystemRunning();
+}
+
 std::unique_ptr<ServerConnection> CopyKeepingLauncher::Launch() {
     return std::make_unique<CopyKeepingConnection>(*this, inner_.Launch());
 }
@@ -36,6 +47,12 @@ DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const st
         outcome = server.UpdateDraft(filePath, stop, watch);
     } catch (const RuntimeError& failure) {
         if (auto notPutBack = RestoreAfter(copy, failure)) throw *notPutBack;
+        throw;
+    } catch (...) {
+        // A fault of Kestrow's own: the session closed the draft unstored
+        // on its way out, so it is settled like any other failure.
+        const RuntimeError own(ErrorNumber::InternalError, kProgramSource, L"Kestrow itself failed.");
+        if (auto notPutBack = RestoreAfter(copy, own)) throw *notPutBack;
         throw;
     }
     if (outcome == DraftOutcome::Stored) {

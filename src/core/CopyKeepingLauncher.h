@@ -20,7 +20,8 @@ public:
     CopyKeepingLauncher(const CopyKeepingLauncher&) = delete;
     CopyKeepingLauncher& operator=(const CopyKeepingLauncher&) = delete;
 
-    bool CadSystemRunning() override { return inner_.CadSystemRunning(); }
+    // Asked once as each batch starts.
+    bool CadSystemRunning() override;
     std::unique_ptr<ServerConnection> Launch() override;
 
     // One draft's attempt, around the server's own step.

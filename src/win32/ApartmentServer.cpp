@@ -61,15 +61,22 @@ struct Shared : CallObserver {
 
     void Found(ActivationOutcome&& outcome) {
         if (!outcome.process) return;
+        std::lock_guard<std::mutex> lock(processMutex);
+        // Checked under the lock that a give-up takes too: given up while it
+        // was starting, it never gets to serve.
         if (abandoned) {
-            // Given up while it was starting: it never gets to serve.
             outcome.process->End(kEndWaitMs);
             return;
         }
         RecordSession(outcome.process->Identity());
         endingJob->Add(*outcome.process);
-        std::lock_guard<std::mutex> lock(processMutex);
         process = std::move(outcome.process);
+    }
+
+    // Whether a process is known to serve the session.
+    bool KnowsProcess() {
+        std::lock_guard<std::mutex> lock(processMutex);
+        return process.has_value();
     }
 
     // Ends the server's process unless it goes by itself within `graceMs`.
@@ -92,6 +99,7 @@ using namespace apartment;
 // process of another session of the same batch can be told from one handed
 // to somebody else's.
 struct LaunchedServers {
+    std::mutex activation;  // one activation at a time
     std::mutex mutex;
     std::vector<std::weak_ptr<apartment::Shared>> sessions;
 
@@ -117,6 +125,22 @@ struct LaunchedServers {
 
 namespace {
 
+// The sessions of one batch activate their servers one at a time, however
+// long a start takes: the turn between Kestrows has a time limit, this one
+// has none, so that no session sees another's server appear as its own.
+class TakingTurns : public AutomationFactory {
+public:
+    TakingTurns(AutomationFactory& inner, std::mutex& turn) : inner_(inner), turn_(turn) {}
+    AutomationRef CreateObject(const std::wstring& progId) override {
+        std::lock_guard<std::mutex> lock(turn_);
+        return inner_.CreateObject(progId);
+    }
+
+private:
+    AutomationFactory& inner_;
+    std::mutex& turn_;
+};
+
 // Runs the steps it is given on its own single-threaded apartment.
 void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr<LaunchedServers> launched) {
     const ThreadApartment apartment;
@@ -127,9 +151,12 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr
             com, [&found](ActivationOutcome&& outcome) { found.Found(std::move(outcome)); },
             [&found, launched] { return launched->OtherServes(&found); });
         ObservedFactory observed(identifying, *shared);
+        // Outside the observer, so that waiting for the turn is not counted
+        // as a call pending at the server.
+        TakingTurns turns(observed, launched->activation);
         // Outermost, so that a call held at the gate is not counted as
         // pending at the server.
-        GatedFactory gated(observed, shared->gate);
+        GatedFactory gated(turns, shared->gate);
         CadSession session(gated, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
@@ -246,8 +273,23 @@ private:
             }
             throw Abandon();
         }
-        std::lock_guard<std::mutex> lock(shared_->mutex);
-        if (shared_->failure) std::rethrow_exception(shared_->failure);
+        std::exception_ptr failure;
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            failure = shared_->failure;
+        }
+        if (!failure) return;
+        try {
+            std::rethrow_exception(failure);
+        } catch (const RuntimeError& error) {
+            if (error.Kind() != FailureKind::ServerGone) throw;
+            // A server whose connection broke may still run, and hold the
+            // draft in hand: nothing may put the draft back until it is
+            // gone. One that will not end is reported as still running.
+            if (!shared_->KnowsProcess() || shared_->EndProcess(kLostGraceMs)) throw;
+            throw RuntimeError(error.Number(), error.Source(), error.Description(),
+                               FailureKind::ServerAbandonedRunning);
+        }
     }
 
     // Gives the server up: its thread is left behind, its process ended.

@@ -67,7 +67,9 @@ public:
         if (!RunRows()) return;
         LogRow row = DraftLogRow(LocalTimeNow(), draft);
         row.result = LogResult::InHand;
-        Write(row);
+        const std::lock_guard<std::mutex> lock(mutex_);
+        inHand_.insert(draft.path);
+        WriteLocked(row);
     }
     void Row(const DraftRecord& draft, std::optional<double> seconds) override {
         LogRow row = DraftLogRow(LocalTimeNow(), draft);
@@ -98,9 +100,15 @@ public:
         Write(row);
     }
     // The console is closing: every draft without a settled row gets its
-    // not-reached row now, before the process is ended.
+    // not-reached row now, before the process is ended. A draft in hand
+    // keeps its in-hand row as its last, so that a resume redoes it and
+    // names it: it may be half stored when the process is ended.
     void SettleAll(const std::vector<std::wstring>& paths) {
         for (const std::wstring& path : paths) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex_);
+                if (inHand_.count(path) && !settled_.count(path)) continue;
+            }
             DraftRecord draft;
             draft.path = path;
             Row(draft, {});
@@ -127,6 +135,7 @@ private:
     std::wstring run_;
     std::mutex mutex_;
     std::unordered_set<std::wstring> settled_;
+    std::unordered_set<std::wstring> inHand_;  // drafts that had their in-hand row
     bool logFailed_ = false;
 };
 

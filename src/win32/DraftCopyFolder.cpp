@@ -51,7 +51,9 @@ bool RunStillRuns(const std::wstring& runName) {
     unsigned long long createdTicks = 0;
     if (std::swscanf(runName.c_str(), L"%lu-%llX", &processId, &createdTicks) != 2) return true;  // not ours: leave it
     const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    if (!process) return false;
+    // A Kestrow run as administrator cannot be looked at from here: it is
+    // taken as running rather than have its copies named as left over.
+    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
     FILETIME created{}, exited{}, kernel{}, user{};
     DWORD exitCode = 0;
     return GetProcessTimes(process.get(), &created, &exited, &kernel, &user) && Ticks(created) == createdTicks &&
@@ -188,7 +190,7 @@ DraftCopy DraftCopyFolder::Keep(const std::wstring& draftPath) {
     const Record record{draftPath, Ticks(info.ftCreationTime), Ticks(info.ftLastWriteTime), info.dwFileAttributes};
     if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copyPath)), record)) {
         RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copyPath) + L")");
-        Discard({draftPath, copyPath});
+        DiscardLocked({draftPath, copyPath});
         throw error;
     }
     return {draftPath, copyPath};
@@ -262,6 +264,10 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
 
 void DraftCopyFolder::Discard(const DraftCopy& copy) noexcept {
     const std::lock_guard<std::mutex> lock(mutex_);
+    DiscardLocked(copy);
+}
+
+void DraftCopyFolder::DiscardLocked(const DraftCopy& copy) noexcept {
     DeleteFileW(ExtendedLengthPath(copy.copyPath).c_str());
     DeleteFileW(ExtendedLengthPath(RecordPathOf(copy.copyPath)).c_str());
     if (!runFolder_.empty()) RemoveDirectoryW(runFolder_.c_str());

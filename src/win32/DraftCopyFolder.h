@@ -30,6 +30,9 @@ public:
     std::wstring Folder() override;
 
 private:
+    // With `mutex_` held.
+    void DiscardLocked(const DraftCopy& copy) noexcept;
+
     std::wstring runName_;  // "<process id>-<creation time>"
     std::wstring runFolder_;
     unsigned counter_ = 0;
