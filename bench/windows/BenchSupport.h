@@ -60,5 +60,7 @@ void BatchBenchmarks();
 void UnattendedBenchmark();
 void CopyBenchmarks();
 void GiveUpBenchmark();
+void FloorBenchmark();
+void SessionsBenchmark();
 
 }  // namespace kestrow::bench
