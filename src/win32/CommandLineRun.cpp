@@ -15,6 +15,7 @@
 #include "CopyKeepingLauncher.h"
 #include "CopyMessages.h"
 #include "DraftCopyFolder.h"
+#include "FileTime.h"
 #include "FileTree.h"
 #include "FindFileEnumerator.h"
 #include "KernelHandle.h"
@@ -46,9 +47,7 @@ std::wstring LocalTimeNow() {
     FILETIME utc{}, local{};
     GetSystemTimeAsFileTime(&utc);
     FileTimeToLocalFileTime(&utc, &local);
-    const auto ticks = [](const FILETIME& t) {
-        return static_cast<long long>((static_cast<unsigned long long>(t.dwHighDateTime) << 32) | t.dwLowDateTime);
-    };
+    const auto ticks = [](const FILETIME& t) { return static_cast<long long>(FileTimeNumber(t)); };
     const int offsetMinutes = static_cast<int>((ticks(local) - ticks(utc)) / 600000000LL);
     SYSTEMTIME time{};
     FileTimeToSystemTime(&local, &time);

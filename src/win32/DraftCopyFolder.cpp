@@ -6,8 +6,10 @@
 
 #include "ComAutomation.h"
 #include "DataFolder.h"
+#include "FileTime.h"
 #include "KernelHandle.h"
 #include "LongPath.h"
+#include "ServerProcess.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -25,23 +27,12 @@ RuntimeError LastError(const std::wstring& what) {
     return RuntimeError(static_cast<long>(HRESULT_FROM_WIN32(error)), kProgramSource, what + L": " + text);
 }
 
-unsigned long long Ticks(const FILETIME& time) {
-    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-FILETIME FileTimeOf(unsigned long long ticks) {
-    return FILETIME{static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
-std::wstring ProcessRunName(DWORD processId, const FILETIME& created) {
-    wchar_t name[64];
-    std::swprintf(name, 64, L"%lu-%016llX", static_cast<unsigned long>(processId), Ticks(created));
-    return name;
-}
-
 std::wstring OwnRunName() {
-    FILETIME created{}, exited{}, kernel{}, user{};
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
-    return ProcessRunName(GetCurrentProcessId(), created);
+    const ProcessIdentity self = ThisProcess();
+    wchar_t name[64];
+    std::swprintf(name, 64, L"%lu-%016llX", static_cast<unsigned long>(self.id),
+                  static_cast<unsigned long long>(self.creationTime));
+    return name;
 }
 
 // The process named by a run's folder still runs: same id, same creation
@@ -50,14 +41,7 @@ bool RunStillRuns(const std::wstring& runName) {
     unsigned long processId = 0;
     unsigned long long createdTicks = 0;
     if (std::swscanf(runName.c_str(), L"%lu-%llX", &processId, &createdTicks) != 2) return true;  // not ours: leave it
-    const KernelHandle process(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
-    // A Kestrow run as administrator cannot be looked at from here: it is
-    // taken as running rather than have its copies named as left over.
-    if (!process) return GetLastError() == ERROR_ACCESS_DENIED;
-    FILETIME created{}, exited{}, kernel{}, user{};
-    DWORD exitCode = 0;
-    return GetProcessTimes(process.get(), &created, &exited, &kernel, &user) && Ticks(created) == createdTicks &&
-           GetExitCodeProcess(process.get(), &exitCode) && exitCode == STILL_ACTIVE;
+    return StillRuns(ProcessIdentity{processId, createdTicks});
 }
 
 bool WriteAll(HANDLE file, const void* bytes, DWORD size) {
@@ -187,7 +171,8 @@ DraftCopy DraftCopyFolder::Keep(const std::wstring& draftPath) {
             throw error;
         }
     }
-    const Record record{draftPath, Ticks(info.ftCreationTime), Ticks(info.ftLastWriteTime), info.dwFileAttributes};
+    const Record record{draftPath, FileTimeNumber(info.ftCreationTime), FileTimeNumber(info.ftLastWriteTime),
+                        info.dwFileAttributes};
     if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copyPath)), record)) {
         RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copyPath) + L")");
         DiscardLocked({draftPath, copyPath});
@@ -209,7 +194,8 @@ bool DraftCopyFolder::Unchanged(const DraftCopy& copy) {
     }
     BY_HANDLE_FILE_INFORMATION info{};
     if (!GetFileInformationByHandle(draft.get(), &info)) throw LastError(L"The drawing could not be read");
-    if (Ticks(info.ftLastWriteTime) != record.written || info.dwFileAttributes != record.attributes) return false;
+    if (FileTimeNumber(info.ftLastWriteTime) != record.written || info.dwFileAttributes != record.attributes)
+        return false;
     const KernelHandle kept = OwnHandle(CreateFileW(ExtendedLengthPath(copy.copyPath).c_str(), GENERIC_READ,
                                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                                                     nullptr));

@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "ConsoleOutput.h"
+#include "FileTime.h"
 #include "LongPath.h"
 
 namespace kestrow::win32 {
@@ -82,8 +83,7 @@ std::optional<DraftFacts> DraftFactsOnDisk(const std::wstring& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
     if (!GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
     const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    const unsigned long long ticks = (static_cast<unsigned long long>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                                     data.ftLastWriteTime.dwLowDateTime;
+    const std::uint64_t ticks = FileTimeNumber(data.ftLastWriteTime);
     SYSTEMTIME utc{};
     if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc)) return std::nullopt;
     // UTC to the file system's own resolution: any later write shows.

@@ -4,14 +4,12 @@
 #include <psapi.h>
 #include <tlhelp32.h>
 
+#include "FileTime.h"
+
 namespace kestrow::win32 {
 namespace {
 
 constexpr DWORD kRights = SYNCHRONIZE | PROCESS_TERMINATE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ;
-
-std::uint64_t Number(const FILETIME& time) {
-    return (static_cast<std::uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
 
 std::wstring RegistryDefault(const std::wstring& key) {
     wchar_t buffer[2048];
@@ -44,7 +42,15 @@ std::wstring ProgramOf(const std::wstring& command) {
 std::optional<ProcessIdentity> IdentityOf(HANDLE process) {
     FILETIME created{}, exited{}, kernel{}, user{};
     if (!GetProcessTimes(process, &created, &exited, &kernel, &user)) return std::nullopt;
-    return ProcessIdentity{GetProcessId(process), Number(created)};
+    return ProcessIdentity{GetProcessId(process), FileTimeNumber(created)};
+}
+
+bool StillRuns(const ProcessIdentity& process) {
+    const KernelHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process.id));
+    if (!handle) return GetLastError() == ERROR_ACCESS_DENIED;
+    const std::optional<ProcessIdentity> identity = IdentityOf(handle.get());
+    if (!identity) return true;
+    return identity->creationTime == process.creationTime && WaitForSingleObject(handle.get(), 0) == WAIT_TIMEOUT;
 }
 
 ProcessIdentity ThisProcess() { return IdentityOf(GetCurrentProcess()).value_or(ProcessIdentity{GetCurrentProcessId(), 0}); }

@@ -55,6 +55,11 @@ private:
 
 std::optional<ProcessIdentity> IdentityOf(HANDLE process);
 ProcessIdentity ThisProcess();
+// Whether the process of `process` (id and creation time) still runs. Only
+// looked at: one that may not be opened from here, such as a Kestrow run as
+// administrator, counts as running, so that nothing of it is taken for left
+// over.
+bool StillRuns(const ProcessIdentity& process);
 
 // The file name (no folder) of the image registered as the local server of
 // `progId`'s class; "" when there is none.

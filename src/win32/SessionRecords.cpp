@@ -1,7 +1,5 @@
 #include "SessionRecords.h"
 
-#include "KernelHandle.h"
-
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -44,18 +42,6 @@ struct FindCloser {
 };
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
-// Whether the process still runs. Only looked at, so that a Kestrow run as
-// administrator, which cannot be opened from here for more, still counts
-// as running rather than have its sessions ended under it.
-bool Runs(const ProcessIdentity& process) {
-    const KernelHandle handle(OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, process.id));
-    if (!handle) return GetLastError() == ERROR_ACCESS_DENIED;
-    FILETIME created{}, exited{}, kernel{}, user{};
-    if (!GetProcessTimes(handle.get(), &created, &exited, &kernel, &user)) return true;
-    const std::uint64_t ticks = (static_cast<std::uint64_t>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
-    return ticks == process.creationTime && WaitForSingleObject(handle.get(), 0) == WAIT_TIMEOUT;
-}
-
 }  // namespace
 
 void RecordSession(const ProcessIdentity& server) {
@@ -87,7 +73,7 @@ int EndLeftoverSessions() {
         const std::wstring path = folder + L"\\" + found.cFileName;
         const std::optional<Record> record = ReadRecord(path);
         if (!record) continue;  // being written, or not ours to judge
-        if (Runs(record->owner)) continue;
+        if (StillRuns(record->owner)) continue;
         const auto server = OwnedProcess::Open(record->server.id, record->server.creationTime);
         if (server && server->Running()) {
             if (!server->End(kEndWaitMs)) continue;
