@@ -59,13 +59,12 @@ void BatchRun::SessionRenewed(const std::wstring& why) {
     progress_.SessionRenewed(why);
 }
 
-void BatchRun::EndBatch(BatchEnd end, std::optional<RuntimeError> error) {
+void BatchRun::EndBatch(BatchEnd end) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         if (!ended_) {
             ended_ = true;
             result_.end = end;
-            result_.serverError = std::move(error);
         }
     }
     *stop_ = true;

@@ -45,7 +45,7 @@ public:
 
     // Ends the whole batch (Cancel, the user's own session found): every
     // session stops after its call in hand. The first reason stands.
-    void EndBatch(BatchEnd end, std::optional<RuntimeError> error = std::nullopt);
+    void EndBatch(BatchEnd end);
     // Ends the whole batch on a fault of Kestrow's own, said in `failure`.
     void EndOnOwnFailure(const std::wstring& failure);
     // One session ends for good before the queue is empty. A failure ends

@@ -120,10 +120,9 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
         // A server that started but refused its settings still ends its
-        // work; one that is not this session's own gets no call at all.
-        if (server_ && !error.ServerLost() && error.Kind() != FailureKind::SharedServer &&
-            error.Kind() != FailureKind::ForeignServer)
-            server_->Quit(watch);
+        // work. One that is not this session's own was let go of before the
+        // session held its object, so the last call cannot reach it.
+        if (server_ && !error.ServerLost()) server_->Quit(watch);
         server_.reset();
         ended_ = true;
         if (error.Kind() == FailureKind::ForeignServer) {

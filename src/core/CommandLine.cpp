@@ -3,6 +3,8 @@
 #include <cwctype>
 #include <set>
 
+#include "DraftBatch.h"
+
 namespace kestrow {
 namespace {
 
@@ -87,8 +89,9 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
                                arguments[i] + L"\".");
         } else if (name == L"sessions") {
             std::int64_t sessions = 0;
-            if (!ParseWhole(arguments[++i], 1, CommandLine::kMaxSessions, sessions))
-                return Invalid(L"/sessions needs a whole number from 1 to 8, not \"" + arguments[i] + L"\".");
+            if (!ParseWhole(arguments[++i], 1, DraftBatch::kMaxSessions, sessions))
+                return Invalid(L"/sessions needs a whole number from 1 to " + std::to_wstring(DraftBatch::kMaxSessions) +
+                               L", not \"" + arguments[i] + L"\".");
             line.sessions = static_cast<std::int32_t>(sessions);
         } else if (name == L"shard") {
             if (!ParseShard(arguments[++i], line.shardIndex, line.shardCount))

@@ -18,7 +18,6 @@ struct CommandLine {
         Invalid,  // `error` says why
     };
     static constexpr std::int64_t kDefaultTimeoutSeconds = 600;
-    static constexpr std::int32_t kMaxSessions = 8;
     static constexpr std::int32_t kMaxShards = 1000;
 
     Action action = Action::Window;

@@ -56,8 +56,7 @@ DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const st
         throw;
     }
     if (outcome == DraftOutcome::Stored) {
-        store_.Discard(copy);
-        Forget(filePath);
+        Settled(copy);
         return outcome;
     }
     // Closed without storing: the server let it go, so it can be put back.
@@ -93,8 +92,7 @@ std::optional<DraftNotPutBack> CopyKeepingLauncher::RestoreAfter(const DraftCopy
         Remember(copy);
         return DraftNotPutBack(failure, copy.copyPath, error.Description());
     }
-    store_.Discard(copy);
-    Forget(copy.draftPath);
+    Settled(copy);
     return std::nullopt;
 }
 
@@ -111,10 +109,6 @@ std::optional<std::wstring> KeptCopyOf(const RuntimeError& error) {
     return std::nullopt;
 }
 
-}  // namespace kestrow
-
-namespace kestrow {
-
 std::optional<DraftCopy> CopyKeepingLauncher::KeptCopy(const std::wstring& filePath) {
     const std::lock_guard<std::mutex> lock(keptMutex_);
     const auto earlier = kept_.find(filePath);
@@ -127,9 +121,12 @@ void CopyKeepingLauncher::Remember(const DraftCopy& copy) {
     kept_.insert_or_assign(copy.draftPath, copy);
 }
 
-void CopyKeepingLauncher::Forget(const std::wstring& filePath) {
+// The draft is stored, or as it was before the batch: its copy goes.
+void CopyKeepingLauncher::Settled(const DraftCopy& copy) {
+    store_.Discard(copy);
     const std::lock_guard<std::mutex> lock(keptMutex_);
-    kept_.erase(filePath);
+    kept_.erase(copy.draftPath);
 }
+
 
 }  // namespace kestrow

@@ -37,7 +37,7 @@ private:
     // The kept copies are shared by the sessions that work at once.
     std::optional<DraftCopy> KeptCopy(const std::wstring& filePath);
     void Remember(const DraftCopy& copy);
-    void Forget(const std::wstring& filePath);
+    void Settled(const DraftCopy& copy);
 
     ServerLauncher& inner_;
     DraftCopyStore& store_;

@@ -31,6 +31,20 @@ std::wstring NotPutBackCount(const BatchResult& result) {
     return L", " + std::to_wstring(kept) + L" of them not put back as they were: their copies are kept";
 }
 
+// A row's first six columns; the error's only when there is one.
+LogRow RowOf(const std::wstring& time, const wchar_t* result, const std::wstring& file, const RuntimeError* error) {
+    LogRow row;
+    row.time = time;
+    row.result = result;
+    row.file = file;
+    if (error) {
+        row.error = std::to_wstring(error->Number());
+        row.source = error->Source();
+        row.description = error->Description();
+    }
+    return row;
+}
+
 }  // namespace
 
 int ExitCodeFor(const BatchResult& result) {
@@ -106,8 +120,7 @@ int UnattendedUser::FinishWithNothingToDo(const std::wstring& why) {
 }
 
 int UnattendedUser::FinishWithoutDrafts(const std::wstring& folder) {
-    output_.Line(L"No Draft file(s) in " + folder + L"; nothing to update." + UnreadableSummary());
-    return WithUnreadableFolders(ExitCode::AllStored);
+    return FinishWithNothingToDo(L"No Draft file(s) in " + folder + L"; nothing to update.");
 }
 
 int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
@@ -163,16 +176,8 @@ std::wstring CsvField(const std::wstring& text) {
 }
 
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
-    LogRow row;
-    row.time = time;
-    row.result = ResultName(draft.state);
-    row.file = draft.path;
-    if (draft.state == DraftState::Failed && draft.error) {
-        row.error = std::to_wstring(draft.error->Number());
-        row.source = draft.error->Source();
-        row.description = draft.error->Description();
-    }
-    return row;
+    const bool failed = draft.state == DraftState::Failed && draft.error;
+    return RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
 }
 
 std::wstring RunEndName(BatchEnd end) {
@@ -189,14 +194,7 @@ std::wstring RunEndName(BatchEnd end) {
 }
 
 LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder) {
-    LogRow row;
-    row.time = time;
-    row.result = L"unreadable";
-    row.file = folder.path;
-    row.error = std::to_wstring(folder.error.Number());
-    row.source = folder.error.Source();
-    row.description = folder.error.Description();
-    return row;
+    return RowOf(time, L"unreadable", folder.path, &folder.error);
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {
