@@ -11,6 +11,14 @@ std::string Utf8(const std::wstring& text) {
     return bytes;
 }
 
+std::wstring FromUtf8(const std::string& bytes) {
+    if (bytes.empty()) return std::wstring();
+    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
+    std::wstring text(static_cast<size_t>(size), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
+    return text;
+}
+
 ConsoleOutput::ConsoleOutput(DWORD stream) {
     handle_ = GetStdHandle(stream);
     if (!handle_ || handle_ == INVALID_HANDLE_VALUE || GetFileType(handle_) == FILE_TYPE_UNKNOWN) {

@@ -13,14 +13,6 @@ constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 // The header is short: a first line longer than this is no Kestrow log.
 constexpr DWORD kHeaderProbeBytes = 4096;
 
-std::wstring FromUtf8(const std::string& bytes) {
-    if (bytes.empty()) return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    std::wstring text(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, bytes.data(), static_cast<int>(bytes.size()), text.data(), size);
-    return text;
-}
-
 bool ReadBytes(HANDLE file, std::string& bytes, size_t count) {
     const size_t start = bytes.size();
     bytes.resize(start + count);

@@ -14,13 +14,7 @@
 
 namespace kestrow::wintest {
 
-std::wstring Widen(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring out(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(), size);
-    return out;
-}
+std::wstring Widen(const std::string& utf8) { return win32::FromUtf8(utf8); }
 
 std::string Narrow(const std::wstring& text) { return win32::Utf8(text); }
 
