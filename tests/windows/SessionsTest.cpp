@@ -40,6 +40,13 @@ std::vector<std::wstring> WriteDrafts(const TestFolder& folder, int count, int f
     return paths;
 }
 
+// How many of `lines` hold `part`.
+template <typename Line, typename Part>
+long LinesWith(const std::vector<Line>& lines, const Part& part) {
+    return static_cast<long>(
+        std::count_if(lines.begin(), lines.end(), [&](const Line& line) { return line.find(part) != Line::npos; }));
+}
+
 // How many sessions were created before the first one was told to end.
 int CreatedBeforeFirstQuit(const std::vector<std::string>& lines) {
     int created = 0;
@@ -103,14 +110,8 @@ TEST_F(Sessions, AServerForEveryClientLeavesOneSessionThatStoresAll) {
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
     const auto lines = journal.Lines();
     EXPECT_EQ(JournalPids(lines, "start").size(), 1u) << "one process";
-    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
-                            [](const std::string& l) { return l.find("application put 59") != std::string::npos; }),
-              1)
-        << "only the session with a process of its own made calls";
-    EXPECT_EQ(std::count_if(run.lines.begin(), run.lines.end(),
-                            [](const std::wstring& l) { return l.find(L"from one process") != std::wstring::npos; }),
-              1)
-        << Narrow(run.Text());
+    EXPECT_EQ(LinesWith(lines, "application put 59"), 1) << "only the session with a process of its own made calls";
+    EXPECT_EQ(LinesWith(run.lines, L"from one process"), 1) << Narrow(run.Text());
 }
 
 // A server that grows with every draft it opens is renewed once it has
