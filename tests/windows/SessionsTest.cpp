@@ -47,6 +47,12 @@ long LinesWith(const std::vector<Line>& lines, const Part& part) {
         std::count_if(lines.begin(), lines.end(), [&](const Line& line) { return line.find(part) != Line::npos; }));
 }
 
+std::string Joined(const std::vector<std::string>& lines) {
+    std::string all;
+    for (const auto& line : lines) all += line + "\n";
+    return all;
+}
+
 // How many sessions were created before the first one was told to end.
 int CreatedBeforeFirstQuit(const std::vector<std::string>& lines) {
     int created = 0;
@@ -73,7 +79,7 @@ TEST_F(Sessions, ThreeSessionsWorkSideBySideAndOpenEachDraftOnce) {
     for (const auto& draft : drafts) {
         EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
         EXPECT_EQ(std::count(lines.begin(), lines.end(), "documents get 6 VT_BSTR|VT_BYREF:" + Narrow(draft)), 1)
-            << Narrow(draft);
+            << Narrow(draft) << "\n" << Joined(lines);
     }
     std::set<std::wstring> named;
     for (const auto& line : run.lines)

@@ -35,7 +35,12 @@ DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWO
 
 Server::Server() : lastCall_(GetTickCount64()) {
     const std::wstring path = Setting(L"KESTROW_STANDIN_JOURNAL", L"Journal");
-    if (!path.empty()) journal_ = _wfopen(path.c_str(), L"ab");
+    if (!path.empty()) {
+        journal_ = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+        journalLock_ = CreateMutexW(nullptr, FALSE, L"Local\\KestrowStandIn.Journal");
+    }
     idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
@@ -63,15 +68,22 @@ bool Server::IdleTooLong() const {
 }
 
 Server::~Server() {
-    if (journal_) std::fclose(journal_);
+    if (journal_ != INVALID_HANDLE_VALUE) CloseHandle(journal_);
+    if (journalLock_) CloseHandle(journalLock_);
 }
 
 void Server::Journal(const std::wstring& line) {
-    if (!journal_) return;
+    if (journal_ == INVALID_HANDLE_VALUE) return;
     const std::string bytes =
         (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) + Utf8(line) + "\n";
-    std::fwrite(bytes.data(), 1, bytes.size(), journal_);
-    std::fflush(journal_);
+    // A writer that died holding the lock left whole lines: the journal is
+    // still sound, so an abandoned lock is taken like a free one.
+    const bool locked = journalLock_ && WaitForSingleObject(journalLock_, 5000) != WAIT_TIMEOUT;
+    LARGE_INTEGER end{};
+    SetFilePointerEx(journal_, end, nullptr, FILE_END);
+    DWORD written = 0;
+    WriteFile(journal_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (locked) ReleaseMutex(journalLock_);
 }
 
 }  // namespace standin

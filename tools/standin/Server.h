@@ -4,7 +4,6 @@
 // read at start.
 #include <windows.h>
 
-#include <cstdio>
 #include <map>
 #include <memory>
 #include <string>
@@ -37,7 +36,8 @@ public:
     Server(const Server&) = delete;
     Server& operator=(const Server&) = delete;
 
-    // One line per call, flushed at once so a test can read it at any time.
+    // One line per call, written at once so a test can read it at any time.
+    // Several server processes may share one journal; see JournalFile.
     void Journal(const std::wstring& line);
 
     void BusyFor(DWORD milliseconds) { busyUntil_ = GetTickCount64() + milliseconds; }
@@ -81,7 +81,12 @@ public:
     DWORD ViewUpdateMs() const { return viewUpdateMs_; }
 
 private:
-    FILE* journal_ = nullptr;
+    // The journal's handle (opened for appending only) and the lock its
+    // writers take in turn: the C runtime's append mode seeks to the end
+    // and then writes, so two processes writing at once overwrite each
+    // other's lines.
+    HANDLE journal_ = INVALID_HANDLE_VALUE;
+    HANDLE journalLock_ = nullptr;
     ULONGLONG busyUntil_ = 0;
     ULONGLONG lastCall_ = 0;
     DWORD idleExitMs_ = 120000;
