@@ -47,6 +47,7 @@ Server::Server() : lastCall_(GetTickCount64()) {
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
     multipleUse_ = Setting(L"KESTROW_STANDIN_MULTIPLE_USE", L"MultipleUse") == L"1";
     journalPids_ = Setting(L"KESTROW_STANDIN_JOURNAL_PIDS", L"JournalPids") == L"1";
+    journalTimes_ = Setting(L"KESTROW_STANDIN_JOURNAL_TIMES", L"JournalTimes") == L"1";
     growMbPerOpen_ = Milliseconds(L"KESTROW_STANDIN_GROW_MB", L"GrowMbPerOpen", 0);
     if (journalPids_) Journal(L"start");
 }
@@ -74,8 +75,9 @@ Server::~Server() {
 
 void Server::Journal(const std::wstring& line) {
     if (journal_ == INVALID_HANDLE_VALUE) return;
-    const std::string bytes =
-        (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) + Utf8(line) + "\n";
+    const std::string bytes = (journalTimes_ ? std::to_string(GetTickCount64()) + " " : std::string()) +
+                              (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) +
+                              Utf8(line) + "\n";
     // A writer that died holding the lock left whole lines: the journal is
     // still sound, so an abandoned lock is taken like a free one.
     const bool locked = journalLock_ && WaitForSingleObject(journalLock_, 5000) != WAIT_TIMEOUT;

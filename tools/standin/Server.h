@@ -95,6 +95,7 @@ private:
     DWORD viewUpdateMs_ = 0;
     bool multipleUse_ = false;
     bool journalPids_ = false;  // each line begins with the process id
+    bool journalTimes_ = false;  // and before that, with the tick count in ms
     DWORD growMbPerOpen_ = 0;
     std::vector<std::unique_ptr<char[]>> grown_;
     long liveObjects_ = 0;
