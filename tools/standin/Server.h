@@ -37,7 +37,7 @@ public:
     Server& operator=(const Server&) = delete;
 
     // One line per call, written at once so a test can read it at any time.
-    // Several server processes may share one journal; see JournalFile.
+    // Several server processes may share one journal: they take turns.
     void Journal(const std::wstring& line);
 
     void BusyFor(DWORD milliseconds) { busyUntil_ = GetTickCount64() + milliseconds; }
