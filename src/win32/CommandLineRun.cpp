@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <unordered_set>
@@ -146,7 +145,13 @@ struct RunningBatch {
     std::vector<std::wstring> paths;
     KernelHandle ended{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
 };
-std::atomic<RunningBatch*> g_running{nullptr};
+// The handler runs on a thread of its own; the lock keeps the run it reaches
+// alive until it is done with it.
+struct ConsoleControlTarget {
+    std::mutex mutex;
+    RunningBatch* running = nullptr;
+};
+ConsoleControlTarget g_console;
 
 // Windows ends the process some five seconds after a close, log-off or
 // shutdown event; the call in hand gets what is left of them.
@@ -156,7 +161,8 @@ constexpr DWORD kCloseGraceMs = 4000;
 // is told to end, and the log gets its last rows. Closing the console,
 // logging off or shutting down do the same within the time Windows allows.
 BOOL WINAPI OnConsoleControl(DWORD event) {
-    RunningBatch* running = g_running.load();
+    const std::lock_guard<std::mutex> lock(g_console.mutex);
+    RunningBatch* running = g_console.running;
     if (!running) return FALSE;
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         if (running->batch->StopRequested()) return FALSE;
@@ -166,6 +172,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     if (event != CTRL_CLOSE_EVENT && event != CTRL_LOGOFF_EVENT && event != CTRL_SHUTDOWN_EVENT) return FALSE;
     running->batch->RequestStop();
     running->output->SettleAll(running->paths);
+    // The run sets `ended` before it takes the lock to leave.
     WaitForSingleObject(running->ended.get(), kCloseGraceMs);
     return TRUE;
 }
@@ -272,14 +279,20 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     running.batch = &batch;
     running.output = &output;
     for (const std::wstring& name : plan.toDo) running.paths.push_back(folder + name);
-    g_running = &running;
+    {
+        const std::lock_guard<std::mutex> lock(g_console.mutex);
+        g_console.running = &running;
+    }
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     const BatchResult result = batch.Run(user, user);
     const int exitCode = user.Finish(result, folder);
     endRun(result.end);
     SetEvent(running.ended.get());
+    {
+        const std::lock_guard<std::mutex> lock(g_console.mutex);
+        g_console.running = nullptr;
+    }
     SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
-    g_running = nullptr;
     return exitCode;
 }
 
