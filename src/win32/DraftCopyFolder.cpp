@@ -129,6 +129,63 @@ DWORD SettableAttributes(DWORD attributes) {
 
 bool Transient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION; }
 
+// Whether the draft's name is a link to a file elsewhere, or one of several
+// names of its file: a new file swapped in under that name would leave the
+// file itself as the failure left it, and part it from its other names.
+bool LinkedName(const std::wstring& draftPath) {
+    const DWORD attributes = GetFileAttributesW(draftPath.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    const KernelHandle draft =
+        OwnHandle(CreateFileW(draftPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION info{};
+    return draft && GetFileInformationByHandle(draft.get(), &info) && info.nNumberOfLinks > 1;
+}
+
+// Clears a read-only attribute for the time of a put back; the record's
+// attributes are set afterwards.
+class WritableForNow {
+public:
+    explicit WritableForNow(const std::wstring& path) : path_(path), was_(GetFileAttributesW(path.c_str())) {
+        readOnly_ = was_ != INVALID_FILE_ATTRIBUTES && (was_ & FILE_ATTRIBUTE_READONLY);
+        if (readOnly_) SetFileAttributesW(path_.c_str(), was_ & ~FILE_ATTRIBUTE_READONLY);
+    }
+    // After a put back that failed.
+    void Restore() const {
+        if (readOnly_) SetFileAttributesW(path_.c_str(), was_);
+    }
+
+private:
+    std::wstring path_;
+    DWORD was_;
+    bool readOnly_ = false;
+};
+
+// The copy written over the draft's own file, through whichever name or link
+// leads to it. Not one step: cut short, the copy stays and is named.
+void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& record) {
+    const WritableForNow writable(draftPath);
+    const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
+    KernelHandle file;
+    while (!(file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_ATTRIBUTE_NORMAL, nullptr)))) {
+        if (Transient(GetLastError()) && GetTickCount64() < deadline) {
+            Sleep(kReleasePollMs);
+            continue;
+        }
+        RuntimeError error = LastError(L"The drawing could not be written");
+        writable.Restore();
+        throw error;
+    }
+    FILE_BASIC_INFO basic{};
+    basic.CreationTime.QuadPart = static_cast<LONGLONG>(record.created);
+    basic.LastWriteTime.QuadPart = static_cast<LONGLONG>(record.written);
+    basic.FileAttributes = SettableAttributes(record.attributes);
+    if (!CopyContent(kept, file.get()) || !SetEndOfFile(file.get()) || !FlushFileBuffers(file.get()) ||
+        !SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic))
+        throw LastError(L"The drawing could not be written");
+}
+
 }  // namespace
 
 DraftCopyFolder::DraftCopyFolder() : runName_(OwnRunName()) {}
@@ -207,15 +264,19 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
     Record record;
     if (!ReadRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record))
         throw LastError(L"The copy's record could not be read (" + RecordPathOf(copy.copyPath) + L")");
+    const KernelHandle kept = OwnHandle(CreateFileW(ExtendedLengthPath(copy.copyPath).c_str(), GENERIC_READ,
+                                                    FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
+                                                    nullptr));
+    if (!kept) throw LastError(L"The copy could not be read (" + copy.copyPath + L")");
+    if (LinkedName(copy.draftPath)) {
+        WriteBackInPlace(copy.draftPath, kept.get(), record);
+        return;
+    }
     // Written whole beside the draft, then swapped in with one rename: a
     // put back cut short leaves the draft as the failure left it.
     const std::wstring temporary =
         ExtendedLengthPath(copy.draftPath + L".kestrow-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
     {
-        const KernelHandle kept = OwnHandle(CreateFileW(ExtendedLengthPath(copy.copyPath).c_str(), GENERIC_READ,
-                                                        FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                                        FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-        if (!kept) throw LastError(L"The copy could not be read (" + copy.copyPath + L")");
         const KernelHandle file = OwnHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) throw LastError(L"A temporary file could not be created beside the drawing");
@@ -231,9 +292,7 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
 
     // A server that just ended, or the system after it, may still hold the
     // draft for a moment.
-    const DWORD target = GetFileAttributesW(copy.draftPath.c_str());
-    const bool readOnly = target != INVALID_FILE_ATTRIBUTES && (target & FILE_ATTRIBUTE_READONLY);
-    if (readOnly) SetFileAttributesW(copy.draftPath.c_str(), target & ~FILE_ATTRIBUTE_READONLY);
+    const WritableForNow writable(copy.draftPath);
     const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
     while (!MoveFileExW(temporary.c_str(), copy.draftPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         if (Transient(GetLastError()) && GetTickCount64() < deadline) {
@@ -241,7 +300,7 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
             continue;
         }
         RuntimeError error = LastError(L"The drawing could not be replaced");
-        if (readOnly) SetFileAttributesW(copy.draftPath.c_str(), target);
+        writable.Restore();
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
         throw error;

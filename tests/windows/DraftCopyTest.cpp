@@ -67,6 +67,14 @@ void WriteOldDraft(const std::wstring& path, const std::string& extra) {
     CloseHandle(file);
 }
 
+DWORD LinkCount(const std::wstring& path) {
+    const HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool read = file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
+    if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
+    return read ? info.nNumberOfLinks : 0;
+}
+
 bool JournalOpened(const Journal& journal, const std::string& name) {
     for (const auto& line : journal.Lines())
         if (line.rfind("documents get 6", 0) == 0 && line.find(name) != std::string::npos) return true;
@@ -114,12 +122,15 @@ TEST_F(DraftCopies, AStoreCutShortByACrashLeavesTheDraftAsItWasAndSaysNotStored)
     EXPECT_TRUE(data_.CopiesContent().empty());
 }
 
+// Unattended, and a torn draft whose file has a second name elsewhere: the
+// file itself is put back, under both names.
 TEST_F(DraftCopies, UnattendedATornDraftIsPutBackAndALockedOneIsNotOpened) {
-    TestFolder folder(L"unattended copies");
+    TestFolder folder(L"unattended copies"), elsewhere(L"elsewhere");
     WriteOldDraft(folder / L"locked.dft", "");
     WriteOldDraft(folder / L"torn.dft", "fault tornstore\r\n");
     WriteDraft(folder / L"ok.dft", 1);
     const DraftOnDisk tornBefore(folder / L"torn.dft");
+    ASSERT_TRUE(CreateHardLinkW((elsewhere / L"same file.dft").c_str(), (folder / L"torn.dft").c_str(), nullptr));
     const std::wstring log = folder / L"run.csv";
     Journal journal;
     ProgramRun run;
@@ -135,6 +146,8 @@ TEST_F(DraftCopies, UnattendedATornDraftIsPutBackAndALockedOneIsNotOpened) {
     EXPECT_FALSE(JournalOpened(journal, "locked.dft")) << "a draft without a copy was opened";
     EXPECT_TRUE(JournalOpened(journal, "torn.dft"));
     EXPECT_TRUE(DraftOnDisk(folder / L"torn.dft") == tornBefore) << ReadUtf8(folder / L"torn.dft");
+    EXPECT_TRUE(DraftOnDisk(elsewhere / L"same file.dft") == tornBefore) << ReadUtf8(elsewhere / L"same file.dft");
+    EXPECT_EQ(LinkCount(folder / L"torn.dft"), 2u) << "the draft's name was parted from its file";
     EXPECT_EQ(StoredCount(folder / L"locked.dft"), 0);
     EXPECT_EQ(StoredCount(folder / L"ok.dft"), 1);
     const std::string rows = ReadUtf8(log);
