@@ -129,12 +129,19 @@ DWORD SettableAttributes(DWORD attributes) {
 
 bool Transient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION; }
 
-// Whether the draft's name is a link to a file elsewhere, or one of several
-// names of its file: a new file swapped in under that name would leave the
-// file itself as the failure left it, and part it from its other names.
+// Whether the draft's name is a symbolic link to a file elsewhere, or one
+// of several names of its file: a new file swapped in under that name would
+// leave the file itself as the failure left it, and part it from its other
+// names. Other reparse points (cloud placeholders, for one) are files of
+// their own and take the swap.
 bool LinkedName(const std::wstring& draftPath) {
-    const DWORD attributes = GetFileAttributesW(draftPath.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return true;
+    WIN32_FIND_DATAW entry{};
+    const HANDLE find = FindFirstFileW(draftPath.c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        FindClose(find);
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && entry.dwReserved0 == IO_REPARSE_TAG_SYMLINK)
+            return true;
+    }
     const KernelHandle draft =
         OwnHandle(CreateFileW(draftPath.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                               nullptr, OPEN_EXISTING, 0, nullptr));
@@ -142,40 +149,59 @@ bool LinkedName(const std::wstring& draftPath) {
     return draft && GetFileInformationByHandle(draft.get(), &info) && info.nNumberOfLinks > 1;
 }
 
-// Clears a read-only attribute for the time of a put back; the record's
-// attributes are set afterwards.
-class WritableForNow {
+// `attributes` as SettableAttributes gives them.
+bool SetAttributes(HANDLE file, DWORD attributes) {
+    FILE_BASIC_INFO basic{};  // times of 0 stay as they are
+    basic.FileAttributes = attributes;
+    return SetFileInformationByHandle(file, FileBasicInfo, &basic, sizeof basic);
+}
+
+// A read-only draft made writable for the time of its put back, and made
+// read-only again unless the put back went through (it sets the record's
+// attributes). Through the name to the file behind it: a link's own
+// attributes say nothing of its file's.
+class ReadOnlyLifted {
 public:
-    explicit WritableForNow(const std::wstring& path) : path_(path), was_(GetFileAttributesW(path.c_str())) {
-        readOnly_ = was_ != INVALID_FILE_ATTRIBUTES && (was_ & FILE_ATTRIBUTE_READONLY);
-        if (readOnly_) SetFileAttributesW(path_.c_str(), was_ & ~FILE_ATTRIBUTE_READONLY);
+    explicit ReadOnlyLifted(const std::wstring& path) : path_(path) {
+        const KernelHandle file = OpenAttributes(path_);
+        FILE_BASIC_INFO basic{};
+        if (!file || !GetFileInformationByHandleEx(file.get(), FileBasicInfo, &basic, sizeof basic) ||
+            !(basic.FileAttributes & FILE_ATTRIBUTE_READONLY))
+            return;
+        was_ = basic.FileAttributes;
+        lifted_ = SetAttributes(file.get(), SettableAttributes(was_ & ~FILE_ATTRIBUTE_READONLY));
     }
-    // After a put back that failed.
-    void Restore() const {
-        if (readOnly_) SetFileAttributesW(path_.c_str(), was_);
+    ~ReadOnlyLifted() {
+        if (!lifted_ || done_) return;
+        if (const KernelHandle file = OpenAttributes(path_)) SetAttributes(file.get(), SettableAttributes(was_));
     }
+    ReadOnlyLifted(const ReadOnlyLifted&) = delete;
+    ReadOnlyLifted& operator=(const ReadOnlyLifted&) = delete;
+    void Done() { done_ = true; }
 
 private:
+    static KernelHandle OpenAttributes(const std::wstring& path) {
+        return OwnHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr));
+    }
     std::wstring path_;
-    DWORD was_;
-    bool readOnly_ = false;
+    DWORD was_ = 0;
+    bool lifted_ = false;
+    bool done_ = false;
 };
 
 // The copy written over the draft's own file, through whichever name or link
-// leads to it. Not one step: cut short, the copy stays and is named.
+// leads to it (a link whose file the failure removed gets it back). Not one
+// step: cut short, the copy stays and is named.
 void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& record) {
-    const WritableForNow writable(draftPath);
+    ReadOnlyLifted writable(draftPath);
     const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
     KernelHandle file;
-    while (!(file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+    while (!(file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                                           FILE_ATTRIBUTE_NORMAL, nullptr)))) {
-        if (Transient(GetLastError()) && GetTickCount64() < deadline) {
-            Sleep(kReleasePollMs);
-            continue;
-        }
-        RuntimeError error = LastError(L"The drawing could not be written");
-        writable.Restore();
-        throw error;
+        if (!Transient(GetLastError()) || GetTickCount64() >= deadline) throw LastError(L"The drawing could not be written");
+        Sleep(kReleasePollMs);
     }
     FILE_BASIC_INFO basic{};
     basic.CreationTime.QuadPart = static_cast<LONGLONG>(record.created);
@@ -184,6 +210,7 @@ void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& 
     if (!CopyContent(kept, file.get()) || !SetEndOfFile(file.get()) || !FlushFileBuffers(file.get()) ||
         !SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof basic))
         throw LastError(L"The drawing could not be written");
+    writable.Done();
 }
 
 }  // namespace
@@ -292,7 +319,7 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
 
     // A server that just ended, or the system after it, may still hold the
     // draft for a moment.
-    const WritableForNow writable(copy.draftPath);
+    ReadOnlyLifted writable(copy.draftPath);
     const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
     while (!MoveFileExW(temporary.c_str(), copy.draftPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         if (Transient(GetLastError()) && GetTickCount64() < deadline) {
@@ -300,11 +327,11 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
             continue;
         }
         RuntimeError error = LastError(L"The drawing could not be replaced");
-        writable.Restore();
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
         throw error;
     }
+    writable.Done();
 }
 
 void DraftCopyFolder::Discard(const DraftCopy& copy) noexcept {
