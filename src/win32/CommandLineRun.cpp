@@ -163,7 +163,8 @@ constexpr DWORD kCloseGraceMs = 4000;
 BOOL WINAPI OnConsoleControl(DWORD event) {
     const std::lock_guard<std::mutex> lock(g_console.mutex);
     RunningBatch* running = g_console.running;
-    if (!running) return FALSE;
+    // Registered, yet no run: it has ended and returns its exit code now.
+    if (!running) return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT;
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) {
         if (running->batch->StopRequested()) return FALSE;
         running->batch->RequestStop();
@@ -176,6 +177,33 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
     WaitForSingleObject(running->ended.get(), kCloseGraceMs);
     return TRUE;
 }
+
+// The run, as the console handler reaches it, from the start of the batch
+// to its end on every path, an exception's too: the run's objects outlive it.
+class ConsoleControlRegistration {
+public:
+    explicit ConsoleControlRegistration(RunningBatch& running) : running_(running) {
+        {
+            const std::lock_guard<std::mutex> lock(g_console.mutex);
+            g_console.running = &running_;
+        }
+        SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+    }
+    ~ConsoleControlRegistration() {
+        // A close handler waits for `ended` holding the lock: set it first.
+        SetEvent(running_.ended.get());
+        {
+            const std::lock_guard<std::mutex> lock(g_console.mutex);
+            g_console.running = nullptr;
+        }
+        SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
+    }
+    ConsoleControlRegistration(const ConsoleControlRegistration&) = delete;
+    ConsoleControlRegistration& operator=(const ConsoleControlRegistration&) = delete;
+
+private:
+    RunningBatch& running_;
+};
 
 std::wstring ShareOf(const CommandLine& line) {
     if (line.shardCount <= 1) return std::wstring();
@@ -279,20 +307,10 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     running.batch = &batch;
     running.output = &output;
     for (const std::wstring& name : plan.toDo) running.paths.push_back(folder + name);
-    {
-        const std::lock_guard<std::mutex> lock(g_console.mutex);
-        g_console.running = &running;
-    }
-    SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
+    const ConsoleControlRegistration registration(running);
     const BatchResult result = batch.Run(user, user);
     const int exitCode = user.Finish(result, folder);
     endRun(result.end);
-    SetEvent(running.ended.get());
-    {
-        const std::lock_guard<std::mutex> lock(g_console.mutex);
-        g_console.running = nullptr;
-    }
-    SetConsoleCtrlHandler(&OnConsoleControl, FALSE);
     return exitCode;
 }
 
