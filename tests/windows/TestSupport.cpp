@@ -119,7 +119,10 @@ std::vector<DWORD> JournalPids(const std::vector<std::string>& lines, const std:
     for (const auto& line : lines) {
         const size_t colon = line.find(": ");
         if (colon == std::string::npos || line.compare(colon + 2, call.size(), call) != 0) continue;
-        const DWORD pid = static_cast<DWORD>(std::strtoul(line.c_str(), nullptr, 10));
+        // "<pid>: <call>", or with the stand-in's times "<tick> <pid>: <call>".
+        const size_t space = line.rfind(' ', colon);
+        const DWORD pid =
+            static_cast<DWORD>(std::strtoul(line.c_str() + (space == std::string::npos ? 0 : space + 1), nullptr, 10));
         if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(pid);
     }
     return pids;

@@ -35,6 +35,9 @@ int main(int argc, char** argv) {
     if (FAILED(OleInitialize(nullptr))) return 2;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&controls);
+    // Stand-in settings that an interrupted bench or test left behind would
+    // change every server the tests start; each test sets what it needs.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn");
     ::testing::InitGoogleTest(&argc, argv);
     ::testing::UnitTest::GetInstance()->listeners().Append(new PrivateDataFolderPerTest);
     const int result = RUN_ALL_TESTS();

@@ -36,10 +36,11 @@ DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWO
 Server::Server() : lastCall_(GetTickCount64()) {
     const std::wstring path = Setting(L"KESTROW_STANDIN_JOURNAL", L"Journal");
     if (!path.empty()) {
-        journal_ = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                               FILE_ATTRIBUTE_NORMAL, nullptr);
-        journalLock_ = CreateMutexW(nullptr, FALSE, L"Local\\KestrowStandIn.Journal");
+        const HANDLE file = CreateFileW(path.c_str(), FILE_APPEND_DATA | SYNCHRONIZE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file != INVALID_HANDLE_VALUE) journal_.reset(file);
+        journalLock_.reset(CreateMutexW(nullptr, FALSE, L"Local\\KestrowStandIn.Journal"));
     }
     idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
@@ -68,24 +69,21 @@ bool Server::IdleTooLong() const {
     return now - lastCall_ > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
 }
 
-Server::~Server() {
-    if (journal_ != INVALID_HANDLE_VALUE) CloseHandle(journal_);
-    if (journalLock_) CloseHandle(journalLock_);
-}
+Server::~Server() = default;
 
 void Server::Journal(const std::wstring& line) {
-    if (journal_ == INVALID_HANDLE_VALUE) return;
+    if (!journal_) return;
     const std::string bytes = (journalTimes_ ? std::to_string(GetTickCount64()) + " " : std::string()) +
                               (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) +
                               Utf8(line) + "\n";
     // A writer that died holding the lock left whole lines: the journal is
     // still sound, so an abandoned lock is taken like a free one.
-    const bool locked = journalLock_ && WaitForSingleObject(journalLock_, 5000) != WAIT_TIMEOUT;
+    const bool locked = journalLock_ && WaitForSingleObject(journalLock_.get(), 5000) != WAIT_TIMEOUT;
     LARGE_INTEGER end{};
-    SetFilePointerEx(journal_, end, nullptr, FILE_END);
+    SetFilePointerEx(journal_.get(), end, nullptr, FILE_END);
     DWORD written = 0;
-    WriteFile(journal_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    if (locked) ReleaseMutex(journalLock_);
+    WriteFile(journal_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    if (locked) ReleaseMutex(journalLock_.get());
 }
 
 }  // namespace standin

@@ -85,8 +85,12 @@ private:
     // writers take in turn: the C runtime's append mode seeks to the end
     // and then writes, so two processes writing at once overwrite each
     // other's lines.
-    HANDLE journal_ = INVALID_HANDLE_VALUE;
-    HANDLE journalLock_ = nullptr;
+    struct HandleClose {
+        void operator()(HANDLE handle) const { CloseHandle(handle); }
+    };
+    using Handle = std::unique_ptr<void, HandleClose>;
+    Handle journal_;
+    Handle journalLock_;
     ULONGLONG busyUntil_ = 0;
     ULONGLONG lastCall_ = 0;
     DWORD idleExitMs_ = 120000;
