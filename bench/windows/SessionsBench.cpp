@@ -23,6 +23,8 @@ struct Timeline {
     std::vector<double> working;      // s from the run's start to each session's first open, earliest first
     std::vector<double> startToCall;  // ms from each server's start to its first object
     double allWorkingRate = 0;        // drafts opened a second while every session worked
+    long allWorkingOpens = 0;         // in that time
+    double allWorkingSeconds = 0;     // from the last session's first open to the first quit
 };
 
 Timeline ReadTimeline(const std::vector<std::string>& lines, ULONGLONG runStarted) {
@@ -61,9 +63,11 @@ Timeline ReadTimeline(const std::vector<std::string>& lines, ULONGLONG runStarte
     std::sort(timeline.working.begin(), timeline.working.end());
     std::sort(timeline.startToCall.begin(), timeline.startToCall.end());
     if (firstQuit > allWorking) {
-        const auto opened = std::count_if(opens.begin(), opens.end(),
-                                          [&](ULONGLONG t) { return t >= allWorking && t < firstQuit; });
-        timeline.allWorkingRate = static_cast<double>(opened) * 1000.0 / static_cast<double>(firstQuit - allWorking);
+        // After the last session's first open, which starts the time.
+        timeline.allWorkingOpens = static_cast<long>(std::count_if(
+            opens.begin(), opens.end(), [&](ULONGLONG t) { return t > allWorking && t < firstQuit; }));
+        timeline.allWorkingSeconds = static_cast<double>(firstQuit - allWorking) / 1000.0;
+        timeline.allWorkingRate = static_cast<double>(timeline.allWorkingOpens) / timeline.allWorkingSeconds;
     }
     return timeline;
 }
@@ -136,14 +140,16 @@ void SessionsBenchmark() {
                     workingSet, perSession, pagefile);
     }
     std::printf("\n| Sessions | Each session's first draft opened, s after Kestrow started | A server's start to its "
-                "first object | Drafts opened a second while every session worked | Multiple of one session |\n"
+                "first object | Drafts opened a second while every session worked (opens in seconds) | Multiple of one "
+                "session |\n"
                 "|---:|---|---|---:|---:|\n");
     const double oneWorking = timelines[1].allWorkingRate;
     for (int k : sessions) {
         const Timeline& timeline = timelines[k];
-        std::printf("| %d | %s | %.0f to %.0f ms | %.2f | %.2f |\n", k, Seconds(timeline.working).c_str(),
-                    timeline.startToCall.empty() ? 0.0 : timeline.startToCall.front(),
+        std::printf("| %d | %s | %.0f to %.0f ms | %.2f (%ld in %.1f s) | %.2f |\n", k,
+                    Seconds(timeline.working).c_str(), timeline.startToCall.empty() ? 0.0 : timeline.startToCall.front(),
                     timeline.startToCall.empty() ? 0.0 : timeline.startToCall.back(), timeline.allWorkingRate,
+                    timeline.allWorkingOpens, timeline.allWorkingSeconds,
                     oneWorking > 0 ? timeline.allWorkingRate / oneWorking : 0.0);
     }
 }
