@@ -129,6 +129,20 @@ DWORD SettableAttributes(DWORD attributes) {
 
 bool Transient(DWORD error) { return error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED || error == ERROR_LOCK_VIOLATION; }
 
+// Tries `attempt` again while it fails for a hold on the draft that may pass:
+// a server that just ended, or the system after it, may still hold it for a
+// moment. False, with the last error as the attempt left it, once it fails
+// otherwise or the hold outlasts the wait.
+template <typename Attempt>
+bool OnceReleased(Attempt attempt) {
+    const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
+    while (!attempt()) {
+        if (!Transient(GetLastError()) || GetTickCount64() >= deadline) return false;
+        Sleep(kReleasePollMs);
+    }
+    return true;
+}
+
 // Whether the draft's name is a symbolic link to a file elsewhere, or one
 // of several names of its file: a new file swapped in under that name would
 // leave the file itself as the failure left it, and part it from its other
@@ -196,13 +210,13 @@ private:
 // step: cut short, the copy stays and is named.
 void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& record) {
     ReadOnlyLifted writable(draftPath);
-    const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
     KernelHandle file;
-    while (!(file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                          FILE_ATTRIBUTE_NORMAL, nullptr)))) {
-        if (!Transient(GetLastError()) || GetTickCount64() >= deadline) throw LastError(L"The drawing could not be written");
-        Sleep(kReleasePollMs);
-    }
+    if (!OnceReleased([&] {
+            file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+            return static_cast<bool>(file);
+        }))
+        throw LastError(L"The drawing could not be written");
     FILE_BASIC_INFO basic{};
     basic.CreationTime.QuadPart = static_cast<LONGLONG>(record.created);
     basic.LastWriteTime.QuadPart = static_cast<LONGLONG>(record.written);
@@ -317,15 +331,11 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
     }
     SetFileAttributesW(temporary.c_str(), SettableAttributes(record.attributes));
 
-    // A server that just ended, or the system after it, may still hold the
-    // draft for a moment.
     ReadOnlyLifted writable(copy.draftPath);
-    const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
-    while (!MoveFileExW(temporary.c_str(), copy.draftPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        if (Transient(GetLastError()) && GetTickCount64() < deadline) {
-            Sleep(kReleasePollMs);
-            continue;
-        }
+    if (!OnceReleased([&] {
+            return MoveFileExW(temporary.c_str(), copy.draftPath.c_str(),
+                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+        })) {
         RuntimeError error = LastError(L"The drawing could not be replaced");
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
