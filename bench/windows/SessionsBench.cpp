@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <map>
-#include <sstream>
 #include <string>
 
 #include "BenchSupport.h"
@@ -35,14 +34,11 @@ Timeline ReadTimeline(const std::vector<std::string>& lines, ULONGLONG runStarte
     std::vector<ULONGLONG> opens;
     ULONGLONG firstQuit = 0;
     for (const std::string& line : lines) {
-        std::istringstream in(line);
-        ULONGLONG tick = 0;
-        unsigned long pid = 0;
-        char colon = 0;
-        if (!(in >> tick >> pid >> colon) || colon != ':') continue;
-        std::string call;
-        std::getline(in >> std::ws, call);
-        Server& server = servers[pid];
+        const auto entry = wintest::ReadJournalEntry(line);
+        if (!entry || !entry->tick) continue;
+        const ULONGLONG tick = entry->tick;
+        const std::string& call = entry->call;
+        Server& server = servers[entry->pid];
         if (call == "start" && !server.start) server.start = tick;
         if (call == "create" && !server.create) server.create = tick;
         if (call.rfind("documents get 6", 0) == 0) {

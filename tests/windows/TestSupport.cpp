@@ -114,16 +114,23 @@ std::vector<std::string> Journal::Lines() const {
     return lines;
 }
 
+std::optional<JournalEntry> ReadJournalEntry(const std::string& line) {
+    const size_t colon = line.find(": ");
+    if (colon == std::string::npos) return std::nullopt;
+    JournalEntry entry;
+    const size_t space = line.rfind(' ', colon);
+    if (space != std::string::npos) entry.tick = std::strtoull(line.c_str(), nullptr, 10);
+    entry.pid = static_cast<DWORD>(std::strtoul(line.c_str() + (space == std::string::npos ? 0 : space + 1), nullptr, 10));
+    entry.call = line.substr(colon + 2);
+    return entry;
+}
+
 std::vector<DWORD> JournalPids(const std::vector<std::string>& lines, const std::string& call) {
     std::vector<DWORD> pids;
     for (const auto& line : lines) {
-        const size_t colon = line.find(": ");
-        if (colon == std::string::npos || line.compare(colon + 2, call.size(), call) != 0) continue;
-        // "<pid>: <call>", or with the stand-in's times "<tick> <pid>: <call>".
-        const size_t space = line.rfind(' ', colon);
-        const DWORD pid =
-            static_cast<DWORD>(std::strtoul(line.c_str() + (space == std::string::npos ? 0 : space + 1), nullptr, 10));
-        if (std::find(pids.begin(), pids.end(), pid) == pids.end()) pids.push_back(pid);
+        const auto entry = ReadJournalEntry(line);
+        if (!entry || entry->call.compare(0, call.size(), call) != 0) continue;
+        if (std::find(pids.begin(), pids.end(), entry->pid) == pids.end()) pids.push_back(entry->pid);
     }
     return pids;
 }

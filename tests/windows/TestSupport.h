@@ -3,6 +3,7 @@
 // tests that run under Wine.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -60,8 +61,16 @@ private:
     std::wstring path_;
 };
 
-// With the stand-in's JournalPids setting each line is "<pid>: <call>":
-// the pid of the first line whose call starts with `call` (0 if none), and
+// A journal line with the stand-in's JournalPids setting, "<pid>: <call>",
+// or with JournalTimes too, "<tick ms> <pid>: <call>" (tick 0 without).
+struct JournalEntry {
+    unsigned long long tick = 0;
+    DWORD pid = 0;
+    std::string call;
+};
+std::optional<JournalEntry> ReadJournalEntry(const std::string& line);
+
+// The pid of the first line whose call starts with `call` (0 if none), and
 // every process that journaled a call starting with `call`.
 DWORD JournalPid(const std::vector<std::string>& lines, const std::string& call);
 std::vector<DWORD> JournalPids(const std::vector<std::string>& lines, const std::string& call);
