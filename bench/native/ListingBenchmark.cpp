@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "GCP.h"
+#include "listing/GCP.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "ResumePlan.h"
-#include "RunLog.h"
+#include "unattended/ResumePlan.h"
+#include "unattended/RunLog.h"
 
 namespace {
 

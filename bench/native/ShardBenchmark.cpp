@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "Shard.h"
+#include "listing/Shard.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "Form1Window.h"
+#include "window/Form1Window.h"
 #include "TestSupport.h"
 
 namespace kestrow::bench {

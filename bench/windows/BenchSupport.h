@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "ObservedAutomation.h"
+#include "batch/ObservedAutomation.h"
 
 namespace kestrow::bench {
 

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "BenchSupport.h"
-#include "DraftCopyFolder.h"
-#include "Form1Window.h"
+#include "files/DraftCopyFolder.h"
+#include "window/Form1Window.h"
 #include "TestSupport.h"
 
 namespace kestrow::bench {

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "BenchSupport.h"
-#include "DraftCopyFolder.h"
+#include "files/DraftCopyFolder.h"
 #include "TestSupport.h"
 #include "TimedProcess.h"
 

@@ -4,9 +4,9 @@
 #include <mutex>
 #include <utility>
 
-#include "ApartmentServer.h"
+#include "automation/ApartmentServer.h"
 #include "BenchSupport.h"
-#include "DraftBatch.h"
+#include "batch/DraftBatch.h"
 #include "TestSupport.h"
 
 namespace kestrow::bench {

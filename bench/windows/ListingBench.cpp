@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "FileTree.h"
-#include "FindFileEnumerator.h"
-#include "Form1Window.h"
+#include "listing/FileTree.h"
+#include "files/FindFileEnumerator.h"
+#include "window/Form1Window.h"
 #include "TestSupport.h"
 
 namespace kestrow::bench {

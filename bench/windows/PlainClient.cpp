@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "AutomationContract.h"
+#include "batch/AutomationContract.h"
 
 using Microsoft::WRL::ComPtr;
 namespace contract = kestrow::contract;

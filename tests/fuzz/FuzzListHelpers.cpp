@@ -10,10 +10,10 @@
 #include <string_view>
 #include <vector>
 
-#include "CommandLine.h"
-#include "GCP.h"
-#include "RuntimeError.h"
-#include "UnattendedRun.h"
+#include "unattended/CommandLine.h"
+#include "listing/GCP.h"
+#include "common/RuntimeError.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 

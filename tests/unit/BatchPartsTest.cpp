@@ -4,14 +4,14 @@
 
 #include <thread>
 
-#include "BatchMessages.h"
-#include "CallGate.h"
-#include "CallWatch.h"
-#include "CommandLine.h"
-#include "LongPath.h"
-#include "PendingCall.h"
-#include "RuntimeError.h"
-#include "UnattendedRun.h"
+#include "form/BatchMessages.h"
+#include "batch/CallGate.h"
+#include "batch/CallWatch.h"
+#include "unattended/CommandLine.h"
+#include "common/LongPath.h"
+#include "batch/PendingCall.h"
+#include "common/RuntimeError.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 using namespace std::chrono_literals;

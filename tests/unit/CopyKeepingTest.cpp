@@ -6,10 +6,10 @@
 #include <map>
 #include <set>
 
-#include "BatchMessages.h"
-#include "CopyKeepingLauncher.h"
+#include "form/BatchMessages.h"
+#include "copies/CopyKeepingLauncher.h"
 #include "Form1Fixture.h"
-#include "UnattendedRun.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;

@@ -1,6 +1,6 @@
 #include "FakeAutomation.h"
 
-#include "AutomationContract.h"
+#include "batch/AutomationContract.h"
 
 namespace kestrow::testing {
 namespace {

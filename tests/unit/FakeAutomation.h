@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "Automation.h"
-#include "CadSession.h"
-#include "DraftBatch.h"
-#include "RuntimeError.h"
+#include "batch/Automation.h"
+#include "batch/CadSession.h"
+#include "batch/DraftBatch.h"
+#include "common/RuntimeError.h"
 
 namespace kestrow::testing {
 

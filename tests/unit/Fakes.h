@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "Controls.h"
-#include "DirectoryEnumerator.h"
-#include "FolderPicker.h"
-#include "Form1.h"
-#include "MessageBox.h"
+#include "form/Controls.h"
+#include "listing/DirectoryEnumerator.h"
+#include "form/FolderPicker.h"
+#include "form/Form1.h"
+#include "form/MessageBox.h"
 
 namespace kestrow::testing {
 

@@ -2,9 +2,9 @@
 // read.
 #include <gtest/gtest.h>
 
-#include "BatchMessages.h"
-#include "FileTree.h"
-#include "FolderEntry.h"
+#include "form/BatchMessages.h"
+#include "listing/FileTree.h"
+#include "listing/FolderEntry.h"
 #include "Form1Fixture.h"
 
 using namespace kestrow;

@@ -1,7 +1,7 @@
 #pragma once
 #include "FakeAutomation.h"
 #include "Fakes.h"
-#include "Form1.h"
+#include "form/Form1.h"
 
 namespace kestrow::testing {
 

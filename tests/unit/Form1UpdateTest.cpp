@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
-#include "AutomationContract.h"
+#include "batch/AutomationContract.h"
 #include "Form1Fixture.h"
-#include "UnattendedRun.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;

@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "Fakes.h"
-#include "GCP.h"
-#include "RuntimeError.h"
-#include "WildcardMatch.h"
+#include "listing/GCP.h"
+#include "common/RuntimeError.h"
+#include "listing/WildcardMatch.h"
 
 using namespace kestrow;
 using kestrow::testing::FakeDirectory;

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include "BatchMessages.h"
-#include "Centring.h"
-#include "RuntimeError.h"
-#include "foldbrow.h"
+#include "form/BatchMessages.h"
+#include "form/Centring.h"
+#include "common/RuntimeError.h"
+#include "form/foldbrow.h"
 
 using namespace kestrow;
 

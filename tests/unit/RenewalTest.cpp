@@ -5,7 +5,7 @@
 #include <algorithm>
 
 #include "FakeAutomation.h"
-#include "UnattendedRun.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;

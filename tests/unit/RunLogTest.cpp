@@ -4,8 +4,8 @@
 
 #include <map>
 
-#include "ResumePlan.h"
-#include "RunLog.h"
+#include "unattended/ResumePlan.h"
+#include "unattended/RunLog.h"
 
 using namespace kestrow;
 

@@ -9,7 +9,7 @@
 
 #include "FakeAutomation.h"
 #include "Fakes.h"
-#include "UnattendedRun.h"
+#include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;

@@ -6,7 +6,7 @@
 #include <map>
 #include <set>
 
-#include "Shard.h"
+#include "listing/Shard.h"
 
 using namespace kestrow;
 

@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "DialogWatcher.h"
-#include "FolderEntry.h"
+#include "listing/FolderEntry.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 

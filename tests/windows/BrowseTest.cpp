@@ -6,10 +6,10 @@
 #include <cstdlib>
 
 #include "DialogWatcher.h"
-#include "FindFileEnumerator.h"
+#include "files/FindFileEnumerator.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "ShellFolderDialog.h"
+#include "window/ShellFolderDialog.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

@@ -3,8 +3,8 @@
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "Twips.h"
-#include "resource.h"
+#include "window/Twips.h"
+#include "resources/resource.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

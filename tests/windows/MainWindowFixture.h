@@ -4,9 +4,9 @@
 #include <cstdio>
 
 #include "DialogWatcher.h"
-#include "Form1Window.h"
+#include "window/Form1Window.h"
 #include "TestSupport.h"
-#include "Win32Controls.h"
+#include "window/Win32Controls.h"
 
 namespace kestrow::wintest {
 

@@ -3,9 +3,9 @@
 #include <cstdlib>
 
 #include "DialogWatcher.h"
-#include "HandlerBoundary.h"
+#include "window/HandlerBoundary.h"
 #include "MainWindowFixture.h"
-#include "Twips.h"
+#include "window/Twips.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

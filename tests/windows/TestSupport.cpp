@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "ComAutomation.h"
-#include "ConsoleOutput.h"
+#include "automation/ComAutomation.h"
+#include "console/ConsoleOutput.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>

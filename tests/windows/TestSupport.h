@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "FolderPicker.h"
+#include "form/FolderPicker.h"
 
 namespace kestrow::wintest {
 

@@ -8,7 +8,7 @@
 #include <map>
 #include <sstream>
 
-#include "ResumePlan.h"
+#include "unattended/ResumePlan.h"
 #include "TestSupport.h"
 
 using namespace kestrow::wintest;

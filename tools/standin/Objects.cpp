@@ -1,6 +1,6 @@
 #include "Objects.h"
 
-#include "AutomationContract.h"
+#include "batch/AutomationContract.h"
 
 namespace standin {
 namespace {

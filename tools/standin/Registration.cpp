@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "AutomationContract.h"
+#include "batch/AutomationContract.h"
 #include "Objects.h"
 
 namespace standin {

@@ -1,0 +1,128 @@
+#include "batch/BatchRun.h"
+
+namespace kestrow {
+
+std::optional<std::int32_t> BatchRun::TakeDraft() {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (Stopping()) return std::nullopt;
+    if (!handedBack_.empty()) {
+        const std::int32_t index = handedBack_.front();
+        handedBack_.pop_front();
+        return index;
+    }
+    if (next_ >= Count()) return std::nullopt;
+    return next_++;
+}
+
+bool BatchRun::DraftsLeft() {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    return !handedBack_.empty() || next_ < Count();
+}
+
+bool BatchRun::LeaveIfNothingLeft() {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (!handedBack_.empty() && !Stopping()) return false;
+    --running_;
+    return true;
+}
+
+FailureDecision BatchRun::AskAboutFailure(const DraftRecord& draft, const RuntimeError& error) {
+    const FailureDecision goOn{FailureDecision::Choice::Continue, false};
+    std::lock_guard<std::mutex> lock(questionMutex_);
+    if (Stopping()) return goOn;
+    if (continueAll_) return FailureDecision{FailureDecision::Choice::Continue, true};
+    FailureDecision decision = user_.DraftFailed(draft, error);
+    if (decision.choice == FailureDecision::Choice::Continue && decision.sameForRemaining) continueAll_ = true;
+    // A Stop that came while the question was open wins over its answer:
+    // no fresh session is started only to be told to end.
+    if (Stopping() && decision.choice != FailureDecision::Choice::Cancel) return goOn;
+    return decision;
+}
+
+bool BatchRun::AskKeepWaiting(std::int64_t secondsWaited, const std::wstring& task) {
+    std::lock_guard<std::mutex> lock(questionMutex_);
+    return user_.KeepWaiting(secondsWaited, task);
+}
+
+void BatchRun::DraftStarting(std::int32_t index, const DraftRecord& draft) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.DraftStarting(index, Count(), draft);
+}
+
+void BatchRun::DraftEnded(std::int32_t index, const DraftRecord& draft) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.DraftEnded(index, Count(), draft);
+}
+
+void BatchRun::SessionRenewed(const std::wstring& why) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.SessionRenewed(why);
+}
+
+void BatchRun::EndBatch(BatchEnd end) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (!ended_) {
+            ended_ = true;
+            result_.end = end;
+        }
+    }
+    *stop_ = true;
+}
+
+void BatchRun::EndOnOwnFailure(const std::wstring& failure) {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        // Kestrow's own fault outranks whatever else ended the batch.
+        ended_ = true;
+        result_.end = BatchEnd::KestrowFailed;
+        if (result_.kestrowFailure.empty()) result_.kestrowFailure = failure;
+    }
+    *stop_ = true;
+}
+
+bool BatchRun::SessionEnded(std::optional<BatchEnd> failure, const std::optional<RuntimeError>& error,
+                            const std::wstring& why, std::optional<std::int32_t> handBack) {
+    std::int32_t left = 0;
+    bool takenBack = false;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        left = --running_;
+        if (handBack && left > 0 && !Stopping()) {
+            handedBack_.push_front(*handBack);
+            takenBack = true;
+        }
+        if (failure && left == 0 && !ended_) {
+            ended_ = true;
+            result_.end = *failure;
+            result_.serverError = error;
+        }
+    }
+    if (!why.empty() && left > 0 && !Stopping()) {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        progress_.SessionsReduced(left, why);
+    }
+    return takenBack;
+}
+
+bool BatchRun::SessionShared(std::int32_t handBack) {
+    const bool takenBack = SessionEnded(std::nullopt, std::nullopt, std::wstring(), handBack);
+    bool tell = false;
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        tell = !sharingTold_;
+        sharingTold_ = true;
+    }
+    if (tell) {
+        std::lock_guard<std::mutex> lock(progressMutex_);
+        progress_.SessionsShareOneProcess();
+    }
+    return takenBack;
+}
+
+void BatchRun::Settle() {
+    std::lock_guard<std::mutex> lock(queueMutex_);
+    if (!ended_ && Stopping()) result_.end = BatchEnd::Stopped;
+}
+
+}  // namespace kestrow

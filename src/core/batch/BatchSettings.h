@@ -1,0 +1,16 @@
+#pragma once
+// The settings a batch in the window takes from the user's settings store
+// (the command line gives its own): when sessions are renewed, and how many
+// work at once.
+#include "batch/DraftBatch.h"
+
+namespace kestrow {
+
+struct BatchSettings {
+    RenewalPolicy renewal;
+    std::int32_t sessions = 1;
+};
+
+constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;
+
+}  // namespace kestrow

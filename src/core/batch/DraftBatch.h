@@ -1,0 +1,154 @@
+#pragma once
+// The batch update: a list of drafts of its own, walked from the first to
+// the last through a session of the CAD system's automation server. It
+// decides everything about the batch (when a server starts, what a failure
+// means, when to ask and when to stop) and leaves the rest to the ports
+// below: where the server's calls run, and who answers its questions.
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/CadSession.h"
+#include "batch/CallWatch.h"
+#include "common/RuntimeError.h"
+
+namespace kestrow {
+
+// A session of the server that runs somewhere, typically a thread of its
+// own. Each step returns once its calls are done, or raises a RuntimeError
+// of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
+// waiting for them. Start raises ForeignServer when the session turned out
+// to be served by a process the run did not start.
+class ServerConnection {
+public:
+    virtual ~ServerConnection() = default;
+    virtual void Start(CallWatch& watch) = 0;
+    // `stop` is shared, as the step may outlive the batch's wait for it.
+    virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
+                                     CallWatch& watch) = 0;
+    virtual void Quit(CallWatch& watch) noexcept = 0;
+    // The memory the server's process has committed, when it is known.
+    virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
+};
+
+class ServerLauncher {
+public:
+    virtual ~ServerLauncher() = default;
+    // The CAD system already runs as somebody's own session.
+    virtual bool CadSystemRunning() = 0;
+    virtual std::unique_ptr<ServerConnection> Launch() = 0;
+};
+
+enum class DraftState { NotReached, Stored, Failed };
+
+struct DraftRecord {
+    std::wstring name;  // as listed, relative to the batch's folder
+    std::wstring path;  // the folder followed by the name
+    DraftState state = DraftState::NotReached;
+    std::optional<RuntimeError> error;  // why it failed, the last time it did
+    // Failed, and may differ from how it was before the batch: its copy from
+    // before is kept here.
+    std::optional<std::wstring> keptCopy;
+    std::int32_t session = 0;  // the session that took it, from 1
+};
+
+enum class BatchEnd {
+    Completed,            // every listed draft was tried
+    Cancelled,            // the user chose Cancel
+    Stopped,              // a stop was asked for
+    CadAlreadyRunning,    // the user's own session runs, or served a new session:
+                          // it was not used, and the batch ended there
+    ServerCouldNotStart,  // a session of the server could not be started
+    ServerKeptFailing,    // the server was lost on several drafts in a row
+    KestrowFailed,        // a fault of Kestrow's own ended the batch
+};
+
+struct BatchResult {
+    std::vector<DraftRecord> drafts;
+    BatchEnd end = BatchEnd::Completed;
+    std::optional<RuntimeError> serverError;  // for the two server ends
+    std::wstring kestrowFailure;              // what Kestrow's own failure said
+    std::int32_t Count(DraftState state) const;
+};
+
+struct FailureDecision {
+    enum class Choice { Cancel, TryAgain, Continue };
+    Choice choice = Choice::Cancel;
+    bool sameForRemaining = false;  // counts with Continue only
+};
+
+// The decisions a person makes during a batch, or an unattended policy.
+class BatchUser {
+public:
+    virtual ~BatchUser() = default;
+    virtual FailureDecision DraftFailed(const DraftRecord& draft, const RuntimeError& error) = 0;
+    // The server has not answered for `secondsWaited`: true keeps waiting.
+    virtual bool KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) = 0;
+};
+
+class BatchProgress {
+public:
+    virtual ~BatchProgress() = default;
+    virtual void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) = 0;
+    virtual void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) = 0;
+    // A session was ended as planned, to be replaced by a fresh one for the
+    // next draft; `why` says what called for it.
+    virtual void SessionRenewed(const std::wstring& why) { (void)why; }
+    // A session ended for good while others go on: `running` are left.
+    virtual void SessionsReduced(std::int32_t running, const std::wstring& why) {
+        (void)running;
+        (void)why;
+    }
+    // The CAD system served several sessions from one process (it is
+    // registered for every client): the batch goes on with those that have
+    // a process of their own. Told once.
+    virtual void SessionsShareOneProcess() {}
+};
+
+// When a session that has been working for long is replaced by a fresh one:
+// after so many drafts tried, or once its server's memory passes a bound.
+// Zero turns either off. A planned renewal is no failure of the server.
+struct RenewalPolicy {
+    std::int64_t everyDrafts = 0;
+    std::uint64_t memoryBytes = 0;
+};
+
+class DraftBatch {
+public:
+    // So many server losses in a row end a session.
+    static constexpr int kServerLossesInARow = 3;
+    static constexpr std::int32_t kMaxSessions = 8;
+
+    DraftBatch(const std::wstring& folderPath, const std::vector<std::wstring>& names, ServerLauncher& launcher,
+               CallWatch::Policy watchPolicy);
+    DraftBatch(const DraftBatch&) = delete;
+    DraftBatch& operator=(const DraftBatch&) = delete;
+
+    void SetRenewal(RenewalPolicy renewal) { renewal_ = renewal; }
+    // How many sessions of the CAD system work at once, from 1 to
+    // kMaxSessions: the first on the thread that runs the batch, each other
+    // on a thread of its own. They take the drafts in list order.
+    void SetSessions(std::int32_t sessions);
+
+    // Questions and progress may come from any of the sessions' threads;
+    // questions come one at a time.
+    BatchResult Run(BatchUser& user, BatchProgress& progress);
+
+    // From any thread: no new draft is started, the one in hand is closed
+    // as it stands, and the server is told to end its work.
+    void RequestStop() { *stop_ = true; }
+    bool StopRequested() const { return stop_->load(); }
+
+private:
+    std::vector<DraftRecord> drafts_;
+    ServerLauncher& launcher_;
+    CallWatch::Policy watchPolicy_;
+    RenewalPolicy renewal_;
+    std::int32_t sessions_ = 1;
+    std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
+};
+
+}  // namespace kestrow

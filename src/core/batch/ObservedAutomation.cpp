@@ -1,0 +1,63 @@
+#include "batch/ObservedAutomation.h"
+
+namespace kestrow {
+namespace {
+
+// Started on construction, ended on every way out.
+class ObservedCall {
+public:
+    explicit ObservedCall(CallObserver& observer) : observer_(observer) { observer_.CallStarted(); }
+    ~ObservedCall() { observer_.CallEnded(); }
+    ObservedCall(const ObservedCall&) = delete;
+    ObservedCall& operator=(const ObservedCall&) = delete;
+
+private:
+    CallObserver& observer_;
+};
+
+class ObservedObject : public AutomationObject {
+public:
+    ObservedObject(AutomationRef inner, CallObserver& observer) : inner_(std::move(inner)), observer_(observer) {}
+    ~ObservedObject() override {
+        ObservedCall call(observer_);
+        inner_.reset();
+    }
+    AutomationRef QueryInterface(const std::wstring& iid) override {
+        AutomationRef cast;
+        {
+            ObservedCall call(observer_);
+            cast = inner_->QueryInterface(iid);
+        }
+        return Wrap(std::move(cast));
+    }
+    AutomationResult Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) override {
+        AutomationResult result;
+        {
+            ObservedCall call(observer_);
+            result = inner_->Invoke(dispatchId, kind, std::move(args));
+        }
+        result.object = Wrap(std::move(result.object));
+        return result;
+    }
+    AutomationRef Wrap(AutomationRef object) {
+        if (!object) return object;
+        return std::make_unique<ObservedObject>(std::move(object), observer_);
+    }
+
+private:
+    AutomationRef inner_;
+    CallObserver& observer_;
+};
+
+}  // namespace
+
+AutomationRef ObservedFactory::CreateObject(const std::wstring& progId) {
+    AutomationRef created;
+    {
+        ObservedCall call(observer_);
+        created = inner_.CreateObject(progId);
+    }
+    return std::make_unique<ObservedObject>(std::move(created), observer_);
+}
+
+}  // namespace kestrow

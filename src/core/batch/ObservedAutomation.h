@@ -1,0 +1,26 @@
+#pragma once
+// Automation objects that tell an observer when each call to the server
+// starts and ends. Releasing a remote object is a call to the server too,
+// so releases are observed as well.
+#include "batch/Automation.h"
+
+namespace kestrow {
+
+class CallObserver {
+public:
+    virtual ~CallObserver() = default;
+    virtual void CallStarted() = 0;
+    virtual void CallEnded() = 0;
+};
+
+class ObservedFactory : public AutomationFactory {
+public:
+    ObservedFactory(AutomationFactory& inner, CallObserver& observer) : inner_(inner), observer_(observer) {}
+    AutomationRef CreateObject(const std::wstring& progId) override;
+
+private:
+    AutomationFactory& inner_;
+    CallObserver& observer_;
+};
+
+}  // namespace kestrow

@@ -1,0 +1,132 @@
+#include "copies/CopyKeepingLauncher.h"
+
+namespace kestrow {
+namespace {
+
+class CopyKeepingConnection : public ServerConnection {
+public:
+    CopyKeepingConnection(CopyKeepingLauncher& owner, std::unique_ptr<ServerConnection> inner)
+        : owner_(owner), inner_(std::move(inner)) {}
+    void Start(CallWatch& watch) override { inner_->Start(watch); }
+    DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
+                             CallWatch& watch) override {
+        return owner_.UpdateDraft(*inner_, filePath, std::move(stop), watch);
+    }
+    void Quit(CallWatch& watch) noexcept override { inner_->Quit(watch); }
+    std::optional<std::uint64_t> MemoryBytes() override { return inner_->MemoryBytes(); }
+
+private:
+    CopyKeepingLauncher& owner_;
+    std::unique_ptr<ServerConnection> inner_;
+};
+
+}  // namespace
+
+bool CopyKeepingLauncher::CadSystemRunning() {
+    // A new batch: a copy kept by an earlier batch of this window is no
+    // longer how the draft was before this one (the user may have mended it
+    // since). That copy stays where the earlier batch's summary said.
+    {
+        const std::lock_guard<std::mutex> lock(keptMutex_);
+        kept_.clear();
+    }
+    return inner_.CadSystemRunning();
+}
+
+std::unique_ptr<ServerConnection> CopyKeepingLauncher::Launch() {
+    return std::make_unique<CopyKeepingConnection>(*this, inner_.Launch());
+}
+
+DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const std::wstring& filePath,
+                                              std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) {
+    // A stop that came first opens nothing, so there is nothing to copy.
+    if (stop->load()) return server.UpdateDraft(filePath, stop, watch);
+    const DraftCopy copy = CopyBeforeOpening(filePath);
+    DraftOutcome outcome = DraftOutcome::Stopped;
+    try {
+        outcome = server.UpdateDraft(filePath, stop, watch);
+    } catch (const RuntimeError& failure) {
+        if (auto notPutBack = RestoreAfter(copy, failure)) throw *notPutBack;
+        throw;
+    } catch (...) {
+        // A fault of Kestrow's own: the session closed the draft unstored
+        // on its way out, so it is settled like any other failure.
+        const RuntimeError own(ErrorNumber::InternalError, kProgramSource, L"Kestrow itself failed.");
+        if (auto notPutBack = RestoreAfter(copy, own)) throw *notPutBack;
+        throw;
+    }
+    if (outcome == DraftOutcome::Stored) {
+        Settled(copy);
+        return outcome;
+    }
+    // Closed without storing: the server let it go, so it can be put back.
+    const RuntimeError closedUnstored(ErrorNumber::ObjectNotSet, kProgramSource,
+                                      L"The drawing was closed without storing.");
+    if (auto notPutBack = RestoreAfter(copy, closedUnstored)) throw *notPutBack;
+    return outcome;
+}
+
+DraftCopy CopyKeepingLauncher::CopyBeforeOpening(const std::wstring& filePath) {
+    if (std::optional<DraftCopy> earlier = KeptCopy(filePath)) return *earlier;
+    try {
+        return store_.Keep(filePath);
+    } catch (const RuntimeError& error) {
+        throw RuntimeError(error.Number(), error.Source(),
+                           L"The drawing was not opened, as no copy of it could be kept first: " +
+                               error.Description(),
+                           FailureKind::Ordinary);
+    }
+}
+
+std::optional<DraftNotPutBack> CopyKeepingLauncher::RestoreAfter(const DraftCopy& copy, const RuntimeError& failure) {
+    if (failure.Kind() == FailureKind::ServerAbandonedRunning) {
+        // Writing under a process that may still hold the draft could itself
+        // be overwritten, or fail halfway: the user decides once it is gone.
+        Remember(copy);
+        return DraftNotPutBack(failure, copy.copyPath,
+                               L"the CAD system that had it open may still be running, so it was not tried");
+    }
+    try {
+        if (!store_.Unchanged(copy)) store_.PutBack(copy);
+    } catch (const RuntimeError& error) {
+        Remember(copy);
+        return DraftNotPutBack(failure, copy.copyPath, error.Description());
+    }
+    Settled(copy);
+    return std::nullopt;
+}
+
+DraftNotPutBack::DraftNotPutBack(const RuntimeError& failure, std::wstring copyPath, const std::wstring& reason)
+    : RuntimeError(failure.Number(), failure.Source(),
+                   failure.Description() + L" The drawing may have been changed and could not be put back as it was "
+                                           L"before the batch (" + reason + L"); its copy from before is kept at " +
+                       copyPath,
+                   failure.Kind()),
+      copyPath_(std::move(copyPath)) {}
+
+std::optional<std::wstring> KeptCopyOf(const RuntimeError& error) {
+    if (const auto* notPutBack = dynamic_cast<const DraftNotPutBack*>(&error)) return notPutBack->CopyPath();
+    return std::nullopt;
+}
+
+std::optional<DraftCopy> CopyKeepingLauncher::KeptCopy(const std::wstring& filePath) {
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    const auto earlier = kept_.find(filePath);
+    if (earlier == kept_.end()) return std::nullopt;
+    return earlier->second;
+}
+
+void CopyKeepingLauncher::Remember(const DraftCopy& copy) {
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    kept_.insert_or_assign(copy.draftPath, copy);
+}
+
+// The draft is stored, or as it was before the batch: its copy goes.
+void CopyKeepingLauncher::Settled(const DraftCopy& copy) {
+    store_.Discard(copy);
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    kept_.erase(copy.draftPath);
+}
+
+
+}  // namespace kestrow

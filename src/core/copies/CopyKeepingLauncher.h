@@ -1,0 +1,51 @@
+#pragma once
+// Puts a copy of each draft aside before its server opens it, and decides
+// afterwards: a draft stored by a call that returned success loses its copy;
+// any other draft is put back from its copy once nothing of Kestrow's holds
+// it any more, so that it is byte for byte as it was before the batch.
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "batch/DraftBatch.h"
+#include "copies/DraftCopies.h"
+
+namespace kestrow {
+
+class CopyKeepingLauncher : public ServerLauncher {
+public:
+    CopyKeepingLauncher(ServerLauncher& inner, DraftCopyStore& store) : inner_(inner), store_(store) {}
+    CopyKeepingLauncher(const CopyKeepingLauncher&) = delete;
+    CopyKeepingLauncher& operator=(const CopyKeepingLauncher&) = delete;
+
+    // Asked once as each batch starts.
+    bool CadSystemRunning() override;
+    std::unique_ptr<ServerConnection> Launch() override;
+
+    // One draft's attempt, around the server's own step.
+    DraftOutcome UpdateDraft(ServerConnection& server, const std::wstring& filePath,
+                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch);
+
+private:
+    DraftCopy CopyBeforeOpening(const std::wstring& filePath);
+    // Puts the draft back if it changed; the failure to raise when it
+    // could not be.
+    std::optional<DraftNotPutBack> RestoreAfter(const DraftCopy& copy, const RuntimeError& failure);
+
+    // The kept copies are shared by the sessions that work at once.
+    std::optional<DraftCopy> KeptCopy(const std::wstring& filePath);
+    void Remember(const DraftCopy& copy);
+    void Settled(const DraftCopy& copy);
+
+    ServerLauncher& inner_;
+    DraftCopyStore& store_;
+    std::mutex keptMutex_;
+    // Copies that could not be put back, by draft: a later attempt at the
+    // same draft keeps comparing with how it was before the batch, not with
+    // what an earlier attempt left.
+    std::map<std::wstring, DraftCopy> kept_;
+};
+
+}  // namespace kestrow

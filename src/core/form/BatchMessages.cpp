@@ -1,0 +1,145 @@
+#include "form/BatchMessages.h"
+
+#include "batch/AutomationContract.h"
+#include "copies/CopyMessages.h"
+
+namespace kestrow {
+namespace {
+
+constexpr const wchar_t* kChoices =
+    L"Cancel stops the batch, Try Again repeats this drawing, Continue goes on with the next one.";
+constexpr const wchar_t* kChoicesWithNewSession =
+    L"Cancel stops the batch. Try Again starts the CAD system again and repeats this drawing; Continue starts it "
+    L"again and goes on with the next one.";
+
+// The first line of a description, cut to a length that fits one row of a
+// box.
+std::wstring ShortDescription(const std::wstring& description) {
+    constexpr size_t kLimit = 100;
+    std::wstring text = description.substr(0, description.find_first_of(L"\r\n"));
+    if (text.size() > kLimit) text = text.substr(0, kLimit - 3) + L"...";
+    return text;
+}
+
+std::wstring ShortError(const RuntimeError& error) {
+    return DescribeError(RuntimeError(error.Number(), L"", ShortDescription(error.Description())));
+}
+
+}  // namespace
+
+std::wstring CadAlreadyRunningText(bool midBatch) {
+    return std::wstring(L"The CAD system (") + contract::kProgId +
+           L") is already running on this computer.\n\n"
+           L"Kestrow updates drawings in a session of its own, which it closes at the end, so that your session, its "
+           L"settings and any unsaved work in it are never touched. Close the CAD system, then press Update again.\n\n" +
+           std::wstring(midBatch ? L"It was started while Kestrow was working: the batch was stopped there, and no "
+                                   L"further drawing was opened."
+                                 : L"Nothing was changed.");
+}
+
+std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch) {
+    return std::wstring(L"Kestrow could not start the CAD system's automation server (") + contract::kProgId +
+           L").\nCheck that the CAD system is installed and can be started on this computer.\n\n" +
+           DescribeError(error) +
+           (midBatch ? L"\n\nThe batch was stopped; no further drawing was opened." : L"\n\nNo drawing was opened.");
+}
+
+std::wstring ServerKeptFailingText(const RuntimeError& error) {
+    return L"The CAD system keeps failing: it stopped on " + std::to_wstring(DraftBatch::kServerLossesInARow) +
+           L" drawings in a row, so the batch was stopped. The drawings themselves may well be fine.\n\n"
+           L"Last error: " +
+           DescribeError(error);
+}
+
+std::wstring KestrowFailedText(const std::wstring& failure) {
+    return L"Kestrow itself failed, so the batch was stopped and the CAD system was told to end its work.\n\n"
+           L"What failed: " +
+           failure;
+}
+
+std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {
+    switch (error.Kind()) {
+        case FailureKind::ServerGone:
+            return L"The CAD system stopped while this drawing was being updated:\n" + filePath + L"\n\n" +
+                   DescribeError(error) + L"\n\nThis drawing was not stored. " + kChoicesWithNewSession;
+        case FailureKind::ServerAbandoned:
+            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+                   L"\n\nKestrow gave up on that session and ended it.\n\nThis drawing was not stored. " +
+                   kChoicesWithNewSession;
+        case FailureKind::ServerAbandonedRunning:
+            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+                   L"\n\nKestrow gave up on that session but could not end it: it may still be running. If it does "
+                   L"not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
+                   kChoicesWithNewSession;
+        case FailureKind::Ordinary:
+        case FailureKind::ServerBusy:
+        case FailureKind::SharedServer:
+        case FailureKind::ForeignServer: break;
+    }
+    return L"This drawing could not be updated and stored:\n" + filePath + L"\n\n" + DescribeError(error) + L"\n\n" +
+           kChoices;
+}
+
+std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task) {
+    return L"The CAD system has not answered for " + std::to_wstring(secondsWaited) + L" seconds while working on:\n" +
+           task +
+           L"\n\nYes keeps waiting. No gives up on this session of the CAD system: the drawing is not stored, and "
+           L"you can go on with a new session.";
+}
+
+std::wstring BatchSummaryText(const BatchResult& result) {
+    const std::int32_t stored = result.Count(DraftState::Stored);
+    const std::int32_t failed = result.Count(DraftState::Failed);
+    const std::int32_t notReached = result.Count(DraftState::NotReached);
+    std::wstring text = std::to_wstring(stored) + L" of " + std::to_wstring(result.drafts.size()) +
+                        L" drawings were updated and stored. " +
+                        (failed == 1 ? std::wstring(L"This one was not:\n")
+                                     : L"These " + std::to_wstring(failed) + L" were not:\n");
+    std::int32_t listed = 0;
+    for (const DraftRecord& draft : result.drafts) {
+        if (draft.state != DraftState::Failed) continue;
+        if (listed++ == kSummaryNames) break;
+        text += L"\n" + draft.name + L" - " + (draft.error ? ShortError(*draft.error) : std::wstring(L"failed"));
+    }
+    if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
+    text += KeptCopiesSummary(result);
+    if (notReached > 0)
+        text += L"\n\n" + std::to_wstring(notReached) +
+                (notReached == 1 ? L" drawing was not reached." : L" drawings were not reached.");
+    return text;
+}
+
+std::wstring NotAFolderOnDiskText(const std::wstring& displayName) {
+    return L"\"" + displayName + L"\" is not a folder on disk. Choose a folder that holds draft files.";
+}
+
+std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError& error) {
+    return L"This folder could not be read:\n" + folder + L"\n\n" + DescribeError(error) +
+           L"\n\nNo drawing was listed.";
+}
+
+std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folders, std::int32_t listed) {
+    const auto count = static_cast<std::int32_t>(folders.size());
+    std::wstring text = std::to_wstring(listed) + L" file(s) were listed, but " +
+                        (count == 1 ? std::wstring(L"this folder")
+                                    : L"these " + std::to_wstring(count) + L" folders") +
+                        L" could not be read, and no drawing in " + (count == 1 ? L"it" : L"them") +
+                        L" is in the list:\n";
+    for (std::int32_t i = 0; i < count && i < kSummaryNames; ++i) {
+        const UnreadableFolder& folder = folders[static_cast<size_t>(i)];
+        text += L"\n" + folder.path + L" - " + ShortError(folder.error);
+    }
+    if (count > kSummaryNames) text += L"\n... and " + std::to_wstring(count - kSummaryNames) + L" more";
+    return text;
+}
+
+std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed) {
+    if (stored == listed) return L"Updated " + std::to_wstring(listed) + L" files in : ";
+    return L"Updated " + std::to_wstring(stored) + L" of " + std::to_wstring(listed) + L" files in : ";
+}
+
+std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {
+    return L"Updating file " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count) + L"...";
+}
+
+}  // namespace kestrow

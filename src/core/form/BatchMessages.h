@@ -1,0 +1,45 @@
+#pragma once
+// The texts the window shows about listing and updating drafts.
+#include <cstdint>
+#include <string>
+
+#include "batch/DraftBatch.h"
+#include "listing/FileTree.h"
+#include "common/RuntimeError.h"
+
+namespace kestrow {
+
+// `midBatch`: found while replacing a session, after drafts were worked on.
+std::wstring CadAlreadyRunningText(bool midBatch = false);
+// `midBatch`: a fresh session was to replace one that stopped.
+std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch);
+std::wstring ServerKeptFailingText(const RuntimeError& error);
+// The batch ended on an exception Kestrow did not expect.
+std::wstring KestrowFailedText(const std::wstring& failure);
+// The failure box: what happened to the drawing and what each button does,
+// worded for the draft's own error, a server that stopped, or one that
+// stopped answering and was given up.
+std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error);
+std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task);
+inline const wchar_t* const kSameForRemainingText = L"Do the same for the remaining drawings";
+
+// The box at the end of a batch in which drafts failed: up to
+// `kSummaryNames` of them, each with its error, then how many more, how many
+// were stored, and how many were not reached.
+constexpr std::int32_t kSummaryNames = 30;
+std::wstring BatchSummaryText(const BatchResult& result);
+
+std::wstring NotAFolderOnDiskText(const std::wstring& displayName);
+std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError& error);
+// After a listing that had to leave folders out: how many drafts were
+// listed, and up to `kSummaryNames` of the folders, each with its error.
+std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folders, std::int32_t listed);
+
+// "Updated <n> files in : " when every listed file was stored, otherwise
+// "Updated <k> of <n> files in : ".
+std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed);
+// "Updating file <i> of <n>...", i counted from 1.
+std::wstring UpdatingStatus(std::int32_t index, std::int32_t count);
+inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";
+
+}  // namespace kestrow

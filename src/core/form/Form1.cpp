@@ -1,0 +1,264 @@
+#include "form/Form1.h"
+
+#include <algorithm>
+
+#include "form/BatchMessages.h"
+#include "common/CheckedInt.h"
+#include "copies/CopyMessages.h"
+#include "listing/GCP.h"
+#include "common/RuntimeError.h"
+
+namespace kestrow {
+namespace {
+
+// Sets a flag for as long as it lives.
+class FlagScope {
+public:
+    explicit FlagScope(bool& flag) : flag_(flag) { flag_ = true; }
+    ~FlagScope() { flag_ = false; }
+    FlagScope(const FlagScope&) = delete;
+    FlagScope& operator=(const FlagScope&) = delete;
+
+private:
+    bool& flag_;
+};
+
+// Ends a bulk addition to a list box on every way out.
+class BulkAddScope {
+public:
+    BulkAddScope(ListBox& list, std::int32_t rows) : list_(list) { list_.BeginBulkAdd(rows); }
+    ~BulkAddScope() { list_.EndBulkAdd(); }
+    BulkAddScope(const BulkAddScope&) = delete;
+    BulkAddScope& operator=(const BulkAddScope&) = delete;
+
+private:
+    ListBox& list_;
+};
+
+}  // namespace
+
+void Form1::cmdBrowse_Click() {
+    Browse([this]() -> std::optional<std::wstring> {
+        const FolderChoice choice = s_.folders.ChooseFolder({BrowsePrompt, lastFolder_, includeSubfolders_});
+        switch (choice.outcome) {
+            case FolderChoice::Outcome::Cancelled:
+                folderPath.clear();
+                EndBrowseWithMessage(L"No folder selected", MessageIcon::Exclamation);
+                return std::nullopt;
+            case FolderChoice::Outcome::NotOnDisk:
+                folderPath.clear();
+                EndBrowseWithMessage(NotAFolderOnDiskText(choice.displayName), MessageIcon::Exclamation);
+                return std::nullopt;
+            case FolderChoice::Outcome::Folder: break;
+        }
+        includeSubfolders_ = choice.includeSubfolders;
+        return choice.path;
+    });
+}
+
+void Form1::BrowseDroppedFolder(const std::wstring& folder) {
+    Browse([&folder] { return std::optional<std::wstring>(folder); });
+}
+
+void Form1::Browse(const std::function<std::optional<std::wstring>()>& chooseFolder) {
+    // The dialog is modal to this window; a second Browse from inside it, or
+    // one during a batch, would mix two folders in one list.
+    if (browsing_ || batchRunning_) return;
+    FlagScope browsing(browsing_);
+    c_.List1.Clear();
+    listedNames_.clear();
+    c_.Label1.SetCaption(L"");
+    c_.cmdUpdate.SetEnabled(false);
+    const std::optional<std::wstring> folder = chooseFolder();
+    if (!folder) return;
+    lastFolder_ = *folder;
+    ListFolder(*folder);
+}
+
+void Form1::ListFolder(const std::wstring& folder) {
+    folderPath = folder;
+    DraftListing listing;
+    try {
+        listing = ListDrafts(folderPath, includeSubfolders_, s_.directory);
+    } catch (const RuntimeError& error) {
+        EndBrowseWithMessage(FolderUnreadableText(folderPath, error), MessageIcon::Error);
+        return;
+    }
+    fileList = JoinNames(listing.names, ListSeparator);
+    fileCount = CheckedNarrow<std::int32_t>(listing.names.size());
+    if (fileCount > 0) {
+        BulkAddScope bulk(c_.List1, fileCount);
+        for (listIndex = 1; listIndex <= fileCount; ++listIndex) {
+            fileName = listing.names[static_cast<size_t>(listIndex - 1)];
+            c_.List1.AddItem(fileName);
+        }
+        listedNames_ = std::move(listing.names);
+        c_.List1.SetListIndex(0);
+        c_.Label1.SetCaption(FoundStatus());
+        c_.Text1.SetText(folderPath);
+        c_.cmdUpdate.SetEnabled(true);
+    }
+    // Said once the list stands behind it, with what it holds.
+    if (!listing.unreadableFolders.empty())
+        s_.messages.Show(SubfoldersUnreadableText(listing.unreadableFolders, fileCount), MessageButtons::Ok,
+                         MessageIcon::Exclamation, Caption);
+    if (fileCount == 0) EndBrowseWithMessage(L"No Draft file(s) in selected folder", MessageIcon::Information);
+}
+
+std::wstring Form1::FoundStatus() const { return std::to_wstring(fileCount) + L" file(s) found in :"; }
+
+void Form1::EndBrowseWithMessage(const std::wstring& text, MessageIcon icon) {
+    s_.messages.Show(text, MessageButtons::Ok, icon, Caption);
+    c_.Label1.SetCaption(L"");
+    c_.Text1.SetText(L"");
+    c_.cmdUpdate.SetEnabled(false);
+}
+
+void Form1::cmdUpdate_Click() {
+    if (batchRunning_) {
+        // The second click of a double-click on Update is no Stop.
+        if (clicks_.now() - batchStartedAt_ >= clicks_.doubleClickTime) RequestStop();
+        return;
+    }
+    UpdateDraftFiles();
+}
+
+void Form1::UpdateDraftFiles() {
+    if (batchRunning_ || listedNames_.empty()) return;
+    if (!GoOnDespiteLeftoverCopies()) return;
+    // The batch walks a copy of the listing taken now, never the controls.
+    batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
+                                          CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+    if (settings_) {
+        const BatchSettings settings = settings_();
+        batch_->SetRenewal(settings.renewal);
+        batch_->SetSessions(settings.sessions);
+    }
+    batchRunning_ = true;
+    batchStartedAt_ = clicks_.now();
+    closing_ = false;
+    draftSkipped_ = false;
+    progressDone_ = 0;
+    progressStarted_ = 0;
+    progressTotal_ = static_cast<std::int32_t>(listedNames_.size());
+    c_.Text1.SetEnabled(false);
+    c_.cmdBrowse.SetEnabled(false);
+    c_.cmdUpdate.SetCaption(StopCaption);
+    s_.taskbar.Show(0, progressTotal_, TaskbarProgress::State::Normal);
+    s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
+}
+
+// Copies that an earlier run left are named before every batch until the
+// user has dealt with them; nothing is put back without the user.
+bool Form1::GoOnDespiteLeftoverCopies() {
+    if (!s_.leftovers) return true;
+    const std::vector<DraftCopy> copies = s_.leftovers->FromEndedRuns();
+    if (copies.empty()) return true;
+    return s_.messages.Show(LeftoverCopiesQuestion(copies, s_.leftovers->Folder()), MessageButtons::YesNo,
+                            MessageIcon::Exclamation, Caption) == MessageAnswer::Yes;
+}
+
+void Form1::RequestStop() {
+    if (!batchRunning_ || batch_->StopRequested()) return;
+    batch_->RequestStop();
+    c_.Label1.SetCaption(kStoppingStatus);
+}
+
+void Form1::RequestStopForClosing() {
+    closing_ = true;
+    RequestStop();
+}
+
+// With several sessions, drafts start and end out of step: the status line
+// counts the drafts started, the task bar those ended.
+void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
+    updateIndex = index;
+    filePath = draft.path;
+    progressStarted_ = std::max(progressStarted_, index + 1);
+    c_.List1.SetListIndex(index);
+    c_.Label1.SetCaption(batch_->StopRequested() ? std::wstring(kStoppingStatus)
+                                                 : UpdatingStatus(progressStarted_ - 1, count));
+    c_.Text1.SetText(draft.name);
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+}
+
+void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
+    draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
+    ++progressDone_;
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+}
+
+TaskbarProgress::State Form1::WorkingState() const {
+    return draftSkipped_ ? TaskbarProgress::State::Error : TaskbarProgress::State::Normal;
+}
+
+FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError& error) {
+    s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
+    const CheckedAnswer answer = s_.messages.AskCancelTryContinue(
+        DraftFailureText(draft.path, error) + (draft.keptCopy ? KeptCopyNote(*draft.keptCopy) : std::wstring()),
+        MessageIcon::Exclamation, Caption, kSameForRemainingText);
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+    FailureDecision decision;
+    decision.sameForRemaining = answer.checked;
+    switch (answer.answer) {
+        case MessageAnswer::TryAgain: decision.choice = FailureDecision::Choice::TryAgain; break;
+        case MessageAnswer::Continue: decision.choice = FailureDecision::Choice::Continue; break;
+        default: decision.choice = FailureDecision::Choice::Cancel; break;
+    }
+    return decision;
+}
+
+bool Form1::KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) {
+    s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
+    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task), MessageButtons::YesNo,
+                                              MessageIcon::Question, Caption) == MessageAnswer::Yes;
+    s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+    return keepWaiting;
+}
+
+void Form1::OnBatchFinished(const BatchResult& result) {
+    batchRunning_ = false;
+    c_.Text1.SetEnabled(true);
+    const bool nothingTried = (result.end == BatchEnd::CadAlreadyRunning || result.end == BatchEnd::ServerCouldNotStart) &&
+                              result.Count(DraftState::NotReached) == static_cast<std::int32_t>(result.drafts.size());
+    c_.Label1.SetCaption(nothingTried ? FoundStatus() : UpdatedStatus(result.Count(DraftState::Stored), fileCount));
+    c_.Text1.SetText(folderPath);
+    c_.cmdUpdate.SetCaption(UpdateCaption);
+    c_.cmdBrowse.SetEnabled(true);
+    s_.taskbar.Clear();
+    if (!closing_) {
+        s_.taskbar.FlashIfInBackground();
+        ReportBatchEnd(result);
+    }
+    if (batchEnded_) batchEnded_();
+}
+
+void Form1::ReportBatchEnd(const BatchResult& result) {
+    const bool failures = result.Count(DraftState::Failed) > 0;
+    const bool midBatch = result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size());
+    const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
+    switch (result.end) {
+        case BatchEnd::CadAlreadyRunning:
+            s_.messages.Show(CadAlreadyRunningText(midBatch), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+            return;
+        case BatchEnd::ServerCouldNotStart:
+            s_.messages.Show(ServerStartFailureText(*result.serverError, midBatch) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::ServerKeptFailing:
+            s_.messages.Show(ServerKeptFailingText(*result.serverError) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::KestrowFailed:
+            s_.messages.Show(KestrowFailedText(result.kestrowFailure) + summary, MessageButtons::Ok,
+                             MessageIcon::Error, Caption);
+            return;
+        case BatchEnd::Completed:
+        case BatchEnd::Cancelled:
+        case BatchEnd::Stopped: break;
+    }
+    if (failures)
+        s_.messages.Show(BatchSummaryText(result), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+}
+
+}  // namespace kestrow

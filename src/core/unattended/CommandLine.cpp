@@ -1,0 +1,144 @@
+#include "unattended/CommandLine.h"
+
+#include <cwctype>
+#include <set>
+
+#include "batch/DraftBatch.h"
+
+namespace kestrow {
+namespace {
+
+// "/Update" and "-UPDATE" both give "update"; "" for what is no switch.
+std::wstring SwitchName(const std::wstring& argument) {
+    if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return std::wstring();
+    std::wstring name = argument.substr(1);
+    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
+    return name;
+}
+
+CommandLine Invalid(std::wstring why) {
+    CommandLine line;
+    line.action = CommandLine::Action::Invalid;
+    line.error = std::move(why);
+    return line;
+}
+
+// A whole number from `low` to `high`, digits only.
+bool ParseWhole(const std::wstring& text, std::int64_t low, std::int64_t high, std::int64_t& result) {
+    if (text.empty() || text.size() > 10) return false;
+    std::int64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return false;
+        value = value * 10 + (c - L'0');
+    }
+    if (value < low || value > high) return false;
+    result = value;
+    return true;
+}
+
+// "<i>/<n>" with 1 <= i <= n <= the most shares.
+bool ParseShard(const std::wstring& text, std::int32_t& index, std::int32_t& count) {
+    const size_t slash = text.find(L'/');
+    if (slash == std::wstring::npos) return false;
+    std::int64_t i = 0, n = 0;
+    if (!ParseWhole(text.substr(0, slash), 1, CommandLine::kMaxShards, i) ||
+        !ParseWhole(text.substr(slash + 1), 1, CommandLine::kMaxShards, n) || i > n)
+        return false;
+    index = static_cast<std::int32_t>(i);
+    count = static_cast<std::int32_t>(n);
+    return true;
+}
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
+    CommandLine line;
+    if (arguments.empty()) return line;
+    bool update = false;
+    std::set<std::wstring> seen;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring name = SwitchName(arguments[i]);
+        if (name == L"?" || name == L"h" || name == L"help") {
+            line.action = CommandLine::Action::Usage;
+            return line;
+        }
+        const bool takesValue = name == L"update" || name == L"log" || name == L"timeout" ||
+                                name == L"restart-every" || name == L"restart-memory" || name == L"sessions" ||
+                                name == L"shard";
+        if (takesValue && i + 1 >= arguments.size()) return Invalid(arguments[i] + L" needs a value.");
+        // Each switch once: a second one would silently win over the first.
+        if (takesValue && !seen.insert(name).second) return Invalid(L"/" + name + L" is given twice.");
+        if (name == L"update") {
+            update = true;
+            line.folder = arguments[++i];
+            if (line.folder.empty()) return Invalid(L"/update needs a folder.");
+        } else if (name == L"log") {
+            line.log = arguments[++i];
+            if (line.log.empty()) return Invalid(L"/log needs a file name.");
+        } else if (name == L"timeout") {
+            if (!ParseWhole(arguments[++i], 1, 7 * 24 * 3600, line.timeoutSeconds))
+                return Invalid(L"/timeout needs a whole number of seconds from 1 to 604800, not \"" + arguments[i] +
+                               L"\".");
+        } else if (name == L"restart-every") {
+            if (!ParseWhole(arguments[++i], 1, 1000000, line.restartEvery))
+                return Invalid(L"/restart-every needs a whole number of drafts from 1 to 1000000, not \"" +
+                               arguments[i] + L"\".");
+        } else if (name == L"restart-memory") {
+            if (!ParseWhole(arguments[++i], 1, 1048576, line.restartMemoryMB))
+                return Invalid(L"/restart-memory needs a whole number of megabytes from 1 to 1048576, not \"" +
+                               arguments[i] + L"\".");
+        } else if (name == L"sessions") {
+            std::int64_t sessions = 0;
+            if (!ParseWhole(arguments[++i], 1, DraftBatch::kMaxSessions, sessions))
+                return Invalid(L"/sessions needs a whole number from 1 to " + std::to_wstring(DraftBatch::kMaxSessions) +
+                               L", not \"" + arguments[i] + L"\".");
+            line.sessions = static_cast<std::int32_t>(sessions);
+        } else if (name == L"shard") {
+            if (!ParseShard(arguments[++i], line.shardIndex, line.shardCount))
+                return Invalid(L"/shard needs <i>/<n> with 1 <= i <= n <= 1000, not \"" + arguments[i] + L"\".");
+        } else if (name == L"resume") {
+            line.resume = true;
+        } else if (name == L"subfolders") {
+            line.subfolders = true;
+        } else if (!name.empty()) {
+            return Invalid(L"Unknown switch: " + arguments[i]);
+        } else {
+            return Invalid(L"Unexpected argument: \"" + arguments[i] + L"\" (a path with spaces needs quotes).");
+        }
+    }
+    if (!update) return Invalid(L"Nothing to do: give /update and a folder.");
+    if (line.resume && line.log.empty()) return Invalid(L"/resume needs /log: the log says where the last run stopped.");
+    line.action = CommandLine::Action::Update;
+    return line;
+}
+
+std::wstring UsageText() {
+    return L"Kestrow updates all views in all the draft files (.dft) of a folder and stores them, through the CAD "
+           L"system's automation server.\n"
+           L"\n"
+           L"Usage:\n"
+           L"  Kestrow.exe                       opens the Kestrow window\n"
+           L"  Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]\n"
+           L"              [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]\n"
+           L"  Kestrow.exe /?                    shows this text\n"
+           L"\n"
+           L"  /update <folder>     updates the drafts of <folder> without asking anything: a draft that fails is\n"
+           L"                       skipped, a CAD system that stops is started again\n"
+           L"  /subfolders          includes the drafts of every folder below <folder>\n"
+           L"  /log <file>          appends CSV rows about each draft to <file>:\n"
+           L"                       time,result,file,error,source,description,...\n"
+           L"  /resume              continues the last run in the log if it did not end: drafts it stored that\n"
+           L"                       have not changed since are skipped\n"
+           L"  /timeout <seconds>   gives up on a CAD system that does not answer a call for so long\n"
+           L"                       (default 600), ends it and goes on with a new one\n"
+           L"  /restart-every <n>   ends the CAD session after every n drafts and starts a fresh one\n"
+           L"  /restart-memory <MB> starts a fresh CAD session once the server's memory passes <MB> megabytes\n"
+           L"  /sessions <k>        runs k sessions of the CAD system at once (1 to 8, default 1)\n"
+           L"  /shard <i>/<n>       takes only share i of n of the drafts, the same share on every computer\n"
+           L"\n"
+           L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, 2 the CAD system could not\n"
+           L"be started or kept failing, 3 bad command line, folder missing or unreadable, or log not writable,\n"
+           L"4 Kestrow itself failed.\n";
+}
+
+}  // namespace kestrow

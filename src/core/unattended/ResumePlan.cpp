@@ -1,0 +1,92 @@
+#include "unattended/ResumePlan.h"
+
+#include <cwctype>
+
+#include "unattended/RunLog.h"
+
+namespace kestrow {
+namespace {
+
+enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kColumns };
+
+std::int64_t RunNumber(const std::wstring& text) {
+    if (text.empty() || text.size() > 18) return 0;
+    std::int64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return 0;
+        value = value * 10 + (c - L'0');
+    }
+    return value;
+}
+
+}  // namespace
+
+std::wstring FoldedPath(const std::wstring& path) {
+    std::wstring folded = path;
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return folded;
+}
+
+LastRun ReadLastRun(const std::wstring& logText) {
+    LastRun last;
+    CsvReader reader(logText);
+    std::vector<std::wstring> fields;
+    std::wstring runText;  // the last run's number as written
+    while (reader.Next(fields)) {
+        // Six-column rows, the header and anything torn belong to no run.
+        if (fields.size() < kColumns) continue;
+        const std::wstring& result = fields[kResult];
+        if (result == LogResult::RunStart) {
+            const std::int64_t number = RunNumber(fields[kRun]);
+            if (number == 0) continue;
+            last = LastRun{};
+            last.number = number;
+            last.folder = fields[kFile];
+            last.share = fields[kDescription];
+            runText = fields[kRun];
+            continue;
+        }
+        if (last.number == 0 || fields[kRun] != runText) continue;
+        if (result == LogResult::RunResume) {
+            last.completed = false;
+        } else if (result == LogResult::RunEnd) {
+            last.completed = fields[kDescription] == kRunCompleted;
+        } else {
+            last.fates[FoldedPath(fields[kFile])] = LastRun::Fate{result, fields[kSize], fields[kWritten]};
+        }
+    }
+    return last;
+}
+
+RunPlan PlanRun(const LastRun& last, bool resume, const std::wstring& folder, const std::wstring& share,
+                const std::vector<std::wstring>& names,
+                const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts) {
+    RunPlan plan;
+    plan.resumes = resume && last.number > 0 && !last.completed && FoldedPath(last.folder) == FoldedPath(folder) &&
+                   last.share == share;
+    plan.run = plan.resumes ? last.number : last.number + 1;
+    if (!plan.resumes) {
+        plan.toDo = names;
+        return plan;
+    }
+    for (const std::wstring& name : names) {
+        const std::wstring path = folder + name;
+        const auto fate = last.fates.find(FoldedPath(path));
+        if (fate != last.fates.end()) {
+            if (fate->second.result == LogResult::Stored) {
+                const std::optional<DraftFacts> now = facts(path);
+                if (now && !fate->second.size.empty() && now->size == fate->second.size &&
+                    now->written == fate->second.written) {
+                    ++plan.skipped;
+                    continue;
+                }
+            } else if (fate->second.result == LogResult::InHand) {
+                plan.wasInHand.push_back(name);
+            }
+        }
+        plan.toDo.push_back(name);
+    }
+    return plan;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,73 @@
+#include "unattended/RunLog.h"
+
+#include <cstdio>
+
+#include "unattended/UnattendedRun.h"
+
+namespace kestrow {
+
+std::wstring LogHeaderFor(LogLayout layout) {
+    const std::wstring six = L"time,result,file,error,source,description";
+    return layout == LogLayout::SixColumns ? six : six + L",run,seconds,size,written";
+}
+
+std::optional<LogLayout> LogLayoutOf(const std::wstring& firstLine) {
+    std::wstring line = firstLine;
+    if (!line.empty() && line.front() == L'\xFEFF') line.erase(0, 1);
+    while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n')) line.pop_back();
+    for (LogLayout layout : {LogLayout::SixColumns, LogLayout::WithRuns})
+        if (line == LogHeaderFor(layout)) return layout;
+    return std::nullopt;
+}
+
+std::wstring FormatLogRow(const LogRow& row, LogLayout layout) {
+    std::wstring line = CsvField(row.time) + L',' + CsvField(row.result) + L',' + CsvField(row.file) + L',' +
+                        CsvField(row.error) + L',' + CsvField(row.source) + L',' + CsvField(row.description);
+    if (layout == LogLayout::WithRuns)
+        line += L',' + CsvField(row.run) + L',' + CsvField(row.seconds) + L',' + CsvField(row.size) + L',' +
+                CsvField(row.written);
+    return line;
+}
+
+std::wstring SecondsText(double seconds) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%.3f", seconds < 0 ? 0.0 : seconds);
+    return text;
+}
+
+CsvReader::CsvReader(const std::wstring& text) : text_(text) {}
+
+bool CsvReader::Next(std::vector<std::wstring>& fields) {
+    fields.clear();
+    const size_t size = text_.size();
+    if (at_ >= size) return false;
+    fields.emplace_back();
+    bool quoted = false;
+    while (at_ < size) {
+        const wchar_t c = text_[at_++];
+        if (quoted) {
+            if (c != L'"') {
+                fields.back() += c;
+            } else if (at_ < size && text_[at_] == L'"') {
+                fields.back() += L'"';
+                ++at_;
+            } else {
+                quoted = false;
+            }
+        } else if (c == L'"') {
+            quoted = true;
+        } else if (c == L',') {
+            fields.emplace_back();
+        } else if (c == L'\n') {
+            break;
+        } else if (c == L'\r') {
+            if (at_ < size && text_[at_] == L'\n') ++at_;
+            break;
+        } else {
+            fields.back() += c;
+        }
+    }
+    return true;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,208 @@
+#include "unattended/UnattendedRun.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "form/BatchMessages.h"
+
+namespace kestrow {
+namespace {
+
+const wchar_t* ResultName(DraftState state) {
+    switch (state) {
+        case DraftState::Stored: return L"stored";
+        case DraftState::Failed: return L"failed";
+        case DraftState::NotReached: break;
+    }
+    return L"not-reached";
+}
+
+std::wstring DraftLine(const DraftRecord& draft) {
+    std::wstring line = std::wstring(ResultName(draft.state)) + L"  " + draft.name;
+    if (draft.state == DraftState::Failed && draft.error) line += L"  (" + DescribeError(*draft.error) + L")";
+    return line;
+}
+
+// ", <n> not put back as they were" when failed drafts may have changed.
+std::wstring NotPutBackCount(const BatchResult& result) {
+    const auto kept = std::count_if(result.drafts.begin(), result.drafts.end(),
+                                    [](const DraftRecord& d) { return d.state == DraftState::Failed && d.keptCopy; });
+    if (kept == 0) return std::wstring();
+    return L", " + std::to_wstring(kept) + L" of them not put back as they were: their copies are kept";
+}
+
+// A row's first six columns; the error's only when there is one.
+LogRow RowOf(const std::wstring& time, const wchar_t* result, const std::wstring& file, const RuntimeError* error) {
+    LogRow row;
+    row.time = time;
+    row.result = result;
+    row.file = file;
+    if (error) {
+        row.error = std::to_wstring(error->Number());
+        row.source = error->Source();
+        row.description = error->Description();
+    }
+    return row;
+}
+
+}  // namespace
+
+int ExitCodeFor(const BatchResult& result) {
+    switch (result.end) {
+        case BatchEnd::CadAlreadyRunning:
+        case BatchEnd::ServerCouldNotStart:
+        case BatchEnd::ServerKeptFailing: return ExitCode::ServerFailed;
+        case BatchEnd::KestrowFailed: return ExitCode::KestrowFailed;
+        case BatchEnd::Completed:
+        case BatchEnd::Cancelled:
+        case BatchEnd::Stopped: break;
+    }
+    return result.Count(DraftState::Stored) == static_cast<std::int32_t>(result.drafts.size())
+               ? ExitCode::AllStored
+               : ExitCode::SomeNotStored;
+}
+
+void UnattendedUser::DraftStarting(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+    draftStarts_[index] = std::chrono::steady_clock::now();
+    output_.InHand(draft);
+}
+
+void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+    // Sessions start and end drafts out of step: each draft keeps its own
+    // start.
+    const auto started = draftStarts_.find(index);
+    const double seconds = started == draftStarts_.end()
+                               ? 0.0
+                               : std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
+    if (started != draftStarts_.end()) draftStarts_.erase(started);
+    if (draft.state == DraftState::NotReached) return;
+    output_.Line(DraftLine(draft) +
+                 (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
+                                                      : std::wstring()));
+    output_.Row(draft, seconds);
+}
+
+void UnattendedUser::SessionRenewed(const std::wstring& why) {
+    output_.Line(L"Kestrow: ended the CAD session as planned (" + why + L"); the next draft starts a fresh one.");
+}
+
+void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& why) {
+    output_.Line(L"Kestrow: " + why + L"; going on with " + std::to_wstring(running) +
+                 (running == 1 ? L" session." : L" sessions."));
+}
+
+void UnattendedUser::SessionsShareOneProcess() {
+    output_.Line(L"Kestrow: the CAD system serves several sessions from one process (it is registered for every "
+                 L"client); going on with the sessions that have a process of their own.");
+}
+
+void UnattendedUser::FoldersUnreadable(const std::vector<UnreadableFolder>& folders) {
+    for (const UnreadableFolder& folder : folders) {
+        output_.Line(L"unreadable  " + folder.path + L"  (" + DescribeError(folder.error) + L")");
+        output_.Row(folder);
+    }
+    unreadableFolders_ += folders.size();
+}
+
+int UnattendedUser::WithUnreadableFolders(int exitCode) const {
+    return unreadableFolders_ > 0 && exitCode == ExitCode::AllStored ? ExitCode::SomeNotStored : exitCode;
+}
+
+std::wstring UnattendedUser::UnreadableSummary() const {
+    if (unreadableFolders_ == 0) return std::wstring();
+    return L" " + std::to_wstring(unreadableFolders_) +
+           (unreadableFolders_ == 1 ? L" folder could not be read." : L" folders could not be read.");
+}
+
+int UnattendedUser::FinishWithNothingToDo(const std::wstring& why) {
+    output_.Line(why + UnreadableSummary());
+    return WithUnreadableFolders(ExitCode::AllStored);
+}
+
+int UnattendedUser::FinishWithoutDrafts(const std::wstring& folder) {
+    return FinishWithNothingToDo(L"No Draft file(s) in " + folder + L"; nothing to update.");
+}
+
+int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder) {
+    // Every draft that was reached has had its row as it ended.
+    for (const DraftRecord& draft : result.drafts)
+        if (draft.state == DraftState::NotReached) output_.Row(draft, std::nullopt);
+
+    switch (result.end) {
+        case BatchEnd::CadAlreadyRunning:
+            output_.Line(std::wstring(L"The CAD system is already running on this computer. Kestrow works in a session of "
+                                      L"its own and does not use yours: close the CAD system and run Kestrow again. ") +
+                         (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
+                              ? L"It was started during the batch, which stopped there."
+                              : L"Nothing was changed."));
+            break;
+        case BatchEnd::ServerCouldNotStart:
+            output_.Line(L"The CAD system's automation server could not be started: " + DescribeError(*result.serverError));
+            break;
+        case BatchEnd::ServerKeptFailing:
+            output_.Line(L"The CAD system keeps failing: it stopped on " +
+                         std::to_wstring(DraftBatch::kServerLossesInARow) + L" drafts in a row. Last error: " +
+                         DescribeError(*result.serverError));
+            break;
+        case BatchEnd::KestrowFailed:
+            output_.Line(L"Kestrow itself failed (" + result.kestrowFailure +
+                         L"); the CAD system was told to end its work. Please report this.");
+            break;
+        case BatchEnd::Completed:
+        case BatchEnd::Cancelled:
+        case BatchEnd::Stopped: break;
+    }
+    const std::int32_t listed = static_cast<std::int32_t>(result.drafts.size());
+    const std::int32_t failed = result.Count(DraftState::Failed);
+    const std::int32_t notReached = result.Count(DraftState::NotReached);
+    std::wstring summary = L"Updated " + std::to_wstring(result.Count(DraftState::Stored)) + L" of " +
+                           std::to_wstring(listed) + L" files in " + folder;
+    if (failed > 0 || notReached > 0)
+        summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached" +
+                   NotPutBackCount(result) + L")";
+    output_.Line(summary + L"." + UnreadableSummary());
+    return WithUnreadableFolders(ExitCodeFor(result));
+}
+
+std::wstring CsvField(const std::wstring& text) {
+    if (text.find_first_of(L",\"\r\n") == std::wstring::npos && (text.empty() || (text.front() != L' ' && text.back() != L' ')))
+        return text;
+    std::wstring quoted = L"\"";
+    for (wchar_t c : text) {
+        if (c == L'"') quoted += L'"';
+        quoted += c;
+    }
+    return quoted + L"\"";
+}
+
+LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
+    const bool failed = draft.state == DraftState::Failed && draft.error;
+    return RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
+}
+
+std::wstring RunEndName(BatchEnd end) {
+    switch (end) {
+        case BatchEnd::Completed: return kRunCompleted;
+        case BatchEnd::Cancelled: return L"cancelled";
+        case BatchEnd::Stopped: return L"stopped";
+        case BatchEnd::CadAlreadyRunning: return L"cad-already-running";
+        case BatchEnd::ServerCouldNotStart: return L"server-could-not-start";
+        case BatchEnd::ServerKeptFailing: return L"server-kept-failing";
+        case BatchEnd::KestrowFailed: break;
+    }
+    return L"kestrow-failed";
+}
+
+LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder) {
+    return RowOf(time, L"unreadable", folder.path, &folder.error);
+}
+
+std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {
+    wchar_t text[40];
+    const int offset = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
+    std::swprintf(text, 40, L"%04d-%02d-%02dT%02d:%02d:%02d%lc%02d:%02d", year, month, day, hour, minute, second,
+                  static_cast<wint_t>(offsetMinutes < 0 ? L'-' : L'+'), offset / 60, offset % 60);
+    return text;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,94 @@
+#pragma once
+// A batch that runs without anybody watching: from the command line or a
+// schedule. Nothing asks a question; every draft leaves one line on the
+// standard output and one row in the log.
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "batch/DraftBatch.h"
+#include "unattended/RunLog.h"
+#include "listing/FileTree.h"
+
+namespace kestrow {
+
+namespace ExitCode {
+constexpr int AllStored = 0;        // or nothing to store
+constexpr int SomeNotStored = 1;
+constexpr int ServerFailed = 2;     // could not be started, or kept failing
+constexpr int NothingTouched = 3;   // bad command line, folder or log
+constexpr int KestrowFailed = 4;    // Kestrow itself failed
+}  // namespace ExitCode
+
+int ExitCodeFor(const BatchResult& result);
+
+// Where an unattended run reports.
+class RunOutput {
+public:
+    virtual ~RunOutput() = default;
+    virtual void Line(const std::wstring& text) = 0;
+    // Before the draft is opened: a run cut short from here on names it.
+    virtual void InHand(const DraftRecord& draft) = 0;
+    // One row of the log for a draft whose fate is settled, with the
+    // seconds it took when it was tried.
+    virtual void Row(const DraftRecord& draft, std::optional<double> seconds) = 0;
+    // One row of the log for a folder of the tree that could not be read.
+    virtual void Row(const UnreadableFolder& folder) = 0;
+};
+
+class UnattendedUser : public BatchUser, public BatchProgress {
+public:
+    explicit UnattendedUser(RunOutput& output) : output_(output) {}
+    FailureDecision DraftFailed(const DraftRecord&, const RuntimeError&) override {
+        return {FailureDecision::Choice::Continue, true};
+    }
+    // Never asked: an unattended watch gives up by its deadline.
+    bool KeepWaiting(std::int64_t, const std::wstring&) override { return false; }
+    void DraftStarting(std::int32_t, std::int32_t, const DraftRecord& draft) override;
+    // A draft whose fate is settled: stored or failed. One that a stop left
+    // unstored is reported with the others not reached, at the end.
+    void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
+    void SessionRenewed(const std::wstring& why) override;
+    void SessionsReduced(std::int32_t running, const std::wstring& why) override;
+    void SessionsShareOneProcess() override;
+    // With several sessions, each draft's line names the one that did it.
+    void NameSessions(bool name) { nameSessions_ = name; }
+
+    // Folders of the tree that were left out, each with a line and a row;
+    // they make the run's exit code SomeNotStored at best.
+    void FoldersUnreadable(const std::vector<UnreadableFolder>& folders);
+    // Logs the drafts the run never reached, prints the summary and returns
+    // the exit code.
+    int Finish(const BatchResult& result, const std::wstring& folder);
+    // A run that listed no draft: says so and returns the exit code.
+    int FinishWithoutDrafts(const std::wstring& folder);
+    // A run with no draft to do (none in its share, or all stored before):
+    // says `why` and returns the exit code.
+    int FinishWithNothingToDo(const std::wstring& why);
+
+private:
+    int WithUnreadableFolders(int exitCode) const;
+    std::wstring UnreadableSummary() const;
+
+    RunOutput& output_;
+    bool nameSessions_ = false;
+    std::map<std::int32_t, std::chrono::steady_clock::time_point> draftStarts_;  // by index
+    std::size_t unreadableFolders_ = 0;
+};
+
+// A draft's row in the log: time, result, file, and for a failure its
+// error, source and description. The run's columns are the caller's.
+LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft);
+// A folder's row: result "unreadable", the folder, and why.
+LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder);
+// How a run ended, for its run-end row ("completed" when it needs no resume).
+std::wstring RunEndName(BatchEnd end);
+// A field quoted as CSV requires.
+std::wstring CsvField(const std::wstring& text);
+// "2026-12-07T14:03:09+01:00": local time with its offset from UTC.
+std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes);
+
+}  // namespace kestrow

@@ -1,0 +1,37 @@
+#pragma once
+// Sessions of the CAD system's automation server, each on a thread of its
+// own that is its own single-threaded apartment and owns every reference to
+// its server. The batch waits for each step from another thread, so that it
+// can give up on a server that stopped answering: the waiting thread is left
+// behind (a pending COM call cannot be cancelled) and makes no further call
+// of the contract when it wakes.
+#include <windows.h>
+
+#include <memory>
+
+#include "automation/ComAutomation.h"
+#include "batch/DraftBatch.h"
+#include "batch/ObservedAutomation.h"
+#include "system/ServerProcess.h"
+
+namespace kestrow::win32 {
+
+class ApartmentLauncher : public ServerLauncher {
+public:
+    // `observer`, when given, is told of every call too (on the server's
+    // thread), as benchmarks time them.
+    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr);
+    ~ApartmentLauncher() override;
+    // Needs COM on the calling thread.
+    bool CadSystemRunning() override;
+    std::unique_ptr<ServerConnection> Launch() override;
+
+private:
+    BusyRetry retry_;
+    CallObserver* observer_;
+    // Every server this launcher started ends with it at the latest.
+    std::shared_ptr<const EndingJob> job_ = std::make_shared<EndingJob>();
+    std::shared_ptr<struct LaunchedServers> launched_;
+};
+
+}  // namespace kestrow::win32

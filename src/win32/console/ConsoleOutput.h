@@ -1,0 +1,30 @@
+#pragma once
+// Lines for a standard stream: the one Kestrow was given (a console, a file
+// or a pipe), or else the console of the program that started it, as a GUI
+// program started from cmd has none of its own.
+#include <windows.h>
+
+#include <string>
+
+#include "system/KernelHandle.h"
+
+namespace kestrow::win32 {
+
+class ConsoleOutput {
+public:
+    explicit ConsoleOutput(DWORD stream);  // STD_OUTPUT_HANDLE or STD_ERROR_HANDLE
+
+    // One line, or several separated by "\n".
+    void Line(const std::wstring& text);
+
+private:
+    HANDLE handle_ = nullptr;
+    KernelHandle parentConsole_;  // the parent's console, opened here
+    bool console_ = false;
+};
+
+// UTF-8 bytes of a text, and the text of UTF-8 bytes.
+std::string Utf8(const std::wstring& text);
+std::wstring FromUtf8(const std::string& bytes);
+
+}  // namespace kestrow::win32

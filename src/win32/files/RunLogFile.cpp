@@ -1,0 +1,88 @@
+#include "files/RunLogFile.h"
+
+#include <cwchar>
+
+#include "console/ConsoleOutput.h"
+#include "system/FileTime.h"
+#include "common/LongPath.h"
+
+namespace kestrow::win32 {
+namespace {
+
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
+// The header is short: a first line longer than this is no Kestrow log.
+constexpr DWORD kHeaderProbeBytes = 4096;
+
+bool ReadBytes(HANDLE file, std::string& bytes, size_t count) {
+    const size_t start = bytes.size();
+    bytes.resize(start + count);
+    size_t done = 0;
+    while (done < count) {
+        DWORD read = 0;
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(count - done, 1u << 24));
+        if (!ReadFile(file, bytes.data() + start + done, chunk, &read, nullptr)) return false;
+        if (read == 0) break;
+        done += read;
+    }
+    bytes.resize(start + done);
+    return true;
+}
+
+}  // namespace
+
+RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
+    // Sharing reads only: a second writer, another Kestrow among them, gets
+    // a sharing violation, and so does this one if someone writes it now.
+    file_ = OwnHandle(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ | FILE_APPEND_DATA,
+                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return GetLastError() == ERROR_SHARING_VIOLATION ? Opened::InUse : Opened::Failed;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.get(), &size)) return Opened::Failed;
+    if (size.QuadPart == 0) {
+        layout_ = LogLayout::WithRuns;
+        const std::string header = kByteOrderMark + Utf8(LogHeaderFor(layout_) + L"\r\n");
+        DWORD written = 0;
+        if (!WriteFile(file_.get(), header.data(), static_cast<DWORD>(header.size()), &written, nullptr) ||
+            written != header.size())
+            return Opened::Failed;
+        return Opened::Ok;
+    }
+    std::string bytes;
+    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, kHeaderProbeBytes))))
+        return Opened::Failed;
+    const size_t lineEnd = bytes.find('\n');
+    if (lineEnd == std::string::npos && bytes.size() == kHeaderProbeBytes) return Opened::NotALog;
+    const std::optional<LogLayout> layout = LogLayoutOf(FromUtf8(bytes.substr(0, lineEnd)));
+    if (!layout) return Opened::NotALog;
+    layout_ = *layout;
+    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(size.QuadPart) - bytes.size())) return Opened::Failed;
+    // A run cut short in the middle of a row left it without its line
+    // break: the next row starts on a line of its own.
+    if (bytes.back() != '\n' && !Write(std::wstring())) return Opened::Failed;
+    text_ = FromUtf8(bytes);
+    return Opened::Ok;
+}
+
+bool RunLogFile::Write(const std::wstring& line) {
+    if (!file_) return true;
+    const std::string bytes = Utf8(line + L"\r\n");
+    DWORD written = 0;
+    return WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+           written == bytes.size();
+}
+
+std::optional<DraftFacts> DraftFactsOnDisk(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ExtendedLengthPath(path).c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
+    const unsigned long long size = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    const std::uint64_t ticks = FileTimeNumber(data.ftLastWriteTime);
+    SYSTEMTIME utc{};
+    if (!FileTimeToSystemTime(&data.ftLastWriteTime, &utc)) return std::nullopt;
+    // UTC to the file system's own resolution: any later write shows.
+    wchar_t written[40];
+    std::swprintf(written, 40, L"%04u-%02u-%02uT%02u:%02u:%02u.%07lluZ", utc.wYear, utc.wMonth, utc.wDay, utc.wHour,
+                  utc.wMinute, utc.wSecond, ticks % 10000000ULL);
+    return DraftFacts{std::to_wstring(size), written};
+}
+
+}  // namespace kestrow::win32

@@ -1,0 +1,13 @@
+#pragma once
+// The window's batch settings, from HKCU\Software\Kestrow: DWORD values
+// RestartEvery (drafts per session), RestartMemoryMB (the server's memory
+// that calls for a fresh session) and Sessions (how many at once, 1 to 8). A
+// value that is missing, of another type or out of range leaves that setting
+// as it is by default: no renewal, one session.
+#include "batch/BatchSettings.h"
+
+namespace kestrow::win32 {
+
+BatchSettings ReadBatchSettings();
+
+}  // namespace kestrow::win32

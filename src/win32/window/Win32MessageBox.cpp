@@ -1,0 +1,162 @@
+#include "window/Win32MessageBox.h"
+
+#include <commctrl.h>
+
+#include <cstring>
+
+#include "window/Win32Controls.h"
+
+namespace kestrow::win32 {
+namespace {
+
+UINT IconFlag(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error: return MB_ICONERROR;
+        case MessageIcon::Question: return MB_ICONQUESTION;
+        case MessageIcon::Exclamation: return MB_ICONEXCLAMATION;
+        case MessageIcon::Information: return MB_ICONINFORMATION;
+        case MessageIcon::None: break;
+    }
+    return 0;
+}
+
+UINT ButtonsFlag(MessageButtons buttons) {
+    switch (buttons) {
+        case MessageButtons::YesNo: return MB_YESNO;
+        case MessageButtons::CancelTryContinue: return MB_CANCELTRYCONTINUE;
+        case MessageButtons::Ok: break;
+    }
+    return MB_OK;
+}
+
+MessageAnswer AnswerOf(int id) {
+    switch (id) {
+        case IDCANCEL: return MessageAnswer::Cancel;
+        case IDYES: return MessageAnswer::Yes;
+        case IDNO: return MessageAnswer::No;
+        case IDTRYAGAIN: return MessageAnswer::TryAgain;
+        case IDCONTINUE: return MessageAnswer::Continue;
+        default: break;
+    }
+    return MessageAnswer::Ok;
+}
+
+PCWSTR TaskDialogIcon(MessageIcon icon) {
+    switch (icon) {
+        case MessageIcon::Error: return TD_ERROR_ICON;
+        case MessageIcon::Information: return TD_INFORMATION_ICON;
+        case MessageIcon::Exclamation: return TD_WARNING_ICON;
+        case MessageIcon::Question:
+        case MessageIcon::None: break;
+    }
+    return nullptr;
+}
+
+std::wstring ClassOf(HWND window) {
+    wchar_t name[64] = L"";
+    GetClassNameW(window, name, 64);
+    return name;
+}
+
+// The box's text as Windows' own message boxes copy it: title, text and
+// buttons between rules.
+std::wstring BoxText(HWND box) {
+    const std::wstring rule = L"---------------------------\r\n";
+    std::wstring texts, buttons;
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (!IsWindowVisible(child)) continue;
+        const std::wstring text = WindowText(child);
+        if (text.empty()) continue;
+        if (ClassOf(child) == L"Button")
+            buttons += text + L"   ";
+        else if (ClassOf(child) == L"Static")
+            texts += text + L"\r\n";
+    }
+    std::wstring copied;
+    for (wchar_t c : rule + WindowText(box) + L"\r\n" + rule + texts + rule + buttons + L"\r\n" + rule)
+        if (c != L'&') copied += c;
+    return copied;
+}
+
+void CopyToClipboard(HWND owner, const std::wstring& text) {
+    if (!OpenClipboard(owner)) return;
+    EmptyClipboard();
+    const size_t bytes = (text.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        memcpy(GlobalLock(memory), text.c_str(), bytes);
+        GlobalUnlock(memory);
+        if (!SetClipboardData(CF_UNICODETEXT, memory)) GlobalFree(memory);
+    }
+    CloseClipboard();
+}
+
+// Ctrl+C in a box copies its text, as on Windows, also where the box does not
+// do it itself (Wine): the keystroke arrives as the character 3 in the box's
+// modal loop, which this thread's message filter sees first.
+LRESULT CALLBACK CopyOnCtrlC(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG* message = reinterpret_cast<const MSG*>(lParam);
+    if (code == MSGF_DIALOGBOX && message->message == WM_CHAR && message->wParam == 3) {
+        HWND box = GetAncestor(message->hwnd, GA_ROOT);
+        CopyToClipboard(box, BoxText(box));
+        return 1;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The filter, on this thread, for as long as a box is open.
+class CopyableBoxes {
+public:
+    CopyableBoxes() : hook_(SetWindowsHookExW(WH_MSGFILTER, &CopyOnCtrlC, nullptr, GetCurrentThreadId())) {}
+    ~CopyableBoxes() {
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    CopyableBoxes(const CopyableBoxes&) = delete;
+    CopyableBoxes& operator=(const CopyableBoxes&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
+}  // namespace
+
+MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
+                                    const std::wstring& title) {
+    HWND owner = VisibleOwner();
+    const CopyableBoxes copyable;
+    return AnswerOf(MessageBoxW(owner, text.c_str(), title.c_str(),
+                                ButtonsFlag(buttons) | IconFlag(icon) | (owner ? 0 : MB_TASKMODAL)));
+}
+
+CheckedAnswer Win32MessageBox::AskCancelTryContinue(const std::wstring& text, MessageIcon icon,
+                                                    const std::wstring& title, const std::wstring& checkText) {
+    // The message box's own order and access keys.
+    const TASKDIALOG_BUTTON buttons[] = {
+        {IDCANCEL, L"Cancel"}, {IDTRYAGAIN, L"&Try Again"}, {IDCONTINUE, L"&Continue"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = VisibleOwner();
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = title.c_str();
+    config.pszMainIcon = TaskDialogIcon(icon);
+    config.pszContent = text.c_str();
+    config.cButtons = ARRAYSIZE(buttons);
+    config.pButtons = buttons;
+    config.nDefaultButton = IDCANCEL;
+    config.pszVerificationText = checkText.c_str();
+    // Wide enough for a long path and the three buttons on one row.
+    config.cxWidth = 300;
+    int pressed = IDCANCEL;
+    BOOL checked = FALSE;
+    HRESULT shown = E_FAIL;
+    {
+        const CopyableBoxes copyable;
+        shown = TaskDialogIndirect(&config, &pressed, nullptr, &checked);
+    }
+    if (FAILED(shown)) {
+        // Without common controls 6 the plain box still asks the question.
+        return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
+    }
+    return {AnswerOf(pressed), checked != FALSE};
+}
+
+}  // namespace kestrow::win32
