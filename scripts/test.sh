@@ -52,6 +52,13 @@ if [ -x "$ROOT/scripts/fuzz.sh" ]; then
   else FAILED=$((FAILED + 1)); RESULTS+=("fuzzer: FAILED, see $LOGS/fuzz.log"); fi
 fi
 
+log "Layering: the core includes no Windows header, and every include points down"
+if bash "$ROOT/scripts/check-layers.sh" >"$LOGS/layers.log" 2>&1; then
+  PASSED=$((PASSED + 1)); RESULTS+=("layering: every include points down")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("layering: FAILED, see $LOGS/layers.log"); cat "$LOGS/layers.log"
+fi
+
 log "Scripts: an existing Wine prefix is never taken for the project's own"
 foreign="$ROOT/build/foreign-prefix"
 rm -rf "$foreign"; mkdir -p "$foreign/drive_c/windows"; : >"$foreign/system.reg"

@@ -7,8 +7,8 @@
 #include <thread>
 
 #include "BenchSupport.h"
-#include "window/Form1Window.h"
 #include "TestSupport.h"
+#include "window/Form1Window.h"
 
 namespace kestrow::bench {
 namespace {

@@ -6,8 +6,8 @@
 
 #include "BenchSupport.h"
 #include "files/DraftCopyFolder.h"
-#include "window/Form1Window.h"
 #include "TestSupport.h"
+#include "window/Form1Window.h"
 
 namespace kestrow::bench {
 namespace {

@@ -5,8 +5,8 @@
 #include <utility>
 
 #include "automation/ApartmentServer.h"
-#include "BenchSupport.h"
 #include "batch/DraftBatch.h"
+#include "BenchSupport.h"
 #include "TestSupport.h"
 
 namespace kestrow::bench {

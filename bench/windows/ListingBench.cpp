@@ -4,10 +4,10 @@
 #include <cstdio>
 
 #include "BenchSupport.h"
-#include "listing/FileTree.h"
 #include "files/FindFileEnumerator.h"
-#include "window/Form1Window.h"
+#include "listing/FileTree.h"
 #include "TestSupport.h"
+#include "window/Form1Window.h"
 
 namespace kestrow::bench {
 namespace {

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "unattended/CommandLine.h"
-#include "listing/GCP.h"
 #include "common/RuntimeError.h"
+#include "listing/GCP.h"
+#include "unattended/CommandLine.h"
 #include "unattended/UnattendedRun.h"
 
 using namespace kestrow;

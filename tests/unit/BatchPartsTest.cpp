@@ -4,13 +4,13 @@
 
 #include <thread>
 
-#include "form/BatchMessages.h"
 #include "batch/CallGate.h"
 #include "batch/CallWatch.h"
-#include "unattended/CommandLine.h"
-#include "common/LongPath.h"
 #include "batch/PendingCall.h"
+#include "common/LongPath.h"
 #include "common/RuntimeError.h"
+#include "form/BatchMessages.h"
+#include "unattended/CommandLine.h"
 #include "unattended/UnattendedRun.h"
 
 using namespace kestrow;

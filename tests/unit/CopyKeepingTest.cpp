@@ -6,8 +6,8 @@
 #include <map>
 #include <set>
 
-#include "form/BatchMessages.h"
 #include "copies/CopyKeepingLauncher.h"
+#include "form/BatchMessages.h"
 #include "Form1Fixture.h"
 #include "unattended/UnattendedRun.h"
 

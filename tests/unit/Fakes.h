@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "form/Controls.h"
-#include "listing/DirectoryEnumerator.h"
 #include "form/FolderPicker.h"
 #include "form/Form1.h"
 #include "form/MessageBox.h"
+#include "listing/DirectoryEnumerator.h"
 
 namespace kestrow::testing {
 

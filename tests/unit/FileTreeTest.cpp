@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "form/BatchMessages.h"
+#include "Form1Fixture.h"
 #include "listing/FileTree.h"
 #include "listing/FolderEntry.h"
-#include "Form1Fixture.h"
 
 using namespace kestrow;
 using namespace kestrow::testing;

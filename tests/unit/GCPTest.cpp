@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "common/RuntimeError.h"
 #include "Fakes.h"
 #include "listing/GCP.h"
-#include "common/RuntimeError.h"
 #include "listing/WildcardMatch.h"
 
 using namespace kestrow;

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <limits>
 
+#include "common/RuntimeError.h"
 #include "form/BatchMessages.h"
 #include "form/Centring.h"
-#include "common/RuntimeError.h"
 #include "form/foldbrow.h"
 
 using namespace kestrow;

@@ -2,9 +2,9 @@
 
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
+#include "resources/resource.h"
 #include "TestSupport.h"
 #include "window/Twips.h"
-#include "resources/resource.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

@@ -4,8 +4,8 @@
 #include <cstdio>
 
 #include "DialogWatcher.h"
-#include "window/Form1Window.h"
 #include "TestSupport.h"
+#include "window/Form1Window.h"
 #include "window/Win32Controls.h"
 
 namespace kestrow::wintest {

@@ -3,8 +3,8 @@
 #include <cstdlib>
 
 #include "DialogWatcher.h"
-#include "window/HandlerBoundary.h"
 #include "MainWindowFixture.h"
+#include "window/HandlerBoundary.h"
 #include "window/Twips.h"
 
 using namespace kestrow;

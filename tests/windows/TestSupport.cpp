@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "automation/ComAutomation.h"
-#include "console/ConsoleOutput.h"
+#include "system/SystemText.h"
 
 #include <shellapi.h>
 #include <tlhelp32.h>

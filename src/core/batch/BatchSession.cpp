@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "copies/DraftCopies.h"
+#include "batch/DraftNotPutBack.h"
 #include "common/LongPath.h"
 
 namespace kestrow {

@@ -96,19 +96,6 @@ std::optional<DraftNotPutBack> CopyKeepingLauncher::RestoreAfter(const DraftCopy
     return std::nullopt;
 }
 
-DraftNotPutBack::DraftNotPutBack(const RuntimeError& failure, std::wstring copyPath, const std::wstring& reason)
-    : RuntimeError(failure.Number(), failure.Source(),
-                   failure.Description() + L" The drawing may have been changed and could not be put back as it was "
-                                           L"before the batch (" + reason + L"); its copy from before is kept at " +
-                       copyPath,
-                   failure.Kind()),
-      copyPath_(std::move(copyPath)) {}
-
-std::optional<std::wstring> KeptCopyOf(const RuntimeError& error) {
-    if (const auto* notPutBack = dynamic_cast<const DraftNotPutBack*>(&error)) return notPutBack->CopyPath();
-    return std::nullopt;
-}
-
 std::optional<DraftCopy> CopyKeepingLauncher::KeptCopy(const std::wstring& filePath) {
     const std::lock_guard<std::mutex> lock(keptMutex_);
     const auto earlier = kept_.find(filePath);
@@ -127,6 +114,4 @@ void CopyKeepingLauncher::Settled(const DraftCopy& copy) {
     const std::lock_guard<std::mutex> lock(keptMutex_);
     kept_.erase(copy.draftPath);
 }
-
-
 }  // namespace kestrow

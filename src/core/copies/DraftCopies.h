@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "common/RuntimeError.h"
+#include "batch/DraftNotPutBack.h"
 
 namespace kestrow {
 
@@ -42,20 +42,5 @@ public:
     // The folder that holds every run's copies, as the user is told.
     virtual std::wstring Folder() = 0;
 };
-
-// A draft that was not stored and may differ from how it was before the
-// batch: it could not be put back, or a process that may still hold it
-// kept it from being tried. Its number, source and kind are the failure's.
-class DraftNotPutBack : public RuntimeError {
-public:
-    DraftNotPutBack(const RuntimeError& failure, std::wstring copyPath, const std::wstring& reason);
-    const std::wstring& CopyPath() const noexcept { return copyPath_; }
-
-private:
-    std::wstring copyPath_;
-};
-
-// Where the copy of a draft that `error` left changed is kept, if it did.
-std::optional<std::wstring> KeptCopyOf(const RuntimeError& error);
 
 }  // namespace kestrow

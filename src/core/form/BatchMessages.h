@@ -4,8 +4,8 @@
 #include <string>
 
 #include "batch/DraftBatch.h"
-#include "listing/FileTree.h"
 #include "common/RuntimeError.h"
+#include "listing/FileTree.h"
 
 namespace kestrow {
 

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "form/BatchMessages.h"
 #include "common/CheckedInt.h"
-#include "copies/CopyMessages.h"
-#include "listing/GCP.h"
 #include "common/RuntimeError.h"
+#include "copies/CopyMessages.h"
+#include "form/BatchMessages.h"
+#include "listing/GCP.h"
 
 namespace kestrow {
 namespace {

@@ -11,14 +11,14 @@
 #include <string>
 #include <vector>
 
-#include "form/Controls.h"
 #include "batch/BatchSettings.h"
-#include "listing/DirectoryEnumerator.h"
-#include "copies/DraftCopies.h"
 #include "batch/DraftBatch.h"
-#include "listing/FileTree.h"
+#include "copies/DraftCopies.h"
+#include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/MessageBox.h"
+#include "listing/DirectoryEnumerator.h"
+#include "listing/FileTree.h"
 
 namespace kestrow {
 

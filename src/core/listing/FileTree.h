@@ -2,8 +2,8 @@
 #include <string>
 #include <vector>
 
-#include "listing/DirectoryEnumerator.h"
 #include "common/RuntimeError.h"
+#include "listing/DirectoryEnumerator.h"
 
 namespace kestrow {
 

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "form/BatchMessages.h"
 
 namespace kestrow {
 namespace {

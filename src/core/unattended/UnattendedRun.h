@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "batch/DraftBatch.h"
-#include "unattended/RunLog.h"
 #include "listing/FileTree.h"
+#include "unattended/RunLog.h"
 
 namespace kestrow {
 

@@ -7,13 +7,13 @@
 #include <optional>
 #include <thread>
 
-#include "batch/AutomationContract.h"
-#include "batch/CallGate.h"
-#include "system/ComApartment.h"
-#include "system/KernelHandle.h"
-#include "batch/PendingCall.h"
 #include "automation/ServerActivation.h"
 #include "automation/SessionRecords.h"
+#include "batch/AutomationContract.h"
+#include "batch/CallGate.h"
+#include "batch/PendingCall.h"
+#include "system/ComApartment.h"
+#include "system/KernelHandle.h"
 
 namespace kestrow::win32 {
 // Named rather than anonymous: the launcher in the header keeps a list of

@@ -12,7 +12,7 @@
 #include "automation/ComAutomation.h"
 #include "batch/DraftBatch.h"
 #include "batch/ObservedAutomation.h"
-#include "system/ServerProcess.h"
+#include "system/Process.h"
 
 namespace kestrow::win32 {
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <memory>
 
+#include "system/SystemText.h"
+
 namespace kestrow::win32 {
 namespace {
 
@@ -16,21 +18,6 @@ struct BstrFree {
 using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
 
 std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
-
-}  // namespace
-
-std::wstring SystemMessage(HRESULT hr) {
-    wchar_t* buffer = nullptr;
-    const DWORD length = FormatMessageW(
-        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-        static_cast<DWORD>(hr), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
-    std::wstring text = length ? std::wstring(buffer, length) : std::wstring();
-    if (buffer) LocalFree(buffer);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' ')) text.pop_back();
-    return text;
-}
-
-namespace {
 
 // A VARIANT that is cleared on every way out.
 struct Variant : VARIANT {

@@ -18,9 +18,6 @@ FailureKind ClassifyFailure(HRESULT hr);
 // it left one, otherwise the system's text for the code.
 RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what);
 
-// The system's text for an HRESULT or Win32 error code, "" when it has none.
-std::wstring SystemMessage(HRESULT hr);
-
 // Whether an object of the ProgID's class is registered in the running
 // object table, as a program started by its user registers itself. Looks
 // the class up without contacting the object, so a hung program cannot hold

@@ -6,9 +6,9 @@
 #include <functional>
 #include <optional>
 
+#include "automation/ServerImage.h"
 #include "batch/Automation.h"
 #include "system/KernelHandle.h"
-#include "system/ServerProcess.h"
 
 namespace kestrow::win32 {
 

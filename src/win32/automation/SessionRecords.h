@@ -3,7 +3,7 @@
 // KestrowDataFolder(L"Sessions"): the server's process and the Kestrow that
 // owns it, each by id and creation time. A record outlives a Kestrow that
 // was ended abruptly, so that the next run can end the session it left.
-#include "system/ServerProcess.h"
+#include "system/Process.h"
 
 namespace kestrow::win32 {
 

@@ -23,8 +23,4 @@ private:
     bool console_ = false;
 };
 
-// UTF-8 bytes of a text, and the text of UTF-8 bytes.
-std::string Utf8(const std::wstring& text);
-std::wstring FromUtf8(const std::string& bytes);
-
 }  // namespace kestrow::win32

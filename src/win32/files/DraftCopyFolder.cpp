@@ -4,12 +4,12 @@
 #include <cwchar>
 #include <memory>
 
-#include "automation/ComAutomation.h"
+#include "common/LongPath.h"
 #include "system/DataFolder.h"
 #include "system/FileTime.h"
 #include "system/KernelHandle.h"
-#include "common/LongPath.h"
-#include "system/ServerProcess.h"
+#include "system/Process.h"
+#include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {

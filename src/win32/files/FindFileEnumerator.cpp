@@ -4,10 +4,10 @@
 
 #include <memory>
 
-#include "automation/ComAutomation.h"
-#include "listing/FolderEntry.h"
 #include "common/LongPath.h"
 #include "common/RuntimeError.h"
+#include "listing/FolderEntry.h"
+#include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {

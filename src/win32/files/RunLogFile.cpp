@@ -2,9 +2,9 @@
 
 #include <cwchar>
 
-#include "console/ConsoleOutput.h"
-#include "system/FileTime.h"
 #include "common/LongPath.h"
+#include "system/FileTime.h"
+#include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {

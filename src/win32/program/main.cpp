@@ -7,8 +7,8 @@
 
 #include <vector>
 
-#include "system/ComApartment.h"
 #include "console/CommandLineRun.h"
+#include "system/ComApartment.h"
 #include "window/Form1Window.h"
 #include "window/HandlerBoundary.h"
 

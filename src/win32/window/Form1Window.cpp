@@ -3,10 +3,10 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include "resources/resource.h"
 #include "window/HandlerBoundary.h"
 #include "window/RegistrySettings.h"
 #include "window/Twips.h"
-#include "resources/resource.h"
 
 namespace kestrow::win32 {
 namespace {

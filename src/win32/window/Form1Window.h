@@ -9,11 +9,11 @@
 #include <memory>
 
 #include "automation/ApartmentServer.h"
-#include "window/BatchThread.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "files/DraftCopyFolder.h"
 #include "files/FindFileEnumerator.h"
 #include "form/Form1.h"
+#include "window/BatchThread.h"
 #include "window/GdiObjects.h"
 #include "window/HelpWindow.h"
 #include "window/ShellFolderDialog.h"

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <string>
 
-#include "form/FolderPicker.h"
 #include "form/foldbrow.h"
+#include "form/FolderPicker.h"
 
 namespace kestrow::foldbrow {
 

@@ -1,11 +1,11 @@
 #pragma once
-// The processes behind the CAD system's sessions, known by id and creation
-// time together: an id alone may already belong to another process.
+// Processes known by id and creation time together: an id alone may already
+// belong to another process. Kestrow holds the CAD system's processes this
+// way, and names its own runs by them.
 #include <windows.h>
 
 #include <cstdint>
 #include <optional>
-#include <string>
 #include <vector>
 
 #include "system/KernelHandle.h"
@@ -60,12 +60,5 @@ ProcessIdentity ThisProcess();
 // administrator, counts as running, so that nothing of it is taken for left
 // over.
 bool StillRuns(const ProcessIdentity& process);
-
-// The file name (no folder) of the image registered as the local server of
-// `progId`'s class; "" when there is none.
-std::wstring LocalServerImage(const std::wstring& progId);
-
-// The running processes whose image is `fileName`, each open.
-std::vector<OwnedProcess> ProcessesOfImage(const std::wstring& fileName);
 
 }  // namespace kestrow::win32

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Checks the shape of src/: the core includes no Windows header, and every
+# include points down, to the same folder or one listed before it below.
+# Folders on one line are siblings: neither includes the other.
+set -euo pipefail
+cd "$(dirname "$0")/../src"
+
+CORE_ORDER=("common" "listing" "batch" "copies" "form unattended")
+WIN32_ORDER=("system resources" "files automation" "window console" "program")
+
+rank() {  # $1 = folder, rest = the order
+  local folder=$1 i=0; shift
+  for level in "$@"; do
+    for name in $level; do [ "$name" = "$folder" ] && { echo "$i"; return; }; done
+    i=$((i + 1))
+  done
+  echo -1
+}
+
+faults=0
+fault() { echo "$1"; faults=$((faults + 1)); }
+
+check_layer() {  # $1 = core or win32, rest = its order
+  local layer=$1; shift
+  local order=("$@")
+  for dir in "$layer"/*/; do
+    local folder; folder=$(basename "$dir")
+    local own; own=$(rank "$folder" "${order[@]}")
+    [ "$own" -ge 0 ] || { fault "$layer/$folder: a folder the layering does not know"; continue; }
+    while IFS=: read -r file _ include; do
+      local target=${include#*\"}; target=${target%%\"*}
+      case "$target" in */*) ;; *) continue ;; esac
+      local to=${target%%/*}
+      if [ -d "core/$to" ]; then
+        [ "$layer" = win32 ] && continue
+        local other; other=$(rank "$to" "${order[@]}")
+      elif [ -d "win32/$to" ]; then
+        [ "$layer" = core ] && { fault "$file: the core includes the Windows layer ($target)"; continue; }
+        local other; other=$(rank "$to" "${order[@]}")
+      else
+        fault "$file: includes $target, which is in no folder of src"; continue
+      fi
+      if [ "$to" != "$folder" ] && [ "$other" -ge "$own" ]; then
+        fault "$file: includes $target, which is not below $folder"
+      fi
+    done < <(grep -Hn '^#include "' -r "$dir" || true)
+  done
+}
+
+check_layer core "${CORE_ORDER[@]}"
+check_layer win32 "${WIN32_ORDER[@]}"
+# Standard C++ headers have no ".h": anything else in angle brackets is the
+# platform's.
+while IFS= read -r line; do fault "$line: the core includes a platform header"; done \
+  < <(grep -Hn '^#include <[^>]*\.h>' -r core || true)
+
+if [ "$faults" -gt 0 ]; then echo "$faults include(s) break the layering"; exit 1; fi
+echo "layering: every include points down"

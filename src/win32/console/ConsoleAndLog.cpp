@@ -1,0 +1,85 @@
+#include "console/ConsoleAndLog.h"
+
+#include "system/FileTime.h"
+#include "system/SystemText.h"
+
+namespace kestrow::win32 {
+
+std::wstring LocalTimeNow() {
+    FILETIME utc{}, local{};
+    GetSystemTimeAsFileTime(&utc);
+    FileTimeToLocalFileTime(&utc, &local);
+    const auto ticks = [](const FILETIME& t) { return static_cast<long long>(FileTimeNumber(t)); };
+    const int offsetMinutes = static_cast<int>((ticks(local) - ticks(utc)) / 600000000LL);
+    SYSTEMTIME time{};
+    FileTimeToSystemTime(&local, &time);
+    return Iso8601(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, offsetMinutes);
+}
+
+void ConsoleAndLog::InHand(const DraftRecord& draft) {
+    if (!RunRows()) return;
+    LogRow row = DraftLogRow(LocalTimeNow(), draft);
+    row.result = LogResult::InHand;
+    const std::lock_guard<std::mutex> lock(mutex_);
+    inHand_.insert(draft.path);
+    WriteLocked(row);
+}
+
+void ConsoleAndLog::Row(const DraftRecord& draft, std::optional<double> seconds) {
+    LogRow row = DraftLogRow(LocalTimeNow(), draft);
+    if (seconds) row.seconds = SecondsText(*seconds);
+    if (draft.state == DraftState::Stored)
+        if (const auto facts = DraftFactsOnDisk(draft.path)) {
+            row.size = facts->size;
+            row.written = facts->written;
+        }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (draft.state == DraftState::NotReached && !settled_.insert(draft.path).second) return;
+    settled_.insert(draft.path);
+    WriteLocked(row);
+}
+
+void ConsoleAndLog::Row(const UnreadableFolder& folder) {
+    LogRow row = FolderLogRow(LocalTimeNow(), folder);
+    Write(row);
+}
+
+void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
+                              const std::wstring& seconds) {
+    if (!RunRows()) return;
+    LogRow row;
+    row.time = LocalTimeNow();
+    row.result = result;
+    row.file = folder;
+    row.description = description;
+    row.seconds = seconds;
+    Write(row);
+}
+
+void ConsoleAndLog::SettleAll(const std::vector<std::wstring>& paths) {
+    for (const std::wstring& path : paths) {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            if (inHand_.count(path) && !settled_.count(path)) continue;
+        }
+        DraftRecord draft;
+        draft.path = path;
+        Row(draft, {});
+    }
+}
+
+void ConsoleAndLog::Write(LogRow& row) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    WriteLocked(row);
+}
+
+void ConsoleAndLog::WriteLocked(LogRow& row) {
+    if (!log_) return;
+    row.run = run_;
+    if (!log_->Write(FormatLogRow(row, log_->Layout())) && !logFailed_) {
+        logFailed_ = true;
+        console_.Line(L"Kestrow: the log could not be written to any more: " + LastErrorText());
+    }
+}
+
+}  // namespace kestrow::win32

@@ -1,0 +1,53 @@
+#pragma once
+// Where an unattended run reports: lines to the console, rows to the log.
+// Rows may come from the batch and from a console control handler at once,
+// hence the lock; each draft gets one settled row from here, and a later one
+// only when its fate changes.
+#include <mutex>
+#include <optional>
+#include <string>
+#include <unordered_set>
+#include <vector>
+
+#include "console/ConsoleOutput.h"
+#include "files/RunLogFile.h"
+#include "unattended/UnattendedRun.h"
+
+namespace kestrow::win32 {
+
+class ConsoleAndLog : public RunOutput {
+public:
+    // `log` may be null: no /log was given.
+    ConsoleAndLog(ConsoleOutput& console, RunLogFile* log, std::wstring run)
+        : console_(console), log_(log), run_(std::move(run)) {}
+    void Line(const std::wstring& text) override { console_.Line(text); }
+    void InHand(const DraftRecord& draft) override;
+    void Row(const DraftRecord& draft, std::optional<double> seconds) override;
+    void Row(const UnreadableFolder& folder) override;
+    // A row of the run itself: its start, resumption or end.
+    void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
+                   const std::wstring& seconds = std::wstring());
+    // The console is closing: every draft without a settled row gets its
+    // not-reached row now, before the process is ended. A draft in hand
+    // keeps its in-hand row as its last, so that a resume redoes it and
+    // names it: it may be half stored when the process is ended.
+    void SettleAll(const std::vector<std::wstring>& paths);
+
+private:
+    bool RunRows() const { return log_ && log_->Layout() == LogLayout::WithRuns; }
+    void Write(LogRow& row);
+    void WriteLocked(LogRow& row);
+
+    ConsoleOutput& console_;
+    RunLogFile* log_;
+    std::wstring run_;
+    std::mutex mutex_;
+    std::unordered_set<std::wstring> settled_;
+    std::unordered_set<std::wstring> inHand_;  // drafts that had their in-hand row
+    bool logFailed_ = false;
+};
+
+// The local time now, in ISO 8601 with its offset from UTC.
+std::wstring LocalTimeNow();
+
+}  // namespace kestrow::win32
