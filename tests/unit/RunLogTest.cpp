@@ -44,21 +44,31 @@ const std::vector<std::wstring> kNames = {L"a.dft", L"b.dft", L"c.dft", L"d.dft"
 
 }  // namespace
 
-TEST(RunLog, HeadersOfBothLayoutsAreKnownAndAnythingElseIsNot) {
-    EXPECT_EQ(LogLayoutOf(L"\xFEFFtime,result,file,error,source,description,run,seconds,size,written\r"),
-              LogLayout::WithRuns);
-    EXPECT_EQ(LogLayoutOf(L"time,result,file,error,source,description"), LogLayout::SixColumns);
-    EXPECT_EQ(LogLayoutOf(L"KESTROW-DRAFT 1"), std::nullopt);
-    EXPECT_EQ(LogLayoutOf(L"time,result,file"), std::nullopt);
-    EXPECT_EQ(LogLayoutOf(L""), std::nullopt);
+TEST(RunLog, HeadersOfEveryLayoutAreKnownAndAnythingElseIsNot) {
+    const std::vector<std::pair<std::wstring, std::optional<LogLayout>>> headers = {
+        {L"\xFEFFtime,result,file,error,source,description,run,seconds,size,written\r", LogLayout::WithRuns},
+        {L"time,result,file,error,source,description", LogLayout::SixColumns},
+        {L"\xFEFFtime,result,file,error,source,description,run,seconds,size,written,session,detail\r\n",
+         LogLayout::WithDetails},
+        {L"KESTROW-DRAFT 1", std::nullopt},
+        {L"time,result,file", std::nullopt},
+        {L"time,result,file,error,source,description,run,seconds,size,written,session", std::nullopt},
+        {L"", std::nullopt},
+    };
+    for (const auto& [header, layout] : headers) EXPECT_EQ(LogLayoutOf(header), layout) << header.size();
+    EXPECT_EQ(LogLayoutOf(LogHeaderFor(kNewLogLayout)), kNewLogLayout);
 
-    // A six-column log keeps six columns; a field with a line break reads back whole.
+    // Each layout keeps its columns; a field with a line break reads back whole.
     LogRow row;
     row.result = L"failed";
     row.file = L"C:\\x, y.dft";
     row.description = L"two\r\nlines";
     row.run = L"4";
+    row.session = L"2";
+    row.detail = L"copy: C:\\c\\1.dft";
     EXPECT_EQ(FormatLogRow(row, LogLayout::SixColumns), L",failed,\"C:\\x, y.dft\",,,\"two\r\nlines\"");
+    EXPECT_EQ(FormatLogRow(row, LogLayout::WithDetails),
+              L",failed,\"C:\\x, y.dft\",,,\"two\r\nlines\",4,,,,2,copy: C:\\c\\1.dft");
     const std::wstring text = FormatLogRow(row, LogLayout::WithRuns) + L"\r\nnext\n";
     CsvReader reader(text);
     std::vector<std::wstring> fields;
@@ -68,6 +78,17 @@ TEST(RunLog, HeadersOfBothLayoutsAreKnownAndAnythingElseIsNot) {
     ASSERT_TRUE(reader.Next(fields));
     EXPECT_EQ(fields, std::vector<std::wstring>{L"next"});
     EXPECT_FALSE(reader.Next(fields));
+}
+
+TEST(RunLog, ADetailIsNamedPartsThatReadBackAsWritten) {
+    const std::wstring detail = FormatDetail({{L"buttons", L"OK / Cancel"}, {L"action", L"pressed OK"},
+                                              {L"picture", L"C:\\Logs\\night-dialogs\\1.png"}, {L"odd", L"a|b"}});
+    EXPECT_EQ(detail, L"buttons: OK / Cancel | action: pressed OK | picture: C:\\Logs\\night-dialogs\\1.png | odd: a/b");
+    EXPECT_EQ(DetailValue(detail, L"picture"), L"C:\\Logs\\night-dialogs\\1.png");
+    EXPECT_EQ(DetailValue(detail, L"action"), L"pressed OK");
+    EXPECT_EQ(DetailValue(detail, L"missing"), L"");
+    EXPECT_EQ(ParseDetail(L"").size(), 0u);
+    EXPECT_EQ(ParseDetail(L"no colon")[0].name, L"no colon");
 }
 
 // Run 2 was killed with c in hand: it stored a and b (b changed on disk

@@ -10,26 +10,16 @@
 
 #include <objbase.h>
 
-#include "TestSupport.h"
+#include "RunFixture.h"
 
 using namespace kestrow::wintest;
 
 namespace {
 
-class OwnSessions : public ::testing::Test {
+class OwnSessions : public RunTest {
 protected:
-    void SetUp() override { SetStandInSetting(L"JournalPids", L"1"); }
-    void TearDown() override {
-        ClearStandInSetting(L"JournalPids");
-        ClearStandInSetting(L"MultipleUse");
-        ClearStandInSetting(L"StartDelayMs");
-        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
-        KillStandIn();
-    }
-    static std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+    void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
 };
-
-bool Contains(const ProgramRun& run, const std::wstring& text) { return run.Text().find(text) != std::wstring::npos; }
 
 // Waits up to `ms` for a journal line that contains `text`.
 bool WaitForLine(const Journal& journal, const std::string& text, DWORD ms) {
@@ -69,14 +59,10 @@ void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsig
 // lands in the user's session: it gets no call, the run ends as for a CAD
 // system already running, and the user's session goes on.
 TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
-    TestFolder folder(L"user mid batch");
-    WriteDraft(folder / L"a.dft", 1, "fault delay 4000\r\n");
-    WriteDraft(folder / L"b.dft", 1, "fault crash\r\n");
-    WriteDraft(folder / L"c.dft", 1);
-    Journal journal;
+    const auto drafts = WriteDrafts(3, {{1, "fault delay 4000\r\n"}, {2, "fault crash\r\n"}});
     HANDLE user = nullptr;
     std::thread starter([&] {
-        if (!WaitForLine(journal, "a.dft", 20000)) return;
+        if (!WaitForLine(journal, "d01.dft", 20000)) return;
         // The look-up of the running session needs COM on this thread.
         CoInitializeEx(nullptr, COINIT_MULTITHREADED);
         SetStandInSetting(L"MultipleUse", L"1");
@@ -84,7 +70,7 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
         ClearStandInSetting(L"MultipleUse");
         CoUninitialize();
     });
-    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /timeout 30");
+    const ProgramRun run = Update(L"/timeout 30", false);
     starter.join();
     ASSERT_NE(user, nullptr);
     const DWORD userPid = GetProcessId(user);
@@ -95,8 +81,8 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
     EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
     EXPECT_TRUE(userStillRuns);
-    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
-    EXPECT_EQ(StoredCount(folder / L"c.dft"), 0);
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    EXPECT_EQ(StoredCount(drafts[2]), 0);
     // The activation reached the user's process; no call of the contract did.
     for (const auto& line : lines) {
         if (std::strtoul(line.c_str(), nullptr, 10) != userPid) continue;
@@ -109,11 +95,9 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server
 // with it.
 TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {
-    TestFolder folder(L"killed kestrow");
-    WriteDraft(folder / L"a.dft", 1, "fault hang 60000\r\n");
-    Journal journal;
+    WriteDrafts(1, {{1, "fault hang 60000\r\n"}});
     // Ended from outside once its time is up, with the server hanging.
-    RunKestrow(L"/update " + Quoted(folder.Path()) + L" /timeout 120", L"", 6000);
+    Update(L"/timeout 120", false, 6000);
     const DWORD server = JournalPid(journal.Lines(), "documents get 6");
     ASSERT_NE(server, 0u);
     EXPECT_TRUE(WaitForEnd(server, 10000));
@@ -124,14 +108,12 @@ TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {
 // still runs, not the user's own (which then stops the run as today).
 TEST_F(OwnSessions, LeftoverSessionsOfAGoneKestrowAreEndedAndNoOthers) {
     TestFolder data(L"data");
-    TestFolder folder(L"leftovers");
-    WriteDraft(folder / L"a.dft", 1);
+    WriteDrafts(1);
     const std::wstring sessions = data / L"Sessions";
     ASSERT_TRUE(CreateDirectoryW(sessions.c_str(), nullptr));
     // Servers that never offer their class object, so that only the records
     // tell who they belong to.
-    Journal journal;
-    SetStandInSetting(L"StartDelayMs", L"600000");
+    SetStandIn(L"StartDelayMs", L"600000");
     HANDLE leftover = StartStandIn(L"-Embedding");
     HANDLE stillOwned = StartStandIn(L"-Embedding");
     HANDLE goneOwner = StartStandIn(L"-Embedding");
@@ -152,7 +134,7 @@ TEST_F(OwnSessions, LeftoverSessionsOfAGoneKestrowAreEndedAndNoOthers) {
     ASSERT_NE(user, nullptr);
 
     SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data.Path().c_str());
-    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()));
+    const ProgramRun run = Update(L"", false);
     SetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", nullptr);
 
     EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
@@ -169,7 +151,7 @@ TEST_F(OwnSessions, LeftoverSessionsOfAGoneKestrowAreEndedAndNoOthers) {
         FindClose(find);
     }
     EXPECT_EQ(records, 1) << "only the record of the session whose Kestrow runs is kept";
-    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+    EXPECT_EQ(StoredCount(folder / L"d01.dft"), 0);
     // The two that never offered their class object can simply be killed.
     for (HANDLE process : {leftover, stillOwned, goneOwner}) {
         TerminateProcess(process, 0);

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "MainWindowFixture.h"
+#include "RunFixture.h"
 #include "TestSupport.h"
 
 using namespace kestrow;
@@ -14,38 +15,10 @@ using namespace kestrow::wintest;
 
 namespace {
 
-class Sessions : public ::testing::Test {
+class Sessions : public RunTest {
 protected:
-    void SetUp() override { SetStandInSetting(L"ViewUpdateMs", L"150"); }
-    void TearDown() override {
-        ClearStandInSetting(L"ViewUpdateMs");
-        ClearStandInSetting(L"OrphanExitMs");
-        ClearStandInSetting(L"MultipleUse");
-        ClearStandInSetting(L"JournalPids");
-        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
-        KillStandIn();
-    }
+    void SetUp() override { SetStandIn(L"ViewUpdateMs", L"150"); }
 };
-
-std::vector<std::wstring> WriteDrafts(const TestFolder& folder, int count, int faultAt = 0,
-                                      const std::string& fault = "", int secondFaultAt = 0,
-                                      const std::string& secondFault = "") {
-    std::vector<std::wstring> paths;
-    for (int i = 1; i <= count; ++i) {
-        wchar_t name[16];
-        swprintf(name, 16, L"d%02d.dft", i);
-        paths.push_back(folder / name);
-        WriteDraft(paths.back(), 2, i == faultAt ? fault : i == secondFaultAt ? secondFault : "");
-    }
-    return paths;
-}
-
-// How many of `lines` hold `part`.
-template <typename Line, typename Part>
-long LinesWith(const std::vector<Line>& lines, const Part& part) {
-    return static_cast<long>(
-        std::count_if(lines.begin(), lines.end(), [&](const Line& line) { return line.find(part) != Line::npos; }));
-}
 
 std::string Joined(const std::vector<std::string>& lines) {
     std::string all;
@@ -66,11 +39,8 @@ int CreatedBeforeFirstQuit(const std::vector<std::string>& lines) {
 }  // namespace
 
 TEST_F(Sessions, ThreeSessionsWorkSideBySideAndOpenEachDraftOnce) {
-    TestFolder folder(L"three sessions");
-    const auto drafts = WriteDrafts(folder, 12);
-    Journal journal;
-    const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /sessions 3 /log \"" + folder.Path() +
-                                      L"\\log.csv\"");
+    const auto drafts = WriteDrafts(12, {}, 2);
+    const ProgramRun run = Update(L"/sessions 3");
     EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
     const auto lines = journal.Lines();
     EXPECT_EQ(std::count(lines.begin(), lines.end(), "create"), 3);
@@ -85,17 +55,15 @@ TEST_F(Sessions, ThreeSessionsWorkSideBySideAndOpenEachDraftOnce) {
     for (const auto& line : run.lines)
         if (line.rfind(L"stored  ", 0) == 0) named.insert(line.substr(line.rfind(L"[session ")));
     EXPECT_EQ(named, (std::set<std::wstring>{L"[session 1]", L"[session 2]", L"[session 3]"}));
-    const std::string log = ReadUtf8(folder / L"log.csv");
-    for (const auto& draft : drafts) EXPECT_NE(log.find(Narrow(draft) + ","), std::string::npos) << Narrow(draft);
+    const auto fates = Fates(Log());
+    for (const auto& draft : drafts) EXPECT_EQ(fates.at(draft), L"stored") << Narrow(draft);
 }
 
 TEST_F(Sessions, ACrashAndAHangInOneSessionCostOnlyTheirDrafts) {
     // The hung server wakes after its client has gone; then it ends soon.
-    SetStandInSetting(L"OrphanExitMs", L"2000");
-    TestFolder folder(L"crash and hang");
-    const auto drafts = WriteDrafts(folder, 12, 4, "fault crash\r\n", 8, "fault hang 9000\r\n");
-    const ProgramRun run =
-        RunKestrow(L"/update \"" + folder.Path() + L"\" /sessions 3 /timeout 3");
+    SetStandIn(L"OrphanExitMs", L"2000");
+    const auto drafts = WriteDrafts(12, {{4, "fault crash\r\n"}, {8, "fault hang 9000\r\n"}}, 2);
+    const ProgramRun run = Update(L"/sessions 3 /timeout 3", false);
     EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
     EXPECT_NE(run.Text().find(L"Updated 10 of 12 files in"), std::wstring::npos) << Narrow(run.Text());
     for (size_t i = 0; i < drafts.size(); ++i)
@@ -106,12 +74,10 @@ TEST_F(Sessions, ACrashAndAHangInOneSessionCostOnlyTheirDrafts) {
 // the first one's process: they make no call, one line says so, and the one
 // session with a process of its own stores every draft.
 TEST_F(Sessions, AServerForEveryClientLeavesOneSessionThatStoresAll) {
-    SetStandInSetting(L"MultipleUse", L"1");
-    SetStandInSetting(L"JournalPids", L"1");
-    TestFolder folder(L"one process");
-    const auto drafts = WriteDrafts(folder, 6);
-    Journal journal;
-    const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /sessions 3");
+    SetStandIn(L"MultipleUse", L"1");
+    SetStandIn(L"JournalPids", L"1");
+    const auto drafts = WriteDrafts(6, {}, 2);
+    const ProgramRun run = Update(L"/sessions 3", false);
     EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
     const auto lines = journal.Lines();
@@ -124,13 +90,10 @@ TEST_F(Sessions, AServerForEveryClientLeavesOneSessionThatStoresAll) {
 // passed the bound, before it can pass it by a second draft's growth.
 TEST_F(Sessions, AGrowingServerIsRenewedPastItsMemoryBound) {
     ClearStandInSetting(L"ViewUpdateMs");
-    SetStandInSetting(L"GrowMbPerOpen", L"40");
-    SetStandInSetting(L"JournalPids", L"1");
-    TestFolder folder(L"growing");
-    const auto drafts = WriteDrafts(folder, 9);
-    Journal journal;
-    const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /restart-memory 100");
-    ClearStandInSetting(L"GrowMbPerOpen");
+    SetStandIn(L"GrowMbPerOpen", L"40");
+    SetStandIn(L"JournalPids", L"1");
+    const auto drafts = WriteDrafts(9, {}, 2);
+    const ProgramRun run = Update(L"/restart-memory 100", false);
     EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
     const auto lines = journal.Lines();
@@ -145,6 +108,23 @@ TEST_F(Sessions, AGrowingServerIsRenewedPastItsMemoryBound) {
         EXPECT_LE(opened, 3) << pid;
     }
     EXPECT_NE(run.Text().find(L"as planned (its memory reached"), std::wstring::npos) << Narrow(run.Text());
+}
+
+// Long nights: a session is ended as planned after so many drafts and a
+// fresh one takes over, each ended by its last call before the next starts.
+TEST_F(Sessions, RestartEveryFourOverTenDraftsUsesThreeSessionsOneAfterTheOther) {
+    const auto drafts = WriteDrafts(10);
+    const ProgramRun run = Update(L"/restart-every 4", false);
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    std::string outline;
+    for (const auto& line : journal.Lines()) {
+        if (line == "create") outline += "C";
+        else if (line.rfind("documents get 6 ", 0) == 0) outline += "o";
+        else if (line.rfind("application call 40", 0) == 0) outline += "Q";
+    }
+    EXPECT_EQ(outline, "CooooQCooooQCooQ");
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    EXPECT_TRUE(Contains(run, L"ended the CAD session as planned (after 4 drafts)"));
 }
 
 namespace {
@@ -169,7 +149,11 @@ TEST_F(SessionsInTheWindow, StopEndsEverySessionAfterItsCallInHand) {
               ERROR_SUCCESS);
     SetStandInSetting(L"ViewUpdateMs", L"300");
     TestFolder folder(L"stop three");
-    const auto drafts = WriteDrafts(folder, 24);
+    std::vector<std::wstring> drafts;
+    for (int i = 1; i <= 24; ++i) {
+        drafts.push_back(folder / (L"d" + std::to_wstring(i) + L".dft"));
+        WriteDraft(drafts.back(), 2);
+    }
     BrowseTo(folder.Path());
     Journal journal;
     Click(win32::ControlId::cmdUpdate);

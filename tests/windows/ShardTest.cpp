@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "TestSupport.h"
+#include "RunFixture.h"
 
 using namespace kestrow::wintest;
 
@@ -21,8 +21,9 @@ std::set<std::wstring> StoredNames(const ProgramRun& run) {
 
 }  // namespace
 
-TEST(Shards, ThreeSharesStoreEveryDraftOnceAndANewDraftMovesNoOther) {
-    TestFolder folder(L"shared tree");
+using Shards = RunTest;
+
+TEST_F(Shards, ThreeSharesStoreEveryDraftOnceAndANewDraftMovesNoOther) {
     std::vector<std::wstring> names;
     for (const wchar_t* sub : {L"Project A", L"project b"}) {
         CreateDirectoryW((folder / sub).c_str(), nullptr);
@@ -33,8 +34,7 @@ TEST(Shards, ThreeSharesStoreEveryDraftOnceAndANewDraftMovesNoOther) {
     const auto runShares = [&] {
         std::map<std::wstring, int> shareOf;
         for (int index = 1; index <= 3; ++index) {
-            const ProgramRun run = RunKestrow(L"/update \"" + folder.Path() + L"\" /subfolders /shard " +
-                                              std::to_wstring(index) + L"/3");
+            const ProgramRun run = Update(L"/subfolders /shard " + std::to_wstring(index) + L"/3", false);
             EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
             for (const auto& name : StoredNames(run)) EXPECT_TRUE(shareOf.emplace(name, index).second) << Narrow(name);
         }
@@ -48,5 +48,4 @@ TEST(Shards, ThreeSharesStoreEveryDraftOnceAndANewDraftMovesNoOther) {
     const std::map<std::wstring, int> after = runShares();
     EXPECT_EQ(after.size(), names.size() + 1);
     for (const auto& [name, index] : before) EXPECT_EQ(after.at(name), index) << Narrow(name);
-    EXPECT_TRUE(WaitForNoStandIn(20000));
 }

@@ -56,6 +56,8 @@ public:
     Journal(const Journal&) = delete;
     Journal& operator=(const Journal&) = delete;
     std::vector<std::string> Lines() const;
+    // Forgets every line so far.
+    void Clear() const { DeleteFileW(path_.c_str()); }
 
 private:
     std::wstring path_;

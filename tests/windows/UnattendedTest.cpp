@@ -5,93 +5,18 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <map>
-#include <sstream>
 
+#include "RunFixture.h"
 #include "unattended/ResumePlan.h"
-#include "TestSupport.h"
 
 using namespace kestrow::wintest;
 
 namespace {
 
-class Unattended : public ::testing::Test {
+class Unattended : public RunTest {
 protected:
-    void TearDown() override {
-        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
-        KillStandIn();
-    }
-    static std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+    Unattended() : RunTest(L"\u03a3\u03c7\u03ad\u03b4\u03b9\u03b1 night run") {}
 };
-
-bool Contains(const ProgramRun& run, const std::wstring& text) { return run.Text().find(text) != std::wstring::npos; }
-
-// The fields of one CSV line, quotes undone.
-std::vector<std::string> CsvFields(const std::string& line) {
-    std::vector<std::string> fields(1);
-    bool quoted = false;
-    for (size_t i = 0; i < line.size(); ++i) {
-        const char c = line[i];
-        if (quoted && c == '"' && i + 1 < line.size() && line[i + 1] == '"') {
-            fields.back() += '"';
-            ++i;
-        } else if (c == '"') {
-            quoted = !quoted;
-        } else if (c == ',' && !quoted) {
-            fields.emplace_back();
-        } else {
-            fields.back() += c;
-        }
-    }
-    return fields;
-}
-
-// The log's rows as file -> the result of its last row, checking the
-// header and each row's shape; run rows and in-hand rows are skipped.
-std::map<std::wstring, std::wstring> LogResults(const std::wstring& log, int& headers) {
-    std::map<std::wstring, std::wstring> results;
-    headers = 0;
-    std::string text = ReadUtf8(log);
-    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
-    std::istringstream in(text);
-    std::string line;
-    size_t columns = 10;
-    while (std::getline(in, line)) {
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        if (line.rfind("time,result,file,error,source,description", 0) == 0) {
-            ++headers;
-            columns = line == "time,result,file,error,source,description" ? 6 : 10;
-            continue;
-        }
-        const auto fields = CsvFields(line);
-        EXPECT_EQ(fields.size(), columns) << line;
-        // 2026-12-07T14:03:09+01:00: local time with its offset.
-        EXPECT_TRUE(fields[0].size() == 25 && fields[0][10] == 'T' && fields[0][22] == ':') << line;
-        if (fields.size() < 6 || fields[1].rfind("run-", 0) == 0 || fields[1] == "in-hand") continue;
-        EXPECT_EQ(fields[3].empty(), fields[1] != "failed" && fields[1] != "unreadable") << line;
-        if (columns == 10 && fields.size() == 10) EXPECT_EQ(fields[1] == "stored", !fields[8].empty()) << line;
-        results[Widen(fields[2])] = Widen(fields[1]);
-    }
-    return results;
-}
-
-// Kestrow.exe started and left running, to be ended from the test.
-PROCESS_INFORMATION StartKestrow(const std::wstring& arguments) {
-    std::wstring command = L"\"" + KestrowExe() + L"\" " + arguments;
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    CreateProcessW(KestrowExe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                   &process);
-    return process;
-}
-
-// The drafts the stand-in was asked to open, by file name, in order.
-std::vector<std::string> OpenedNames(const Journal& journal) {
-    std::vector<std::string> names;
-    for (const auto& line : journal.Lines())
-        if (line.rfind("documents get 6", 0) == 0) names.push_back(line.substr(line.find_last_of('\\') + 1));
-    return names;
-}
 
 WORD PeSubsystem(const std::wstring& path) {
     const std::string bytes = ReadUtf8(path);
@@ -108,9 +33,7 @@ TEST_F(Unattended, UsageAndBadRequestsTouchNothing) {
     EXPECT_EQ(usage.exitCode, 0u);
     EXPECT_TRUE(Contains(usage, L"Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]"));
 
-    TestFolder folder(L"bad requests");
     WriteDraft(folder / L"a.dft", 1);
-    Journal journal;
     const std::vector<std::pair<std::wstring, std::wstring>> cases = {
         {L"/frobnicate", L"Unknown switch: /frobnicate"},
         {L"-update", L"-update needs a value."},
@@ -130,12 +53,10 @@ TEST_F(Unattended, UsageAndBadRequestsTouchNothing) {
 }
 
 TEST_F(Unattended, ARunOverATreeStoresEveryDraftAndLogsEachOne) {
-    TestFolder folder(L"\u03a3\u03c7\u03ad\u03b4\u03b9\u03b1 night run");
     const std::wstring sub = folder / L"Sub dir";
     CreateDirectoryW(sub.c_str(), nullptr);
     const std::vector<std::wstring> drafts = {folder / L"a, b & c.dft", folder / L"b.dft", sub + L"\\c.dft"};
     for (const auto& draft : drafts) WriteDraft(draft, 2);
-    const std::wstring log = folder / L"run log.csv";
 
     // A relative folder is taken from the current directory.
     const std::wstring parent = folder.Path().substr(0, folder.Path().find_last_of(L'\\'));
@@ -148,14 +69,16 @@ TEST_F(Unattended, ARunOverATreeStoresEveryDraftAndLogsEachOne) {
         EXPECT_TRUE(Contains(result, L"Updated 3 of 3 files in " + folder.Path() + L"\\."));
     }
     int headers = 0;
-    const auto results = LogResults(log, headers);
+    const auto fates = Fates(ReadLog(log, &headers));
     EXPECT_EQ(headers, 1) << "an existing log gets no second header";
     // Each draft was stored twice, and the log says so: the name with a
     // comma quoted.
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 2) << Narrow(draft);
-    EXPECT_EQ(results.at(folder / L"a, b & c.dft"), L"stored");
-    EXPECT_EQ(results.at(sub + L"\\c.dft"), L"stored");
-    EXPECT_EQ(results.size(), 3u);
+    EXPECT_EQ(fates.at(folder / L"a, b & c.dft"), L"stored");
+    EXPECT_EQ(fates.at(sub + L"\\c.dft"), L"stored");
+    EXPECT_EQ(fates.size(), 3u);
+    for (const auto& row : Log())
+        if (row.result == L"stored") EXPECT_FALSE(row.size.empty()) << Narrow(row.file);
 
     TestFolder empty(L"no drafts");
     const ProgramRun none = RunKestrow(L"/update " + Quoted(empty.Path()));
@@ -163,9 +86,6 @@ TEST_F(Unattended, ARunOverATreeStoresEveryDraftAndLogsEachOne) {
     EXPECT_TRUE(Contains(none, L"No Draft file(s) in"));
 }
 
-// Twenty drafts: the fifth crashes its server, the twelfth hangs it past
-// the timeout, the sixteenth fails on its own. Each of those three costs
-// itself only; a fresh server takes the rest.
 // A tree with a subfolder that cannot be read, made by scripts/test.sh, which
 // runs this test without the permissions by which root reads everything:
 // the rest is updated, the folder logged, and the exit code is 1.
@@ -173,45 +93,37 @@ TEST_F(Unattended, AnUnreadableSubfolderIsLoggedAndTheRestUpdated) {
     const char* fixture = std::getenv("KESTROW_UNREADABLE_TREE");
     if (!fixture) GTEST_SKIP() << "KESTROW_UNREADABLE_TREE names no prepared tree";
     const std::wstring tree = Widen(fixture);
-    const std::wstring log = tree + L"\\log.csv";
-    DeleteFileW(log.c_str());
-    const ProgramRun run = RunKestrow(L"/update " + Quoted(tree) + L" /subfolders /log " + Quoted(log));
+    const std::wstring treeLog = tree + L"\\log.csv";
+    DeleteFileW(treeLog.c_str());
+    const ProgramRun run = RunKestrow(L"/update " + Quoted(tree) + L" /subfolders /log " + Quoted(treeLog));
     EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
     EXPECT_TRUE(Contains(run, L"unreadable  " + tree + L"\\Locked\\  (")) << Narrow(run.Text());
     EXPECT_TRUE(Contains(run, L"Updated 2 of 2 files in " + tree + L"\\. 1 folder could not be read."));
-    int headers = 0;
-    const auto results = LogResults(log, headers);
-    EXPECT_EQ(results.size(), 3u);
-    EXPECT_EQ(results.at(tree + L"\\Locked\\"), L"unreadable");
-    EXPECT_EQ(results.at(tree + L"\\top.dft"), L"stored");
-    EXPECT_EQ(results.at(tree + L"\\A\\a.dft"), L"stored");
+    const auto fates = Fates(ReadLog(treeLog));
+    EXPECT_EQ(fates.size(), 3u);
+    EXPECT_EQ(fates.at(tree + L"\\Locked\\"), L"unreadable");
+    EXPECT_EQ(fates.at(tree + L"\\top.dft"), L"stored");
+    EXPECT_EQ(fates.at(tree + L"\\A\\a.dft"), L"stored");
     EXPECT_EQ(StoredCount(tree + L"\\A\\a.dft"), 1);
 }
 
+// Twenty drafts: the fifth crashes its server, the twelfth hangs it past
+// the timeout, the sixteenth fails on its own. Each of those three costs
+// itself only; a fresh server takes the rest.
 TEST_F(Unattended, AServerThatCrashesOrHangsCostsOnlyTheDraftInHand) {
-    TestFolder folder(L"twenty");
-    std::vector<std::wstring> names;
-    for (int i = 1; i <= 20; ++i) {
-        wchar_t name[16];
-        swprintf(name, 16, L"d%02d.dft", i);
-        names.push_back(name);
-        const std::string fault = i == 5 ? "fault crash\r\n" : i == 12 ? "fault hang 12000\r\n" : i == 16 ? "fault update\r\n" : "";
-        WriteDraft(folder / name, 1, fault);
-    }
-    const std::wstring log = folder / L"log.csv";
-    Journal journal;
-    const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log) + L" /timeout 3");
+    const auto drafts =
+        WriteDrafts(20, {{5, "fault crash\r\n"}, {12, "fault hang 12000\r\n"}, {16, "fault update\r\n"}});
+    const ProgramRun run = Update(L"/timeout 3");
     // The server given up on was ended then, and the last one at the end.
     EXPECT_EQ(StandInProcessCount(), 0);
     EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
     EXPECT_TRUE(Contains(run, L"Updated 17 of 20 files in"));
-    int headers = 0;
-    const auto results = LogResults(log, headers);
-    ASSERT_EQ(results.size(), 20u);
+    const auto fates = Fates(Log());
+    ASSERT_EQ(fates.size(), 20u);
     for (int i = 1; i <= 20; ++i) {
-        const std::wstring path = folder / names[static_cast<size_t>(i - 1)];
+        const std::wstring& path = drafts[static_cast<size_t>(i - 1)];
         const bool failing = i == 5 || i == 12 || i == 16;
-        EXPECT_EQ(results.at(path), failing ? L"failed" : L"stored") << Narrow(path);
+        EXPECT_EQ(fates.at(path), failing ? L"failed" : L"stored") << Narrow(path);
         EXPECT_EQ(StoredCount(path), failing ? 0 : 1) << Narrow(path);
     }
     // Three servers: the first crashed, the second was given up, the third
@@ -222,15 +134,12 @@ TEST_F(Unattended, AServerThatCrashesOrHangsCostsOnlyTheDraftInHand) {
 }
 
 TEST_F(Unattended, ExitCodeTwoWhenNoSessionOfItsOwnCanBeStarted) {
-    TestFolder folder(L"no server");
     WriteDraft(folder / L"a.dft", 1);
-    const std::wstring log = folder / L"log.csv";
 
     // The user's own session runs: it is not used, and nothing is touched.
-    Journal journal;
     HANDLE session = StartStandInUserSession();
     ASSERT_NE(session, nullptr);
-    const ProgramRun busy = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
+    const ProgramRun busy = Update();
     TerminateProcess(session, 0);
     WaitForSingleObject(session, 5000);
     CloseHandle(session);
@@ -240,11 +149,10 @@ TEST_F(Unattended, ExitCodeTwoWhenNoSessionOfItsOwnCanBeStarted) {
 
     // No server is registered at all.
     UnregisteredStandIn unregistered;
-    const ProgramRun none = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
+    const ProgramRun none = Update();
     EXPECT_EQ(none.exitCode, 2u);
     EXPECT_TRUE(Contains(none, L"could not be started"));
-    int headers = 0;
-    EXPECT_EQ(LogResults(log, headers).at(folder / L"a.dft"), L"not-reached");
+    EXPECT_EQ(Fates(Log()).at(folder / L"a.dft"), L"not-reached");
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
 }
 
@@ -252,47 +160,43 @@ TEST_F(Unattended, ExitCodeTwoWhenNoSessionOfItsOwnCanBeStarted) {
 // resumed: only the drafts it did not store are opened, the one in hand
 // among them, and so is a stored draft that changed on disk since.
 TEST_F(Unattended, AKilledRunIsResumedWhereItStopped) {
-    TestFolder folder(L"killed night");
-    for (int i = 1; i <= 6; ++i)
-        WriteDraft(folder / (L"d" + std::to_wstring(i) + L".dft"), 1, i == 4 ? "fault delay 20000\r\n" : "");
-    const std::wstring log = folder / L"night.csv";
+    const auto drafts = WriteDrafts(6, {{4, "fault delay 20000\r\n"}});
     {
-        Journal journal;
         PROCESS_INFORMATION kestrow = StartKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
         ASSERT_NE(kestrow.hProcess, nullptr);
         bool inHand = false;
         for (int waited = 0; waited < 60000 && !inHand; waited += 100) {
             Sleep(100);
-            const auto opened = OpenedNames(journal);
-            inHand = std::find(opened.begin(), opened.end(), "d4.dft") != opened.end();
+            const auto opened = OpenedNames(journal.Lines());
+            inHand = std::find(opened.begin(), opened.end(), "d04.dft") != opened.end();
         }
         TerminateProcess(kestrow.hProcess, 99);
         WaitForSingleObject(kestrow.hProcess, 10000);
         CloseHandle(kestrow.hThread);
         CloseHandle(kestrow.hProcess);
         KillStandIn();
-        ASSERT_TRUE(inHand) << "d4.dft was never opened";
+        ASSERT_TRUE(inHand) << "d04.dft was never opened";
     }
-    EXPECT_EQ(StoredCount(folder / L"d3.dft"), 1);
-    EXPECT_EQ(StoredCount(folder / L"d4.dft"), 0);
-    // d2 is changed after it was stored; d4 loses its slow opening.
-    WriteDraft(folder / L"d2.dft", 2);
-    WriteDraft(folder / L"d4.dft", 1);
+    EXPECT_EQ(StoredCount(drafts[2]), 1);
+    EXPECT_EQ(StoredCount(drafts[3]), 0);
+    // d02 is changed after it was stored; d04 loses its slow opening.
+    WriteDraft(drafts[1], 2);
+    WriteDraft(drafts[3], 1);
 
-    Journal journal;
-    const ProgramRun resumed = RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log) + L" /resume");
+    journal.Clear();
+    const ProgramRun resumed = Update(L"/resume");
     EXPECT_EQ(resumed.exitCode, 0u) << Narrow(resumed.Text());
-    EXPECT_TRUE(Contains(resumed, L"in hand when the run was cut short: d4.dft")) << Narrow(resumed.Text());
+    EXPECT_TRUE(Contains(resumed, L"in hand when the run was cut short: d04.dft")) << Narrow(resumed.Text());
     EXPECT_TRUE(Contains(resumed, L"2 drafts stored then and unchanged since are skipped")) << Narrow(resumed.Text());
-    EXPECT_EQ(OpenedNames(journal), (std::vector<std::string>{"d2.dft", "d4.dft", "d5.dft", "d6.dft"}));
-    for (int i = 1; i <= 6; ++i) EXPECT_EQ(StoredCount(folder / (L"d" + std::to_wstring(i) + L".dft")), 1) << i;
+    EXPECT_EQ(OpenedNames(journal.Lines()), (std::vector<std::string>{"d02.dft", "d04.dft", "d05.dft", "d06.dft"}));
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
 
     // The log is complete: one run, ended, every draft's last row stored.
     int headers = 0;
-    const auto results = LogResults(log, headers);
+    const auto fates = Fates(ReadLog(log, &headers));
     EXPECT_EQ(headers, 1);
-    EXPECT_EQ(results.size(), 6u);
-    for (const auto& [file, result] : results) EXPECT_EQ(result, L"stored") << Narrow(file);
+    EXPECT_EQ(fates.size(), 6u);
+    for (const auto& [file, result] : fates) EXPECT_EQ(result, L"stored") << Narrow(file);
     const kestrow::LastRun last = kestrow::ReadLastRun(Widen(ReadUtf8(log)));
     EXPECT_EQ(last.number, 1);
     EXPECT_TRUE(last.completed);
@@ -303,37 +207,35 @@ TEST_F(Unattended, AKilledRunIsResumedWhereItStopped) {
 // touched. New logs start with a byte-order mark; a six-column log keeps
 // its six columns.
 TEST_F(Unattended, TheLogIsNeverAnotherFileAndNeverShared) {
-    TestFolder folder(L"log refusals \u00e9t\u00e9");
     WriteDraft(folder / L"a.dft", 1);
     const std::string drawing = ReadUtf8(folder / L"a.dft");
     const std::wstring run = L"/update " + Quoted(folder.Path()) + L" /log ";
-    {
-        Journal journal;
-        WriteDraft(folder / L"b.dft", 1);
-        const std::string other = ReadUtf8(folder / L"b.dft");
-        const ProgramRun refused = RunKestrow(run + Quoted(folder / L"b.dft"));
-        EXPECT_EQ(refused.exitCode, 3u);
-        EXPECT_TRUE(Contains(refused, L"is not a Kestrow log")) << Narrow(refused.Text());
-        EXPECT_EQ(ReadUtf8(folder / L"b.dft"), other);
-        DeleteFileW((folder / L"b.dft").c_str());
+    WriteDraft(folder / L"b.dft", 1);
+    const std::string other = ReadUtf8(folder / L"b.dft");
+    const ProgramRun refused = RunKestrow(run + Quoted(folder / L"b.dft"));
+    EXPECT_EQ(refused.exitCode, 3u);
+    EXPECT_TRUE(Contains(refused, L"is not a Kestrow log")) << Narrow(refused.Text());
+    EXPECT_EQ(ReadUtf8(folder / L"b.dft"), other);
+    DeleteFileW((folder / L"b.dft").c_str());
 
-        const std::wstring held = folder / L"held.csv";
-        WriteUtf8(held, "\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written\r\n");
-        HANDLE writer = CreateFileW(held.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-        ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-        const ProgramRun busy = RunKestrow(run + Quoted(held));
-        CloseHandle(writer);
-        EXPECT_EQ(busy.exitCode, 3u);
-        EXPECT_TRUE(Contains(busy, L"in use by another program")) << Narrow(busy.Text());
-        EXPECT_TRUE(journal.Lines().empty()) << "a server was started";
-    }
+    const std::wstring held = folder / L"held.csv";
+    WriteUtf8(held, "\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written\r\n");
+    HANDLE writer = CreateFileW(held.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const ProgramRun busy = RunKestrow(run + Quoted(held));
+    CloseHandle(writer);
+    EXPECT_EQ(busy.exitCode, 3u);
+    EXPECT_TRUE(Contains(busy, L"in use by another program")) << Narrow(busy.Text());
+    EXPECT_TRUE(journal.Lines().empty()) << "a server was started";
     EXPECT_EQ(ReadUtf8(folder / L"a.dft"), drawing);
 
     // An empty file counts as new.
     const std::wstring fresh = folder / L"fresh.csv";
     WriteUtf8(fresh, "");
     EXPECT_EQ(RunKestrow(run + Quoted(fresh)).exitCode, 0u);
-    EXPECT_EQ(ReadUtf8(fresh).rfind("\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written\r\n", 0), 0u);
+    EXPECT_EQ(ReadUtf8(fresh).rfind(
+                  "\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written,session,detail\r\n", 0),
+              0u);
 
     // A log of the earlier version: six columns on, and /resume does everything.
     const std::wstring old = folder / L"old.csv";
@@ -345,8 +247,10 @@ TEST_F(Unattended, TheLogIsNeverAnotherFileAndNeverShared) {
     EXPECT_TRUE(Contains(again, L"records no runs: every draft is updated")) << Narrow(again.Text());
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 2);
     EXPECT_EQ(ReadUtf8(old).rfind(oldText, 0), 0u);
-    int headers = 0;
-    EXPECT_EQ(LogResults(old, headers).at(folder / L"a.dft"), L"stored");
+    const auto oldRows = ReadLog(old);
+    ASSERT_FALSE(oldRows.empty());
+    EXPECT_EQ(oldRows.back().columns, 6u);
+    EXPECT_EQ(Fates(oldRows).at(folder / L"a.dft"), L"stored");
 }
 
 // Kestrow.com beside Kestrow.exe: a console program (cmd and PowerShell
@@ -357,7 +261,6 @@ TEST_F(Unattended, TheConsoleTwinRunsTheSameRunAsAConsoleProgram) {
     EXPECT_EQ(PeSubsystem(twin), IMAGE_SUBSYSTEM_WINDOWS_CUI);
     EXPECT_EQ(PeSubsystem(exe), IMAGE_SUBSYSTEM_WINDOWS_GUI);
 
-    TestFolder folder(L"console twin");
     WriteDraft(folder / L"a.dft", 1);
     WriteDraft(folder / L"b.dft", 1, "fault store\r\n");
     const ProgramRun run = RunKestrow(L"/update " + Quoted(folder.Path()), L"", 5 * 60 * 1000, twin);

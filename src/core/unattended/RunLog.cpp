@@ -7,15 +7,18 @@
 namespace kestrow {
 
 std::wstring LogHeaderFor(LogLayout layout) {
-    const std::wstring six = L"time,result,file,error,source,description";
-    return layout == LogLayout::SixColumns ? six : six + L",run,seconds,size,written";
+    std::wstring header = L"time,result,file,error,source,description";
+    if (layout == LogLayout::SixColumns) return header;
+    header += L",run,seconds,size,written";
+    if (layout == LogLayout::WithRuns) return header;
+    return header + L",session,detail";
 }
 
 std::optional<LogLayout> LogLayoutOf(const std::wstring& firstLine) {
     std::wstring line = firstLine;
     if (!line.empty() && line.front() == L'\xFEFF') line.erase(0, 1);
     while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n')) line.pop_back();
-    for (LogLayout layout : {LogLayout::SixColumns, LogLayout::WithRuns})
+    for (LogLayout layout : {LogLayout::SixColumns, LogLayout::WithRuns, LogLayout::WithDetails})
         if (line == LogHeaderFor(layout)) return layout;
     return std::nullopt;
 }
@@ -23,10 +26,46 @@ std::optional<LogLayout> LogLayoutOf(const std::wstring& firstLine) {
 std::wstring FormatLogRow(const LogRow& row, LogLayout layout) {
     std::wstring line = CsvField(row.time) + L',' + CsvField(row.result) + L',' + CsvField(row.file) + L',' +
                         CsvField(row.error) + L',' + CsvField(row.source) + L',' + CsvField(row.description);
-    if (layout == LogLayout::WithRuns)
-        line += L',' + CsvField(row.run) + L',' + CsvField(row.seconds) + L',' + CsvField(row.size) + L',' +
-                CsvField(row.written);
-    return line;
+    if (layout == LogLayout::SixColumns) return line;
+    line += L',' + CsvField(row.run) + L',' + CsvField(row.seconds) + L',' + CsvField(row.size) + L',' +
+            CsvField(row.written);
+    if (layout == LogLayout::WithRuns) return line;
+    return line + L',' + CsvField(row.session) + L',' + CsvField(row.detail);
+}
+
+std::wstring FormatDetail(const std::vector<DetailPart>& parts) {
+    std::wstring detail;
+    for (const DetailPart& part : parts) {
+        if (!detail.empty()) detail += L" | ";
+        std::wstring value = part.value;
+        for (wchar_t& c : value)
+            if (c == L'|') c = L'/';
+        detail += part.name + L": " + value;
+    }
+    return detail;
+}
+
+std::vector<DetailPart> ParseDetail(const std::wstring& detail) {
+    std::vector<DetailPart> parts;
+    size_t at = 0;
+    while (at < detail.size()) {
+        size_t end = detail.find(L" | ", at);
+        if (end == std::wstring::npos) end = detail.size();
+        const std::wstring part = detail.substr(at, end - at);
+        const size_t colon = part.find(L": ");
+        if (colon == std::wstring::npos)
+            parts.push_back({part, std::wstring()});
+        else
+            parts.push_back({part.substr(0, colon), part.substr(colon + 2)});
+        at = end + 3;
+    }
+    return parts;
+}
+
+std::wstring DetailValue(const std::wstring& detail, const std::wstring& name) {
+    for (const DetailPart& part : ParseDetail(detail))
+        if (part.name == name) return part.value;
+    return std::wstring();
 }
 
 std::wstring SecondsText(double seconds) {

@@ -1,8 +1,10 @@
 #pragma once
-// The unattended run's CSV log: its two layouts, its rows, and reading it
-// back. Earlier logs have six columns; this version's rows add the run they
-// belong to, the seconds a draft took, and the stored draft's size and
-// last-write time, so that a later run can tell what it need not redo.
+// The unattended run's CSV log: its layouts, its rows, and reading it back.
+// The first logs had six columns; then rows added the run they belong to,
+// the seconds a draft took, and the stored draft's size and last-write time,
+// so that a later run can tell what it need not redo; this version's add the
+// session that did the draft and a row's details. A log keeps the layout it
+// was started with: what reads its columns keeps working.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,9 +13,14 @@
 namespace kestrow {
 
 enum class LogLayout {
-    SixColumns,  // time,result,file,error,source,description
-    WithRuns,    // the same six, then run,seconds,size,written
+    SixColumns,   // time,result,file,error,source,description
+    WithRuns,     // the same six, then run,seconds,size,written
+    WithDetails,  // those ten, then session,detail
 };
+constexpr LogLayout kNewLogLayout = LogLayout::WithDetails;
+
+// Whether rows of the layout carry their run (and so run rows are written).
+inline bool RecordsRuns(LogLayout layout) { return layout != LogLayout::SixColumns; }
 
 std::wstring LogHeaderFor(LogLayout layout);
 
@@ -30,6 +37,12 @@ inline const wchar_t* const InHand = L"in-hand";        // written before the dr
 inline const wchar_t* const RunStart = L"run-start";    // file: the folder; description: the run's share
 inline const wchar_t* const RunResume = L"run-resume";  // the same run, taken up again
 inline const wchar_t* const RunEnd = L"run-end";        // description: how it ended
+// The CAD system showed a dialog during a call: file, the draft; source, the
+// dialog's title; description, its text; detail: buttons, action, picture.
+inline const wchar_t* const Dialog = L"dialog";
+// A copy of a draft that an earlier run kept: file, the draft; detail: the
+// copy, and the run that left it.
+inline const wchar_t* const KeptCopy = L"kept-copy";
 }  // namespace LogResult
 
 // How a run ended, in a run-end row: only "completed" is a run that needs
@@ -39,10 +52,20 @@ inline const wchar_t* const kRunCompleted = L"completed";
 struct LogRow {
     std::wstring time, result, file, error, source, description;
     std::wstring run, seconds, size, written;
+    std::wstring session, detail;
 };
 
-// One line, without its line break: the first six columns only for a
-// six-column log.
+// A row's detail: named parts, written "name: value" and joined by " | ".
+// A "|" in a value (no path holds one) is written as "/".
+struct DetailPart {
+    std::wstring name, value;
+};
+std::wstring FormatDetail(const std::vector<DetailPart>& parts);
+std::vector<DetailPart> ParseDetail(const std::wstring& detail);
+// The value of the part named `name`, "" when there is none.
+std::wstring DetailValue(const std::wstring& detail, const std::wstring& name);
+
+// One line, without its line break, with the layout's columns.
 std::wstring FormatLogRow(const LogRow& row, LogLayout layout);
 
 // "3.250": seconds with milliseconds.

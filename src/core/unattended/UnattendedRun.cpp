@@ -176,7 +176,9 @@ std::wstring CsvField(const std::wstring& text) {
 
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
     const bool failed = draft.state == DraftState::Failed && draft.error;
-    return RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
+    LogRow row = RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
+    if (draft.session > 0) row.session = std::to_wstring(draft.session);
+    return row;
 }
 
 std::wstring RunEndName(BatchEnd end) {

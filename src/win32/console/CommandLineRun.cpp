@@ -97,7 +97,7 @@ struct UpdatePlan {
 UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request, ConsoleOutput& out) {
     UpdatePlan plan;
     plan.share = TakeShard(request.listing.names, line.shardIndex, line.shardCount);
-    const bool runRows = request.logged && request.log.Layout() == LogLayout::WithRuns;
+    const bool runRows = request.logged && RecordsRuns(request.log.Layout());
     plan.run = PlanRun(runRows ? ReadLastRun(request.log.Text()) : LastRun{}, line.resume && runRows,
                        request.folder, ShareOf(line), plan.share, DraftFactsOnDisk);
     request.log.ForgetText();

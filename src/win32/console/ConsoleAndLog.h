@@ -34,7 +34,7 @@ public:
     void SettleAll(const std::vector<std::wstring>& paths);
 
 private:
-    bool RunRows() const { return log_ && log_->Layout() == LogLayout::WithRuns; }
+    bool RunRows() const { return log_ && RecordsRuns(log_->Layout()); }
     void Write(LogRow& row);
     void WriteLocked(LogRow& row);
 

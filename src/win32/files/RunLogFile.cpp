@@ -39,7 +39,7 @@ RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file_.get(), &size)) return Opened::Failed;
     if (size.QuadPart == 0) {
-        layout_ = LogLayout::WithRuns;
+        layout_ = kNewLogLayout;
         const std::string header = kByteOrderMark + Utf8(LogHeaderFor(layout_) + L"\r\n");
         DWORD written = 0;
         if (!WriteFile(file_.get(), header.data(), static_cast<DWORD>(header.size()), &written, nullptr) ||

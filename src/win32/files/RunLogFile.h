@@ -37,7 +37,7 @@ private:
     bool ReadExisting(LONGLONG size);
 
     KernelHandle file_;
-    LogLayout layout_ = LogLayout::WithRuns;
+    LogLayout layout_ = kNewLogLayout;
     std::wstring text_;
 };
 
