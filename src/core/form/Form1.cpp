@@ -129,10 +129,12 @@ void Form1::UpdateDraftFiles() {
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
                                           CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+    std::int32_t sessions = 1;
     if (settings_) {
         const BatchSettings settings = settings_();
         batch_->SetRenewal(settings.renewal);
         batch_->SetSessions(settings.sessions);
+        sessions = settings.sessions;
     }
     batchRunning_ = true;
     batchStartedAt_ = clicks_.now();
@@ -145,6 +147,7 @@ void Form1::UpdateDraftFiles() {
     c_.cmdBrowse.SetEnabled(false);
     c_.cmdUpdate.SetCaption(StopCaption);
     s_.taskbar.Show(0, progressTotal_, TaskbarProgress::State::Normal);
+    timeLeft_.Start(now_(), progressTotal_, sessions);
     s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
 }
 
@@ -176,8 +179,11 @@ void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRec
     filePath = draft.path;
     progressStarted_ = std::max(progressStarted_, index + 1);
     c_.List1.SetListIndex(index);
-    c_.Label1.SetCaption(batch_->StopRequested() ? std::wstring(kStoppingStatus)
-                                                 : UpdatingStatus(progressStarted_ - 1, count));
+    const std::optional<std::chrono::seconds> left = timeLeft_.Left(now_());
+    c_.Label1.SetCaption(batch_->StopRequested()
+                             ? std::wstring(kStoppingStatus)
+                             : UpdatingStatus(progressStarted_ - 1, count) +
+                                   (left ? L" " + TimeLeftText(*left) : std::wstring()));
     c_.Text1.SetText(draft.name);
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
 }
@@ -185,8 +191,11 @@ void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRec
 void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
     draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
     ++progressDone_;
+    if (draft.state != DraftState::NotReached) timeLeft_.DraftDone();
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
 }
+
+void Form1::SessionsReduced(std::int32_t running, const std::wstring&) { timeLeft_.SessionsAtWork(now_(), running); }
 
 TaskbarProgress::State Form1::WorkingState() const {
     return draftSkipped_ ? TaskbarProgress::State::Error : TaskbarProgress::State::Normal;

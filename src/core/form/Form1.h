@@ -13,6 +13,7 @@
 
 #include "batch/BatchSettings.h"
 #include "batch/DraftBatch.h"
+#include "batch/TimeLeft.h"
 #include "copies/DraftCopies.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
@@ -90,6 +91,8 @@ public:
     // Read each time Update is pressed, so that a changed setting counts
     // from the next batch on.
     void SetSettingsSource(std::function<BatchSettings()> source) { settings_ = std::move(source); }
+    // The clock the status line's time left is measured by.
+    void SetClock(std::function<std::chrono::steady_clock::time_point()> now) { now_ = std::move(now); }
 
     // State fields, in declaration order.
     std::wstring folderPath;
@@ -106,6 +109,7 @@ private:
     bool KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) override;
     void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
+    void SessionsReduced(std::int32_t running, const std::wstring& why) override;
 
     // The Browse flow, with the folder from `chooseFolder` (none: it has
     // told the user why).
@@ -136,6 +140,8 @@ private:
     std::int32_t progressTotal_ = 0;
     std::function<void()> batchEnded_;
     std::function<BatchSettings()> settings_;
+    std::function<std::chrono::steady_clock::time_point()> now_ = [] { return std::chrono::steady_clock::now(); };
+    TimeLeftEstimate timeLeft_;
 };
 
 }  // namespace kestrow

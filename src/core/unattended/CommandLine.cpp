@@ -4,6 +4,7 @@
 #include <set>
 
 #include "batch/DraftBatch.h"
+#include "unattended/ResumePlan.h"
 
 namespace kestrow {
 namespace {
@@ -49,11 +50,49 @@ bool ParseShard(const std::wstring& text, std::int32_t& index, std::int32_t& cou
     return true;
 }
 
+// /report <log>... [/html <file>] [/runs all|last]: every argument that is
+// no switch names a log.
+CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
+    CommandLine line;
+    std::set<std::wstring> seen;
+    for (size_t i = 0; i < arguments.size(); ++i) {
+        const std::wstring name = SwitchName(arguments[i]);
+        if (name.empty()) {
+            line.reportLogs.push_back(arguments[i]);
+            continue;
+        }
+        if (name == L"?" || name == L"h" || name == L"help") {
+            line.action = CommandLine::Action::Usage;
+            return line;
+        }
+        if (!seen.insert(name).second) return Invalid(L"/" + name + L" is given twice.");
+        if (name == L"report") continue;
+        if (name != L"html" && name != L"runs")
+            return Invalid(L"/report takes logs, /html and /runs, not " + arguments[i] + L".");
+        if (i + 1 >= arguments.size() || !SwitchName(arguments[i + 1]).empty())
+            return Invalid(arguments[i] + L" needs a value.");
+        const std::wstring& value = arguments[++i];
+        if (name == L"html") {
+            if (value.empty()) return Invalid(L"/html needs a file name.");
+            line.reportPage = value;
+        } else if (FoldedPath(value) == L"all" || FoldedPath(value) == L"last") {
+            line.allRuns = FoldedPath(value) == L"all";
+        } else {
+            return Invalid(L"/runs takes \"all\" or \"last\", not \"" + value + L"\".");
+        }
+    }
+    if (line.reportLogs.empty()) return Invalid(L"/report needs at least one log.");
+    line.action = CommandLine::Action::Report;
+    return line;
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     CommandLine line;
     if (arguments.empty()) return line;
+    for (const std::wstring& argument : arguments)
+        if (SwitchName(argument) == L"report") return ParseReport(arguments);
     bool update = false;
     std::set<std::wstring> seen;
     for (size_t i = 0; i < arguments.size(); ++i) {
@@ -100,6 +139,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
             line.resume = true;
         } else if (name == L"subfolders") {
             line.subfolders = true;
+        } else if (name == L"whatif") {
+            line.whatIf = true;
         } else if (!name.empty()) {
             return Invalid(L"Unknown switch: " + arguments[i]);
         } else {
@@ -120,6 +161,8 @@ std::wstring UsageText() {
            L"  Kestrow.exe                       opens the Kestrow window\n"
            L"  Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]\n"
            L"              [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]\n"
+           L"  Kestrow.exe /update <folder> ... /whatif\n"
+           L"  Kestrow.exe /report <log>... [/html <file>] [/runs all]\n"
            L"  Kestrow.exe /?                    shows this text\n"
            L"\n"
            L"  /update <folder>     updates the drafts of <folder> without asking anything: a draft that fails is\n"
@@ -135,6 +178,13 @@ std::wstring UsageText() {
            L"  /restart-memory <MB> starts a fresh CAD session once the server's memory passes <MB> megabytes\n"
            L"  /sessions <k>        runs k sessions of the CAD system at once (1 to 8, default 1)\n"
            L"  /shard <i>/<n>       takes only share i of n of the drafts, the same share on every computer\n"
+           L"  /whatif              lists the drafts the run would update, in order, and why others are left;\n"
+           L"                       starts no CAD system and changes nothing, not even the log\n"
+           L"\n"
+           L"  /report <log>...     what the logs say about their last run (every run with /runs all): the\n"
+           L"                       drafts stored, failed, not reached and still in hand, when, how fast, and\n"
+           L"                       every failure with its error; a name may hold * and ?\n"
+           L"  /html <file>         also writes the report as one page, with a timeline of the night\n"
            L"\n"
            L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, 2 the CAD system could not\n"
            L"be started or kept failing, 3 bad command line, folder missing or unreadable, or log not writable,\n"

@@ -2,6 +2,8 @@
 // Kestrow's command line:
 //   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
 //               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
+//   Kestrow.exe /update <folder> ... /whatif
+//   Kestrow.exe /report <log>... [/html <file>] [/runs all]
 //   Kestrow.exe /?
 // Switches are case-insensitive and may start with "/" or "-".
 #include <cstdint>
@@ -15,6 +17,7 @@ struct CommandLine {
         Window,   // no arguments: the main window
         Usage,    // /?: print how to use the command line
         Update,   // an unattended run
+        Report,   // what logs say about the runs they hold
         Invalid,  // `error` says why
     };
     static constexpr std::int64_t kDefaultTimeoutSeconds = 600;
@@ -31,6 +34,11 @@ struct CommandLine {
     std::int32_t sessions = 1;       // sessions of the CAD system at once
     std::int32_t shardIndex = 1;     // this run's share of the drafts: shardIndex of shardCount
     std::int32_t shardCount = 1;
+    bool whatIf = false;  // list what the run would do, and do nothing
+    // /report
+    std::vector<std::wstring> reportLogs;  // as given; a name may hold wildcards
+    std::wstring reportPage;               // /html: the page to write, "" for none
+    bool allRuns = false;                  // every run of each log, not only the last
     std::wstring error;
 };
 

@@ -74,7 +74,7 @@ std::wstring SecondsText(double seconds) {
     return text;
 }
 
-CsvReader::CsvReader(const std::wstring& text) : text_(text) {}
+CsvReader::CsvReader(const std::wstring& text, size_t from) : text_(text), at_(from) {}
 
 bool CsvReader::Next(std::vector<std::wstring>& fields) {
     fields.clear();

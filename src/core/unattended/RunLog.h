@@ -75,9 +75,13 @@ std::wstring SecondsText(double seconds);
 // line breaks.
 class CsvReader {
 public:
-    explicit CsvReader(const std::wstring& text);
+    explicit CsvReader(const std::wstring& text, size_t from = 0);
     // The next record's fields; false at the end of the text.
     bool Next(std::vector<std::wstring>& fields);
+    // Where the next record starts, and a move there, as a reader that
+    // skips a record cut short needs.
+    size_t Offset() const { return at_; }
+    void Seek(size_t at) { at_ = at; }
 
 private:
     const std::wstring& text_;

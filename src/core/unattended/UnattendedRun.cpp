@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/NumberText.h"
 
 namespace kestrow {
 namespace {
@@ -66,7 +67,7 @@ void UnattendedUser::DraftStarting(std::int32_t index, std::int32_t, const Draft
     output_.InHand(draft);
 }
 
-void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
+void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
     // Sessions start and end drafts out of step: each draft keeps its own
     // start.
     const auto started = draftStarts_.find(index);
@@ -79,6 +80,20 @@ void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRec
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
                                                       : std::wstring()));
     output_.Row(draft, seconds);
+    if (!now_) return;
+    timeLeft_.DraftDone();
+    const auto now = now_();
+    const std::optional<std::chrono::seconds> left = timeLeft_.Left(now);
+    if (!left || left->count() == 0 || (timeLeftTold_ && now - *timeLeftTold_ < kTimeLeftEvery)) return;
+    timeLeftTold_ = now;
+    output_.Line(L"Kestrow: " + GroupedNumber(timeLeft_.Done()) + L" of " + GroupedNumber(count) + L" drafts done, " +
+                 TimeLeftText(*left) + L".");
+}
+
+void UnattendedUser::EstimateTimeLeft(std::int64_t drafts, std::int32_t sessions,
+                                      std::function<std::chrono::steady_clock::time_point()> now) {
+    now_ = std::move(now);
+    timeLeft_.Start(now_(), drafts, sessions);
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
@@ -86,6 +101,7 @@ void UnattendedUser::SessionRenewed(const std::wstring& why) {
 }
 
 void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& why) {
+    if (now_) timeLeft_.SessionsAtWork(now_(), running);
     output_.Line(L"Kestrow: " + why + L"; going on with " + std::to_wstring(running) +
                  (running == 1 ? L" session." : L" sessions."));
 }

@@ -4,12 +4,14 @@
 // standard output and one row in the log.
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/DraftBatch.h"
+#include "batch/TimeLeft.h"
 #include "listing/FileTree.h"
 #include "unattended/RunLog.h"
 
@@ -56,6 +58,11 @@ public:
     void SessionsShareOneProcess() override;
     // With several sessions, each draft's line names the one that did it.
     void NameSessions(bool name) { nameSessions_ = name; }
+    // From here on, once a few drafts are done, a line now and then says
+    // about how long the `drafts` have left; `now` is the clock.
+    void EstimateTimeLeft(std::int64_t drafts, std::int32_t sessions,
+                          std::function<std::chrono::steady_clock::time_point()> now = std::chrono::steady_clock::now);
+    static constexpr std::chrono::seconds kTimeLeftEvery{60};
 
     // Folders of the tree that were left out, each with a line and a row;
     // they make the run's exit code SomeNotStored at best.
@@ -77,6 +84,9 @@ private:
     bool nameSessions_ = false;
     std::map<std::int32_t, std::chrono::steady_clock::time_point> draftStarts_;  // by index
     std::size_t unreadableFolders_ = 0;
+    std::function<std::chrono::steady_clock::time_point()> now_;  // set when the time left is told
+    TimeLeftEstimate timeLeft_;
+    std::optional<std::chrono::steady_clock::time_point> timeLeftTold_;
 };
 
 // A draft's row in the log: time, result, file, and for a failure its

@@ -19,21 +19,16 @@
 #include "files/RunLogFile.h"
 #include "listing/FileTree.h"
 #include "listing/Shard.h"
+#include "console/ReportRun.h"
 #include "system/ComApartment.h"
+#include "system/FullPath.h"
 #include "system/SystemText.h"
 #include "unattended/ResumePlan.h"
 #include "unattended/UnattendedRun.h"
+#include "unattended/WhatIf.h"
 
 namespace kestrow::win32 {
 namespace {
-
-std::wstring FullPath(const std::wstring& path) {
-    const DWORD size = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (size == 0) return path;
-    std::wstring full(size, L'\0');
-    full.resize(GetFullPathNameW(path.c_str(), size, full.data(), nullptr));
-    return full;
-}
 
 // A request found sound: its folder listed and its log open.
 struct CheckedRequest {
@@ -67,7 +62,8 @@ std::optional<int> CheckRequest(const CommandLine& line, ConsoleOutput& err, Che
     if (line.log.empty()) return std::nullopt;
     request.logged = true;
     const std::wstring logPath = FullPath(line.log);
-    switch (request.log.Open(logPath)) {
+    // A run that only says what it would do reads the log and writes nothing.
+    switch (line.whatIf ? request.log.OpenToRead(logPath) : request.log.Open(logPath)) {
         case RunLogFile::Opened::Ok: return std::nullopt;
         case RunLogFile::Opened::NotALog:
             err.Line(L"Kestrow: this file is not a Kestrow log, and Kestrow writes nothing into it: " + logPath);
@@ -94,21 +90,46 @@ struct UpdatePlan {
     RunPlan run;
 };
 
-UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request, ConsoleOutput& out) {
+bool LogRecordsRuns(const CheckedRequest& request) { return request.logged && RecordsRuns(request.log.Layout()); }
+
+UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request) {
     UpdatePlan plan;
     plan.share = TakeShard(request.listing.names, line.shardIndex, line.shardCount);
-    const bool runRows = request.logged && RecordsRuns(request.log.Layout());
+    const bool runRows = LogRecordsRuns(request);
     plan.run = PlanRun(runRows ? ReadLastRun(request.log.Text()) : LastRun{}, line.resume && runRows,
                        request.folder, ShareOf(line), plan.share, DraftFactsOnDisk);
     request.log.ForgetText();
-    if (line.resume && !runRows)
+    return plan;
+}
+
+void TellPlan(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan, ConsoleOutput& out) {
+    if (line.resume && !LogRecordsRuns(request))
         out.Line(L"Kestrow: this log was written by an earlier version and records no runs: every draft is updated.");
     if (plan.run.resumes) {
         out.Line(L"Kestrow: resuming run " + std::to_wstring(plan.run.run) + L" of this log: " +
                  std::to_wstring(plan.run.skipped) + L" drafts stored then and unchanged since are skipped.");
         for (const std::wstring& name : plan.run.wasInHand) out.Line(L"in hand when the run was cut short: " + name);
     }
-    return plan;
+}
+
+// What the run would do, and nothing more: no server, no copy, no log row.
+int WhatIf(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
+    CheckedRequest request;
+    if (const std::optional<int> refused = CheckRequest(line, err, request)) return *refused;
+    const UpdatePlan plan = PlanUpdate(line, request);
+    WhatIfRequest asked;
+    asked.folder = request.folder;
+    asked.listed = request.listing.names.size();
+    asked.inShare = plan.share.size();
+    asked.shardIndex = line.shardIndex;
+    asked.shardCount = line.shardCount;
+    asked.resume = line.resume;
+    asked.logRecordsRuns = LogRecordsRuns(request);
+    asked.unreadable = request.listing.unreadableFolders;
+    std::wstring text;
+    for (const std::wstring& said : WhatIfLines(asked, plan.run)) text += (text.empty() ? L"" : L"\n") + said;
+    out.Line(text);
+    return ExitCode::AllStored;
 }
 
 // Why a run has nothing to do, or "" when it has.
@@ -150,13 +171,15 @@ BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, con
     running.output = &output;
     for (const std::wstring& name : plan.run.toDo) running.paths.push_back(folder + name);
     const ConsoleControlRegistration registration(running);
+    user.EstimateTimeLeft(static_cast<std::int64_t>(plan.run.toDo.size()), line.sessions);
     return batch.Run(user, user);
 }
 
 int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     CheckedRequest request;
     if (const std::optional<int> refused = CheckRequest(line, err, request)) return *refused;
-    const UpdatePlan plan = PlanUpdate(line, request, out);
+    const UpdatePlan plan = PlanUpdate(line, request);
+    TellPlan(line, request, plan, out);
 
     const std::wstring& folder = request.folder;
     ConsoleAndLog output(out, request.logged ? &request.log : nullptr, std::to_wstring(plan.run.run));
@@ -196,10 +219,17 @@ int RunCommandLine(const CommandLine& line) {
             return ExitCode::NothingTouched;
         case CommandLine::Action::Update:
             try {
-                return Update(line, out, err);
+                return line.whatIf ? WhatIf(line, out, err) : Update(line, out, err);
             } catch (const std::exception&) {
                 // The batch reports its own failures; this is one around it.
                 err.Line(L"Kestrow itself failed outside the batch; please report this.");
+                return ExitCode::KestrowFailed;
+            }
+        case CommandLine::Action::Report:
+            try {
+                return RunReport(line, out, err);
+            } catch (const std::exception&) {
+                err.Line(L"Kestrow itself failed while reading the logs; please report this.");
                 return ExitCode::KestrowFailed;
             }
         case CommandLine::Action::Window: break;

@@ -48,19 +48,51 @@ RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
         return Opened::Ok;
     }
     std::string bytes;
-    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(std::min<LONGLONG>(size.QuadPart, kHeaderProbeBytes))))
+    if (const Opened read = ReadExisting(size.QuadPart, bytes); read != Opened::Ok) return read;
+    // A run cut short in the middle of a row left it without its line
+    // break: the next row starts on a line of its own.
+    if (bytes.back() != '\n' && !Write(std::wstring())) return Opened::Failed;
+    text_ = FromUtf8(bytes);
+    return Opened::Ok;
+}
+
+RunLogFile::Opened RunLogFile::ReadExisting(LONGLONG size, std::string& bytes) {
+    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(std::min<LONGLONG>(size, kHeaderProbeBytes))))
         return Opened::Failed;
     const size_t lineEnd = bytes.find('\n');
     if (lineEnd == std::string::npos && bytes.size() == kHeaderProbeBytes) return Opened::NotALog;
     const std::optional<LogLayout> layout = LogLayoutOf(FromUtf8(bytes.substr(0, lineEnd)));
     if (!layout) return Opened::NotALog;
     layout_ = *layout;
-    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(size.QuadPart) - bytes.size())) return Opened::Failed;
-    // A run cut short in the middle of a row left it without its line
-    // break: the next row starts on a line of its own.
-    if (bytes.back() != '\n' && !Write(std::wstring())) return Opened::Failed;
-    text_ = FromUtf8(bytes);
+    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(size) - bytes.size())) return Opened::Failed;
     return Opened::Ok;
+}
+
+RunLogFile::Opened RunLogFile::OpenToRead(const std::wstring& path) {
+    const std::wstring longPath = ExtendedLengthPath(path);
+    const DWORD attributes = GetFileAttributesW(longPath.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        layout_ = kNewLogLayout;
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? Opened::Ok : Opened::Failed;
+    }
+    if (attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return Opened::Failed;
+    }
+    // Sharing reads only, as Open does: a log that somebody writes now is
+    // refused here as there.
+    file_ = OwnHandle(CreateFileW(longPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file_) return GetLastError() == ERROR_SHARING_VIOLATION ? Opened::InUse : Opened::Failed;
+    LARGE_INTEGER size{};
+    if (!GetFileSizeEx(file_.get(), &size)) return Opened::Failed;
+    std::string bytes;
+    const Opened read = size.QuadPart == 0 ? Opened::Ok : ReadExisting(size.QuadPart, bytes);
+    if (size.QuadPart == 0) layout_ = kNewLogLayout;
+    text_ = FromUtf8(bytes);
+    // Nothing is ever written through this handle.
+    file_.reset();
+    return read;
 }
 
 bool RunLogFile::Write(const std::wstring& line) {

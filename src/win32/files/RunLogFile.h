@@ -24,6 +24,10 @@ public:
         Failed,   // see GetLastError
     };
     Opened Open(const std::wstring& path);
+    // Reads the log as Open would find it, for a run that only says what it
+    // would do: nothing is created or written. A log that does not exist
+    // yet is one that would be new.
+    Opened OpenToRead(const std::wstring& path);
 
     LogLayout Layout() const { return layout_; }
     // The log as it was when opened, for the resume decisions.
@@ -34,7 +38,8 @@ public:
     bool Write(const std::wstring& line);
 
 private:
-    bool ReadExisting(LONGLONG size);
+    // The header and the rows of an existing log of `size` bytes.
+    Opened ReadExisting(LONGLONG size, std::string& bytes);
 
     KernelHandle file_;
     LogLayout layout_ = kNewLogLayout;

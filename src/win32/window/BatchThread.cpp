@@ -37,6 +37,10 @@ public:
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override {
         thread_.PostProgress([&progress = progress_, index, count, draft] { progress.DraftEnded(index, count, draft); });
     }
+    // The window's estimate of the time left counts the sessions at work.
+    void SessionsReduced(std::int32_t running, const std::wstring& why) override {
+        thread_.PostProgress([&progress = progress_, running, why] { progress.SessionsReduced(running, why); });
+    }
 
 private:
     UiThreadCalls ui_;

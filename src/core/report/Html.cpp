@@ -1,0 +1,136 @@
+#include "report/Html.h"
+
+#include <cstdint>
+#include <cwctype>
+#include <vector>
+
+namespace kestrow {
+namespace {
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+bool IsAbsolute(const std::wstring& path) {
+    if (path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1])) return true;
+    return path.size() >= 3 && std::iswalpha(static_cast<wint_t>(path[0])) && path[1] == L':' && IsSeparator(path[2]);
+}
+
+std::vector<std::wstring> Components(const std::wstring& path) {
+    std::vector<std::wstring> parts;
+    std::wstring part;
+    for (wchar_t c : path) {
+        if (IsSeparator(c)) {
+            if (!part.empty() && part != L".") parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty() && part != L".") parts.push_back(part);
+    return parts;
+}
+
+// How many leading components name the drive or share: "C:", or the
+// server and share of a UNC path.
+size_t RootLength(const std::wstring& path) {
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]) ? 2 : 1;
+}
+
+bool SameName(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(static_cast<wint_t>(a[i])) != std::towlower(static_cast<wint_t>(b[i]))) return false;
+    return true;
+}
+
+// A path component in a URL: unreserved characters as they are, every
+// other byte of its UTF-8 as %XX.
+std::wstring UrlComponent(const std::wstring& part) {
+    static const wchar_t kHex[] = L"0123456789ABCDEF";
+    std::wstring encoded;
+    for (unsigned char byte : Utf8Of(part)) {
+        const bool unreserved = (byte >= 'A' && byte <= 'Z') || (byte >= 'a' && byte <= 'z') ||
+                                (byte >= '0' && byte <= '9') || byte == '-' || byte == '.' || byte == '_' ||
+                                byte == '~';
+        if (unreserved) {
+            encoded += static_cast<wchar_t>(byte);
+        } else {
+            encoded += L'%';
+            encoded += kHex[byte >> 4];
+            encoded += kHex[byte & 15];
+        }
+    }
+    return encoded;
+}
+
+}  // namespace
+
+std::wstring HtmlText(const std::wstring& text) {
+    std::wstring escaped;
+    escaped.reserve(text.size());
+    for (wchar_t c : text) {
+        switch (c) {
+            case L'&': escaped += L"&amp;"; break;
+            case L'<': escaped += L"&lt;"; break;
+            case L'>': escaped += L"&gt;"; break;
+            case L'"': escaped += L"&quot;"; break;
+            case L'\'': escaped += L"&#39;"; break;
+            default: escaped += c; break;
+        }
+    }
+    return escaped;
+}
+
+std::wstring FileReference(const std::wstring& pageFolder, const std::wstring& baseFolder, const std::wstring& target) {
+    const std::wstring path = IsAbsolute(target) ? target : baseFolder + L"\\" + target;
+    const std::vector<std::wstring> to = Components(path);
+    const std::vector<std::wstring> from = Components(pageFolder);
+    const size_t root = RootLength(path);
+    bool sameRoot = IsAbsolute(pageFolder) && RootLength(pageFolder) == root && from.size() >= root && to.size() > root;
+    for (size_t i = 0; sameRoot && i < root; ++i) sameRoot = SameName(from[i], to[i]);
+    if (!sameRoot) {
+        // file:///C:/Logs/a.png, or file://server/share/a.png
+        std::wstring reference = root == 2 ? L"file://" : L"file:///";
+        for (size_t i = 0; i < to.size(); ++i) {
+            if (i > 0) reference += L'/';
+            reference += root == 1 && i == 0 ? to[0] : UrlComponent(to[i]);
+        }
+        return reference;
+    }
+    std::wstring reference;
+    size_t common = root;
+    while (common < from.size() && common + 1 < to.size() && SameName(from[common], to[common])) ++common;
+    for (size_t i = common; i < from.size(); ++i) reference += L"../";
+    for (size_t i = common; i < to.size(); ++i) reference += UrlComponent(to[i]) + (i + 1 < to.size() ? L"/" : L"");
+    return reference;
+}
+
+std::string Utf8Of(const std::wstring& text) {
+    std::string bytes;
+    bytes.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        std::uint32_t code = static_cast<std::uint32_t>(text[i]);
+        if (sizeof(wchar_t) == 2 && code >= 0xD800 && code <= 0xDFFF) {
+            const bool pair = code < 0xDC00 && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
+            code = pair ? 0x10000 + ((code - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00) : 0xFFFD;
+        }
+        if ((code >= 0xD800 && code <= 0xDFFF) || code > 0x10FFFF) code = 0xFFFD;
+        if (code < 0x80) {
+            bytes += static_cast<char>(code);
+        } else if (code < 0x800) {
+            bytes += static_cast<char>(0xC0 | (code >> 6));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else if (code < 0x10000) {
+            bytes += static_cast<char>(0xE0 | (code >> 12));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            bytes += static_cast<char>(0xF0 | (code >> 18));
+            bytes += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+            bytes += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            bytes += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return bytes;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,211 @@
+#include "report/NightLog.h"
+
+#include <algorithm>
+#include <unordered_map>
+
+#include "report/LogTime.h"
+#include "unattended/ResumePlan.h"
+
+namespace kestrow {
+namespace {
+
+enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kSession, kDetail };
+
+size_t ColumnsOf(LogLayout layout) {
+    switch (layout) {
+        case LogLayout::SixColumns: return 6;
+        case LogLayout::WithRuns: return 10;
+        case LogLayout::WithDetails: break;
+    }
+    return 12;
+}
+
+// A whole number as the log writes it; none for anything else.
+std::optional<std::int64_t> Whole(const std::wstring& text) {
+    if (text.empty() || text.size() > 18) return std::nullopt;
+    std::int64_t value = 0;
+    for (wchar_t c : text) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + (c - L'0');
+    }
+    return value;
+}
+
+// "3.250" as the log writes seconds; 0 for anything else.
+double Seconds(const std::wstring& text) {
+    double value = 0, scale = 0;
+    for (wchar_t c : text) {
+        if (c == L'.' && scale == 0) {
+            scale = 1;
+        } else if (c >= L'0' && c <= L'9') {
+            if (scale == 0) {
+                value = value * 10 + (c - L'0');
+            } else {
+                scale /= 10;
+                value += (c - L'0') * scale;
+            }
+        } else {
+            return 0;
+        }
+    }
+    return value;
+}
+
+std::optional<DraftFate> FateOf(const std::wstring& result) {
+    if (result == LogResult::Stored) return DraftFate::Stored;
+    if (result == LogResult::Failed) return DraftFate::Failed;
+    if (result == LogResult::NotReached) return DraftFate::NotReached;
+    if (result == LogResult::InHand) return DraftFate::InHand;
+    return std::nullopt;
+}
+
+// A run as its rows come: its drafts found by path, and the part of it
+// that is running now (from its start or resumption to its end).
+class RunBuilder {
+public:
+    explicit RunBuilder(std::int64_t number) { run_.number = number; }
+
+    void Row(const std::vector<std::wstring>& fields, size_t columns) {
+        const std::wstring& result = fields[kResult];
+        // A start or a resumption opens a part of the run: the pause before
+        // it is no time the run ran.
+        if (result == LogResult::RunStart || result == LogResult::RunResume) EndPart();
+        const std::optional<LogTime> time = ParseLogTime(fields[kTime]);
+        if (time) Seen(*time);
+        const std::int32_t session = columns > kSession ? SessionOf(fields[kSession]) : 0;
+        run_.sessions = std::max(run_.sessions, session);
+        const std::int64_t at = time ? time->utcSeconds : kNoTime;
+        if (const std::optional<DraftFate> fate = FateOf(result)) {
+            ReportedDraft& draft = Draft(fields[kFile]);
+            draft.fate = *fate;
+            draft.time = at;
+            draft.session = session;
+            draft.seconds = columns > kSeconds ? Seconds(fields[kSeconds]) : 0;
+            const bool failed = *fate == DraftFate::Failed;
+            draft.error = failed ? fields[kError] : std::wstring();
+            draft.source = failed ? fields[kSource] : std::wstring();
+            draft.description = failed ? fields[kDescription] : std::wstring();
+        } else if (result == LogResult::RunStart || result == LogResult::RunResume) {
+            if (result == LogResult::RunStart) {
+                run_.folder = fields[kFile];
+                run_.share = fields[kDescription];
+            } else {
+                ++run_.resumptions;
+            }
+            run_.ended = false;
+            run_.endedHow.clear();
+        } else if (result == LogResult::RunEnd) {
+            EndPart();
+            run_.ended = true;
+            run_.endedHow = fields[kDescription];
+        } else if (result == LogResult::Dialog) {
+            const std::wstring& detail = columns > kDetail ? fields[kDetail] : std::wstring();
+            run_.dialogs.push_back(ReportedDialog{fields[kFile], fields[kSource], fields[kDescription],
+                                                  DetailValue(detail, L"buttons"), DetailValue(detail, L"action"),
+                                                  DetailValue(detail, L"picture"), at, session});
+            const auto found = index_.find(FoldedPath(fields[kFile]));
+            if (found != index_.end()) ++run_.drafts[found->second].dialogs;
+        } else if (result == L"unreadable") {
+            run_.unreadable.push_back(ReportedFolder{fields[kFile], fields[kError], fields[kDescription]});
+        }
+        // Rows of other kinds (kept copies, and whatever later versions
+        // add) tell no draft's fate.
+    }
+
+    ReportedRun Finish() {
+        EndPart();
+        return std::move(run_);
+    }
+
+    std::int64_t Number() const { return run_.number; }
+
+private:
+    static std::int32_t SessionOf(const std::wstring& text) {
+        const std::optional<std::int64_t> number = Whole(text);
+        return number && *number <= 1000 ? static_cast<std::int32_t>(*number) : 0;
+    }
+
+    void Seen(const LogTime& time) {
+        if (run_.start == kNoTime || time.utcSeconds < run_.start) run_.start = time.utcSeconds;
+        if (run_.end == kNoTime || time.utcSeconds > run_.end) {
+            run_.end = time.utcSeconds;
+            run_.offsetMinutes = time.offsetMinutes;
+        }
+        if (partStart_ == kNoTime) partStart_ = time.utcSeconds;
+        partEnd_ = std::max(partEnd_, time.utcSeconds);
+    }
+
+    void EndPart() {
+        if (partStart_ != kNoTime && partEnd_ > partStart_) run_.activeSeconds += static_cast<double>(partEnd_ - partStart_);
+        partStart_ = kNoTime;
+        partEnd_ = kNoTime;
+    }
+
+    ReportedDraft& Draft(const std::wstring& file) {
+        const auto [found, added] = index_.try_emplace(FoldedPath(file), run_.drafts.size());
+        if (added) {
+            run_.drafts.emplace_back();
+            run_.drafts.back().file = file;
+        }
+        return run_.drafts[found->second];
+    }
+
+    ReportedRun run_;
+    std::unordered_map<std::wstring, size_t> index_;  // by folded path
+    std::int64_t partStart_ = kNoTime, partEnd_ = kNoTime;
+};
+
+}  // namespace
+
+std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead which) {
+    const size_t firstLineEnd = text.find(L'\n');
+    const std::optional<LogLayout> layout =
+        LogLayoutOf(text.substr(0, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd));
+    if (!layout) return std::nullopt;
+    ReportedLog log;
+    log.layout = *layout;
+    const size_t columns = ColumnsOf(*layout);
+
+    std::vector<RunBuilder> runs;  // oldest first
+    const auto runNumbered = [&](std::int64_t number) -> RunBuilder* {
+        for (auto run = runs.rbegin(); run != runs.rend(); ++run)
+            if (run->Number() == number) return &*run;
+        return nullptr;
+    };
+    const auto startRun = [&](std::int64_t number) -> RunBuilder& {
+        if (which == RunsToRead::Last) runs.clear();
+        runs.emplace_back(number);
+        return runs.back();
+    };
+
+    CsvReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1);
+    std::vector<std::wstring> fields;
+    for (size_t rowStart = reader.Offset(); reader.Next(fields); rowStart = reader.Offset()) {
+        if (fields.size() != columns) {
+            // A row cut short, perhaps inside quotes: what follows its
+            // first line break is read afresh.
+            if (!(fields.size() == 1 && fields[0].empty())) ++log.tornRows;
+            const size_t lineEnd = text.find(L'\n', rowStart);
+            if (lineEnd != std::wstring::npos && lineEnd + 1 < reader.Offset()) reader.Seek(lineEnd + 1);
+            continue;
+        }
+        if (fields[kTime] == L"time" && fields[kResult] == L"result") continue;
+        if (!RecordsRuns(*layout)) {
+            (runs.empty() ? startRun(0) : runs.back()).Row(fields, columns);
+            continue;
+        }
+        const std::int64_t number = Whole(fields[kRun]).value_or(0);
+        if (fields[kResult] == LogResult::RunStart) {
+            startRun(number).Row(fields, columns);
+        } else if (RunBuilder* run = runNumbered(number)) {
+            run->Row(fields, columns);
+        } else if (runs.empty() || which == RunsToRead::All || number > runs.back().Number()) {
+            // Rows of a run whose start the log does not hold.
+            startRun(number).Row(fields, columns);
+        }
+    }
+    for (RunBuilder& run : runs) log.runs.push_back(run.Finish());
+    return log;
+}
+
+}  // namespace kestrow

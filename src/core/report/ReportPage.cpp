@@ -1,0 +1,223 @@
+#include "report/ReportPage.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "report/Html.h"
+#include "common/NumberText.h"
+#include "report/LogTime.h"
+#include "report/ReportText.h"
+#include "report/Timeline.h"
+#include "unattended/ResumePlan.h"
+
+namespace kestrow {
+namespace {
+
+const wchar_t* const kStyle = LR"(
+body{font:15px/1.45 "Segoe UI",system-ui,-apple-system,sans-serif;color:#1f2328;background:#fff;margin:28px auto;max-width:1120px;padding:0 20px}
+h1{font-size:26px;margin:0 0 2px}h2{font-size:19px;margin:34px 0 10px;border-bottom:1px solid #d0d7de;padding-bottom:4px}
+h3{font-size:15px;margin:20px 0 6px}.sub{color:#59636e;margin:0 0 18px}
+.tiles{display:flex;flex-wrap:wrap;gap:12px}.tile{border:1px solid #d0d7de;border-radius:8px;padding:10px 16px;min-width:118px}
+.tile b{display:block;font-size:28px;line-height:1.2}.tile span{color:#59636e;font-size:13px}
+.tile.bad{border-color:#cf222e;background:#ffebe9}.tile.bad b{color:#cf222e}.tile.warn{border-color:#bf8700;background:#fff8c5}
+.tile.good b{color:#1a7f37}.alert{background:#fff8c5;border:1px solid #d4a72c;border-radius:6px;padding:8px 12px}
+table{border-collapse:collapse;width:100%;font-size:14px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #eaeef2;vertical-align:top}
+th{background:#f6f8fa;font-weight:600}td.n,th.n{text-align:right;font-variant-numeric:tabular-nums}
+td.path{word-break:break-all;font-family:Consolas,"DejaVu Sans Mono",monospace;font-size:13px}
+.count{color:#59636e;font-weight:normal}.err{color:#cf222e}
+figure{display:inline-block;margin:6px 12px 6px 0;border:1px solid #d0d7de;border-radius:6px;padding:6px;max-width:480px;vertical-align:top}
+figure img{max-width:100%;display:block}figcaption{font-size:13px;color:#59636e}
+.timeline{display:block;max-width:100%;height:auto}.timeline text{font-size:12px;fill:#3d444d}
+.timeline .lane{text-anchor:end}.timeline .tick{text-anchor:middle;fill:#59636e}.timeline .grid{stroke:#eaeef2}
+.timeline .lanebg{fill:#f6f8fa}.timeline .stored{fill:#2da44e}.timeline .failed{fill:#cf222e}
+.timeline .inhand{fill:#d4a72c}.timeline .dialog{fill:#6639ba}
+.legend{font-size:13px;color:#59636e}.legend i{display:inline-block;width:12px;height:12px;margin:0 4px 0 12px;vertical-align:-1px}
+footer{margin-top:36px;color:#59636e;font-size:13px}
+)";
+
+std::wstring Tile(const std::wstring& value, const std::wstring& label, const wchar_t* kind = L"") {
+    return L"<div class=\"tile " + std::wstring(kind) + L"\"><b>" + HtmlText(value) + L"</b><span>" +
+           HtmlText(label) + L"</span></div>";
+}
+
+std::wstring Cell(const std::wstring& text, const wchar_t* kind = L"") {
+    return std::wstring(L"<td") + (*kind ? L" class=\"" + std::wstring(kind) + L"\"" : L"") + L">" + HtmlText(text) +
+           L"</td>";
+}
+
+std::wstring Number(std::int64_t number) { return GroupedNumber(number); }
+
+std::wstring Seconds(double seconds) {
+    wchar_t text[32];
+    std::swprintf(text, 32, L"%.1f s", seconds);
+    return seconds >= 60 ? DurationText(seconds) : std::wstring(text);
+}
+
+std::wstring TimeOf(const DraftInReport& draft) {
+    return draft.draft->time == kNoTime ? std::wstring() : LocalClockText(draft.draft->time, draft.run->offsetMinutes);
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring TotalsSection(const std::vector<ReportSource>& sources) {
+    const NightTotals totals = TotalsOf(sources);
+    const FateCounts& fates = totals.fates;
+    std::wstring html = L"<div class=\"tiles\">";
+    html += Tile(Number(fates.stored), L"stored", fates.AllStored() && fates.stored > 0 ? L"good" : L"");
+    html += Tile(Number(fates.failed), L"failed", fates.failed > 0 ? L"bad" : L"");
+    html += Tile(Number(fates.notReached), L"not reached", fates.notReached > 0 ? L"warn" : L"");
+    html += Tile(Number(fates.inHand), L"in hand", fates.inHand > 0 ? L"warn" : L"");
+    if (totals.start != kNoTime) {
+        html += Tile(DurationText(static_cast<double>(totals.end - totals.start)),
+                     LocalClockText(totals.start, totals.offsetMinutes) + L" to " +
+                         LocalClockText(totals.end, totals.offsetMinutes));
+        html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
+    }
+    if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of the CAD system");
+    html += L"</div>\n";
+    if (totals.runsNotEnded > 0)
+        html += L"<p class=\"alert\">" + std::to_wstring(totals.runsNotEnded) +
+                (totals.runsNotEnded == 1 ? L" run has not ended" : L" runs have not ended") +
+                L": it is still running, or it was cut short (resume it with /resume).</p>\n";
+    if (totals.tornRows > 0)
+        html += L"<p class=\"alert\">" + Number(totals.tornRows) +
+                (totals.tornRows == 1 ? L" row was cut short and is left out.</p>\n"
+                                      : L" rows were cut short and are left out.</p>\n");
+    return html;
+}
+
+std::wstring RunsSection(const std::vector<ReportSource>& sources) {
+    std::wstring html = L"<table><tr><th>Log</th><th>Run</th><th>From</th><th>To</th><th class=\"n\">Ran</th>"
+                        L"<th>State</th><th class=\"n\">Stored</th><th class=\"n\">Failed</th>"
+                        L"<th class=\"n\">Not reached</th><th class=\"n\">In hand</th><th class=\"n\">Drafts an hour</th></tr>\n";
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs) {
+            const FateCounts fates = CountFates(run);
+            const bool timed = run.start != kNoTime;
+            html += L"<tr>" + Cell(source.name) + Cell(RunTitle(source, run)) +
+                    Cell(timed ? LocalDateTimeText({run.start, run.offsetMinutes}) : L"") +
+                    Cell(timed ? LocalDateTimeText({run.end, run.offsetMinutes}) : L"") +
+                    Cell(timed ? DurationText(run.activeSeconds) : L"", L"n") +
+                    Cell(RunStateText(source, run), RunEndedWell(run) ? L"" : L"err") + Cell(Number(fates.stored), L"n") +
+                    Cell(Number(fates.failed), fates.failed ? L"n err" : L"n") + Cell(Number(fates.notReached), L"n") +
+                    Cell(Number(fates.inHand), L"n") +
+                    Cell(Number(std::llround(DraftsPerHour(fates.Tried(), run.activeSeconds))), L"n") + L"</tr>\n";
+        }
+    return html + L"</table>\n";
+}
+
+// The dialogs the CAD system showed while `draft` was in hand, each with
+// its picture.
+std::wstring DialogFigures(const DraftInReport& draft, const PageSetting& setting) {
+    if (draft.draft->dialogs == 0) return std::wstring();
+    std::wstring html;
+    const std::wstring file = FoldedPath(draft.draft->file);
+    for (const ReportedDialog& dialog : draft.run->dialogs) {
+        if (FoldedPath(dialog.file) != file) continue;
+        html += L"<figure>";
+        if (!dialog.picture.empty())
+            html += L"<img src=\"" +
+                    HtmlText(FileReference(setting.pageFolder, FolderOf(draft.source->path), dialog.picture)) +
+                    L"\" alt=\"" + HtmlText(dialog.title) + L"\">";
+        html += L"<figcaption><b>" + HtmlText(dialog.title) + L"</b>: " + HtmlText(OneLine(dialog.text));
+        if (!dialog.buttons.empty()) html += L"<br>Buttons: " + HtmlText(dialog.buttons);
+        if (!dialog.action.empty()) html += L"<br>Kestrow " + HtmlText(dialog.action);
+        html += L"</figcaption></figure>";
+    }
+    return html;
+}
+
+std::wstring FailuresSection(const std::vector<ReportSource>& sources, const PageSetting& setting) {
+    const std::vector<FailureGroup> groups = FailuresByError(sources);
+    if (groups.empty()) return std::wstring();
+    std::int64_t failed = 0;
+    for (const FailureGroup& group : groups) failed += static_cast<std::int64_t>(group.drafts.size());
+    std::wstring html = L"<h2 id=\"failed\">Failed drafts <span class=\"count\">" + Number(failed) + L"</span></h2>\n";
+    size_t shown = 0;
+    for (const FailureGroup& group : groups) {
+        html += L"<h3><span class=\"err\">" + HtmlText(ErrorText(group)) + L"</span> <span class=\"count\">" +
+                Number(static_cast<std::int64_t>(group.drafts.size())) +
+                (group.drafts.size() == 1 ? L" draft" : L" drafts") + L"</span></h3>\n";
+        html += L"<table><tr><th>Draft</th><th>Log</th><th>At</th><th class=\"n\">Session</th><th class=\"n\">Took</th></tr>\n";
+        for (const DraftInReport& draft : group.drafts) {
+            if (shown++ >= setting.failedDraftsShown) break;
+            html += L"<tr>" + Cell(draft.draft->file, L"path") + Cell(draft.source->name) + Cell(TimeOf(draft)) +
+                    Cell(draft.draft->session ? std::to_wstring(draft.draft->session) : L"", L"n") +
+                    Cell(draft.draft->seconds > 0 ? Seconds(draft.draft->seconds) : L"", L"n") + L"</tr>\n";
+            const std::wstring figures = DialogFigures(draft, setting);
+            if (!figures.empty()) html += L"<tr><td colspan=\"5\">" + figures + L"</td></tr>\n";
+        }
+        html += L"</table>\n";
+    }
+    if (shown > setting.failedDraftsShown)
+        html += L"<p>" + Number(static_cast<std::int64_t>(shown - setting.failedDraftsShown)) +
+                L" more failed drafts are not shown here; Kestrow's report on the console lists every one.</p>\n";
+    return html;
+}
+
+std::wstring DraftTable(const std::wstring& title, const std::vector<DraftInReport>& drafts, bool withFate) {
+    if (drafts.empty()) return std::wstring();
+    std::wstring html = L"<h2>" + HtmlText(title) + L"</h2>\n<table><tr><th>Draft</th><th>Log</th><th>At</th>"
+                        L"<th class=\"n\">Session</th><th class=\"n\">Took</th>" +
+                        (withFate ? L"<th>Fate</th>" : L"") + L"</tr>\n";
+    for (const DraftInReport& draft : drafts) {
+        const bool failed = draft.draft->fate == DraftFate::Failed;
+        html += L"<tr>" + Cell(draft.draft->file, L"path") + Cell(draft.source->name) + Cell(TimeOf(draft)) +
+                Cell(draft.draft->session ? std::to_wstring(draft.draft->session) : L"", L"n") +
+                Cell(draft.draft->seconds > 0 ? Seconds(draft.draft->seconds) : L"", L"n") +
+                (withFate ? Cell(failed ? L"failed" : draft.draft->fate == DraftFate::Stored ? L"stored" : L"in hand",
+                                 failed ? L"err" : L"")
+                          : L"") +
+                L"</tr>\n";
+    }
+    return html + L"</table>\n";
+}
+
+std::wstring FoldersSection(const std::vector<ReportSource>& sources) {
+    std::wstring rows;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs)
+            for (const ReportedFolder& folder : run.unreadable)
+                rows += L"<tr>" + Cell(folder.path, L"path") + Cell(OneLine(folder.description)) + Cell(source.name) +
+                        L"</tr>\n";
+    if (rows.empty()) return std::wstring();
+    return L"<h2>Folders that could not be read</h2>\n<table><tr><th>Folder</th><th>Why</th><th>Log</th></tr>\n" + rows +
+           L"</table>\n";
+}
+
+}  // namespace
+
+std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead which, const PageSetting& setting) {
+    const NightTotals totals = TotalsOf(sources);
+    std::wstring when = totals.start == kNoTime ? std::wstring(L"no runs yet")
+                                                : SpanText(totals.start, totals.end, totals.offsetMinutes,
+                                                           static_cast<double>(totals.end - totals.start));
+    std::wstring html = L"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+                        L"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Kestrow report: " +
+                        HtmlText(when) + L"</title>\n<style>" + kStyle + L"</style>\n</head>\n<body>\n";
+    html += L"<h1>Kestrow report</h1>\n<p class=\"sub\">" + HtmlText(when) + L" \u00B7 " +
+            std::to_wstring(sources.size()) + (sources.size() == 1 ? L" log" : L" logs") +
+            (which == RunsToRead::All ? L", every run" : L", the last run of each") + L"</p>\n";
+    html += TotalsSection(sources);
+    const std::wstring timeline = TimelineSvg(sources);
+    if (!timeline.empty())
+        html += L"<h2>The night</h2>\n" + timeline +
+                L"<p class=\"legend\"><i style=\"background:#2da44e\"></i>stored<i style=\"background:#cf222e\"></i>"
+                L"failed<i style=\"background:#d4a72c\"></i>in hand<i style=\"background:#6639ba\"></i>dialog of the "
+                L"CAD system</p>\n";
+    html += L"<h2>Runs</h2>\n" + RunsSection(sources);
+    html += FailuresSection(sources, setting);
+    html += DraftTable(L"In hand when the log ends", DraftsWithFate(sources, DraftFate::InHand), false);
+    html += DraftTable(L"Slowest drafts", SlowestDrafts(sources, setting.slowestDrafts), true);
+    html += FoldersSection(sources);
+    html += L"<footer>Made by Kestrow";
+    if (const auto made = ParseLogTime(setting.madeAt)) html += L" on " + LocalDateTimeText(*made);
+    html += L" from:<br>";
+    for (const ReportSource& source : sources) html += HtmlText(source.path) + L"<br>";
+    return html + L"</footer>\n</body>\n</html>\n";
+}
+
+}  // namespace kestrow

@@ -1,0 +1,88 @@
+#include "console/ReportRun.h"
+
+#include <optional>
+#include <vector>
+
+#include "console/ConsoleAndLog.h"
+#include "files/ReportFiles.h"
+#include "report/NightSummary.h"
+#include "report/ReportPage.h"
+#include "report/ReportText.h"
+#include "system/FullPath.h"
+#include "system/SystemText.h"
+#include "unattended/UnattendedRun.h"
+
+namespace kestrow::win32 {
+namespace {
+
+std::wstring FileName(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(0, slash);
+}
+
+// Every log named, each read whole; none when one is missing or is not a
+// Kestrow log (said on `err`).
+std::optional<std::vector<ReportSource>> ReadLogs(const CommandLine& line, ConsoleOutput& err) {
+    const RunsToRead which = line.allRuns ? RunsToRead::All : RunsToRead::Last;
+    std::vector<ReportSource> sources;
+    for (const std::wstring& name : line.reportLogs) {
+        const std::vector<std::wstring> paths = FilesMatching(FullPath(name));
+        if (paths.empty()) {
+            err.Line(L"Kestrow: no file matches " + FullPath(name));
+            return std::nullopt;
+        }
+        for (const std::wstring& path : paths) {
+            std::optional<LogBytes> bytes = ReadLogForReport(path);
+            if (!bytes) {
+                err.Line(L"Kestrow: the log cannot be read: " + path + L" (" + LastErrorText() + L")");
+                return std::nullopt;
+            }
+            std::optional<ReportedLog> log = ReadReportedLog(FromUtf8(bytes->bytes), which);
+            if (!log) {
+                err.Line(L"Kestrow: this file is not a Kestrow log: " + path);
+                return std::nullopt;
+            }
+            sources.push_back(ReportSource{FileName(path), path, std::move(*log), bytes->beingWritten});
+        }
+    }
+    return sources;
+}
+
+bool AllDoneWell(const std::vector<ReportSource>& sources) {
+    const NightTotals totals = TotalsOf(sources);
+    return totals.fates.AllStored() && totals.runsNotEnded == 0 && totals.unreadableFolders == 0;
+}
+
+}  // namespace
+
+int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
+    const std::wstring page = line.reportPage.empty() ? std::wstring() : FullPath(line.reportPage);
+    if (!page.empty() && !MayHoldPage(page)) {
+        err.Line(L"Kestrow: the page would be written over a file that is no page, and Kestrow leaves it as it is: " +
+                 page);
+        return ExitCode::NothingTouched;
+    }
+    const std::optional<std::vector<ReportSource>> sources = ReadLogs(line, err);
+    if (!sources) return ExitCode::NothingTouched;
+    const RunsToRead which = line.allRuns ? RunsToRead::All : RunsToRead::Last;
+
+    std::wstring text;
+    for (const std::wstring& said : ReportLines(*sources, which)) text += (text.empty() ? L"" : L"\n") + said;
+    out.Line(text);
+    if (!page.empty()) {
+        const std::wstring html = ReportPage(*sources, which, PageSetting{FolderOf(page), LocalTimeNow()});
+        if (!WriteWhole(page, Utf8(html))) {
+            err.Line(L"Kestrow: the page cannot be written: " + page + L" (" + LastErrorText() + L")");
+            return ExitCode::NothingTouched;
+        }
+        out.Line(L"The page: " + page);
+    }
+    return AllDoneWell(*sources) ? ExitCode::AllStored : ExitCode::SomeNotStored;
+}
+
+}  // namespace kestrow::win32

@@ -1,0 +1,103 @@
+#include "files/ReportFiles.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <cctype>
+
+#include "common/LongPath.h"
+#include "system/KernelHandle.h"
+
+namespace kestrow::win32 {
+namespace {
+
+KernelHandle OpenToRead(const std::wstring& path, DWORD share) {
+    return OwnHandle(CreateFileW(ExtendedLengthPath(path).c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+bool ReadAll(HANDLE file, std::string& bytes) {
+    char buffer[1 << 16];
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file, buffer, sizeof(buffer), &read, nullptr)) return false;
+        if (read == 0) return true;
+        bytes.append(buffer, read);
+    }
+}
+
+}  // namespace
+
+std::optional<LogBytes> ReadLogForReport(const std::wstring& path) {
+    LogBytes log;
+    // Denying writers first tells whether one has the log open; a log that
+    // is being written is then read beside its writer.
+    KernelHandle file = OpenToRead(path, FILE_SHARE_READ);
+    if (!file && GetLastError() == ERROR_SHARING_VIOLATION) {
+        log.beingWritten = true;
+        file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    }
+    if (!file) return std::nullopt;
+    LARGE_INTEGER size{};
+    if (GetFileSizeEx(file.get(), &size)) log.bytes.reserve(static_cast<size_t>(size.QuadPart));
+    if (!ReadAll(file.get(), log.bytes)) return std::nullopt;
+    return log;
+}
+
+std::vector<std::wstring> FilesMatching(const std::wstring& name) {
+    const size_t slash = name.find_last_of(L"\\/");
+    const size_t last = slash == std::wstring::npos ? 0 : slash + 1;
+    if (name.find_first_of(L"*?", last) == std::wstring::npos) return {name};
+    std::vector<std::wstring> files;
+    WIN32_FIND_DATAW found{};
+    HANDLE search = FindFirstFileExW(ExtendedLengthPath(name).c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                     nullptr, 0);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(name.substr(0, last) + found.cFileName);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool MayHoldPage(const std::wstring& path) {
+    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    const KernelHandle file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!file) return false;
+    char start[64] = {};
+    DWORD read = 0;
+    if (!ReadFile(file.get(), start, sizeof(start), &read, nullptr)) return false;
+    std::string text(start, read);
+    if (text.rfind("\xEF\xBB\xBF", 0) == 0) text.erase(0, 3);
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return read == 0 || text.rfind("<!doctype html", 0) == 0;
+}
+
+bool WriteWhole(const std::wstring& path, const std::string& bytes) {
+    const std::wstring temporary = path + L".kestrow-new";
+    {
+        const KernelHandle file = OwnHandle(CreateFileW(ExtendedLengthPath(temporary).c_str(), GENERIC_WRITE, 0,
+                                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file) return false;
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
+            written != bytes.size()) {
+            const DWORD error = GetLastError();
+            DeleteFileW(ExtendedLengthPath(temporary).c_str());
+            SetLastError(error);
+            return false;
+        }
+    }
+    if (MoveFileExW(ExtendedLengthPath(temporary).c_str(), ExtendedLengthPath(path).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
+    const DWORD error = GetLastError();
+    DeleteFileW(ExtendedLengthPath(temporary).c_str());
+    SetLastError(error);
+    return false;
+}
+
+}  // namespace kestrow::win32
