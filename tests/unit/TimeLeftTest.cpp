@@ -43,10 +43,9 @@ TEST(TimeLeft, FromTheDraftsDoneAndTheSessionsAtWork) {
 
 TEST(TimeLeft, RoundedAsFarAsAnEstimateDeserves) {
     const std::pair<std::chrono::seconds, const wchar_t*> cases[] = {
-        {0s, L"less than a minute left"},      {59s, L"less than a minute left"},
-        {61s, L"about 1 min left"},            {9min + 20s, L"about 9 min left"},
-        {23min, L"about 25 min left"},         {58min, L"about 1 h left"},
-        {1h + 17min, L"about 1 h 20 min left"}, {26h + 4min, L"about 26 h left"},
+        {0s, L"less than a minute left"}, {59s, L"less than a minute left"}, {61s, L"1 min left"},
+        {9min + 20s, L"9 min left"},      {23min, L"25 min left"},           {58min, L"1 h left"},
+        {1h + 17min, L"1 h 20 min left"}, {26h + 4min, L"26 h left"},
     };
     for (const auto& [left, text] : cases) EXPECT_EQ(TimeLeftText(left), text) << left.count();
 }
@@ -66,8 +65,8 @@ TEST(TimeLeft, TheWindowsStatusLineSaysIt) {
     f.form.cmdUpdate_Click();
     EXPECT_EQ(statuses, (std::vector<std::wstring>{L"Updating file 1 of 5...", L"Updating file 2 of 5...",
                                                    L"Updating file 3 of 5...",
-                                                   L"Updating file 4 of 5... about 2 min left",
-                                                   L"Updating file 5 of 5... about 1 min left"}));
+                                                   L"Updating file 4 of 5... 2 min left",
+                                                   L"Updating file 5 of 5... 1 min left"}));
 }
 
 // The console says it once three drafts are done, then at most once a
@@ -90,7 +89,7 @@ TEST(TimeLeft, TheConsoleSaysItNowAndThen) {
     EXPECT_EQ(saidAfter[0], 3u);
     EXPECT_EQ(saidAfter[1], 33u);  // a minute on
     EXPECT_LT(saidAfter.back(), 2400u);
-    EXPECT_EQ(output.lines[3], L"Kestrow: 3 of 2,400 drafts done, about 1 h 20 min left.");
+    EXPECT_EQ(output.lines[3], L"Kestrow: 3 of 2,400 drafts done; at this pace, 1 h 20 min left.");
 }
 
 TEST(WhatIf, ListsTheDraftsAndWhyTheRestAreLeft) {

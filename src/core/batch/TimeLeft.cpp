@@ -37,9 +37,9 @@ std::wstring TimeLeftText(std::chrono::seconds left) {
     const std::int64_t minutes = (seconds + 30) / 60;
     const std::int64_t step = minutes < 10 ? 1 : minutes < 60 ? 5 : 10;
     const std::int64_t rounded = (minutes + step / 2) / step * step;
-    if (rounded < 60) return L"about " + std::to_wstring(rounded) + L" min left";
+    if (rounded < 60) return std::to_wstring(rounded) + L" min left";
     const std::int64_t hours = rounded / 60, rest = rounded % 60;
-    return L"about " + std::to_wstring(hours) + L" h" + (rest ? L" " + std::to_wstring(rest) + L" min" : L"") +
+    return std::to_wstring(hours) + L" h" + (rest ? L" " + std::to_wstring(rest) + L" min" : L"") +
            L" left";
 }
 

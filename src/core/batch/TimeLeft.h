@@ -33,8 +33,8 @@ private:
     double sessionSeconds_ = 0;   // session time spent before `since_`
 };
 
-// "about 1 h 20 min left", "about 5 min left", "less than a minute left":
-// rounded as far as an estimate deserves.
+// "1 h 20 min left", "5 min left", "less than a minute left": rounded as
+// far as an estimate deserves, and short enough for the status line.
 std::wstring TimeLeftText(std::chrono::seconds left);
 
 }  // namespace kestrow

@@ -86,7 +86,7 @@ void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t count, const Dr
     const std::optional<std::chrono::seconds> left = timeLeft_.Left(now);
     if (!left || left->count() == 0 || (timeLeftTold_ && now - *timeLeftTold_ < kTimeLeftEvery)) return;
     timeLeftTold_ = now;
-    output_.Line(L"Kestrow: " + GroupedNumber(timeLeft_.Done()) + L" of " + GroupedNumber(count) + L" drafts done, " +
+    output_.Line(L"Kestrow: " + GroupedNumber(timeLeft_.Done()) + L" of " + GroupedNumber(count) + L" drafts done; at this pace, " +
                  TimeLeftText(*left) + L".");
 }
 
