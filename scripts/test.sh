@@ -116,6 +116,13 @@ set -e
 chmod 755 "$unreadable/Locked"
 count_gtest "Windows tests with an unreadable folder" "$LOGS/windows-unreadable.log" "$rc"
 
+log "The report's page in a browser"
+if bash "$ROOT/scripts/check-report-page.sh" "$LOGS/report-page.png" >"$LOGS/report-page.log" 2>&1; then
+  PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/report-page.log")")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("report page: FAILED, see $LOGS/report-page.log"); cat "$LOGS/report-page.log"
+fi
+
 cd "$ROOT"
 echo
 for r in "${RESULTS[@]}"; do echo "  $r"; done

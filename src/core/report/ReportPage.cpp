@@ -23,7 +23,7 @@ h3{font-size:15px;margin:20px 0 6px}.sub{color:#59636e;margin:0 0 18px}
 .tile.good b{color:#1a7f37}.alert{background:#fff8c5;border:1px solid #d4a72c;border-radius:6px;padding:8px 12px}
 table{border-collapse:collapse;width:100%;font-size:14px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #eaeef2;vertical-align:top}
 th{background:#f6f8fa;font-weight:600}td.n,th.n{text-align:right;font-variant-numeric:tabular-nums}
-td.path{word-break:break-all;font-family:Consolas,"DejaVu Sans Mono",monospace;font-size:13px}
+td.n{white-space:nowrap}td.path{word-break:break-all;font-family:Consolas,"DejaVu Sans Mono",monospace;font-size:13px}
 .count{color:#59636e;font-weight:normal}.err{color:#cf222e}
 figure{display:inline-block;margin:6px 12px 6px 0;border:1px solid #d0d7de;border-radius:6px;padding:6px;max-width:480px;vertical-align:top}
 figure img{max-width:100%;display:block}figcaption{font-size:13px;color:#59636e}
@@ -47,10 +47,16 @@ std::wstring Cell(const std::wstring& text, const wchar_t* kind = L"") {
 
 std::wstring Number(std::int64_t number) { return GroupedNumber(number); }
 
+// "49.9 s", "6 min 40 s", "2 h 5 min": how long a draft took.
 std::wstring Seconds(double seconds) {
     wchar_t text[32];
-    std::swprintf(text, 32, L"%.1f s", seconds);
-    return seconds >= 60 ? DurationText(seconds) : std::wstring(text);
+    if (seconds < 60)
+        std::swprintf(text, 32, L"%.1f s", seconds);
+    else if (seconds < 3600)
+        std::swprintf(text, 32, L"%d min %d s", static_cast<int>(seconds) / 60, static_cast<int>(seconds) % 60);
+    else
+        return DurationText(seconds);
+    return text;
 }
 
 std::wstring TimeOf(const DraftInReport& draft) {
