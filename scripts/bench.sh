@@ -12,6 +12,8 @@ log "Splitting 100,000 paths into shares (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_shard" --benchmark_min_time=0.5
 log "Resume: the last run out of a log of 100,000 rows (native)"
 "$ROOT/build/native/bench/native/kestrow_bench_resume" --benchmark_repetitions=3
+log "The report over 4 logs of 100,000 rows (native)"
+"$ROOT/build/native/bench/native/kestrow_bench_report" --benchmark_repetitions=3
 build_windows >/dev/null
 # A tree of 100,000 drafts in 1,000 folders (10 x 100), made natively:
 # through Wine it would take many minutes.
@@ -26,6 +28,13 @@ if [ "$(find "$tree" -name '*.dft' 2>/dev/null | wc -l)" -ne 100000 ]; then
     done
   done
 fi
+# Four machines' logs of a night, 100,000 rows each, for /report.
+reportLogs="$ROOT/build/bench-report"
+if [ ! -s "$reportLogs/ws4.csv" ]; then
+  mkdir -p "$reportLogs"
+  for i in 1 2 3 4; do "$ROOT/build/native/tools/nightlog/kestrow_nightlog" "$reportLogs/ws$i.csv" "$i" 4 50000 2; done
+fi
+export KESTROW_REPORT_LOGS="$(winpath "$reportLogs")"
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display

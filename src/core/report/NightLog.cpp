@@ -1,10 +1,10 @@
 #include "report/NightLog.h"
 
 #include <algorithm>
+#include <cwctype>
 #include <unordered_map>
 
 #include "report/LogTime.h"
-#include "unattended/ResumePlan.h"
 
 namespace kestrow {
 namespace {
@@ -59,6 +59,19 @@ std::optional<DraftFate> FateOf(const std::wstring& result) {
     return std::nullopt;
 }
 
+// A draft's path as Windows compares paths, letters in any case; ASCII
+// letters folded here, as nearly all are, the rest by the library.
+std::wstring DraftKey(const std::wstring& path) {
+    std::wstring key = path;
+    for (wchar_t& c : key) {
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c + (L'a' - L'A'));
+        else if (c >= 0x80)
+            c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    }
+    return key;
+}
+
 // A run as its rows come: its drafts found by path, and the part of it
 // that is running now (from its start or resumption to its end).
 class RunBuilder {
@@ -103,7 +116,7 @@ public:
             run_.dialogs.push_back(ReportedDialog{fields[kFile], fields[kSource], fields[kDescription],
                                                   DetailValue(detail, L"buttons"), DetailValue(detail, L"action"),
                                                   DetailValue(detail, L"picture"), at, session});
-            const auto found = index_.find(FoldedPath(fields[kFile]));
+            const auto found = index_.find(DraftKey(fields[kFile]));
             if (found != index_.end()) ++run_.drafts[found->second].dialogs;
         } else if (result == L"unreadable") {
             run_.unreadable.push_back(ReportedFolder{fields[kFile], fields[kError], fields[kDescription]});
@@ -142,7 +155,7 @@ private:
     }
 
     ReportedDraft& Draft(const std::wstring& file) {
-        const auto [found, added] = index_.try_emplace(FoldedPath(file), run_.drafts.size());
+        const auto [found, added] = index_.try_emplace(DraftKey(file), run_.drafts.size());
         if (added) {
             run_.drafts.emplace_back();
             run_.drafts.back().file = file;
@@ -151,7 +164,7 @@ private:
     }
 
     ReportedRun run_;
-    std::unordered_map<std::wstring, size_t> index_;  // by folded path
+    std::unordered_map<std::wstring, size_t> index_;  // by DraftKey
     std::int64_t partStart_ = kNoTime, partEnd_ = kNoTime;
 };
 
