@@ -4,6 +4,20 @@
 #include <map>
 
 namespace kestrow {
+namespace {
+
+// Every draft of every run for which `wanted` holds.
+template <typename Wanted>
+std::vector<DraftInReport> DraftsWhere(const std::vector<ReportSource>& sources, Wanted wanted) {
+    std::vector<DraftInReport> drafts;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs)
+            for (const ReportedDraft& draft : run.drafts)
+                if (wanted(draft)) drafts.push_back({&source, &run, &draft});
+    return drafts;
+}
+
+}  // namespace
 
 void FateCounts::Add(const FateCounts& other) {
     stored += other.stored;
@@ -68,18 +82,15 @@ std::wstring RunStateText(const ReportSource& source, const ReportedRun& run) {
 
 std::vector<FailureGroup> FailuresByError(const std::vector<ReportSource>& sources) {
     std::map<std::pair<std::wstring, std::wstring>, FailureGroup> groups;
-    for (const ReportSource& source : sources)
-        for (const ReportedRun& run : source.log.runs)
-            for (const ReportedDraft& draft : run.drafts) {
-                if (draft.fate != DraftFate::Failed) continue;
-                FailureGroup& group = groups[{draft.error, OneLine(draft.description)}];
-                if (group.drafts.empty()) {
-                    group.error = draft.error;
-                    group.source = draft.source;
-                    group.description = OneLine(draft.description);
-                }
-                group.drafts.push_back({&source, &run, &draft});
-            }
+    for (const DraftInReport& failed : DraftsWithFate(sources, DraftFate::Failed)) {
+        FailureGroup& group = groups[{failed.draft->error, OneLine(failed.draft->description)}];
+        if (group.drafts.empty()) {
+            group.error = failed.draft->error;
+            group.source = failed.draft->source;
+            group.description = OneLine(failed.draft->description);
+        }
+        group.drafts.push_back(failed);
+    }
     std::vector<FailureGroup> sorted;
     for (auto& [key, group] : groups) {
         std::stable_sort(group.drafts.begin(), group.drafts.end(), [](const DraftInReport& a, const DraftInReport& b) {
@@ -94,20 +105,11 @@ std::vector<FailureGroup> FailuresByError(const std::vector<ReportSource>& sourc
 }
 
 std::vector<DraftInReport> DraftsWithFate(const std::vector<ReportSource>& sources, DraftFate fate) {
-    std::vector<DraftInReport> drafts;
-    for (const ReportSource& source : sources)
-        for (const ReportedRun& run : source.log.runs)
-            for (const ReportedDraft& draft : run.drafts)
-                if (draft.fate == fate) drafts.push_back({&source, &run, &draft});
-    return drafts;
+    return DraftsWhere(sources, [fate](const ReportedDraft& draft) { return draft.fate == fate; });
 }
 
 std::vector<DraftInReport> SlowestDrafts(const std::vector<ReportSource>& sources, size_t count) {
-    std::vector<DraftInReport> drafts;
-    for (const ReportSource& source : sources)
-        for (const ReportedRun& run : source.log.runs)
-            for (const ReportedDraft& draft : run.drafts)
-                if (draft.seconds > 0) drafts.push_back({&source, &run, &draft});
+    std::vector<DraftInReport> drafts = DraftsWhere(sources, [](const ReportedDraft& draft) { return draft.seconds > 0; });
     const auto slower = [](const DraftInReport& a, const DraftInReport& b) { return a.draft->seconds > b.draft->seconds; };
     const size_t kept = std::min(count, drafts.size());
     std::partial_sort(drafts.begin(), drafts.begin() + static_cast<std::ptrdiff_t>(kept), drafts.end(), slower);
