@@ -12,6 +12,7 @@
 #include "console/ConsoleAndLog.h"
 #include "console/ConsoleControl.h"
 #include "console/ConsoleOutput.h"
+#include "console/ReportRun.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "copies/CopyMessages.h"
 #include "files/DraftCopyFolder.h"
@@ -19,7 +20,6 @@
 #include "files/RunLogFile.h"
 #include "listing/FileTree.h"
 #include "listing/Shard.h"
-#include "console/ReportRun.h"
 #include "system/ComApartment.h"
 #include "system/FullPath.h"
 #include "system/SystemText.h"
@@ -126,9 +126,7 @@ int WhatIf(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     asked.resume = line.resume;
     asked.logRecordsRuns = LogRecordsRuns(request);
     asked.unreadable = request.listing.unreadableFolders;
-    std::wstring text;
-    for (const std::wstring& said : WhatIfLines(asked, plan.run)) text += (text.empty() ? L"" : L"\n") + said;
-    out.Line(text);
+    out.Lines(WhatIfLines(asked, plan.run));
     return ExitCode::AllStored;
 }
 

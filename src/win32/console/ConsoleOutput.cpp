@@ -38,4 +38,18 @@ void ConsoleOutput::Line(const std::wstring& text) {
     WriteFile(handle_, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
 }
 
+void ConsoleOutput::Lines(const std::vector<std::wstring>& lines) {
+    constexpr size_t kLinesAWrite = 256;
+    std::wstring text;
+    for (size_t i = 0; i < lines.size(); ++i) {
+        text += lines[i];
+        if ((i + 1) % kLinesAWrite == 0 || i + 1 == lines.size()) {
+            Line(text);
+            text.clear();
+        } else {
+            text += L'\n';
+        }
+    }
+}
+
 }  // namespace kestrow::win32

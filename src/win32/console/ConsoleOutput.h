@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 #include "system/KernelHandle.h"
 
@@ -16,6 +17,9 @@ public:
 
     // One line, or several separated by "\n".
     void Line(const std::wstring& text);
+    // Many lines, written a few hundred at a time: far fewer writes than a
+    // line each, and no write so large that an older console refuses it.
+    void Lines(const std::vector<std::wstring>& lines);
 
 private:
     HANDLE handle_ = nullptr;

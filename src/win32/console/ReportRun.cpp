@@ -1,6 +1,7 @@
 #include "console/ReportRun.h"
 
 #include <optional>
+#include <set>
 #include <vector>
 
 #include "console/ConsoleAndLog.h"
@@ -10,6 +11,7 @@
 #include "report/ReportText.h"
 #include "system/FullPath.h"
 #include "system/SystemText.h"
+#include "unattended/ResumePlan.h"
 #include "unattended/UnattendedRun.h"
 
 namespace kestrow::win32 {
@@ -30,6 +32,7 @@ std::wstring FolderOf(const std::wstring& path) {
 std::optional<std::vector<ReportSource>> ReadLogs(const CommandLine& line, ConsoleOutput& err) {
     const RunsToRead which = line.allRuns ? RunsToRead::All : RunsToRead::Last;
     std::vector<ReportSource> sources;
+    std::set<std::wstring> read;  // a log named twice (by a wildcard too) counts once
     for (const std::wstring& name : line.reportLogs) {
         const std::vector<std::wstring> paths = FilesMatching(FullPath(name));
         if (paths.empty()) {
@@ -37,6 +40,7 @@ std::optional<std::vector<ReportSource>> ReadLogs(const CommandLine& line, Conso
             return std::nullopt;
         }
         for (const std::wstring& path : paths) {
+            if (!read.insert(FoldedPath(path)).second) continue;
             std::optional<LogBytes> bytes = ReadLogForReport(path);
             if (!bytes) {
                 err.Line(L"Kestrow: the log cannot be read: " + path + L" (" + LastErrorText() + L")");
@@ -71,9 +75,7 @@ int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     if (!sources) return ExitCode::NothingTouched;
     const RunsToRead which = line.allRuns ? RunsToRead::All : RunsToRead::Last;
 
-    std::wstring text;
-    for (const std::wstring& said : ReportLines(*sources, which)) text += (text.empty() ? L"" : L"\n") + said;
-    out.Line(text);
+    out.Lines(ReportLines(*sources, which));
     if (!page.empty()) {
         const std::wstring html = ReportPage(*sources, which, PageSetting{FolderOf(page), LocalTimeNow()});
         if (!WriteWhole(page, Utf8(html))) {

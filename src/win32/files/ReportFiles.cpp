@@ -30,13 +30,12 @@ bool ReadAll(HANDLE file, std::string& bytes) {
 
 std::optional<LogBytes> ReadLogForReport(const std::wstring& path) {
     LogBytes log;
-    // Denying writers first tells whether one has the log open; a log that
-    // is being written is then read beside its writer.
-    KernelHandle file = OpenToRead(path, FILE_SHARE_READ);
-    if (!file && GetLastError() == ERROR_SHARING_VIOLATION) {
-        log.beingWritten = true;
-        file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
-    }
+    // A handle that denies writers cannot be had while one writes: that
+    // tells whether a run is writing the log now. It is let go at once and
+    // the log read beside writers, so that a run starting meanwhile is not
+    // refused its log because of a report.
+    log.beingWritten = !OpenToRead(path, FILE_SHARE_READ) && GetLastError() == ERROR_SHARING_VIOLATION;
+    const KernelHandle file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!file) return std::nullopt;
     LARGE_INTEGER size{};
     if (GetFileSizeEx(file.get(), &size)) log.bytes.reserve(static_cast<size_t>(size.QuadPart));

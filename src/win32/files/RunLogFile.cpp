@@ -79,11 +79,17 @@ RunLogFile::Opened RunLogFile::OpenToRead(const std::wstring& path) {
         SetLastError(ERROR_ACCESS_DENIED);
         return Opened::Failed;
     }
-    // Sharing reads only, as Open does: a log that somebody writes now is
-    // refused here as there.
-    file_ = OwnHandle(CreateFileW(longPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file_) return GetLastError() == ERROR_SHARING_VIOLATION ? Opened::InUse : Opened::Failed;
+    // A log that somebody writes now is refused here as Open refuses it:
+    // a handle that shares reads only cannot be had. It is let go at once,
+    // and the log read beside writers, so that a run starting meanwhile
+    // is not refused because of this one.
+    const auto open = [&](DWORD share) {
+        return OwnHandle(CreateFileW(longPath.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    if (!open(FILE_SHARE_READ)) return GetLastError() == ERROR_SHARING_VIOLATION ? Opened::InUse : Opened::Failed;
+    file_ = open(FILE_SHARE_READ | FILE_SHARE_WRITE);
+    if (!file_) return Opened::Failed;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file_.get(), &size)) return Opened::Failed;
     std::string bytes;
