@@ -146,6 +146,13 @@ TEST(ReportLog, RunsThatNeverEndedAndRunsResumed) {
     source.beingWritten = true;
     EXPECT_EQ(RunStateText(source, run), L"running now");
     EXPECT_EQ(TotalsOf({source}).runsNotEnded, 1);
+    EXPECT_FALSE(NightWentWell({source}));
+    log.Row(L"05:20:09", LogResult::Stored, kC, L"3", L"8.0", L"1").Row(L"05:20:10", LogResult::RunEnd, L"P:\\", L"3");
+    source.log = *ReadReportedLog(log.text, RunsToRead::Last);
+    EXPECT_FALSE(NightWentWell({source}));  // it ended, but not as completed
+    log.text.replace(log.text.rfind(L",,,,3,"), 6, L",,,completed,3,");
+    source.log = *ReadReportedLog(log.text, RunsToRead::Last);
+    EXPECT_TRUE(NightWentWell({source}));
 }
 
 TEST(ReportSummary, TotalsAndFailuresGroupedByErrorMostCommonFirst) {

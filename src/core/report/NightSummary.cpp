@@ -73,6 +73,15 @@ NightTotals TotalsOf(const std::vector<ReportSource>& sources) {
     return totals;
 }
 
+bool NightWentWell(const std::vector<ReportSource>& sources) {
+    const NightTotals totals = TotalsOf(sources);
+    if (!totals.fates.AllStored() || totals.unreadableFolders > 0) return false;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs)
+            if (RecordsRuns(source.log.layout) && !RunEndedWell(run)) return false;
+    return true;
+}
+
 std::wstring RunStateText(const ReportSource& source, const ReportedRun& run) {
     if (!RecordsRuns(source.log.layout)) return L"this log records no runs";
     if (run.ended) return run.endedHow == kRunCompleted ? std::wstring(kRunCompleted) : L"ended: " + run.endedHow;

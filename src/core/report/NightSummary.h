@@ -40,6 +40,10 @@ struct NightTotals {
 };
 NightTotals TotalsOf(const std::vector<ReportSource>& sources);
 
+// Every draft of the runs reported stored, every run ended as completed
+// and no folder left unread: what a morning script may take as all well.
+bool NightWentWell(const std::vector<ReportSource>& sources);
+
 // How a run ended, in words: "completed", "ended: stopped", "running now",
 // "did not end (cut short)", or "this log records no runs".
 std::wstring RunStateText(const ReportSource& source, const ReportedRun& run);

@@ -57,11 +57,6 @@ std::optional<std::vector<ReportSource>> ReadLogs(const CommandLine& line, Conso
     return sources;
 }
 
-bool AllDoneWell(const std::vector<ReportSource>& sources) {
-    const NightTotals totals = TotalsOf(sources);
-    return totals.fates.AllStored() && totals.runsNotEnded == 0 && totals.unreadableFolders == 0;
-}
-
 }  // namespace
 
 int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
@@ -84,7 +79,7 @@ int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
         }
         out.Line(L"The page: " + page);
     }
-    return AllDoneWell(*sources) ? ExitCode::AllStored : ExitCode::SomeNotStored;
+    return NightWentWell(*sources) ? ExitCode::AllStored : ExitCode::SomeNotStored;
 }
 
 }  // namespace kestrow::win32
