@@ -63,6 +63,23 @@ TEST_F(Report, AFileThatIsNoLogIsRefusedAndNothingIsWritten) {
     EXPECT_EQ(StoredCount(drafts[0]), 0);
 }
 
+// A run without its end row is running now while a program writes its
+// log, and was cut short once nobody does; the report reads the log beside
+// its writer.
+TEST_F(Report, ARunWhoseLogIsBeingWrittenIsStillRunning) {
+    WriteUtf8(log, "\xEF\xBB\xBFtime,result,file,error,source,description,run,seconds,size,written,session,detail\r\n"
+                   "2026-12-07T02:00:00+01:00,run-start,P:\\D\\,,,,1,,,,,\r\n"
+                   "2026-12-07T02:00:01+01:00,in-hand,P:\\D\\a.dft,,,,1,,,,1,\r\n");
+    HANDLE writer = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+    const ProgramRun running = RunKestrow(L"/report " + Quoted(log));
+    CloseHandle(writer);
+    EXPECT_EQ(running.exitCode, 1u) << Narrow(running.Text());
+    EXPECT_TRUE(Contains(running, L"02:00 to 02:00 (1 s), running now")) << Narrow(running.Text());
+    EXPECT_TRUE(Contains(running, L"In hand when the log ends (1 draft):\n    P:\\D\\a.dft")) << Narrow(running.Text());
+    EXPECT_TRUE(Contains(RunKestrow(L"/report " + Quoted(log)), L"did not end (cut short)"));
+}
+
 using WhatIf = RunTest;
 
 // /whatif over a tree and a share lists, in order, what the real run then
