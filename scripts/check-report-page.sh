@@ -18,10 +18,13 @@ wine "$ROOT/build/windows/src/win32/Kestrow.com" /report ws1.csv ws2.csv /html n
 stored=$(sed -nE 's/^In total: stored ([0-9,]+), failed ([0-9,]+),.*/\1/p' report.txt | tr -d '\r')
 failed=$(sed -nE 's/^In total: stored ([0-9,]+), failed ([0-9,]+),.*/\2/p' report.txt | tr -d '\r')
 first=$(grep -A2 '^Failed, by error' report.txt | sed -n '3p' | sed -E 's/^ +//; s/  \(.*//' | tr -d '\r')
+# Each call with a new empty profile of its own, inside the folder made here.
+profiles=0
 browser() {
+  profiles=$((profiles + 1))
   timeout 120 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \
-    --user-data-dir="$(mktemp -d)" --hide-scrollbars --window-size=1100,1200 "$@" 2>/dev/null
+    --user-data-dir="$night/profile-$profiles" --hide-scrollbars --window-size=1100,1200 "$@" 2>/dev/null
 }
 browser --dump-dom "file://$night/night.html" >dom.html
 browser --screenshot="$shot" "file://$night/night.html" >/dev/null

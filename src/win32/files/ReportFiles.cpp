@@ -62,7 +62,11 @@ std::vector<std::wstring> FilesMatching(const std::wstring& name) {
 
 bool MayHoldPage(const std::wstring& path) {
     const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    if (attributes == INVALID_FILE_ATTRIBUTES) {
+        // Nothing there: a folder that is missing too is for the write to say.
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+    }
     if (attributes & FILE_ATTRIBUTE_DIRECTORY) return false;
     const KernelHandle file = OpenToRead(path, FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!file) return false;
