@@ -392,6 +392,15 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
     if (!server_.MultipleUse()) server_.RequestRevoke();
+    if (server_.RefusesCreate()) {
+        server_.Journal(L"create refused");
+        PostQuitMessage(0);
+        return CO_E_SERVER_STOPPING;
+    }
+    if (server_.CreateHangMs() > 0) {
+        server_.Journal(L"create hangs");
+        Sleep(server_.CreateHangMs());
+    }
     auto* application = new (std::nothrow) Application(server_);
     if (!application) return E_OUTOFMEMORY;
     const HRESULT hr = application->QueryInterface(iid, object);

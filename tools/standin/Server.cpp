@@ -45,6 +45,7 @@ Server::Server() : lastCall_(GetTickCount64()) {
     idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
+    createHangMs_ = Milliseconds(L"KESTROW_STANDIN_CREATE_HANG_MS", L"CreateHangMs", createHangMs_);
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
     multipleUse_ = Setting(L"KESTROW_STANDIN_MULTIPLE_USE", L"MultipleUse") == L"1";
     journalPids_ = Setting(L"KESTROW_STANDIN_JOURNAL_PIDS", L"JournalPids") == L"1";
@@ -67,6 +68,16 @@ bool Server::IdleTooLong() const {
     const ULONGLONG now = GetTickCount64();
     if (quitRequested_ && now - quitAt_ > kAfterQuitMs) return true;
     return now - lastCall_ > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
+}
+
+bool Server::RefusesCreate() {
+    const std::wstring text = Setting(L"", L"RefuseCreates");
+    const unsigned long left = text.empty() ? 0 : std::wcstoul(text.c_str(), nullptr, 10);
+    if (left == 0) return false;
+    const std::wstring rest = std::to_wstring(left - 1);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", L"RefuseCreates", REG_SZ, rest.c_str(),
+                    static_cast<DWORD>((rest.size() + 1) * sizeof(wchar_t)));
+    return true;
 }
 
 Server::~Server() = default;

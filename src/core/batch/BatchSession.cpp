@@ -116,7 +116,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
     try {
         draftsThisSession_ = 0;
         server_ = launcher_.Launch();
-        server_->Start(watch);
+        server_->Start(stop_, watch);
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
         // A server that started but refused its settings still ends its

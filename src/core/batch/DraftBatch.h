@@ -21,11 +21,12 @@ namespace kestrow {
 // own. Each step returns once its calls are done, or raises a RuntimeError
 // of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
 // waiting for them. Start raises ForeignServer when the session turned out
-// to be served by a process the run did not start.
+// to be served by a process the run did not start; a `stop` that comes
+// before the server is asked for leaves it unstarted, without an error.
 class ServerConnection {
 public:
     virtual ~ServerConnection() = default;
-    virtual void Start(CallWatch& watch) = 0;
+    virtual void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
     // `stop` is shared, as the step may outlive the batch's wait for it.
     virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                                      CallWatch& watch) = 0;
