@@ -1,5 +1,6 @@
-// Sessions started as a CAD system really starts: slowly, hanging, refused
-// by a server that is stopping. Each start's process is known and ended when it is given up.
+// Sessions started as a CAD system really starts: slowly, hanging, from a
+// registration without quotes, refused for a while after a server was
+// killed. Each start's process is known and ended when it is given up.
 #include <gtest/gtest.h>
 
 #include <thread>
@@ -13,6 +14,39 @@ namespace {
 class Starts : public RunTest {
 protected:
     void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
+};
+
+DWORD RunProgram(const std::wstring& exe, const std::wstring& arguments) {
+    std::wstring command = Quoted(exe) + L" " + arguments;
+    STARTUPINFOW startup{sizeof(startup)};
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        return GetLastError();
+    WaitForSingleObject(process.hProcess, 30000);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return code;
+}
+
+// The stand-in registered, as some installers do, without quotes from a
+// folder with spaces; the built one is registered again afterwards,
+// whatever happened.
+class UnquotedRegistration {
+public:
+    UnquotedRegistration() {
+        registered = CopyFileW(StandInPath().c_str(), exe.c_str(), FALSE) &&
+                     RunProgram(exe, L"/RegServer /Unquoted") == 0;
+    }
+    ~UnquotedRegistration() {
+        WaitForNoStandIn(20000);
+        KillStandIn();
+        RunStandIn(L"/RegServer");
+    }
+    TestFolder folder{L"Stand In"};
+    const std::wstring exe = folder / L"KestrowStandIn.exe";
+    bool registered = false;
 };
 
 }  // namespace
@@ -55,6 +89,15 @@ TEST_F(Starts, TwoRunsWithASlowStartEachEndTheSessionTheyGaveUp) {
         EXPECT_TRUE(Contains(*run, L"gave up on it and ended it")) << Narrow(run->Text());
     }
     EXPECT_EQ(StandInProcessCount(), 0) << "a session given up was left running";
+}
+
+TEST_F(Starts, AnUnquotedRegistrationUnderAPathWithSpacesUpdatesEveryDraft) {
+    const UnquotedRegistration registration;
+    ASSERT_TRUE(registration.registered);
+    const auto drafts = WriteDrafts(3);
+    const ProgramRun run = Update(L"", false);
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
 }
 
 // A server that is stopping refuses the activation: the start is tried
