@@ -28,7 +28,8 @@ public:
     InlineConnection(FakeServer& server, AutomationFactory& factory) : server_(server), session_(factory, abandoned_) {}
     void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override { session_.Start(); }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch&) override {
+                             CallWatch& watch) override {
+        if (server_.duringStep) server_.duringStep(watch);
         std::wstring path = filePath;
         return session_.UpdateDraft(path, *stop);
     }

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/CadDialog.h"
 #include "batch/CadSession.h"
 #include "batch/CallWatch.h"
 #include "common/RuntimeError.h"
@@ -54,6 +55,8 @@ struct DraftRecord {
     // before is kept here.
     std::optional<std::wstring> keptCopy;
     std::int32_t session = 0;  // the session that took it, from 1
+    // The dialog the CAD system had left open when its call was given up.
+    std::optional<CadDialog> dialogLeftOpen;
 };
 
 enum class BatchEnd {
@@ -107,6 +110,13 @@ public:
     // registered for every client): the batch goes on with those that have
     // a process of their own. Told once.
     virtual void SessionsShareOneProcess() {}
+    // The CAD system showed a dialog while it worked on `draft` (or started
+    // a session for it); `action` says what was done about it.
+    virtual void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+        (void)draft;
+        (void)dialog;
+        (void)action;
+    }
 };
 
 // When a session that has been working for long is replaced by a fresh one:
@@ -133,6 +143,8 @@ public:
     // kMaxSessions: the first on the thread that runs the batch, each other
     // on a thread of its own. They take the drafts in list order.
     void SetSessions(std::int32_t sessions);
+    // How the CAD system's dialogs are answered during its calls.
+    void SetAnswers(std::vector<AnswerRule> answers) { watchPolicy_.answers = std::move(answers); }
 
     // Questions and progress may come from any of the sessions' threads;
     // questions come one at a time.

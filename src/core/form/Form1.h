@@ -106,6 +106,7 @@ private:
     bool KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) override;
     void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
 
     // The Browse flow, with the folder from `chooseFolder` (none: it has
     // told the user why).

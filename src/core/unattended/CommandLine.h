@@ -2,11 +2,14 @@
 // Kestrow's command line:
 //   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
 //               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
+//               [/answer "<title>=<button>"]...
 //   Kestrow.exe /?
 // Switches are case-insensitive and may start with "/" or "-".
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "batch/CadDialog.h"
 
 namespace kestrow {
 
@@ -31,6 +34,7 @@ struct CommandLine {
     std::int32_t sessions = 1;       // sessions of the CAD system at once
     std::int32_t shardIndex = 1;     // this run's share of the drafts: shardIndex of shardCount
     std::int32_t shardCount = 1;
+    std::vector<AnswerRule> answers;  // for the CAD system's dialogs, in the order given
     std::wstring error;
 };
 

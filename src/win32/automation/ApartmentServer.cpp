@@ -7,6 +7,7 @@
 #include <optional>
 #include <thread>
 
+#include "automation/DialogWatch.h"
 #include "automation/SessionRecords.h"
 #include "automation/SessionStart.h"
 #include "batch/AutomationContract.h"
@@ -24,6 +25,10 @@ using Clock = CallWatch::Clock;
 
 // How often the waiting side looks at the call in hand.
 constexpr DWORD kWatchIntervalMs = 20;
+// A call pending for so long may be waiting on a dialog of the CAD system;
+// from then on its windows are looked at every so often.
+constexpr auto kDialogsAfter = std::chrono::milliseconds(1000);
+constexpr auto kDialogLookInterval = std::chrono::milliseconds(200);
 // How long a server told to end its work (40) gets to be gone before it is
 // ended; a lost server gets a shorter while to finish going.
 constexpr DWORD kQuitGraceMs = 30000;
@@ -154,8 +159,8 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr
 class ApartmentServer : public ServerConnection {
 public:
     ApartmentServer(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
-                    std::shared_ptr<LaunchedServers> launched)
-        : shared_(std::make_shared<Shared>(launched->turns, std::move(job))) {
+                    std::shared_ptr<LaunchedServers> launched, std::function<std::wstring()> dialogPictures)
+        : shared_(std::make_shared<Shared>(launched->turns, std::move(job))), dialogs_(std::move(dialogPictures)) {
         shared_->extra = observer;
         launched->Add(shared_);
         thread_ = std::thread(ServeSteps, shared_, retry, std::move(launched));
@@ -229,6 +234,7 @@ private:
             if (starting == Starting::Yes) shared_->start.LookForServer();
             const std::optional<Clock::time_point> started = shared_->pending.Since();
             if (!started) continue;
+            LookForDialogs(*started, watch);
             // Whatever the user is asked, the server gets no further call
             // until the answer.
             shared_->gate.Close();
@@ -239,7 +245,7 @@ private:
                 if (keepWaiting) continue;
                 break;
             }
-            throw Abandon();
+            throw Abandon(watch);
         }
         std::exception_ptr failure;
         {
@@ -260,27 +266,44 @@ private:
         }
     }
 
+    void LookForDialogs(Clock::time_point callStarted, CallWatch& watch) {
+        const Clock::time_point now = Clock::now();
+        if (now - callStarted < kDialogsAfter || now < nextDialogLook_) return;
+        nextDialogLook_ = now + kDialogLookInterval;
+        if (const std::optional<DWORD> process = shared_->start.ProcessId()) dialogs_.Look(*process, watch, callStarted);
+    }
+
     // Gives the server up: its thread is left behind, its process ended.
-    RuntimeError Abandon() {
+    // A dialog it left open names the failure.
+    RuntimeError Abandon(const CallWatch& watch) {
         shared_->abandoned = true;
         shared_->gate.ShutForGood();
         thread_.detach();
         shared_->start.GiveUp();
         const bool ended = shared_->start.EndProcess(0);
-        return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
-                            ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
-                                  : L"The CAD system did not answer, and Kestrow gave up on it",
+        std::wstring description = ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
+                                         : L"The CAD system did not answer, and Kestrow gave up on it";
+        if (const std::optional<CadDialog>& dialog = watch.DialogLeftOpen()) {
+            description = DialogShownText(*dialog) + L" and did not answer; Kestrow gave up on it" +
+                          (ended ? L" and ended it" : L"");
+            description[0] = L'T';
+        }
+        return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource, description,
                             ended ? FailureKind::ServerAbandoned : FailureKind::ServerAbandonedRunning);
     }
 
     std::shared_ptr<Shared> shared_;
     std::thread thread_;
+    DialogWatch dialogs_;
+    Clock::time_point nextDialogLook_{};
 };
 
 }  // namespace
 
-ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer)
-    : retry_(retry), observer_(observer), launched_(std::make_shared<LaunchedServers>()) {}
+ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer,
+                                     std::function<std::wstring()> dialogPictures)
+    : retry_(retry), observer_(observer), dialogPictures_(std::move(dialogPictures)),
+      launched_(std::make_shared<LaunchedServers>()) {}
 
 ApartmentLauncher::~ApartmentLauncher() = default;
 
@@ -292,7 +315,7 @@ bool ApartmentLauncher::CadSystemRunning() {
 }
 
 std::unique_ptr<ServerConnection> ApartmentLauncher::Launch() {
-    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_);
+    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_, dialogPictures_);
 }
 
 }  // namespace kestrow::win32

@@ -37,6 +37,9 @@ public:
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override {
         thread_.PostProgress([&progress = progress_, index, count, draft] { progress.DraftEnded(index, count, draft); });
     }
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override {
+        thread_.PostProgress([&progress = progress_, draft, dialog, action] { progress.DialogShown(draft, dialog, action); });
+    }
 
 private:
     UiThreadCalls ui_;
