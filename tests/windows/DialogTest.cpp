@@ -6,6 +6,7 @@
 
 #include <algorithm>
 
+#include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "unattended/RunLog.h"
 
@@ -78,4 +79,41 @@ TEST_F(Dialogs, ADialogThatKeepsComingBackStopsBeingAnswered) {
     const auto dialogs = DialogRows(Log());
     ASSERT_EQ(dialogs.size(), 11u);
     EXPECT_NE(DetailValue(dialogs.back().detail, L"action").find(L"answered 10 times"), std::wstring::npos);
+}
+
+namespace {
+
+class DialogsInTheWindow : public MainWindowTest {
+protected:
+    void TearDown() override {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers");
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+};
+
+}  // namespace
+
+// The window's rules come from the registry; its status line says what was
+// done, and the picture is kept in Kestrow's data folder.
+TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSaysSo) {
+    const wchar_t rules[] = L"Licence*=OK\0Missing*=Cancel\0";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers", REG_MULTI_SZ, rules, sizeof(rules)),
+              ERROR_SUCCESS);
+    TestFolder folder(L"window dialogs");
+    WriteDraft(folder / L"a.dft", 1, kMissingReferences);
+    BrowseTo(folder.Path());
+    Click(win32::ControlId::cmdUpdate);
+    EXPECT_TRUE(PumpUntil([&] { return TextOf(win32::ControlId::Label1) == L"'Missing references': pressed Cancel"; },
+                          std::chrono::seconds(30)))
+        << Narrow(TextOf(win32::ControlId::Label1));
+    ASSERT_TRUE(WaitForBatch());
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+    wchar_t data[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data, MAX_PATH);
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((std::wstring(data) + L"\\Dialogs\\a *.png").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture in the data folder";
+    FindClose(find);
+    EXPECT_TRUE(IsPng(std::wstring(data) + L"\\Dialogs\\" + found.cFileName));
 }

@@ -57,7 +57,11 @@ void BatchSession::TakeDrafts(CallWatch& watch) {
         Next next = Next::NextDraft;
         do next = UpdateOne(*index, draft, watch);
         while (next == Next::TryAgain);
-        if (handedBack_) return;
+        if (handedBack_) {
+            // Another session has it now.
+            inHand_ = nullptr;
+            return;
+        }
         run_.DraftEnded(*index, draft);
         if (next == Next::EndSession) return;
         if (!run_.Stopping() && run_.DraftsLeft()) RenewServerIfDue(watch);

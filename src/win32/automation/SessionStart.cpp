@@ -137,6 +137,8 @@ void SessionStart::Retrying() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         failed.swap(process_);
+        // Never taken again for the next try's, while it goes.
+        if (failed) before_.push_back(failed->Identity());
     }
     // Ended outside the lock, so that the look for a server is not held up.
     if (failed && (failed->WaitForEnd(kFailedGraceMs) || failed->End(kEndWaitMs))) ForgetSession(failed->Identity());
