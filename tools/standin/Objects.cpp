@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "batch/AutomationContract.h"
+#include "system/SystemText.h"
 
 namespace standin {
 namespace {
@@ -131,14 +132,6 @@ std::wstring SystemText(DWORD error) {
     return text.empty() ? L"error " + std::to_wstring(error) : text;
 }
 
-std::wstring Wide(const std::string& utf8) {
-    if (utf8.empty()) return std::wstring();
-    const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring wide(static_cast<size_t>(size), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
-    return wide;
-}
-
 // The message box kinds a CAD system's questions come in, by their buttons.
 UINT MessageBoxKind(std::wstring buttons) {
     CharLowerBuffW(buttons.data(), static_cast<DWORD>(buttons.size()));
@@ -169,7 +162,7 @@ const wchar_t* AnswerName(int answer) {
 // "<title>|<text>|<buttons>": a modal message box, shown again as often as
 // the draft says, each time after the last one was answered.
 void ShowDialogs(Server& server, const Fault& fault) {
-    const std::wstring spec = Wide(fault.text);
+    const std::wstring spec = kestrow::win32::FromUtf8(fault.text);
     const size_t first = spec.find(L'|');
     const size_t second = first == std::wstring::npos ? std::wstring::npos : spec.find(L'|', first + 1);
     const std::wstring title = spec.substr(0, first);

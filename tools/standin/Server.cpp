@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "system/SystemText.h"
+
 namespace standin {
 namespace {
 
@@ -16,14 +18,6 @@ std::wstring Setting(const wchar_t* environmentName, const wchar_t* valueName) {
                      &size) == ERROR_SUCCESS)
         return buffer;
     return std::wstring();
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
 }
 
 DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWORD fallback) {
@@ -86,7 +80,7 @@ void Server::Journal(const std::wstring& line) {
     if (!journal_) return;
     const std::string bytes = (journalTimes_ ? std::to_string(GetTickCount64()) + " " : std::string()) +
                               (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) +
-                              Utf8(line) + "\n";
+                              kestrow::win32::Utf8(line) + "\n";
     // A writer that died holding the lock left whole lines: the journal is
     // still sound, so an abandoned lock is taken like a free one.
     const bool locked = journalLock_ && WaitForSingleObject(journalLock_.get(), 5000) != WAIT_TIMEOUT;
