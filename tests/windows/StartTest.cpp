@@ -16,20 +16,6 @@ protected:
     void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
 };
 
-DWORD RunProgram(const std::wstring& exe, const std::wstring& arguments) {
-    std::wstring command = Quoted(exe) + L" " + arguments;
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    if (!CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        return GetLastError();
-    WaitForSingleObject(process.hProcess, 30000);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return code;
-}
-
 // The stand-in registered, as some installers do, without quotes from a
 // folder with spaces; the built one is registered again afterwards,
 // whatever happened.
@@ -37,7 +23,7 @@ class UnquotedRegistration {
 public:
     UnquotedRegistration() {
         registered = CopyFileW(StandInPath().c_str(), exe.c_str(), FALSE) &&
-                     RunProgram(exe, L"/RegServer /Unquoted") == 0;
+                     RunKestrow(L"/RegServer /Unquoted", L"", 30000, exe).exitCode == 0;
     }
     ~UnquotedRegistration() {
         WaitForNoStandIn(20000);

@@ -21,7 +21,7 @@ public:
     struct Policy {
         std::chrono::milliseconds askEvery{0};     // 0: never ask
         std::chrono::milliseconds giveUpAfter{0};  // 0: never give up unasked
-        std::vector<AnswerRule> answers;           // how the server's dialogs are answered
+        std::vector<AnswerRule> answers{};         // how the server's dialogs are answered
     };
     // A dialog answered so often during one call is left from then on: it
     // keeps coming back, and pressing its button again would never end.

@@ -56,7 +56,7 @@ struct DraftRecord {
     std::optional<std::wstring> keptCopy;
     std::int32_t session = 0;  // the session that took it, from 1
     // The dialog the CAD system had left open when its call was given up.
-    std::optional<CadDialog> dialogLeftOpen;
+    std::optional<CadDialog> dialogLeftOpen{};
 };
 
 enum class BatchEnd {
