@@ -63,5 +63,6 @@ void GiveUpBenchmark();
 void FloorBenchmark();
 void SessionsBenchmark();
 void ReportBenchmark(const std::wstring& kestrowExe);
+void DialogBenchmark();
 
 }  // namespace kestrow::bench

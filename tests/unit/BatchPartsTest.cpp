@@ -64,7 +64,8 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     EXPECT_EQ(ParseCommandLine({L"/update", L"D", L"-?"}).action, CommandLine::Action::Usage);
 
     const auto night = ParseCommandLine({L"/update", L"D", L"/log", L"n.csv", L"/Resume", L"/restart-every", L"25",
-                                         L"/RESTART-MEMORY", L"1500", L"/sessions", L"8", L"/shard", L"3/1000"});
+                                         L"/RESTART-MEMORY", L"1500", L"/sessions", L"8", L"/shard", L"3/1000",
+                                         L"/answer", L"Missing *=OK", L"-ANSWER", L"*=&No"});
     ASSERT_EQ(night.action, CommandLine::Action::Update) << std::string(night.error.begin(), night.error.end());
     EXPECT_TRUE(night.resume);
     EXPECT_EQ(night.restartEvery, 25);
@@ -72,6 +73,10 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     EXPECT_EQ(night.sessions, 8);
     EXPECT_EQ(night.shardIndex, 3);
     EXPECT_EQ(night.shardCount, 1000);
+    ASSERT_EQ(night.answers.size(), 2u);
+    EXPECT_EQ(night.answers[0].title, L"Missing *");
+    EXPECT_EQ(night.answers[1].title, L"*");
+    EXPECT_EQ(night.answers[1].button, L"No");
     const auto plain = ParseCommandLine({L"/update", L"D"});
     EXPECT_EQ(plain.restartEvery, 0);
     EXPECT_EQ(plain.restartMemoryMB, 0);
@@ -101,6 +106,9 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
         {{L"/update", L"D", L"/shard", L"2"}, L"/shard needs <i>/<n>"},
         {{L"/update", L"D", L"/shard", L"1/2/3"}, L"/shard needs <i>/<n>"},
         {{L"/update", L"D", L"/sessions", L"2", L"/sessions", L"3"}, L"/sessions is given twice."},
+        {{L"/update", L"D", L"/answer"}, L"/answer needs \"<title>=<button>\", such as \"Missing references=OK\"."},
+        {{L"/update", L"D", L"/answer", L"Missing references"}, L"/answer needs"},
+        {{L"/update", L"D", L"/answer", L"=OK"}, L"/answer needs"},
     };
     for (const auto& [arguments, why] : cases) {
         const auto line = ParseCommandLine(arguments);

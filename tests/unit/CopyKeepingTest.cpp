@@ -50,7 +50,7 @@ struct ScriptedLauncher : ServerLauncher {
     struct Connection : ServerConnection {
         ScriptedLauncher& owner;
         explicit Connection(ScriptedLauncher& o) : owner(o) {}
-        void Start(CallWatch&) override {}
+        void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {}
         DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>>,
                                  CallWatch&) override {
             ++owner.steps;

@@ -31,7 +31,8 @@ TEST(DraftFile, AnythingWithoutTheHeaderIsNotADraft) {
 }
 
 TEST(DraftFile, StoringRoundTripsWhatWasRead) {
-    auto draft = ParseDraft("KESTROW-DRAFT 1\nstored 0\nview A stale\nview B stale\nfault hang 500\nnote x\n");
+    auto draft = ParseDraft("KESTROW-DRAFT 1\nstored 0\nview A stale\nview B stale\nfault hang 500\nnote x\n"
+                            "fault dialog 3 Missing references|Some models were not found.|OK/Cancel\n");
     ASSERT_TRUE(draft);
     for (auto& view : draft->views) view.current = true;
     ++draft->stored;
@@ -42,4 +43,7 @@ TEST(DraftFile, StoringRoundTripsWhatWasRead) {
     EXPECT_TRUE(again->views[0].current && again->views[1].current);
     EXPECT_EQ(again->Milliseconds(FaultKind::Hang), 500u);
     EXPECT_EQ(again->otherLines, std::vector<std::string>{"note x"});
+    ASSERT_TRUE(again->Find(FaultKind::Dialog));
+    EXPECT_EQ(again->Find(FaultKind::Dialog)->milliseconds, 3u);
+    EXPECT_EQ(again->Find(FaultKind::Dialog)->text, "Missing references|Some models were not found.|OK/Cancel");
 }

@@ -26,9 +26,10 @@ std::wstring ArgText(const AutomationArg& arg) {
 class InlineConnection : public ServerConnection {
 public:
     InlineConnection(FakeServer& server, AutomationFactory& factory) : server_(server), session_(factory, abandoned_) {}
-    void Start(CallWatch&) override { session_.Start(); }
+    void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override { session_.Start(); }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch&) override {
+                             CallWatch& watch) override {
+        if (server_.duringStep) server_.duringStep(watch);
         std::wstring path = filePath;
         return session_.UpdateDraft(path, *stop);
     }

@@ -37,6 +37,9 @@ struct FakeServer {
     std::set<int> lostInstances;
     std::set<std::wstring> stored;
     std::function<void(const std::wstring&)> onCall;  // sees each line before it runs
+    // Runs as each draft's step begins, with the step's watch: as the
+    // platform's watch over the call does while it is pending.
+    std::function<void(CallWatch&)> duringStep;
     // The memory the server reports using, when set.
     std::function<std::optional<std::uint64_t>()> memory;
 

@@ -391,15 +391,28 @@ TEST(UpdateDraftFiles, ViewCountBeyondSixteenBitsIsAClearError) {
     EXPECT_EQ(f.Label1.caption, L"Updated 0 of 1 files in : ");
 }
 
+// The call was given up while the CAD system showed a dialog nobody
+// answered: the status line said so, and the failure box names it.
 TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     Form1Fixture f;
     f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
     f.server.Fail(L"view call 107", RuntimeError(5, L"Kestrow", L"The CAD system was given up",
                                                  FailureKind::ServerAbandoned));
+    std::vector<std::wstring> statusAfterDialog;
+    f.server.duringStep = [&](CallWatch& watch) {
+        const CadDialog dialog{L"Missing references", L"Some models were not found.", {L"OK"}, L"C:\\d\\a.png"};
+        watch.DialogHandled(dialog, L"left open: no rule answers it", watch.AnswerDialog(dialog, {}).button.has_value());
+        statusAfterDialog.push_back(f.Label1.caption);
+    };
     f.messages.Answer(MessageAnswer::Continue);
     f.form.cmdUpdate_Click();
+    EXPECT_EQ(statusAfterDialog.front(), L"'Missing references': left open: no rule answers it");
     ASSERT_EQ(f.messages.shown.size(), 2u);
     EXPECT_NE(f.messages.shown[0].text.find(L"gave up on that session and ended it"), std::wstring::npos);
+    EXPECT_NE(f.messages.shown[0].text.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+                                            L"(picture: C:\\d\\a.png), which nobody answered."),
+              std::wstring::npos)
+        << std::string(f.messages.shown[0].text.begin(), f.messages.shown[0].text.end());
     EXPECT_EQ(f.server.callsToLostServers, 0);
     EXPECT_EQ(Count(f.server.journal, L"app call 40"), 1);
     EXPECT_EQ(f.Label1.caption, L"Updated 1 of 2 files in : ");

@@ -103,6 +103,8 @@ TEST(RunLog, AKilledRunIsResumedFromItsRowsOnly) {
                              Row(L"stored", kFolder + L"A.DFT", L"2", L"", L"100", L"T1") +
                              Row(L"stored", kFolder + L"b.dft", L"2", L"", L"120", L"T2") +
                              Row(L"failed", kFolder + L"d.dft", L"2") + Row(L"in-hand", kFolder + L"c.dft", L"2") +
+                             // A dialog was open when the power went: c was still in hand.
+                             Row(L"dialog", kFolder + L"c.dft", L"2") + Row(L"dialog", kFolder + L"b.dft", L"2") +
                              L"2026-12-07T02:00:00+01:00,stor";  // torn by the power cut
     const LastRun last = ReadLastRun(log);
     EXPECT_EQ(last.number, 2);

@@ -44,13 +44,13 @@ public:
         std::lock_guard<std::mutex> lock(launcher_.lock);
         inner_.reset();
     }
-    void Start(CallWatch& watch) override {
+    void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
         std::lock_guard<std::mutex> lock(launcher_.lock);
         if (launcher_.sharingLaunches.count(launch_))
             throw RuntimeError(5, L"Kestrow", L"shared", FailureKind::SharedServer);
         if (launcher_.failingLaunches.count(launch_))
             throw RuntimeError(429, L"Kestrow", L"ActiveX component can't create object");
-        inner_->Start(watch);
+        inner_->Start(std::move(stop), watch);
     }
     DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>> stop,
                              CallWatch& watch) override {

@@ -16,6 +16,7 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "hang") return FaultKind::Hang;
     if (name == "crash") return FaultKind::Crash;
     if (name == "tornstore") return FaultKind::TornStore;
+    if (name == "dialog") return FaultKind::Dialog;
     return std::nullopt;
 }
 
@@ -29,6 +30,7 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::Hang: return "hang";
         case FaultKind::Crash: return "crash";
         case FaultKind::TornStore: return "tornstore";
+        case FaultKind::Dialog: return "dialog";
     }
     return "?";
 }
@@ -42,9 +44,14 @@ bool Draft::Has(FaultKind kind) const {
 }
 
 std::uint32_t Draft::Milliseconds(FaultKind kind) const {
+    const Fault* fault = Find(kind);
+    return fault ? fault->milliseconds : 0;
+}
+
+const Fault* Draft::Find(FaultKind kind) const {
     for (const Fault& f : faults)
-        if (f.kind == kind) return f.milliseconds;
-    return 0;
+        if (f.kind == kind) return &f;
+    return nullptr;
 }
 
 std::optional<Draft> ParseDraft(const std::string& text) {
@@ -78,6 +85,7 @@ std::optional<Draft> ParseDraft(const std::string& text) {
             }
             Fault fault{*kind};
             words >> fault.milliseconds;
+            std::getline(words >> std::ws, fault.text);
             draft.faults.push_back(fault);
         } else if (!line.empty()) {
             draft.otherLines.push_back(line);
@@ -94,6 +102,7 @@ std::string FormatDraft(const Draft& draft) {
     for (const Fault& fault : draft.faults) {
         out << "fault " << FaultName(fault.kind);
         if (fault.milliseconds) out << ' ' << fault.milliseconds;
+        if (!fault.text.empty()) out << ' ' << fault.text;
         out << "\r\n";
     }
     for (const std::string& line : draft.otherLines) out << line << "\r\n";

@@ -5,6 +5,8 @@
 //   stored <n>                 how often the draft has been stored
 //   view <name> <state>        one line per view; state is stale or current
 //   fault <kind> [<ms>]        fault injection, see FaultKind
+//   fault dialog <n> <title>|<text>|<buttons>
+//                              opening shows a modal message box n times
 //
 // Lines are kept in order; unknown lines are kept as they are.
 #include <cstdint>
@@ -23,11 +25,13 @@ enum class FaultKind {
     Hang,    // updating its first view blocks the server for <ms>
     Crash,   // updating its first view ends the server process abruptly
     TornStore,  // storing writes half the new draft in place, then ends the process
+    Dialog,     // opening shows a message box <n> times, one after the other
 };
 
 struct Fault {
     FaultKind kind;
-    std::uint32_t milliseconds = 0;
+    std::uint32_t milliseconds = 0;  // for Dialog: how many times it is shown
+    std::string text;                // the rest of the line: a dialog's title|text|buttons
 };
 
 struct View {
@@ -43,6 +47,7 @@ struct Draft {
 
     bool Has(FaultKind kind) const;
     std::uint32_t Milliseconds(FaultKind kind) const;
+    const Fault* Find(FaultKind kind) const;
 };
 
 // Parses a draft's text; nullopt when it is not a draft (no header).

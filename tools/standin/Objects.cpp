@@ -1,6 +1,9 @@
 #include "Objects.h"
 
+#include <algorithm>
+
 #include "batch/AutomationContract.h"
+#include "system/SystemText.h"
 
 namespace standin {
 namespace {
@@ -127,6 +130,49 @@ std::wstring SystemText(DWORD error) {
     std::wstring text = buffer;
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
     return text.empty() ? L"error " + std::to_wstring(error) : text;
+}
+
+// The message box kinds a CAD system's questions come in, by their buttons.
+UINT MessageBoxKind(std::wstring buttons) {
+    CharLowerBuffW(buttons.data(), static_cast<DWORD>(buttons.size()));
+    if (buttons == L"ok/cancel") return MB_OKCANCEL;
+    if (buttons == L"yes/no") return MB_YESNO;
+    if (buttons == L"yes/no/cancel") return MB_YESNOCANCEL;
+    if (buttons == L"retry/cancel") return MB_RETRYCANCEL;
+    if (buttons == L"abort/retry/ignore") return MB_ABORTRETRYIGNORE;
+    if (buttons == L"cancel/try again/continue") return MB_CANCELTRYCONTINUE;
+    return MB_OK;
+}
+
+const wchar_t* AnswerName(int answer) {
+    switch (answer) {
+        case IDOK: return L"OK";
+        case IDCANCEL: return L"Cancel";
+        case IDABORT: return L"Abort";
+        case IDRETRY: return L"Retry";
+        case IDIGNORE: return L"Ignore";
+        case IDYES: return L"Yes";
+        case IDNO: return L"No";
+        case IDTRYAGAIN: return L"Try Again";
+        case IDCONTINUE: return L"Continue";
+        default: return L"nothing";
+    }
+}
+
+// "<title>|<text>|<buttons>": a modal message box, shown again as often as
+// the draft says, each time after the last one was answered.
+void ShowDialogs(Server& server, const Fault& fault) {
+    const std::wstring spec = kestrow::win32::FromUtf8(fault.text);
+    const size_t first = spec.find(L'|');
+    const size_t second = first == std::wstring::npos ? std::wstring::npos : spec.find(L'|', first + 1);
+    const std::wstring title = spec.substr(0, first);
+    const std::wstring text = first == std::wstring::npos ? L"" : spec.substr(first + 1, second - first - 1);
+    const UINT kind = MessageBoxKind(second == std::wstring::npos ? L"" : spec.substr(second + 1));
+    for (std::uint32_t shown = 0; shown < std::max<std::uint32_t>(fault.milliseconds, 1); ++shown) {
+        server.Journal(L"dialog shown " + title);
+        const int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), kind | MB_ICONWARNING);
+        server.Journal(std::wstring(L"dialog answered ") + AnswerName(answer));
+    }
 }
 
 }  // namespace
@@ -272,6 +318,7 @@ void Documents::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* resu
     auto draft = ParseDraft(ReadAll(open->lock));
     if (!draft) Fail(E_FAIL, L"Not a draft file: " + path);
     if (draft->Has(FaultKind::Delay)) Sleep(draft->Milliseconds(FaultKind::Delay));
+    if (const Fault* dialog = draft->Find(FaultKind::Dialog)) ShowDialogs(server_, *dialog);
     if (draft->Has(FaultKind::Open)) Fail(E_FAIL, L"Simulated failure to open " + path);
     if (draft->Has(FaultKind::Busy)) server_.BusyFor(draft->Milliseconds(FaultKind::Busy));
 
@@ -392,6 +439,15 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
     if (!server_.MultipleUse()) server_.RequestRevoke();
+    if (server_.RefusesCreate()) {
+        server_.Journal(L"create refused");
+        PostQuitMessage(0);
+        return CO_E_SERVER_STOPPING;
+    }
+    if (server_.CreateHangMs() > 0) {
+        server_.Journal(L"create hangs");
+        Sleep(server_.CreateHangMs());
+    }
     auto* application = new (std::nothrow) Application(server_);
     if (!application) return E_OUTOFMEMORY;
     const HRESULT hr = application->QueryInterface(iid, object);

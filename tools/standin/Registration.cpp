@@ -80,7 +80,7 @@ std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.fin
 
 }  // namespace
 
-RegistrationResult Register(const std::wstring& exePath) {
+RegistrationResult Register(const std::wstring& exePath, bool quoted) {
     if (!InPrivatePrefix()) return RegistrationResult::NotPrivatePrefix;
     if (KeyExists(kProgId) && !ProgIdIsOurs()) return RegistrationResult::Taken;
     for (const Interface& each : Interfaces())
@@ -91,7 +91,7 @@ RegistrationResult Register(const std::wstring& exePath) {
     const std::wstring clsidKey = L"CLSID\\" + clsid;
     const std::wstring libraryKey = L"TypeLib\\" + library + L"\\1.0";
     bool ok = SetValue(clsidKey, nullptr, kServerName) &&
-              SetValue(clsidKey + L"\\LocalServer32", nullptr, L"\"" + exePath + L"\"") &&
+              SetValue(clsidKey + L"\\LocalServer32", nullptr, quoted ? L"\"" + exePath + L"\"" : exePath) &&
               SetValue(clsidKey + L"\\ProgID", nullptr, kProgId) && SetValue(clsidKey + L"\\TypeLib", nullptr, library) &&
               SetValue(kProgId, nullptr, kServerName) && SetValue(std::wstring(kProgId) + L"\\CLSID", nullptr, clsid) &&
               SetValue(libraryKey, nullptr, kServerName) && SetValue(libraryKey + L"\\0\\win64", nullptr, exePath) &&

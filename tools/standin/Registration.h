@@ -17,7 +17,9 @@ enum class RegistrationResult {
 // leave a marker file in its Windows folder), and it checks every key
 // before writing any: a key that belongs to another server (the real CAD
 // system's) makes it refuse, with nothing written.
-RegistrationResult Register(const std::wstring& exePath);
+// `quoted` false writes the local server's command line without quotes, as
+// some installers do under a folder with spaces.
+RegistrationResult Register(const std::wstring& exePath, bool quoted = true);
 // Removes exactly the keys that are the stand-in's own, and leaves any
 // other server's keys as they are.
 RegistrationResult Unregister(const std::wstring& exePath);

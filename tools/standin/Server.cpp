@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "system/SystemText.h"
+
 namespace standin {
 namespace {
 
@@ -16,14 +18,6 @@ std::wstring Setting(const wchar_t* environmentName, const wchar_t* valueName) {
                      &size) == ERROR_SUCCESS)
         return buffer;
     return std::wstring();
-}
-
-std::string Utf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string out(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), out.data(), size, nullptr, nullptr);
-    return out;
 }
 
 DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWORD fallback) {
@@ -45,6 +39,7 @@ Server::Server() : lastCall_(GetTickCount64()) {
     idleExitMs_ = Milliseconds(L"KESTROW_STANDIN_IDLE_MS", L"IdleExitMs", idleExitMs_);
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
+    createHangMs_ = Milliseconds(L"KESTROW_STANDIN_CREATE_HANG_MS", L"CreateHangMs", createHangMs_);
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
     multipleUse_ = Setting(L"KESTROW_STANDIN_MULTIPLE_USE", L"MultipleUse") == L"1";
     journalPids_ = Setting(L"KESTROW_STANDIN_JOURNAL_PIDS", L"JournalPids") == L"1";
@@ -69,13 +64,23 @@ bool Server::IdleTooLong() const {
     return now - lastCall_ > (liveObjects_ > 0 ? orphanExitMs_ : idleExitMs_);
 }
 
+bool Server::RefusesCreate() {
+    const std::wstring text = Setting(L"", L"RefuseCreates");
+    const unsigned long left = text.empty() ? 0 : std::wcstoul(text.c_str(), nullptr, 10);
+    if (left == 0) return false;
+    const std::wstring rest = std::to_wstring(left - 1);
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", L"RefuseCreates", REG_SZ, rest.c_str(),
+                    static_cast<DWORD>((rest.size() + 1) * sizeof(wchar_t)));
+    return true;
+}
+
 Server::~Server() = default;
 
 void Server::Journal(const std::wstring& line) {
     if (!journal_) return;
     const std::string bytes = (journalTimes_ ? std::to_string(GetTickCount64()) + " " : std::string()) +
                               (journalPids_ ? std::to_string(GetCurrentProcessId()) + ": " : std::string()) +
-                              Utf8(line) + "\n";
+                              kestrow::win32::Utf8(line) + "\n";
     // A writer that died holding the lock left whole lines: the journal is
     // still sound, so an abandoned lock is taken like a free one.
     const bool locked = journalLock_ && WaitForSingleObject(journalLock_.get(), 5000) != WAIT_TIMEOUT;

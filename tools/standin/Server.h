@@ -77,6 +77,13 @@ public:
     // How long the process waits before it offers its class object, as a
     // CAD system that takes long to start.
     DWORD StartDelayMs() const { return startDelayMs_; }
+    // How long the class factory takes to create the application once asked,
+    // as a CAD system whose start hangs.
+    DWORD CreateHangMs() const { return createHangMs_; }
+    // Whether this activation is one of those a server that is stopping
+    // refuses: RefuseCreates in the settings counts how many more are,
+    // across the server processes that start meanwhile.
+    bool RefusesCreate();
     // How long updating one view takes.
     DWORD ViewUpdateMs() const { return viewUpdateMs_; }
 
@@ -97,6 +104,7 @@ private:
     DWORD orphanExitMs_ = 3600000;
     DWORD startDelayMs_ = 0;
     DWORD viewUpdateMs_ = 0;
+    DWORD createHangMs_ = 0;
     bool multipleUse_ = false;
     bool journalPids_ = false;  // each line begins with the process id
     bool journalTimes_ = false;  // and before that, with the tick count in ms

@@ -139,8 +139,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR commandLine, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (HasSwitch(commandLine, L"RegServer") || HasSwitch(commandLine, L"UnregServer")) {
         if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
-        const auto result = HasSwitch(commandLine, L"UnregServer") ? standin::Unregister(ExePath())
-                                                                    : standin::Register(ExePath());
+        const auto result = HasSwitch(commandLine, L"UnregServer")
+                                ? standin::Unregister(ExePath())
+                                : standin::Register(ExePath(), !HasSwitch(commandLine, L"Unquoted"));
         CoUninitialize();
         return static_cast<int>(result);
     }

@@ -59,6 +59,11 @@ void BatchRun::SessionRenewed(const std::wstring& why) {
     progress_.SessionRenewed(why);
 }
 
+void BatchRun::DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    progress_.DialogShown(draft, dialog, action);
+}
+
 void BatchRun::EndBatch(BatchEnd end) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);

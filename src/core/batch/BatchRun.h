@@ -42,6 +42,7 @@ public:
     void DraftStarting(std::int32_t index, const DraftRecord& draft);
     void DraftEnded(std::int32_t index, const DraftRecord& draft);
     void SessionRenewed(const std::wstring& why);
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action);
 
     // Ends the whole batch (Cancel, the user's own session found): every
     // session stops after its call in hand. The first reason stands.

@@ -21,6 +21,9 @@ void BatchSession::Work() {
     CallWatch watch(watchPolicy_, [this](std::int64_t seconds, const std::wstring& task) {
         return run_.AskKeepWaiting(seconds, task);
     });
+    watch.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action) {
+        if (inHand_) run_.DialogShown(*inHand_, dialog, action);
+    });
     try {
         TakeDrafts(watch);
     } catch (const RuntimeError& error) {
@@ -49,11 +52,16 @@ void BatchSession::TakeDrafts(CallWatch& watch) {
         }
         DraftRecord& draft = run_.Result().drafts[static_cast<size_t>(*index)];
         draft.session = number_;
+        inHand_ = &draft;
         run_.DraftStarting(*index, draft);
         Next next = Next::NextDraft;
         do next = UpdateOne(*index, draft, watch);
         while (next == Next::TryAgain);
-        if (handedBack_) return;
+        if (handedBack_) {
+            // Another session has it now.
+            inHand_ = nullptr;
+            return;
+        }
         run_.DraftEnded(*index, draft);
         if (next == Next::EndSession) return;
         if (!run_.Stopping() && run_.DraftsLeft()) RenewServerIfDue(watch);
@@ -71,18 +79,21 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
             draft.state = DraftState::Stored;
             draft.error.reset();
             draft.keptCopy.reset();
+            draft.dialogLeftOpen.reset();
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
-        return AfterFailure(draft, error);
+        return AfterFailure(draft, error, watch);
     }
 }
 
-BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeError& error) {
+BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeError& error, const CallWatch& watch) {
     draft.state = DraftState::Failed;
     draft.error = error;
     draft.keptCopy = KeptCopyOf(error);
+    // A call given up while a dialog stood open is named by it.
+    draft.dialogLeftOpen = error.ServerGivenUp() ? watch.DialogLeftOpen() : std::nullopt;
     if (error.ServerLost()) {
         // A lost server gets no further call, not even the last one; the
         // next attempt starts a fresh session.
@@ -116,7 +127,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
     try {
         draftsThisSession_ = 0;
         server_ = launcher_.Launch();
-        server_->Start(watch);
+        server_->Start(stop_, watch);
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
         // A server that started but refused its settings still ends its

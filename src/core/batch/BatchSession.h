@@ -30,7 +30,7 @@ private:
     enum class Next { NextDraft, TryAgain, EndSession };
     void TakeDrafts(CallWatch& watch);
     Next UpdateOne(std::int32_t index, DraftRecord& draft, CallWatch& watch);
-    Next AfterFailure(DraftRecord& draft, const RuntimeError& error);
+    Next AfterFailure(DraftRecord& draft, const RuntimeError& error, const CallWatch& watch);
     // Starts a server when none runs. When none can be had, this session
     // ends for good and hands the draft back to the others, if any.
     Next EnsureServer(std::int32_t index, CallWatch& watch);
@@ -44,6 +44,7 @@ private:
     RenewalPolicy renewal_;
     std::shared_ptr<std::atomic<bool>> stop_;
     std::unique_ptr<ServerConnection> server_;
+    const DraftRecord* inHand_ = nullptr;  // the draft the server works on, or starts for
     int serverLossesInARow_ = 0;
     std::int64_t draftsThisSession_ = 0;  // tried by the server that runs now
     bool ended_ = false;                  // told the batch it ended

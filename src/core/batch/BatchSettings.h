@@ -9,6 +9,7 @@ namespace kestrow {
 struct BatchSettings {
     RenewalPolicy renewal;
     std::int32_t sessions = 1;
+    std::vector<AnswerRule> answers;  // for the CAD system's dialogs
 };
 
 constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;

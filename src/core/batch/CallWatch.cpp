@@ -2,7 +2,38 @@
 
 namespace kestrow {
 
+namespace {
+
+std::wstring DialogKey(const CadDialog& dialog) { return dialog.title + L'\n' + dialog.text; }
+
+}  // namespace
+
+void CallWatch::Follow(Clock::time_point callStarted) {
+    if (callStarted == dialogsOfCall_) return;
+    dialogsOfCall_ = callStarted;
+    answered_.clear();
+    leftOpen_.reset();
+}
+
+DialogAnswer CallWatch::AnswerDialog(const CadDialog& dialog, Clock::time_point callStarted) {
+    Follow(callStarted);
+    if (answered_[DialogKey(dialog)] >= kMostAnswersPerDialog)
+        return DialogAnswer{std::nullopt, L"answered " + std::to_wstring(kMostAnswersPerDialog) +
+                                              L" times during this call, it keeps coming back"};
+    return AnswerByRules(policy_.answers, dialog);
+}
+
+void CallWatch::DialogHandled(const CadDialog& dialog, const std::wstring& action, bool pressed) {
+    if (pressed) {
+        ++answered_[DialogKey(dialog)];
+    } else {
+        leftOpen_ = dialog;
+    }
+    if (reportDialog_) reportDialog_(dialog, action);
+}
+
 bool CallWatch::KeepWaiting(Clock::time_point callStarted) {
+    Follow(callStarted);
     if (callStarted != watchedCall_) {
         watchedCall_ = callStarted;
         nextAsk_ = policy_.askEvery;

@@ -1,11 +1,16 @@
 #pragma once
 // What to do about a call to the server that has been pending for a long
 // time: ask the user at intervals (the window), or give up past a deadline
-// (an unattended run). Consulted repeatedly while the call is pending.
+// (an unattended run); and about the dialogs the server shows meanwhile.
+// Consulted repeatedly while the call is pending.
 #include <chrono>
 #include <functional>
+#include <map>
 #include <optional>
 #include <string>
+#include <vector>
+
+#include "batch/CadDialog.h"
 
 namespace kestrow {
 
@@ -16,7 +21,12 @@ public:
     struct Policy {
         std::chrono::milliseconds askEvery{0};     // 0: never ask
         std::chrono::milliseconds giveUpAfter{0};  // 0: never give up unasked
+        std::vector<AnswerRule> answers{};         // how the server's dialogs are answered
     };
+    // A dialog answered so often during one call is left from then on: it
+    // keeps coming back, and pressing its button again would never end.
+    static constexpr int kMostAnswersPerDialog = 10;
+    using DialogReporter = std::function<void(const CadDialog& dialog, const std::wstring& action)>;
 
     CallWatch(Policy policy, Asker ask, std::function<Clock::time_point()> now = &Clock::now)
         : policy_(policy), ask_(std::move(ask)), now_(std::move(now)) {}
@@ -30,13 +40,31 @@ public:
     // False means give the server up.
     bool KeepWaiting(Clock::time_point callStarted);
 
+    // A dialog the server shows during the call that started at
+    // `callStarted`, not seen before: what to do about it.
+    DialogAnswer AnswerDialog(const CadDialog& dialog, Clock::time_point callStarted);
+    // What was done about it, `pressed` its button or left it: `action`
+    // says so to the reporter.
+    void DialogHandled(const CadDialog& dialog, const std::wstring& action, bool pressed);
+    // The last dialog left open during the call in hand: a call given up
+    // is named by it.
+    const std::optional<CadDialog>& DialogLeftOpen() const { return leftOpen_; }
+    void SetDialogReporter(DialogReporter reporter) { reportDialog_ = std::move(reporter); }
+
 private:
+    // A new call forgets what the last one's dialogs were.
+    void Follow(Clock::time_point callStarted);
+
     Policy policy_;
     Asker ask_;
     std::function<Clock::time_point()> now_;
     std::optional<Clock::time_point> watchedCall_;
     Clock::duration nextAsk_{};
     std::wstring task_;
+    std::optional<Clock::time_point> dialogsOfCall_;
+    std::map<std::wstring, int> answered_;  // by title and text, during the call in hand
+    std::optional<CadDialog> leftOpen_;
+    DialogReporter reportDialog_;
 };
 
 }  // namespace kestrow

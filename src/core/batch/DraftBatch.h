@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/CadDialog.h"
 #include "batch/CadSession.h"
 #include "batch/CallWatch.h"
 #include "common/RuntimeError.h"
@@ -21,11 +22,12 @@ namespace kestrow {
 // own. Each step returns once its calls are done, or raises a RuntimeError
 // of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
 // waiting for them. Start raises ForeignServer when the session turned out
-// to be served by a process the run did not start.
+// to be served by a process the run did not start; a `stop` that comes
+// before the server is asked for leaves it unstarted, without an error.
 class ServerConnection {
 public:
     virtual ~ServerConnection() = default;
-    virtual void Start(CallWatch& watch) = 0;
+    virtual void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
     // `stop` is shared, as the step may outlive the batch's wait for it.
     virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                                      CallWatch& watch) = 0;
@@ -53,6 +55,8 @@ struct DraftRecord {
     // before is kept here.
     std::optional<std::wstring> keptCopy;
     std::int32_t session = 0;  // the session that took it, from 1
+    // The dialog the CAD system had left open when its call was given up.
+    std::optional<CadDialog> dialogLeftOpen{};
 };
 
 enum class BatchEnd {
@@ -106,6 +110,13 @@ public:
     // registered for every client): the batch goes on with those that have
     // a process of their own. Told once.
     virtual void SessionsShareOneProcess() {}
+    // The CAD system showed a dialog while it worked on `draft` (or started
+    // a session for it); `action` says what was done about it.
+    virtual void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+        (void)draft;
+        (void)dialog;
+        (void)action;
+    }
 };
 
 // When a session that has been working for long is replaced by a fresh one:
@@ -132,6 +143,8 @@ public:
     // kMaxSessions: the first on the thread that runs the batch, each other
     // on a thread of its own. They take the drafts in list order.
     void SetSessions(std::int32_t sessions);
+    // How the CAD system's dialogs are answered during its calls.
+    void SetAnswers(std::vector<AnswerRule> answers) { watchPolicy_.answers = std::move(answers); }
 
     // Questions and progress may come from any of the sessions' threads;
     // questions come one at a time.

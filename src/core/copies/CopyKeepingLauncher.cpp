@@ -7,7 +7,9 @@ class CopyKeepingConnection : public ServerConnection {
 public:
     CopyKeepingConnection(CopyKeepingLauncher& owner, std::unique_ptr<ServerConnection> inner)
         : owner_(owner), inner_(std::move(inner)) {}
-    void Start(CallWatch& watch) override { inner_->Start(watch); }
+    void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+        inner_->Start(std::move(stop), watch);
+    }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
                              CallWatch& watch) override {
         return owner_.UpdateDraft(*inner_, filePath, std::move(stop), watch);

@@ -142,4 +142,15 @@ std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {
     return L"Updating file " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count) + L"...";
 }
 
+std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action) {
+    return L"'" + dialog.title + L"': " + action;
+}
+
+std::wstring DialogLeftOpenNote(const CadDialog& dialog) {
+    std::wstring note = DialogShownText(dialog);
+    note[0] = L'T';
+    return L"\n\n" + note + L", which nobody answered. Kestrow answers a dialog by its title when the registry "
+                            L"value Answers under HKEY_CURRENT_USER\\Software\\Kestrow names its button.";
+}
+
 }  // namespace kestrow

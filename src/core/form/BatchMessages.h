@@ -42,4 +42,11 @@ std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed);
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count);
 inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";
 
+// The status line after a dialog of the CAD system: "'Missing references':
+// pressed OK".
+std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action);
+// Said in the failure box of a drawing whose call was given up while the
+// CAD system showed a dialog nobody answered.
+std::wstring DialogLeftOpenNote(const CadDialog& dialog);
+
 }  // namespace kestrow

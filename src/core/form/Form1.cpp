@@ -135,6 +135,7 @@ void Form1::UpdateDraftFiles() {
         batch_->SetRenewal(settings.renewal);
         batch_->SetSessions(settings.sessions);
         sessions = settings.sessions;
+        batch_->SetAnswers(settings.answers);
     }
     batchRunning_ = true;
     batchStartedAt_ = clicks_.now();
@@ -196,6 +197,9 @@ void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
 }
 
 void Form1::SessionsReduced(std::int32_t running, const std::wstring&) { timeLeft_.SessionsAtWork(now_(), running); }
+void Form1::DialogShown(const DraftRecord&, const CadDialog& dialog, const std::wstring& action) {
+    c_.Label1.SetCaption(DialogStatus(dialog, action));
+}
 
 TaskbarProgress::State Form1::WorkingState() const {
     return draftSkipped_ ? TaskbarProgress::State::Error : TaskbarProgress::State::Normal;
@@ -204,7 +208,9 @@ TaskbarProgress::State Form1::WorkingState() const {
 FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError& error) {
     s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
     const CheckedAnswer answer = s_.messages.AskCancelTryContinue(
-        DraftFailureText(draft.path, error) + (draft.keptCopy ? KeptCopyNote(*draft.keptCopy) : std::wstring()),
+        DraftFailureText(draft.path, error) +
+            (draft.dialogLeftOpen ? DialogLeftOpenNote(*draft.dialogLeftOpen) : std::wstring()) +
+            (draft.keptCopy ? KeptCopyNote(*draft.keptCopy) : std::wstring()),
         MessageIcon::Exclamation, Caption, kSameForRemainingText);
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
     FailureDecision decision;

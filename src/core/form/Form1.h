@@ -110,6 +110,7 @@ private:
     void DraftStarting(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void SessionsReduced(std::int32_t running, const std::wstring& why) override;
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
 
     // The Browse flow, with the folder from `chooseFolder` (none: it has
     // told the user why).

@@ -104,6 +104,18 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         const bool takesValue = name == L"update" || name == L"log" || name == L"timeout" ||
                                 name == L"restart-every" || name == L"restart-memory" || name == L"sessions" ||
                                 name == L"shard";
+        if (name == L"answer") {
+            // The one switch that may be given again: each is a rule.
+            const std::optional<AnswerRule> rule =
+                i + 1 < arguments.size() ? ParseAnswerRule(arguments[++i]) : std::nullopt;
+            if (!rule)
+                return Invalid(L"/answer needs \"<title>=<button>\", such as \"Missing references=OK\"" +
+                               (i < arguments.size() && SwitchName(arguments[i]) != L"answer"
+                                    ? L", not \"" + arguments[i] + L"\"."
+                                    : std::wstring(L".")));
+            line.answers.push_back(*rule);
+            continue;
+        }
         if (takesValue && i + 1 >= arguments.size()) return Invalid(arguments[i] + L" needs a value.");
         // Each switch once: a second one would silently win over the first.
         if (takesValue && !seen.insert(name).second) return Invalid(L"/" + name + L" is given twice.");
@@ -161,6 +173,7 @@ std::wstring UsageText() {
            L"  Kestrow.exe                       opens the Kestrow window\n"
            L"  Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]\n"
            L"              [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]\n"
+           L"              [/answer \"<title>=<button>\"]...\n"
            L"  Kestrow.exe /update <folder> ... /whatif\n"
            L"  Kestrow.exe /report <log>... [/html <file>] [/runs all]\n"
            L"  Kestrow.exe /?                    shows this text\n"
@@ -178,6 +191,9 @@ std::wstring UsageText() {
            L"  /restart-memory <MB> starts a fresh CAD session once the server's memory passes <MB> megabytes\n"
            L"  /sessions <k>        runs k sessions of the CAD system at once (1 to 8, default 1)\n"
            L"  /shard <i>/<n>       takes only share i of n of the drafts, the same share on every computer\n"
+           L"  /answer \"<t>=<b>\"    presses button <b> of a dialog of the CAD system titled <t> (* and ? match\n"
+           L"                       any text, any case); may be given again: the first rule whose title matches\n"
+           L"                       decides. A dialog no rule answers is left, and its draft fails at /timeout\n"
            L"  /whatif              lists the drafts the run would update, in order, and why others are left;\n"
            L"                       starts no CAD system and changes nothing, not even the log\n"
            L"\n"

@@ -2,6 +2,7 @@
 // Kestrow's command line:
 //   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
 //               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
+//               [/answer "<title>=<button>"]...
 //   Kestrow.exe /update <folder> ... /whatif
 //   Kestrow.exe /report <log>... [/html <file>] [/runs all]
 //   Kestrow.exe /?
@@ -9,6 +10,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "batch/CadDialog.h"
 
 namespace kestrow {
 
@@ -34,6 +37,7 @@ struct CommandLine {
     std::int32_t sessions = 1;       // sessions of the CAD system at once
     std::int32_t shardIndex = 1;     // this run's share of the drafts: shardIndex of shardCount
     std::int32_t shardCount = 1;
+    std::vector<AnswerRule> answers;  // for the CAD system's dialogs, in the order given
     bool whatIf = false;  // list what the run would do, and do nothing
     // /report
     std::vector<std::wstring> reportLogs;  // as given; a name may hold wildcards

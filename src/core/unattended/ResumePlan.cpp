@@ -49,6 +49,8 @@ LastRun ReadLastRun(const std::wstring& logText) {
         if (last.number == 0 || fields[kRun] != runText) continue;
         if (result == LogResult::RunResume) {
             last.completed = false;
+        } else if (result == LogResult::Dialog) {
+            // Something that happened to a draft, not its fate.
         } else if (result == LogResult::RunEnd) {
             last.completed = fields[kDescription] == kRunCompleted;
         } else {

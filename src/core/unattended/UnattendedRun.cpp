@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "common/NumberText.h"
+#include "unattended/DialogRows.h"
 
 namespace kestrow {
 namespace {
@@ -109,6 +110,11 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
 void UnattendedUser::SessionsShareOneProcess() {
     output_.Line(L"Kestrow: the CAD system serves several sessions from one process (it is registered for every "
                  L"client); going on with the sessions that have a process of their own.");
+}
+
+void UnattendedUser::DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+    output_.Line(DialogLine(draft, dialog, action));
+    output_.Dialog(draft, dialog, action);
 }
 
 void UnattendedUser::FoldersUnreadable(const std::vector<UnreadableFolder>& folders) {

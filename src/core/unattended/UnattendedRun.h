@@ -39,6 +39,12 @@ public:
     virtual void Row(const DraftRecord& draft, std::optional<double> seconds) = 0;
     // One row of the log for a folder of the tree that could not be read.
     virtual void Row(const UnreadableFolder& folder) = 0;
+    // One row of the log for a dialog the CAD system showed.
+    virtual void Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+        (void)draft;
+        (void)dialog;
+        (void)action;
+    }
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -56,6 +62,7 @@ public:
     void SessionRenewed(const std::wstring& why) override;
     void SessionsReduced(std::int32_t running, const std::wstring& why) override;
     void SessionsShareOneProcess() override;
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
     // With several sessions, each draft's line names the one that did it.
     void NameSessions(bool name) { nameSessions_ = name; }
     // From here on, once a few drafts are done, a line now and then says

@@ -7,8 +7,9 @@
 #include <optional>
 #include <thread>
 
-#include "automation/ServerActivation.h"
+#include "automation/DialogWatch.h"
 #include "automation/SessionRecords.h"
+#include "automation/SessionStart.h"
 #include "batch/AutomationContract.h"
 #include "batch/CallGate.h"
 #include "batch/PendingCall.h"
@@ -24,16 +25,21 @@ using Clock = CallWatch::Clock;
 
 // How often the waiting side looks at the call in hand.
 constexpr DWORD kWatchIntervalMs = 20;
+// A call pending for so long may be waiting on a dialog of the CAD system;
+// from then on its windows are looked at every so often.
+constexpr auto kDialogsAfter = std::chrono::milliseconds(1000);
+constexpr auto kDialogLookInterval = std::chrono::milliseconds(200);
 // How long a server told to end its work (40) gets to be gone before it is
 // ended; a lost server gets a shorter while to finish going.
 constexpr DWORD kQuitGraceMs = 30000;
 constexpr DWORD kLostGraceMs = 3000;
-// How long an ended process gets to be gone.
-constexpr DWORD kEndWaitMs = 10000;
 
 // What the batch's thread and the server's thread share. The server's
 // thread keeps it alive for as long as it runs, abandoned or not.
 struct Shared : CallObserver {
+    Shared(std::shared_ptr<const StartTurns> turns, std::shared_ptr<const EndingJob> job)
+        : start(contract::kProgId, std::move(turns), std::move(job)) {}
+
     std::mutex mutex;
     KernelHandle wake{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // a step, or the end
     KernelHandle done{CreateEventW(nullptr, FALSE, FALSE, nullptr)};  // the step is done
@@ -41,14 +47,12 @@ struct Shared : CallObserver {
     bool closing = false;
     std::exception_ptr failure;
     std::atomic<bool> abandoned{false};
+    std::shared_ptr<const std::atomic<bool>> stop;  // the batch's, set before the first step
     PendingCall pending;
     CallGate gate;
     CallObserver* extra = nullptr;
-    std::shared_ptr<const EndingJob> endingJob;  // outlives a launcher gone meanwhile
-
-    // The process that serves the session, once the activation found it.
-    std::mutex processMutex;
-    std::optional<OwnedProcess> process;
+    // The start, and then the process that serves the session.
+    SessionStart start;
 
     void CallStarted() override {
         pending.Started();
@@ -58,36 +62,11 @@ struct Shared : CallObserver {
         pending.Ended();
         if (extra) extra->CallEnded();
     }
-
-    void Found(ActivationOutcome&& outcome) {
-        if (!outcome.process) return;
-        std::lock_guard<std::mutex> lock(processMutex);
-        // Checked under the lock that a give-up takes too: given up while it
-        // was starting, it never gets to serve.
-        if (abandoned) {
-            outcome.process->End(kEndWaitMs);
-            return;
-        }
-        RecordSession(outcome.process->Identity());
-        endingJob->Add(*outcome.process);
-        process = std::move(outcome.process);
-    }
-
-    // Whether a process is known to serve the session.
-    bool KnowsProcess() {
-        std::lock_guard<std::mutex> lock(processMutex);
-        return process.has_value();
-    }
-
-    // Ends the server's process unless it goes by itself within `graceMs`.
-    // False when there is no process known to end, or it would not end.
-    bool EndProcess(DWORD graceMs) {
-        std::lock_guard<std::mutex> lock(processMutex);
-        if (!process) return false;
-        if (!process->WaitForEnd(graceMs) && !process->End(kEndWaitMs)) return false;
-        ForgetSession(process->Identity());
-        process.reset();
-        return true;
+    // A start gone on for nothing: the session was given up, or the batch stops.
+    bool Cancelled() {
+        if (abandoned) return true;
+        std::lock_guard<std::mutex> lock(mutex);
+        return stop && stop->load();
     }
 };
 
@@ -99,7 +78,8 @@ using namespace apartment;
 // process of another session of the same batch can be told from one handed
 // to somebody else's.
 struct LaunchedServers {
-    std::mutex activation;  // one activation at a time
+    // The turn every start of this launcher takes, as every other Kestrow's.
+    std::shared_ptr<const StartTurns> turns = std::make_shared<StartTurns>();
     std::mutex mutex;
     std::vector<std::weak_ptr<apartment::Shared>> sessions;
 
@@ -115,9 +95,7 @@ struct LaunchedServers {
         std::lock_guard<std::mutex> lock(mutex);
         for (const auto& weak : sessions) {
             const std::shared_ptr<Shared> session = weak.lock();
-            if (!session || session.get() == self || session->abandoned) continue;
-            std::lock_guard<std::mutex> processLock(session->processMutex);
-            if (session->process && session->process->Running()) return true;
+            if (session && session.get() != self && session->start.ServesRunning()) return true;
         }
         return false;
     }
@@ -125,38 +103,21 @@ struct LaunchedServers {
 
 namespace {
 
-// The sessions of one batch activate their servers one at a time, however
-// long a start takes: the turn between Kestrows has a time limit, this one
-// has none, so that no session sees another's server appear as its own.
-class TakingTurns : public AutomationFactory {
-public:
-    TakingTurns(AutomationFactory& inner, std::mutex& turn) : inner_(inner), turn_(turn) {}
-    AutomationRef CreateObject(const std::wstring& progId) override {
-        std::lock_guard<std::mutex> lock(turn_);
-        return inner_.CreateObject(progId);
-    }
-
-private:
-    AutomationFactory& inner_;
-    std::mutex& turn_;
-};
-
 // Runs the steps it is given on its own single-threaded apartment.
 void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr<LaunchedServers> launched) {
     const ThreadApartment apartment;
     {
         ComAutomationFactory com(retry);
-        Shared& found = *shared;
-        IdentifyingFactory identifying(
-            com, [&found](ActivationOutcome&& outcome) { found.Found(std::move(outcome)); },
-            [&found, launched] { return launched->OtherServes(&found); });
-        ObservedFactory observed(identifying, *shared);
-        // Outside the observer, so that waiting for the turn is not counted
-        // as a call pending at the server.
-        TakingTurns turns(observed, launched->activation);
+        ObservedFactory observed(com, *shared);
+        Shared& self = *shared;
+        // Outside the observer, so that the wait between two tries is not
+        // counted as a call pending at the server.
+        StartingFactory starting(
+            observed, shared->start, [&self] { return self.Cancelled(); },
+            [&self, launched] { return launched->OtherServes(&self); });
         // Outermost, so that a call held at the gate is not counted as
         // pending at the server.
-        GatedFactory gated(turns, shared->gate);
+        GatedFactory gated(starting, shared->gate);
         CadSession session(gated, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
@@ -198,10 +159,9 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr
 class ApartmentServer : public ServerConnection {
 public:
     ApartmentServer(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
-                    std::shared_ptr<LaunchedServers> launched)
-        : shared_(std::make_shared<Shared>()) {
+                    std::shared_ptr<LaunchedServers> launched, std::function<std::wstring()> dialogPictures)
+        : shared_(std::make_shared<Shared>(launched->turns, std::move(job))), dialogs_(std::move(dialogPictures)) {
         shared_->extra = observer;
-        shared_->endingJob = std::move(job);
         launched->Add(shared_);
         thread_ = std::thread(ServeSteps, shared_, retry, std::move(launched));
     }
@@ -215,11 +175,23 @@ public:
             thread_.join();
         }
         // A server that was lost, or refused, outlives none of this.
-        shared_->EndProcess(kLostGraceMs);
+        shared_->start.EndProcess(kLostGraceMs);
     }
 
-    void Start(CallWatch& watch) override {
-        Run([](CadSession& session) { session.Start(); }, watch);
+    void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+        {
+            std::lock_guard<std::mutex> lock(shared_->mutex);
+            shared_->stop = stop;
+        }
+        // A stop while it waits for its turn starts nothing.
+        if (!shared_->start.Begin(*stop)) return;
+        // The turn goes on to the next start however this one ends, given
+        // up included: the thread that activates may never come back.
+        struct TurnBack {
+            SessionStart& start;
+            ~TurnBack() { start.End(); }
+        } turnBack{shared_->start};
+        Run([](CadSession& session) { session.Start(); }, watch, Starting::Yes);
     }
 
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
@@ -239,19 +211,19 @@ public:
             Run([](CadSession& session) { session.Quit(); }, watch);
         } catch (...) {
         }
-        shared_->EndProcess(kQuitGraceMs);
+        shared_->start.EndProcess(kQuitGraceMs);
     }
 
     std::optional<std::uint64_t> MemoryBytes() override {
-        std::lock_guard<std::mutex> lock(shared_->processMutex);
-        if (!shared_->process) return std::nullopt;
-        return shared_->process->MemoryBytes();
+        return shared_->start.MemoryBytes();
     }
 
 private:
+    enum class Starting { No, Yes };
+
     // Hands a step to the server's thread and waits for it, consulting the
-    // watch while a call is pending.
-    void Run(std::function<void(CadSession&)> step, CallWatch& watch) {
+    // watch while a call is pending; a start looks for its server meanwhile.
+    void Run(std::function<void(CadSession&)> step, CallWatch& watch, Starting starting = Starting::No) {
         {
             std::lock_guard<std::mutex> lock(shared_->mutex);
             shared_->job = std::move(step);
@@ -259,8 +231,10 @@ private:
         }
         SetEvent(shared_->wake.get());
         while (WaitForSingleObject(shared_->done.get(), kWatchIntervalMs) != WAIT_OBJECT_0) {
+            if (starting == Starting::Yes) shared_->start.LookForServer();
             const std::optional<Clock::time_point> started = shared_->pending.Since();
             if (!started) continue;
+            LookForDialogs(*started, watch);
             // Whatever the user is asked, the server gets no further call
             // until the answer.
             shared_->gate.Close();
@@ -271,7 +245,7 @@ private:
                 if (keepWaiting) continue;
                 break;
             }
-            throw Abandon();
+            throw Abandon(watch);
         }
         std::exception_ptr failure;
         {
@@ -286,32 +260,50 @@ private:
             // A server whose connection broke may still run, and hold the
             // draft in hand: nothing may put the draft back until it is
             // gone. One that will not end is reported as still running.
-            if (!shared_->KnowsProcess() || shared_->EndProcess(kLostGraceMs)) throw;
+            if (!shared_->start.KnowsProcess() || shared_->start.EndProcess(kLostGraceMs)) throw;
             throw RuntimeError(error.Number(), error.Source(), error.Description(),
                                FailureKind::ServerAbandonedRunning);
         }
     }
 
+    void LookForDialogs(Clock::time_point callStarted, CallWatch& watch) {
+        const Clock::time_point now = Clock::now();
+        if (now - callStarted < kDialogsAfter || now < nextDialogLook_) return;
+        nextDialogLook_ = now + kDialogLookInterval;
+        if (const std::optional<DWORD> process = shared_->start.ProcessId()) dialogs_.Look(*process, watch, callStarted);
+    }
+
     // Gives the server up: its thread is left behind, its process ended.
-    RuntimeError Abandon() {
+    // A dialog it left open names the failure.
+    RuntimeError Abandon(const CallWatch& watch) {
         shared_->abandoned = true;
         shared_->gate.ShutForGood();
         thread_.detach();
-        const bool ended = shared_->EndProcess(0);
-        return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource,
-                            ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
-                                  : L"The CAD system did not answer, and Kestrow gave up on it",
+        shared_->start.GiveUp();
+        const bool ended = shared_->start.EndProcess(0);
+        std::wstring description = ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
+                                         : L"The CAD system did not answer, and Kestrow gave up on it";
+        if (const std::optional<CadDialog>& dialog = watch.DialogLeftOpen()) {
+            description = DialogShownText(*dialog) + L" and did not answer; Kestrow gave up on it" +
+                          (ended ? L" and ended it" : L"");
+            description[0] = L'T';
+        }
+        return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource, description,
                             ended ? FailureKind::ServerAbandoned : FailureKind::ServerAbandonedRunning);
     }
 
     std::shared_ptr<Shared> shared_;
     std::thread thread_;
+    DialogWatch dialogs_;
+    Clock::time_point nextDialogLook_{};
 };
 
 }  // namespace
 
-ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer)
-    : retry_(retry), observer_(observer), launched_(std::make_shared<LaunchedServers>()) {}
+ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer,
+                                     std::function<std::wstring()> dialogPictures)
+    : retry_(retry), observer_(observer), dialogPictures_(std::move(dialogPictures)),
+      launched_(std::make_shared<LaunchedServers>()) {}
 
 ApartmentLauncher::~ApartmentLauncher() = default;
 
@@ -323,7 +315,7 @@ bool ApartmentLauncher::CadSystemRunning() {
 }
 
 std::unique_ptr<ServerConnection> ApartmentLauncher::Launch() {
-    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_);
+    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_, dialogPictures_);
 }
 
 }  // namespace kestrow::win32

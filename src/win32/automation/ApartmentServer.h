@@ -7,7 +7,9 @@
 // of the contract when it wakes.
 #include <windows.h>
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "automation/ComAutomation.h"
 #include "batch/DraftBatch.h"
@@ -19,8 +21,11 @@ namespace kestrow::win32 {
 class ApartmentLauncher : public ServerLauncher {
 public:
     // `observer`, when given, is told of every call too (on the server's
-    // thread), as benchmarks time them.
-    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr);
+    // thread), as benchmarks time them. `dialogPictures` names the folder
+    // where pictures of the CAD system's dialogs are kept (made when first
+    // asked for; "" keeps none).
+    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr,
+                               std::function<std::wstring()> dialogPictures = {});
     ~ApartmentLauncher() override;
     // Needs COM on the calling thread.
     bool CadSystemRunning() override;
@@ -29,6 +34,7 @@ public:
 private:
     BusyRetry retry_;
     CallObserver* observer_;
+    std::function<std::wstring()> dialogPictures_;
     // Every server this launcher started ends with it at the latest.
     std::shared_ptr<const EndingJob> job_ = std::make_shared<EndingJob>();
     std::shared_ptr<struct LaunchedServers> launched_;

@@ -40,17 +40,6 @@ struct ExcepInfo : EXCEPINFO {
 
 bool Rejected(HRESULT hr) { return hr == RPC_E_CALL_REJECTED || hr == RPC_E_SERVERCALL_RETRYLATER; }
 
-// Waits between two tries at a busy server. The caller's thread is a
-// single-threaded apartment, so its messages keep being dispatched.
-void WaitPumping(DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
-        MSG message;
-        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
-    }
-}
-
 // Makes a call, and makes it again while a busy server rejects it, up to
 // the limit counted from the first try.
 template <typename Call>
@@ -64,6 +53,15 @@ HRESULT WithBusyRetry(const BusyRetry& retry, Call call) {
 }
 
 }  // namespace
+
+void WaitPumping(DWORD milliseconds) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+}
 
 FailureKind ClassifyFailure(HRESULT hr) {
     switch (static_cast<std::uint32_t>(hr)) {

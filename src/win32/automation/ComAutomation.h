@@ -28,6 +28,10 @@ bool ActiveObjectExists(const std::wstring& progId);
 // every string in it.
 RuntimeError ErrorFromException(EXCEPINFO& info);
 
+// Waits between two tries at a server. The caller's thread is a
+// single-threaded apartment, so its messages keep being dispatched.
+void WaitPumping(DWORD milliseconds);
+
 // How long a call that a busy server rejects is tried again: the program's
 // one busy-retry mechanism. (Wine never consults a message filter's
 // RetryRejectedCall; retrying here works the same on Windows and Wine.)

@@ -3,6 +3,8 @@
 #include <objbase.h>
 #include <tlhelp32.h>
 
+#include "common/CommandLineProgram.h"
+
 namespace kestrow::win32 {
 namespace {
 
@@ -19,17 +21,15 @@ std::wstring RegistryDefault(const std::wstring& key) {
     return length > 0 && length <= 2048 ? expanded : buffer;
 }
 
-// The program of a command line: quoted, or up to the first space.
-std::wstring ProgramOf(const std::wstring& command) {
-    std::wstring path;
-    if (!command.empty() && command[0] == L'"') {
-        const size_t end = command.find(L'"', 1);
-        path = command.substr(1, end == std::wstring::npos ? std::wstring::npos : end - 1);
-    } else {
-        path = command.substr(0, command.find(L' '));
+// Whether a program of that name can be started: a path names a file (not
+// a folder); a bare name is looked for where the system looks.
+bool ProgramFileExists(const std::wstring& path) {
+    if (path.find_first_of(L"\\/") == std::wstring::npos) {
+        wchar_t found[MAX_PATH];
+        return SearchPathW(nullptr, path.c_str(), nullptr, MAX_PATH, found, nullptr) > 0;
     }
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 }  // namespace
@@ -39,7 +39,8 @@ std::wstring LocalServerImage(const std::wstring& progId) {
     if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return std::wstring();
     wchar_t text[64];
     if (!StringFromGUID2(clsid, text, 64)) return std::wstring();
-    return ProgramOf(RegistryDefault(std::wstring(L"CLSID\\") + text + L"\\LocalServer32"));
+    const std::wstring command = RegistryDefault(std::wstring(L"CLSID\\") + text + L"\\LocalServer32");
+    return FileNameOf(ProgramOfCommandLine(command, ProgramFileExists));
 }
 
 std::vector<OwnedProcess> ProcessesOfImage(const std::wstring& fileName) {
@@ -49,7 +50,7 @@ std::vector<OwnedProcess> ProcessesOfImage(const std::wstring& fileName) {
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(ProgramOf(std::wstring(L"\"") + entry.szExeFile + L"\"").c_str(), fileName.c_str()) != 0) continue;
+        if (_wcsicmp(FileNameOf(entry.szExeFile).c_str(), fileName.c_str()) != 0) continue;
         if (auto process = OwnedProcess::Open(entry.th32ProcessID)) found.push_back(std::move(*process));
     }
     return found;

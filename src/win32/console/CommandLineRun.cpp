@@ -22,7 +22,9 @@
 #include "listing/Shard.h"
 #include "system/ComApartment.h"
 #include "system/FullPath.h"
+#include "system/DataFolder.h"
 #include "system/SystemText.h"
+#include "unattended/DialogRows.h"
 #include "unattended/ResumePlan.h"
 #include "unattended/UnattendedRun.h"
 #include "unattended/WhatIf.h"
@@ -142,12 +144,22 @@ std::wstring NothingToDo(const CommandLine& line, const CheckedRequest& request,
     return std::wstring();
 }
 
+// Where the pictures of the CAD system's dialogs go: beside the log, named
+// after it, or else in Kestrow's data folder. Made when first needed.
+std::function<std::wstring()> DialogPictures(const CommandLine& line) {
+    if (line.log.empty()) return [] { return KestrowDataFolder(L"Dialogs"); };
+    return [folder = DialogFolderBesideLog(FullPath(line.log))] {
+        const bool made = CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+        return made ? folder : std::wstring();
+    };
+}
+
 // The batch over the plan's drafts, in sessions of the CAD system of its
 // own, with a copy of each draft kept while it is open.
 BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan,
                      ConsoleAndLog& output, UnattendedUser& user) {
     const ThreadApartment apartment(COINIT_MULTITHREADED);
-    ApartmentLauncher servers;
+    ApartmentLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
     DraftCopyFolder copies;
     for (const DraftCopy& left : copies.FromEndedRuns()) output.Line(LeftoverCopyLine(left));
     CopyKeepingLauncher launcher(servers, copies);
@@ -157,6 +169,7 @@ BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, con
     batch.SetRenewal(
         RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     batch.SetSessions(line.sessions);
+    batch.SetAnswers(line.answers);
     const size_t listed = request.listing.names.size();
     output.Line(L"Kestrow: updating " + std::to_wstring(plan.run.toDo.size()) + L" drafts in " + folder +
                 (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +

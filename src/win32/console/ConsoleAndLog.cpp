@@ -2,6 +2,7 @@
 
 #include "system/FileTime.h"
 #include "system/SystemText.h"
+#include "unattended/DialogRows.h"
 
 namespace kestrow::win32 {
 
@@ -41,6 +42,12 @@ void ConsoleAndLog::Row(const DraftRecord& draft, std::optional<double> seconds)
 
 void ConsoleAndLog::Row(const UnreadableFolder& folder) {
     LogRow row = FolderLogRow(LocalTimeNow(), folder);
+    Write(row);
+}
+
+void ConsoleAndLog::Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    LogRow row = DialogLogRow(LocalTimeNow(), draft, dialog, action);
     Write(row);
 }
 

@@ -24,6 +24,9 @@ public:
     void InHand(const DraftRecord& draft) override;
     void Row(const DraftRecord& draft, std::optional<double> seconds) override;
     void Row(const UnreadableFolder& folder) override;
+    // Only in a log with a row's details: older layouts have no place for
+    // the dialog's buttons, action and picture.
+    void Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
     // A row of the run itself: its start, resumption or end.
     void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
                    const std::wstring& seconds = std::wstring());

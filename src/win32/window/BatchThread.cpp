@@ -41,6 +41,9 @@ public:
     void SessionsReduced(std::int32_t running, const std::wstring& why) override {
         thread_.PostProgress([&progress = progress_, running, why] { progress.SessionsReduced(running, why); });
     }
+    void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override {
+        thread_.PostProgress([&progress = progress_, draft, dialog, action] { progress.DialogShown(draft, dialog, action); });
+    }
 
 private:
     UiThreadCalls ui_;

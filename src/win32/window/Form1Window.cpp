@@ -4,6 +4,7 @@
 #include <shellapi.h>
 
 #include "resources/resource.h"
+#include "system/DataFolder.h"
 #include "window/HandlerBoundary.h"
 #include "window/RegistrySettings.h"
 #include "window/Twips.h"
@@ -39,7 +40,8 @@ std::wstring FirstDroppedFolder(HDROP drop) {
 Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
     : timings_(timings),
       overrides_(overrides),
-      servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver) {}
+      servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver,
+               [] { return KestrowDataFolder(L"Dialogs"); }) {}
 
 Form1Window::~Form1Window() {
     if (form_ && form_->BatchRunning() && Handle()) {

@@ -22,6 +22,22 @@ std::int64_t InRange(std::optional<DWORD> value, DWORD high) {
     return value && *value >= 1 && *value <= high ? static_cast<std::int64_t>(*value) : 0;
 }
 
+// The rules of a REG_MULTI_SZ value, one "title=button" a line; lines that
+// are no rule are passed over.
+std::vector<AnswerRule> ReadAnswers(const wchar_t* name) {
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return {};
+    std::vector<wchar_t> text(size / sizeof(wchar_t) + 2, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_MULTI_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
+        return {};
+    std::vector<AnswerRule> rules;
+    for (const wchar_t* line = text.data(); *line; line += wcslen(line) + 1)
+        if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) rules.push_back(*rule);
+    return rules;
+}
+
 }  // namespace
 
 BatchSettings ReadBatchSettings() {
@@ -31,6 +47,7 @@ BatchSettings ReadBatchSettings() {
         static_cast<std::uint64_t>(InRange(ReadDword(L"RestartMemoryMB"), 1048576)) * kBytesPerMegabyte;
     settings.sessions = static_cast<std::int32_t>(InRange(ReadDword(L"Sessions"), DraftBatch::kMaxSessions));
     if (settings.sessions == 0) settings.sessions = 1;
+    settings.answers = ReadAnswers(L"Answers");
     return settings;
 }
 

@@ -3,7 +3,9 @@
 // RestartEvery (drafts per session), RestartMemoryMB (the server's memory
 // that calls for a fresh session) and Sessions (how many at once, 1 to 8). A
 // value that is missing, of another type or out of range leaves that setting
-// as it is by default: no renewal, one session.
+// as it is by default: no renewal, one session. The REG_MULTI_SZ value
+// Answers holds the rules for the CAD system's dialogs, one
+// "title=button" a line.
 #include "batch/BatchSettings.h"
 
 namespace kestrow::win32 {

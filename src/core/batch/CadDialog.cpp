@@ -1,0 +1,61 @@
+#include "batch/CadDialog.h"
+
+#include <cwctype>
+
+#include "listing/WildcardMatch.h"
+
+namespace kestrow {
+namespace {
+
+std::wstring Trimmed(const std::wstring& text) {
+    const size_t first = text.find_first_not_of(L" \t");
+    if (first == std::wstring::npos) return std::wstring();
+    return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
+}
+
+bool SameLabel(const std::wstring& a, const std::wstring& b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+std::optional<AnswerRule> ParseAnswerRule(const std::wstring& text) {
+    const size_t equals = text.rfind(L'=');
+    if (equals == std::wstring::npos) return std::nullopt;
+    AnswerRule rule{Trimmed(text.substr(0, equals)), ButtonLabel(Trimmed(text.substr(equals + 1)))};
+    if (rule.title.empty() || rule.button.empty()) return std::nullopt;
+    return rule;
+}
+
+std::wstring ButtonLabel(const std::wstring& caption) {
+    std::wstring label;
+    for (size_t i = 0; i < caption.size(); ++i) {
+        if (caption[i] == L'&') {
+            if (i + 1 < caption.size() && caption[i + 1] == L'&') label += caption[++i];
+            continue;
+        }
+        label += caption[i];
+    }
+    return label;
+}
+
+DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog& dialog) {
+    for (const AnswerRule& rule : rules) {
+        if (!WildcardMatch(rule.title, dialog.title)) continue;
+        for (size_t i = 0; i < dialog.buttons.size(); ++i)
+            if (SameLabel(dialog.buttons[i], rule.button)) return DialogAnswer{i, std::wstring()};
+        return DialogAnswer{std::nullopt, L"it has no button \"" + rule.button + L"\""};
+    }
+    return DialogAnswer{std::nullopt, L"no rule answers it"};
+}
+
+std::wstring DialogShownText(const CadDialog& dialog) {
+    std::wstring text = L"the CAD system showed '" + dialog.title + (dialog.text.empty() ? L"" : L": " + dialog.text) + L"'";
+    if (!dialog.picture.empty()) text += L" (picture: " + dialog.picture + L")";
+    return text;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,45 @@
+#pragma once
+// The dialogs the CAD system shows while a call to it is pending, and the
+// rules that answer them: "<title>=<button>", the title with '*' and '?'
+// and in any case, the button by its label as the user reads it.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kestrow {
+
+struct CadDialog {
+    std::wstring title;
+    std::wstring text;                  // its lines joined into one
+    std::vector<std::wstring> buttons;  // labels as read: "Yes", not "&Yes"
+    std::wstring picture;               // where its picture is kept, "" for none
+};
+
+struct AnswerRule {
+    std::wstring title;   // a pattern
+    std::wstring button;  // a label
+};
+
+// "Missing references=OK": the title is what comes before the last '=';
+// spaces around either part do not count. None when a part is empty.
+std::optional<AnswerRule> ParseAnswerRule(const std::wstring& text);
+
+// The label a user reads on a button: "&Yes" -> "Yes", "Save && Close" ->
+// "Save & Close".
+std::wstring ButtonLabel(const std::wstring& caption);
+
+// What to do about a dialog: press one of its buttons, or leave it.
+struct DialogAnswer {
+    std::optional<size_t> button;  // an index into the dialog's buttons
+    std::wstring leftBecause;      // why it is left, when it is
+};
+
+// The first rule whose title matches decides: its button, or none when the
+// dialog has no button of that label.
+DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog& dialog);
+
+// "the CAD system showed 'Missing references: Some models were not found.'",
+// with where its picture is kept.
+std::wstring DialogShownText(const CadDialog& dialog);
+
+}  // namespace kestrow

@@ -1,0 +1,37 @@
+#pragma once
+// The dialogs of a CAD session's own process while a call to it is pending.
+// Each one not seen during the call is read (title, text, buttons), its
+// picture kept as a PNG, answered as the watch decides (its button pressed
+// as a user's click presses it: the dialog gets the button's command) or
+// left, and told to the watch. Only top-level windows of that one process
+// are looked at, and nothing is sent to any other.
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+
+#include "batch/CallWatch.h"
+
+namespace kestrow::win32 {
+
+class DialogWatch {
+public:
+    // `pictureFolder` names the folder for the pictures, made when first
+    // asked for; "" keeps none.
+    explicit DialogWatch(std::function<std::wstring()> pictureFolder) : pictureFolder_(std::move(pictureFolder)) {}
+
+    // Looks at the windows of process `processId` during the call that
+    // started at `callStarted`.
+    void Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time_point callStarted);
+
+private:
+    std::wstring KeepPicture(HWND window, const std::wstring& task);
+
+    std::function<std::wstring()> pictureFolder_;
+    std::optional<CallWatch::Clock::time_point> call_;
+    std::set<HWND> seen_;  // during the call in hand
+};
+
+}  // namespace kestrow::win32

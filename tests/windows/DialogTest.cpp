@@ -1,0 +1,119 @@
+// Dialogs the CAD system shows while it opens a drawing: answered by rule,
+// left when no rule answers them (the draft then fails, named by its
+// dialog), and left once they keep coming back. Each has its log row and
+// its picture beside the log.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "MainWindowFixture.h"
+#include "RunFixture.h"
+#include "unattended/RunLog.h"
+
+using namespace kestrow;
+using namespace kestrow::wintest;
+
+namespace {
+
+const char* const kMissingReferences = "fault dialog 1 Missing references|Some models were not found.|OK/Cancel\r\n";
+
+std::vector<LoggedRow> DialogRows(const std::vector<LoggedRow>& rows) {
+    std::vector<LoggedRow> dialogs;
+    std::copy_if(rows.begin(), rows.end(), std::back_inserter(dialogs),
+                 [](const LoggedRow& row) { return row.result == L"dialog"; });
+    return dialogs;
+}
+
+bool IsPng(const std::wstring& path) { return ReadUtf8(path).rfind("\x89PNG\r\n\x1a\n", 0) == 0; }
+
+}  // namespace
+
+using Dialogs = RunTest;
+
+TEST_F(Dialogs, ADialogAnsweredByRuleLetsTheDraftBeStoredWithItsRowAndPicture) {
+    const auto drafts = WriteDrafts(2, {{1, kMissingReferences}});
+    const ProgramRun run = Update(L"/answer \"Licence*=OK\" /answer \"missing *=Cancel\"");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "dialog answered Cancel"), 1);
+    const auto dialogs = DialogRows(Log());
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(dialogs[0].file, drafts[0]);
+    EXPECT_EQ(dialogs[0].source, L"Missing references");
+    EXPECT_EQ(dialogs[0].description, L"Some models were not found.");
+    EXPECT_EQ(DetailValue(dialogs[0].detail, L"buttons"), L"OK / Cancel");
+    EXPECT_EQ(DetailValue(dialogs[0].detail, L"action"), L"pressed Cancel");
+    const std::wstring picture = DetailValue(dialogs[0].detail, L"picture");
+    EXPECT_EQ(picture.rfind(folder / L"log-dialogs\\d01 ", 0), 0u) << Narrow(picture);
+    EXPECT_TRUE(IsPng(picture)) << Narrow(picture);
+}
+
+TEST_F(Dialogs, ADialogWithoutARuleFailsThatDraftOnlyAndIsNamedInItsFailure) {
+    const auto drafts = WriteDrafts(3, {{2, kMissingReferences}});
+    const ProgramRun run = Update(L"/answer \"Licence*=OK\" /timeout 5");
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    EXPECT_EQ(StoredCount(drafts[1]), 0);
+    EXPECT_EQ(StoredCount(drafts[2]), 1);
+    const auto rows = Log();
+    const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
+    ASSERT_NE(failed, rows.end());
+    EXPECT_EQ(failed->file, drafts[1]);
+    EXPECT_EQ(failed->description.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+                                       L"(picture: " + folder / L"log-dialogs\\d02 "),
+              0u)
+        << Narrow(failed->description);
+    const auto dialogs = DialogRows(rows);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(DetailValue(dialogs[0].detail, L"action"), L"left open: no rule answers it");
+    EXPECT_TRUE(IsPng(DetailValue(dialogs[0].detail, L"picture")));
+}
+
+TEST_F(Dialogs, ADialogThatKeepsComingBackStopsBeingAnswered) {
+    WriteDrafts(1, {{1, "fault dialog 50 Missing references|Some models were not found.|OK\r\n"}});
+    const ProgramRun run = Update(L"/answer \"Missing*=OK\" /timeout 15");
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "dialog answered OK"), 10);
+    const auto dialogs = DialogRows(Log());
+    ASSERT_EQ(dialogs.size(), 11u);
+    EXPECT_NE(DetailValue(dialogs.back().detail, L"action").find(L"answered 10 times"), std::wstring::npos);
+}
+
+namespace {
+
+class DialogsInTheWindow : public MainWindowTest {
+protected:
+    void TearDown() override {
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers");
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";
+        KillStandIn();
+    }
+};
+
+}  // namespace
+
+// The window's rules come from the registry; its status line says what was
+// done, and the picture is kept in Kestrow's data folder.
+TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSaysSo) {
+    const wchar_t rules[] = L"Licence*=OK\0Missing*=Cancel\0";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers", REG_MULTI_SZ, rules, sizeof(rules)),
+              ERROR_SUCCESS);
+    TestFolder folder(L"window dialogs");
+    WriteDraft(folder / L"a.dft", 1, kMissingReferences);
+    BrowseTo(folder.Path());
+    Click(win32::ControlId::cmdUpdate);
+    EXPECT_TRUE(PumpUntil([&] { return TextOf(win32::ControlId::Label1) == L"'Missing references': pressed Cancel"; },
+                          std::chrono::seconds(30)))
+        << Narrow(TextOf(win32::ControlId::Label1));
+    ASSERT_TRUE(WaitForBatch());
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
+    wchar_t data[MAX_PATH] = L"";
+    GetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data, MAX_PATH);
+    WIN32_FIND_DATAW found{};
+    const HANDLE find = FindFirstFileW((std::wstring(data) + L"\\Dialogs\\a *.png").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture in the data folder";
+    FindClose(find);
+    EXPECT_TRUE(IsPng(std::wstring(data) + L"\\Dialogs\\" + found.cFileName));
+}

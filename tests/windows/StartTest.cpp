@@ -1,0 +1,98 @@
+// Sessions started as a CAD system really starts: slowly, hanging, from a
+// registration without quotes, refused for a while after a server was
+// killed. Each start's process is known and ended when it is given up.
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "RunFixture.h"
+
+using namespace kestrow::wintest;
+
+namespace {
+
+class Starts : public RunTest {
+protected:
+    void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
+};
+
+// The stand-in registered, as some installers do, without quotes from a
+// folder with spaces; the built one is registered again afterwards,
+// whatever happened.
+class UnquotedRegistration {
+public:
+    UnquotedRegistration() {
+        registered = CopyFileW(StandInPath().c_str(), exe.c_str(), FALSE) &&
+                     RunKestrow(L"/RegServer /Unquoted", L"", 30000, exe).exitCode == 0;
+    }
+    ~UnquotedRegistration() {
+        WaitForNoStandIn(20000);
+        KillStandIn();
+        RunStandIn(L"/RegServer");
+    }
+    TestFolder folder{L"Stand In"};
+    const std::wstring exe = folder / L"KestrowStandIn.exe";
+    bool registered = false;
+};
+
+}  // namespace
+
+// Every start hangs in the server's class factory: each is given up at the
+// timeout and its process ended, the second session starts once the first
+// has given its turn back, and the run ends by itself with its last row.
+TEST_F(Starts, AHangingStartWithTwoSessionsEndsByItselfAndLeavesNothingRunning) {
+    SetStandIn(L"CreateHangMs", L"600000");
+    WriteDrafts(3);
+    const ProgramRun run = Update(L"/sessions 2 /timeout 5", true, 120000);
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_EQ(StandInProcessCount(), 0) << "a hung start's process was left running";
+    EXPECT_EQ(JournalPids(journal.Lines(), "create hangs").size(), 2u);
+    const auto rows = Log();
+    ASSERT_FALSE(rows.empty());
+    EXPECT_EQ(rows.back().result, L"run-end");
+    EXPECT_EQ(rows.back().description, L"server-could-not-start");
+}
+
+// Two Kestrows at once, the first of whose servers takes longer to start
+// than any fixed wait for its turn: each knows its own process, and ends
+// it when it gives the session up.
+TEST_F(Starts, TwoRunsWithASlowStartEachEndTheSessionTheyGaveUp) {
+    SetStandIn(L"StartDelayMs", L"16000");
+    TestFolder other(L"other drafts");
+    WriteDrafts(1, {{1, "fault hang 60000\r\n"}});
+    WriteDraft(other / L"e01.dft", 1, "fault hang 60000\r\n");
+    ProgramRun first;
+    std::thread beside([&] { first = Update(L"/timeout 20", false); });
+    // The first server has read its settings once it journaled its start;
+    // the second starts at once.
+    for (const ULONGLONG end = GetTickCount64() + 20000; GetTickCount64() < end; Sleep(50))
+        if (JournalPid(journal.Lines(), "start")) break;
+    ClearStandInSetting(L"StartDelayMs");
+    const ProgramRun second = RunKestrow(L"/update " + Quoted(other.Path()) + L" /timeout 20");
+    beside.join();
+    for (const ProgramRun* run : std::initializer_list<const ProgramRun*>{&first, &second}) {
+        EXPECT_EQ(run->exitCode, 1u) << Narrow(run->Text());
+        EXPECT_TRUE(Contains(*run, L"gave up on it and ended it")) << Narrow(run->Text());
+    }
+    EXPECT_EQ(StandInProcessCount(), 0) << "a session given up was left running";
+}
+
+TEST_F(Starts, AnUnquotedRegistrationUnderAPathWithSpacesUpdatesEveryDraft) {
+    const UnquotedRegistration registration;
+    ASSERT_TRUE(registration.registered);
+    const auto drafts = WriteDrafts(3);
+    const ProgramRun run = Update(L"", false);
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+}
+
+// A server that is stopping refuses the activation: the start is tried
+// again, and the fresh server that answers does every draft.
+TEST_F(Starts, AStartRefusedByAStoppingServerIsTriedAgain) {
+    SetStandIn(L"RefuseCreates", L"2");
+    const auto drafts = WriteDrafts(2);
+    const ProgramRun run = Update(L"", false);
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    EXPECT_EQ(JournalPids(journal.Lines(), "create refused").size(), 2u);
+}
