@@ -16,6 +16,7 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "hang") return FaultKind::Hang;
     if (name == "crash") return FaultKind::Crash;
     if (name == "tornstore") return FaultKind::TornStore;
+    if (name == "unlocked") return FaultKind::Unlocked;
     return std::nullopt;
 }
 
@@ -29,6 +30,7 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::Hang: return "hang";
         case FaultKind::Crash: return "crash";
         case FaultKind::TornStore: return "tornstore";
+        case FaultKind::Unlocked: return "unlocked";
     }
     return "?";
 }

@@ -23,6 +23,7 @@ enum class FaultKind {
     Hang,    // updating its first view blocks the server for <ms>
     Crash,   // updating its first view ends the server process abruptly
     TornStore,  // storing writes half the new draft in place, then ends the process
+    Unlocked,   // the draft is read when opened and not held: others may write it meanwhile
 };
 
 struct Fault {
