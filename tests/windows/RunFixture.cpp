@@ -33,7 +33,7 @@ std::vector<LoggedRow> ReadLog(const std::wstring& path, int* headers) {
 std::map<std::wstring, std::wstring> Fates(const std::vector<LoggedRow>& rows) {
     std::map<std::wstring, std::wstring> fates;
     for (const LoggedRow& row : rows)
-        if (row.result.rfind(L"run-", 0) != 0 && row.result != L"in-hand") fates[row.file] = row.result;
+        if (TellsAFate(row.result) && row.result != L"in-hand") fates[row.file] = row.result;
     return fates;
 }
 

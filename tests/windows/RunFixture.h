@@ -22,7 +22,7 @@ struct LoggedRow {
 // The rows of a log, header and byte-order mark left out; each row's shape
 // is checked on the way (as many columns as the header, a local time).
 std::vector<LoggedRow> ReadLog(const std::wstring& path, int* headers = nullptr);
-// Each file's last result, run rows and in-hand rows left out.
+// Each file's last result among those that tell a fate, in-hand rows left out.
 std::map<std::wstring, std::wstring> Fates(const std::vector<LoggedRow>& rows);
 
 std::wstring Quoted(const std::wstring& text);

@@ -71,6 +71,7 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
             draft.state = DraftState::Stored;
             draft.error.reset();
             draft.keptCopy.reset();
+            draft.replaced.reset();
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
@@ -83,6 +84,7 @@ BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeE
     draft.state = DraftState::Failed;
     draft.error = error;
     draft.keptCopy = KeptCopyOf(error);
+    draft.replaced = ReplacedDraftOf(error);
     if (error.ServerLost()) {
         // A lost server gets no further call, not even the last one; the
         // next attempt starts a fresh session.

@@ -14,6 +14,7 @@
 #include "batch/BatchSettings.h"
 #include "batch/DraftBatch.h"
 #include "copies/DraftCopies.h"
+#include "copies/EarlierCopies.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/MessageBox.h"
@@ -124,6 +125,7 @@ private:
     ClickTiming clicks_;
     std::chrono::steady_clock::time_point batchStartedAt_;
     std::vector<std::wstring> listedNames_;  // the rows of the last listing
+    std::vector<FileIdentity> listedFiles_;  // the file behind each row, where known
     std::wstring lastFolder_;                // where the dialog opens next
     bool includeSubfolders_ = false;
     std::unique_ptr<DraftBatch> batch_;
@@ -136,6 +138,11 @@ private:
     std::int32_t progressTotal_ = 0;
     std::function<void()> batchEnded_;
     std::function<BatchSettings()> settings_;
+    // Copies earlier runs left of this batch's drafts, retired as the batch
+    // stores them; and the set the user was last asked about, by copy path,
+    // so that the same set is not asked about at every Update.
+    std::unique_ptr<EarlierCopies> earlier_;
+    std::vector<std::wstring> leftoversAskedAbout_;
 };
 
 }  // namespace kestrow

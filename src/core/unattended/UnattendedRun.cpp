@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/LongPath.h"
+#include "copies/CopyMessages.h"
+
 
 namespace kestrow {
 namespace {
@@ -18,6 +21,7 @@ const wchar_t* ResultName(DraftState state) {
 
 std::wstring DraftLine(const DraftRecord& draft) {
     std::wstring line = std::wstring(ResultName(draft.state)) + L"  " + draft.name;
+    if (!draft.doneUnder.empty()) return line + L"  (the same file as " + draft.doneUnder + L", done once)";
     if (draft.state == DraftState::Failed && draft.error) line += L"  (" + DescribeError(*draft.error) + L")";
     return line;
 }
@@ -79,6 +83,19 @@ void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRec
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
                                                       : std::wstring()));
     output_.Row(draft, seconds);
+    if (!earlier_) return;
+    for (const DraftCopy& copy : earlier_->Settle(draft)) {
+        output_.Line(RetiredCopyLine(copy));
+        output_.Row(LogResult::RetiredCopy, copy);
+    }
+}
+
+void UnattendedUser::TellEarlierCopies(EarlierCopies& earlier) {
+    earlier_ = &earlier;
+    for (const DraftCopy& copy : earlier.Copies()) {
+        output_.Line(LeftoverCopyLine(copy));
+        output_.Row(LogResult::KeptCopy, copy);
+    }
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
@@ -175,9 +192,27 @@ std::wstring CsvField(const std::wstring& text) {
 }
 
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
+    if (!draft.doneUnder.empty() && draft.state != DraftState::NotReached) {
+        LogRow row = RowOf(time, LogResult::SameFile, draft.path, nullptr);
+        row.detail = FormatDetail({{L"done under", draft.doneUnder}});
+        return row;
+    }
     const bool failed = draft.state == DraftState::Failed && draft.error;
     LogRow row = RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
     if (draft.session > 0) row.session = std::to_wstring(draft.session);
+    if (draft.keptCopy) row.detail = FormatDetail({{L"copy", OrdinaryPath(*draft.keptCopy)}});
+    if (draft.replaced)
+        row.detail = FormatDetail({{L"copy", OrdinaryPath(draft.replaced->copyPath)},
+                                   {L"replaced", OrdinaryPath(draft.replaced->replacedPath)}});
+    return row;
+}
+
+LogRow CopyLogRow(const std::wstring& time, const wchar_t* result, const DraftCopy& copy) {
+    LogRow row = RowOf(time, result, OrdinaryPath(copy.draftPath), nullptr);
+    std::vector<DetailPart> parts{{L"copy", OrdinaryPath(copy.copyPath)}};
+    if (!copy.replacedPath.empty()) parts.push_back({L"replaced", OrdinaryPath(copy.replacedPath)});
+    if (!copy.leftBy.empty()) parts.push_back({L"left by", copy.leftBy});
+    row.detail = FormatDetail(parts);
     return row;
 }
 

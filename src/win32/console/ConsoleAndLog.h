@@ -24,9 +24,11 @@ public:
     void InHand(const DraftRecord& draft) override;
     void Row(const DraftRecord& draft, std::optional<double> seconds) override;
     void Row(const UnreadableFolder& folder) override;
-    // A row of the run itself: its start, resumption or end.
+    void Row(const wchar_t* result, const DraftCopy& copy) override;
+    // A row of the run itself: its start, resumption or end. A start or a
+    // resumption names the version of Kestrow in its detail, before `detail`.
     void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
-                   const std::wstring& seconds = std::wstring());
+                   const std::wstring& seconds = std::wstring(), std::vector<DetailPart> detail = {});
     // The console is closing: every draft without a settled row gets its
     // not-reached row now, before the process is ended. A draft in hand
     // keeps its in-hand row as its last, so that a resume redoes it and

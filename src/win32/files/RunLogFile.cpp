@@ -5,6 +5,7 @@
 #include "common/LongPath.h"
 #include "system/FileTime.h"
 #include "system/SystemText.h"
+#include "unattended/LogTail.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -27,6 +28,28 @@ bool ReadBytes(HANDLE file, std::string& bytes, size_t count) {
     bytes.resize(start + done);
     return true;
 }
+
+bool ReadBytesAt(HANDLE file, unsigned long long offset, std::string& bytes, size_t count) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadBytes(file, bytes, count);
+}
+
+// The log as it was when opened: rows appended since are this run's own.
+class OpenedLogBytes : public LogBytes {
+public:
+    OpenedLogBytes(HANDLE file, unsigned long long size) : file_(file), size_(size) {}
+    std::uint64_t Size() override { return size_; }
+    std::string Read(std::uint64_t offset, std::size_t count) override {
+        std::string bytes;
+        if (!ReadBytesAt(file_, offset, bytes, count)) bytes.clear();
+        return bytes;
+    }
+
+private:
+    HANDLE file_;
+    unsigned long long size_;
+};
 
 }  // namespace
 
@@ -55,12 +78,19 @@ RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
     const std::optional<LogLayout> layout = LogLayoutOf(FromUtf8(bytes.substr(0, lineEnd)));
     if (!layout) return Opened::NotALog;
     layout_ = *layout;
-    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(size.QuadPart) - bytes.size())) return Opened::Failed;
+    sizeWhenOpened_ = static_cast<unsigned long long>(size.QuadPart);
+    std::string last;
+    if (!ReadBytesAt(file_.get(), sizeWhenOpened_ - 1, last, 1) || last.size() != 1) return Opened::Failed;
     // A run cut short in the middle of a row left it without its line
     // break: the next row starts on a line of its own.
-    if (bytes.back() != '\n' && !Write(std::wstring())) return Opened::Failed;
-    text_ = FromUtf8(bytes);
+    if (last[0] != '\n' && !Write(std::wstring())) return Opened::Failed;
     return Opened::Ok;
+}
+
+LastRun RunLogFile::ReadLastRun() {
+    if (!file_ || sizeWhenOpened_ == 0 || !RecordsRuns(layout_)) return LastRun{};
+    OpenedLogBytes bytes(file_.get(), sizeWhenOpened_);
+    return ReadLastRunFromEnd(bytes, [](const std::string& utf8) { return FromUtf8(utf8); });
 }
 
 bool RunLogFile::Write(const std::wstring& line) {

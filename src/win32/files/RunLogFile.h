@@ -26,19 +26,17 @@ public:
     Opened Open(const std::wstring& path);
 
     LogLayout Layout() const { return layout_; }
-    // The log as it was when opened, for the resume decisions.
-    const std::wstring& Text() const { return text_; }
-    void ForgetText() { std::wstring().swap(text_); }
+    // The last run the log holds, read from the end of the file: its rows
+    // only, however many runs came before it.
+    LastRun ReadLastRun();
 
     // Appends one line; true when it was written whole.
     bool Write(const std::wstring& line);
 
 private:
-    bool ReadExisting(LONGLONG size);
-
     KernelHandle file_;
     LogLayout layout_ = kNewLogLayout;
-    std::wstring text_;
+    unsigned long long sizeWhenOpened_ = 0;
 };
 
 // A draft's size and last-write time as the log records them; none when

@@ -39,7 +39,9 @@ std::wstring FirstDroppedFolder(HDROP drop) {
 Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
     : timings_(timings),
       overrides_(overrides),
-      servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver) {}
+      servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver) {
+    copies_.SetRunLabel(L"the Kestrow window");
+}
 
 Form1Window::~Form1Window() {
     if (form_ && form_->BatchRunning() && Handle()) {

@@ -1,6 +1,7 @@
 #include "window/Win32MessageBox.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -117,6 +118,15 @@ private:
     HHOOK hook_;
 };
 
+constexpr int kOpenFolderButton = 100;
+
+// Opens the folder for the open-folder button, and keeps the question up.
+HRESULT CALLBACK OpenFolderOnClick(HWND box, UINT notification, WPARAM button, LPARAM, LONG_PTR folder) {
+    if (notification != TDN_BUTTON_CLICKED || button != kOpenFolderButton) return S_OK;
+    ShellExecuteW(box, L"open", reinterpret_cast<const wchar_t*>(folder), nullptr, nullptr, SW_SHOWNORMAL);
+    return S_FALSE;
+}
+
 }  // namespace
 
 MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
@@ -157,6 +167,33 @@ CheckedAnswer Win32MessageBox::AskCancelTryContinue(const std::wstring& text, Me
         return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
     }
     return {AnswerOf(pressed), checked != FALSE};
+}
+
+MessageAnswer Win32MessageBox::AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon,
+                                                     const std::wstring& title, const std::wstring& folder) {
+    const TASKDIALOG_BUTTON buttons[] = {
+        {kOpenFolderButton, L"&Open the folder"}, {IDYES, L"&Yes"}, {IDNO, L"&No"}};
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = VisibleOwner();
+    config.dwFlags = TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = title.c_str();
+    config.pszMainIcon = TaskDialogIcon(icon);
+    config.pszContent = text.c_str();
+    config.cButtons = ARRAYSIZE(buttons);
+    config.pButtons = buttons;
+    config.nDefaultButton = IDNO;
+    config.pfCallback = &OpenFolderOnClick;
+    config.lpCallbackData = reinterpret_cast<LONG_PTR>(folder.c_str());
+    config.cxWidth = 300;
+    int pressed = IDNO;
+    HRESULT shown = E_FAIL;
+    {
+        const CopyableBoxes copyable;
+        shown = TaskDialogIndirect(&config, &pressed, nullptr, nullptr);
+    }
+    if (FAILED(shown)) return Show(text, MessageButtons::YesNo, icon, title);
+    return AnswerOf(pressed);
 }
 
 }  // namespace kestrow::win32
