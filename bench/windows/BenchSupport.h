@@ -62,5 +62,6 @@ void CopyBenchmarks();
 void GiveUpBenchmark();
 void FloorBenchmark();
 void SessionsBenchmark();
+void LogStartBenchmark();
 
 }  // namespace kestrow::bench

@@ -70,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("usage: kestrow_bench <Kestrow.exe> <minimal.exe> <minimal with v6 manifest.exe> [<tree of drafts>]\n");
         return 2;
     }
-    // KESTROW_BENCH_ONLY=listing|startup|batch|unattended|copies|giveup|floor|sessions runs one group.
+    // KESTROW_BENCH_ONLY=listing|startup|batch|unattended|copies|giveup|floor|sessions|logstart runs one group.
     const char* only = std::getenv("KESTROW_BENCH_ONLY");
     const auto wanted = [only](const char* group) { return !only || !*only || std::strcmp(only, group) == 0; };
     std::printf("| What | Kestrow | Yardstick | |\n|---|---|---|---|\n");
@@ -82,6 +82,7 @@ int wmain(int argc, wchar_t** argv) {
     if (wanted("giveup")) GiveUpBenchmark();
     if (wanted("floor")) FloorBenchmark();
     if (wanted("sessions")) SessionsBenchmark();
+    if (wanted("logstart")) LogStartBenchmark();
     OleUninitialize();
     return 0;
 }
