@@ -111,7 +111,14 @@ TEST(VersionRecord, SaysKestrowVersionOneHundredths) {
     ASSERT_GT(size, 0u);
     std::vector<unsigned char> info(size);
     ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
-    auto value = [&](const wchar_t* name) { return kestrow::wintest::VersionText(path, name); };
+    auto value = [&](const wchar_t* name) {
+        wchar_t* text = nullptr;
+        UINT length = 0;
+        const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+        return VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) && text
+                   ? std::wstring(text)
+                   : std::wstring();
+    };
     EXPECT_EQ(value(L"FileVersion"), L"1.00");
     EXPECT_EQ(value(L"ProductVersion"), L"1.00");
     EXPECT_EQ(value(L"FileDescription"), L"Kestrow");

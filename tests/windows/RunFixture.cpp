@@ -59,6 +59,16 @@ PROCESS_INFORMATION StartKestrow(const std::wstring& arguments) {
     return process;
 }
 
+DWORD WaitForExit(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, 5 * 60 * 1000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = PROCESS_INFORMATION{};
+    return exitCode;
+}
+
 void RunTest::TearDown() {
     for (const std::wstring& name : settings_) ClearStandInSetting(name.c_str());
     EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in server process was left running";

@@ -236,19 +236,6 @@ HANDLE StartStandInUserSession() {
     return nullptr;
 }
 
-std::wstring VersionText(const std::wstring& program, const wchar_t* name) {
-    DWORD ignored = 0;
-    const DWORD size = GetFileVersionInfoSizeW(program.c_str(), &ignored);
-    std::vector<unsigned char> info(size);
-    wchar_t* text = nullptr;
-    UINT length = 0;
-    const std::wstring key = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
-    if (size == 0 || !GetFileVersionInfoW(program.c_str(), 0, size, info.data()) ||
-        !VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length) || !text)
-        return std::wstring();
-    return text;
-}
-
 std::wstring KestrowExe() {
     wchar_t self[MAX_PATH];
     GetModuleFileNameW(nullptr, self, MAX_PATH);

@@ -87,8 +87,6 @@ std::vector<std::wstring> ListRows(HWND list);
 
 // The Kestrow.exe that was built with these tests.
 std::wstring KestrowExe();
-// A text of a program's version record ("FileVersion"), "" when it has none.
-std::wstring VersionText(const std::wstring& program, const wchar_t* name);
 
 // What a run of Kestrow.exe from the command line did: its exit code and
 // everything it wrote to its standard output and error, as lines.

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "RunFixture.h"
 #include "unattended/ResumePlan.h"
@@ -275,100 +276,62 @@ TEST_F(Unattended, TheConsoleTwinRunsTheSameRunAsAConsoleProgram) {
 
 namespace {
 
-// The hidden window by which a command-line run hears the end of the
-// session, found among `process`'s top-level windows.
-HWND SessionEndWindowOf(DWORD process) {
-    struct Search {
-        DWORD process;
-        HWND found = nullptr;
-    } search{process};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t name[64] = L"";
-            GetClassNameW(window, name, 64);
-            if (owner != search->process || std::wstring(name) != L"KestrowSessionEnd") return TRUE;
-            search->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+// Kestrow.com /update in a console of its own, its output to a file, is
+// stopped by `stop` once it has opened its second draft, and waited for:
+// the run stops after the draft in hand, its session gets its quit, every
+// draft gets its row, and the twin returns the run's exit code. The rows.
+std::vector<LoggedRow> RunStoppedFromOutside(RunTest& test, const std::function<void(DWORD twin)>& stop) {
+    const auto drafts = test.WriteDrafts(8, {{1, "fault delay 1500\r\n"}, {2, "fault delay 1500\r\n"}});
+    const std::wstring exe = KestrowExe(), output = test.folder / L"output.txt";
+    const std::wstring twin = exe.substr(0, exe.size() - 4) + L".com";
+    std::wstring command = Quoted(twin) + L" /update " + Quoted(test.folder.Path()) + L" /log " + Quoted(test.log);
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError =
+        CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    PROCESS_INFORMATION run{};
+    EXPECT_TRUE(CreateProcessW(twin.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                               nullptr, &startup, &run));
+    CloseHandle(startup.hStdOutput);
+    for (int i = 0; i < 1200 && OpenedNames(test.journal.Lines()).size() < 2; ++i) Sleep(50);
+    stop(run.dwProcessId);
+    EXPECT_EQ(WaitForExit(run), 1u);
+    const auto rows = test.Log();
+    EXPECT_EQ(rows.back().description, L"stopped");
+    EXPECT_EQ(Fates(rows).size(), drafts.size()) << "every draft has its row";
+    EXPECT_EQ(Fates(rows).at(drafts.back()), L"not-reached");
+    EXPECT_EQ(LinesWith(test.journal.Lines(), std::string("application call 40")), 1) << "the session got its quit";
+    EXPECT_NE(ReadUtf8(output).find("not reached"), std::string::npos) << ReadUtf8(output);
+    return rows;
 }
 
 }  // namespace
 
 // Logging off during a run: Windows asks the run's hidden window, which
-// lets the session end; then the sessions stop after their call in hand,
-// each gets its quit, the drafts not reached get their rows, and the run's
-// last row says why it stopped, all before the window answers.
+// lets the session end, and by the time the window has answered that it
+// is ending, the run has written its last row, which says why it stopped.
 TEST_F(Unattended, LoggingOffStopsTheRunAndTheLogGetsItsRows) {
-    const auto drafts = WriteDrafts(8, {{1, "fault delay 1500\r\n"}, {2, "fault delay 1500\r\n"}, {3, "fault delay 1500\r\n"}});
-    PROCESS_INFORMATION run = StartKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log));
-    ASSERT_TRUE(run.hProcess);
-    HWND window = nullptr;
-    for (int i = 0; i < 1200 && (!window || OpenedNames(journal.Lines()).size() < 2); ++i) {
-        Sleep(50);
-        window = SessionEndWindowOf(run.dwProcessId);
-    }
-    ASSERT_TRUE(window) << "no window hears the end of the session";
-    DWORD_PTR answer = 0;
-    ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 60000, &answer));
-    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session is never held up";
-    EXPECT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 120000, &answer));
-    // By the time the window has answered, the run has written its last row.
-    const auto rows = Log();
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.back().result, L"run-end");
-    EXPECT_EQ(rows.back().description, L"stopped");
+    const auto rows = RunStoppedFromOutside(*this, [&](DWORD) {
+        // The hidden window by which a command-line run hears the end of the session.
+        const HWND window = FindWindowW(L"KestrowSessionEnd", nullptr);
+        ASSERT_TRUE(window) << "no window hears the end of the session";
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 60000, &answer));
+        EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session is never held up";
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 120000, &answer));
+        EXPECT_EQ(Log().back().result, L"run-end");
+    });
     EXPECT_EQ(kestrow::DetailValue(rows.back().detail, L"stopped by"), L"Windows is logging off");
-    EXPECT_EQ(WaitForSingleObject(run.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    CloseHandle(run.hProcess);
-    CloseHandle(run.hThread);
-    EXPECT_EQ(exitCode, 1u);
-    const auto fates = Fates(rows);
-    EXPECT_EQ(fates.size(), drafts.size()) << "every draft has its row";
-    EXPECT_EQ(fates.at(drafts.back()), L"not-reached");
-    EXPECT_LT(OpenedNames(journal.Lines()).size(), drafts.size());
-    EXPECT_EQ(LinesWith(journal.Lines(), std::string("application call 40")), 1) << "the session got its quit";
 }
 
-// Ctrl+C in the console of Kestrow.com, its output going to a file:
-// Kestrow.exe, which shares that console, stops its run after the draft in
-// hand; Kestrow.com waits for it and returns the run's exit code.
+// Ctrl+C in the console of Kestrow.com, whose output goes to a file:
+// Kestrow.exe shares that console and stops its run; Kestrow.com waits.
 TEST_F(Unattended, CtrlCInTheConsoleTwinsConsoleStopsTheRun) {
-    const auto drafts = WriteDrafts(8, {{1, "fault delay 1500\r\n"}, {2, "fault delay 1500\r\n"}});
-    const std::wstring exe = KestrowExe();
-    const std::wstring twin = exe.substr(0, exe.size() - 4) + L".com";
-    std::wstring command = Quoted(twin) + L" /update " + Quoted(folder.Path()) + L" /log " + Quoted(log);
-    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
-    const HANDLE output = CreateFileW((folder / L"output.txt").c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    STARTUPINFOW startup{};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = output;
-    PROCESS_INFORMATION run{};
-    ASSERT_TRUE(CreateProcessW(twin.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
-                               nullptr, &startup, &run));
-    CloseHandle(output);
-    for (int i = 0; i < 1200 && OpenedNames(journal.Lines()).empty(); ++i) Sleep(50);
-    wchar_t self[MAX_PATH];
-    GetModuleFileNameW(nullptr, self, MAX_PATH);
-    EXPECT_EQ(RunKestrow(L"--press-ctrl-c " + std::to_wstring(run.dwProcessId), L"", 60000, self).exitCode, 0u);
-    EXPECT_EQ(WaitForSingleObject(run.hProcess, 120000), WAIT_OBJECT_0);
-    DWORD exitCode = 0;
-    GetExitCodeProcess(run.hProcess, &exitCode);
-    CloseHandle(run.hProcess);
-    CloseHandle(run.hThread);
-    EXPECT_EQ(exitCode, 1u);
-    const auto rows = Log();
-    ASSERT_FALSE(rows.empty());
-    EXPECT_EQ(rows.back().description, L"stopped");
-    EXPECT_EQ(Fates(rows).at(drafts.back()), L"not-reached");
-    EXPECT_EQ(LinesWith(journal.Lines(), std::string("application call 40")), 1);
-    EXPECT_NE(ReadUtf8(folder / L"output.txt").find("not reached"), std::string::npos) << ReadUtf8(folder / L"output.txt");
+    RunStoppedFromOutside(*this, [](DWORD twin) {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        EXPECT_EQ(RunKestrow(L"--press-ctrl-c " + std::to_wstring(twin), L"", 60000, self).exitCode, 0u);
+    });
 }

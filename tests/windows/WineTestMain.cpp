@@ -30,9 +30,8 @@ class PrivateDataFolderPerTest : public ::testing::EmptyTestEventListener {
     std::unique_ptr<kestrow::wintest::TestFolder> folder_;
 };
 
-// "--press-ctrl-c <process id>": presses Ctrl+C in that process's console,
-// as a user at its keyboard would; this process lets it pass. A helper
-// process of the tests, so that the tests' own console stays as it is.
+// "--press-ctrl-c <process id>": Ctrl+C in that process's console, as at its
+// keyboard, from a process of its own so that the tests' console stays.
 int PressCtrlC(const char* process) {
     FreeConsole();
     if (!AttachConsole(static_cast<DWORD>(std::strtoul(process, nullptr, 10)))) return 1;
