@@ -35,7 +35,7 @@ std::wstring FormatLogRow(const LogRow& row, LogLayout layout) {
 
 bool TellsAFate(const std::wstring& result) {
     for (const wchar_t* fate : {LogResult::Stored, LogResult::Failed, LogResult::NotReached, LogResult::InHand,
-                                LogResult::SameFile})
+                                LogResult::SameFile, LogResult::Unreadable})
         if (result == fate) return true;
     return false;
 }

@@ -34,6 +34,7 @@ inline const wchar_t* const Stored = L"stored";
 inline const wchar_t* const Failed = L"failed";
 inline const wchar_t* const NotReached = L"not-reached";
 inline const wchar_t* const InHand = L"in-hand";        // written before the draft is opened
+inline const wchar_t* const Unreadable = L"unreadable"; // file: a folder of the tree that could not be read
 inline const wchar_t* const RunStart = L"run-start";    // file: the folder; description: the run's share
 inline const wchar_t* const RunResume = L"run-resume";  // the same run, taken up again
 inline const wchar_t* const RunEnd = L"run-end";        // description: how it ended
@@ -53,8 +54,8 @@ inline const wchar_t* const RetiredCopy = L"retired-copy";
 inline const wchar_t* const SameFile = L"same-file";
 }  // namespace LogResult
 
-// Whether a row of this result tells its draft's fate: a draft's last such
-// row in a run does. Rows about its copies, dialogs or the run say more
+// Whether a row of this result tells its draft's (or folder's) fate: the
+// last such row of a file in a run does. Rows about its copies, dialogs or the run say more
 // about it, and come after it as they happen.
 bool TellsAFate(const std::wstring& result);
 

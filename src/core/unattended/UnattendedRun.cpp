@@ -73,11 +73,13 @@ void UnattendedUser::DraftStarting(std::int32_t index, std::int32_t, const Draft
 void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t, const DraftRecord& draft) {
     // Sessions start and end drafts out of step: each draft keeps its own
     // start.
+    // A name whose file was done under another was never started itself.
     const auto started = draftStarts_.find(index);
-    const double seconds = started == draftStarts_.end()
-                               ? 0.0
-                               : std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
-    if (started != draftStarts_.end()) draftStarts_.erase(started);
+    std::optional<double> seconds;
+    if (started != draftStarts_.end()) {
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
+        draftStarts_.erase(started);
+    }
     if (draft.state == DraftState::NotReached) return;
     output_.Line(DraftLine(draft) +
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
@@ -230,7 +232,7 @@ std::wstring RunEndName(BatchEnd end) {
 }
 
 LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder) {
-    return RowOf(time, L"unreadable", folder.path, &folder.error);
+    return RowOf(time, LogResult::Unreadable, folder.path, &folder.error);
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {

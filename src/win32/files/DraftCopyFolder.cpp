@@ -488,11 +488,11 @@ std::vector<DraftCopy> DraftCopyFolder::FromEndedRuns() {
             Record record;
             if (!ReadRecord(ExtendedLengthPath(recordPath), record)) continue;
             const std::wstring copyPath = StemOf(recordPath) + L".dft";
-            const std::optional<ProcessIdentity> run = RunOf(name);
+            const std::optional<ProcessIdentity> process = RunOf(name);
             left.push_back({record.draftPath, copyPath,
                             record.replaced.empty() ? std::wstring() : folder + L"\\" + record.replaced,
                             !record.run.empty() ? record.run
-                            : run               ? RunDescription(L"", *run)
+                            : process           ? RunDescription(L"", *process)
                                                 : name});
         } while (FindNextFileW(records, &entry));
         FindClose(records);

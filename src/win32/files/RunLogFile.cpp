@@ -90,7 +90,11 @@ RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
 LastRun RunLogFile::ReadLastRun() {
     if (!file_ || sizeWhenOpened_ == 0 || !RecordsRuns(layout_)) return LastRun{};
     OpenedLogBytes bytes(file_.get(), sizeWhenOpened_);
-    return ReadLastRunFromEnd(bytes, [](const std::string& utf8) { return FromUtf8(utf8); });
+    LastRun last = ReadLastRunFromEnd(bytes, [](const std::string& utf8) { return FromUtf8(utf8); });
+    // Rows are appended, and only at the end, wherever the reads left off.
+    const LARGE_INTEGER end{};
+    SetFilePointerEx(file_.get(), end, nullptr, FILE_END);
+    return last;
 }
 
 bool RunLogFile::Write(const std::wstring& line) {
