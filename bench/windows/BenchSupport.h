@@ -64,5 +64,6 @@ void FloorBenchmark();
 void SessionsBenchmark();
 void ReportBenchmark(const std::wstring& kestrowExe);
 void DialogBenchmark();
+void LogStartBenchmark();
 
 }  // namespace kestrow::bench

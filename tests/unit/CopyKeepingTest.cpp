@@ -7,6 +7,7 @@
 #include <set>
 
 #include "copies/CopyKeepingLauncher.h"
+#include "copies/EarlierCopies.h"
 #include "form/BatchMessages.h"
 #include "Form1Fixture.h"
 #include "unattended/UnattendedRun.h"
@@ -18,9 +19,10 @@ namespace {
 
 struct FakeCopyStore : DraftCopyStore {
     std::map<std::wstring, std::string> disk;    // the drafts, by path
-    std::map<std::wstring, std::string> copies;  // by copy path
+    std::map<std::wstring, std::string> copies;  // by copy path, the versions a put back replaced too
     std::set<std::wstring> uncopyable;
     bool putBackFails = false;
+    std::set<std::wstring> refusePutBack;  // drafts whose put back fails
     int keeps = 0;
     int putBacks = 0;
 
@@ -35,10 +37,14 @@ struct FakeCopyStore : DraftCopyStore {
         auto draft = disk.find(copy.draftPath);
         return draft != disk.end() && draft->second == copies.at(copy.copyPath);
     }
-    void PutBack(const DraftCopy& copy) override {
-        if (putBackFails) throw RuntimeError(-2147024864, kProgramSource, L"The draft is in use.");
+    std::wstring PutBack(const DraftCopy& copy) override {
+        if (putBackFails || refusePutBack.count(copy.draftPath))
+            throw RuntimeError(-2147024864, kProgramSource, L"The draft is in use.");
         ++putBacks;
+        const std::wstring replaced = copy.copyPath + L".replaced";
+        copies[replaced] = disk[copy.draftPath];
         disk[copy.draftPath] = copies.at(copy.copyPath);
+        return replaced;
     }
     void Discard(const DraftCopy& copy) noexcept override { copies.erase(copy.copyPath); }
 };
@@ -81,18 +87,19 @@ struct CopyKeeping : ::testing::Test {
         };
     }
     std::optional<RuntimeError> Caught() {
+        caughtCopy.reset();
+        caughtVersions.reset();
         try {
             Attempt();
-        } catch (const DraftNotPutBack& error) {
-            caughtCopy = error.CopyPath();
-            return error;
         } catch (const RuntimeError& error) {
-            caughtCopy.reset();
+            caughtCopy = KeptCopyOf(error);
+            caughtVersions = ReplacedDraftOf(error);
             return error;
         }
         return std::nullopt;
     }
-    std::optional<std::wstring> caughtCopy;
+    std::optional<std::wstring> caughtCopy;        // not put back: the copy kept
+    std::optional<ReplacedDraft> caughtVersions;  // put back over other bytes: both kept
 };
 
 }  // namespace
@@ -108,46 +115,62 @@ TEST_F(CopyKeeping, AStoredDraftLosesItsCopyAndIsLeftAsStored) {
     EXPECT_EQ(store.putBacks, 0);
 }
 
-TEST_F(CopyKeeping, EveryFailureThatLeftNothingHoldingTheDraftPutsItBackWhenItChanged) {
+// Whoever changed the draft during the attempt (the server's torn store,
+// another program's save), its bytes are kept beside the copy before the
+// copy goes back over them, and both are named.
+TEST_F(CopyKeeping, EveryFailureThatLeftNothingHoldingTheDraftPutsItBackAndKeepsWhatItReplaced) {
     for (FailureKind kind : {FailureKind::Ordinary, FailureKind::ServerBusy, FailureKind::ServerGone,
                              FailureKind::ServerAbandoned}) {
         SCOPED_TRACE(static_cast<int>(kind));
         store.disk[kDraft] = "before";
-        FailAfterWriting("torn", kind);
+        store.copies.clear();
+        FailAfterWriting("saved by someone else", kind);
         const auto error = Caught();
         ASSERT_TRUE(error);
         EXPECT_EQ(error->Kind(), kind) << "the batch still learns what happened to its server";
-        EXPECT_FALSE(caughtCopy) << "put back: nothing to report beyond the failure";
+        EXPECT_FALSE(caughtCopy) << "put back: no copy of a draft that may be damaged";
+        ASSERT_TRUE(caughtVersions);
         EXPECT_EQ(store.disk[kDraft], "before");
-        EXPECT_TRUE(store.copies.empty());
+        EXPECT_EQ(store.copies.at(caughtVersions->copyPath), "before");
+        EXPECT_EQ(store.copies.at(caughtVersions->replacedPath), "saved by someone else");
+        EXPECT_NE(error->Description().find(caughtVersions->replacedPath), std::wstring::npos);
     }
-    // A draft the failure did not touch is not rewritten.
+    // A draft the failure did not touch is neither rewritten nor kept twice.
+    store.copies.clear();
     const int putBacks = store.putBacks;
     FailAfterWriting("before", FailureKind::ServerGone);
     ASSERT_TRUE(Caught());
+    EXPECT_FALSE(caughtVersions);
     EXPECT_EQ(store.putBacks, putBacks);
     EXPECT_TRUE(store.copies.empty());
 }
 
-TEST_F(CopyKeeping, AServerThatMayStillHoldTheDraftKeepsItsCopyForEveryLaterAttempt) {
+// A session given up while its process may still run protects the draft
+// from every later write: Try Again in a fresh session, or a later batch
+// of the window, never puts it back under that process.
+TEST_F(CopyKeeping, AServerThatMayStillHoldTheDraftKeepsItsCopyAndItsProtectionForEveryLaterAttempt) {
     FailAfterWriting("torn", FailureKind::ServerAbandonedRunning);
     auto error = Caught();
     ASSERT_TRUE(error);
     EXPECT_EQ(error->Kind(), FailureKind::ServerAbandonedRunning);
     ASSERT_TRUE(caughtCopy);
-    EXPECT_NE(error->Description().find(*caughtCopy), std::wstring::npos);
+    const std::wstring firstCopy = *caughtCopy;
+    EXPECT_NE(error->Description().find(firstCopy), std::wstring::npos);
     EXPECT_EQ(store.disk[kDraft], "torn") << "nothing is written under a process that may still hold it";
-    EXPECT_EQ(store.copies.size(), 1u);
 
-    // Try Again: compared with how it was before the batch, not with what
-    // the abandoned attempt left.
-    FailAfterWriting("torn again", FailureKind::Ordinary);
-    error = Caught();
-    ASSERT_TRUE(error);
-    EXPECT_FALSE(caughtCopy);
-    EXPECT_EQ(store.disk[kDraft], "before");
-    EXPECT_EQ(store.keeps, 1);
-    EXPECT_TRUE(store.copies.empty());
+    for (int batch = 0; batch < 2; ++batch) {
+        SCOPED_TRACE(batch);
+        if (batch == 1) launcher.CadSystemRunning();  // the window's next batch
+        FailAfterWriting("torn again", FailureKind::Ordinary);
+        error = Caught();
+        ASSERT_TRUE(error);
+        ASSERT_TRUE(caughtCopy);
+        EXPECT_EQ(store.disk[kDraft], "torn again");
+        EXPECT_EQ(store.putBacks, 0);
+        EXPECT_NE(error->Description().find(L"given up may still be running"), std::wstring::npos);
+    }
+    EXPECT_EQ(*caughtCopy, L"C:\\Copies\\2.dft") << "the next batch compares with how the draft was before it";
+    EXPECT_TRUE(store.copies.count(firstCopy)) << "the copy from before the given-up attempt stays";
 }
 
 TEST_F(CopyKeeping, ADraftThatCannotBeCopiedIsNotOpened) {
@@ -184,9 +207,9 @@ TEST_F(CopyKeeping, ADraftClosedUnstoredByAStopIsPutBackOrReported) {
         store.disk[path] = "autosaved";
         return DraftOutcome::Stopped;
     };
-    EXPECT_EQ(Attempt(), DraftOutcome::Stopped);
+    ASSERT_TRUE(Caught());
+    EXPECT_TRUE(caughtVersions) << "put back, and the version found kept";
     EXPECT_EQ(store.disk[kDraft], "before");
-    EXPECT_TRUE(store.copies.empty());
 
     store.putBackFails = true;
     const auto error = Caught();
@@ -201,9 +224,10 @@ TEST_F(CopyKeeping, ADraftClosedUnstoredByAStopIsPutBackOrReported) {
     EXPECT_EQ(store.keeps, keeps);
 }
 
-TEST_F(CopyKeeping, TheBatchTheSummaryAndTheUnattendedRunNameADraftThatWasNotPutBack) {
+TEST_F(CopyKeeping, TheBatchTheSummaryAndTheUnattendedRunNameEveryCopyKept) {
     store.disk[L"C:\\D\\b.dft"] = "before";
-    store.putBackFails = true;
+    store.disk[L"C:\\D\\c.dft"] = "before";
+    store.refusePutBack.insert(L"C:\\D\\b.dft");
     server.step = [this](const std::wstring& path) -> DraftOutcome {
         if (path == kDraft) return DraftOutcome::Stored;
         store.disk[path] = "torn";
@@ -215,35 +239,104 @@ TEST_F(CopyKeeping, TheBatchTheSummaryAndTheUnattendedRunNameADraftThatWasNotPut
         void InHand(const DraftRecord&) override {}
         void Row(const UnreadableFolder&) override {}
         void Row(const DraftRecord& draft, std::optional<double>) override {
-            lines.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
+            lines.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::WithDetails));
         }
     } output;
     UnattendedUser user(output);
-    DraftBatch batch(L"C:\\D\\", {L"a.dft", L"b.dft"}, launcher, CallWatch::Policy{});
+    DraftBatch batch(L"C:\\D\\", {L"a.dft", L"b.dft", L"c.dft"}, launcher, CallWatch::Policy{});
     const BatchResult result = batch.Run(user, user);
 
     ASSERT_EQ(result.drafts[1].state, DraftState::Failed);
     ASSERT_TRUE(result.drafts[1].keptCopy);
     EXPECT_FALSE(result.drafts[0].keptCopy);
+    ASSERT_TRUE(result.drafts[2].replaced);
+    EXPECT_FALSE(result.drafts[2].keptCopy) << "c is as it was: put back";
     EXPECT_EQ(result.drafts[1].error->Kind(), FailureKind::ServerGone);
-    EXPECT_NE(BatchSummaryText(result).find(L"b.dft - copy kept at " + *result.drafts[1].keptCopy),
-              std::wstring::npos);
+    const ReplacedDraft& c = *result.drafts[2].replaced;
+    const std::wstring summary = BatchSummaryText(result);
+    EXPECT_NE(summary.find(L"b.dft - copy kept at " + *result.drafts[1].keptCopy), std::wstring::npos);
+    EXPECT_NE(summary.find(L"c.dft - the version put back over is kept at " + c.replacedPath), std::wstring::npos);
     EXPECT_EQ(user.Finish(result, L"C:\\D\\"), ExitCode::SomeNotStored);
     EXPECT_NE(output.lines.back().find(L"1 of them not put back"), std::wstring::npos);
     const std::wstring row = output.lines[3];
     EXPECT_EQ(row.rfind(L"T,failed,", 0), 0u) << row;
-    EXPECT_NE(row.find(*result.drafts[1].keptCopy), std::wstring::npos) << row;
+    EXPECT_NE(row.find(L"copy: " + *result.drafts[1].keptCopy), std::wstring::npos) << row;
+    EXPECT_NE(output.lines[5].find(L"copy: " + c.copyPath + L" | replaced: " + c.replacedPath), std::wstring::npos);
 }
 
-TEST(UpdateDraftFiles, CopiesLeftByAnEndedRunAreNamedAndNoAnswersNothingIsOpened) {
+namespace {
+
+// Copies ended runs left; which drafts are as their copy; what was retired.
+struct FakeLeftovers : LeftoverCopies {
+    std::vector<DraftCopy> left;
+    std::set<std::wstring> sameAsDraft;  // by copy path
+    std::vector<std::wstring> retired;   // copy paths
+    std::vector<DraftCopy> FromEndedRuns() override { return left; }
+    std::wstring Folder() override { return L"C:\\Copies"; }
+    bool SameAsDraft(const DraftCopy& copy) override { return sameAsDraft.count(copy.copyPath) > 0; }
+    void Retire(const DraftCopy& copy) noexcept override { retired.push_back(copy.copyPath); }
+};
+
+DraftRecord Settled(const std::wstring& path, DraftState state, bool keptCopy = false) {
+    DraftRecord draft;
+    draft.path = path;
+    draft.state = state;
+    if (keptCopy) draft.keptCopy = L"C:\\Copies\\1-2\\1.dft";
+    return draft;
+}
+
+}  // namespace
+
+// A copy goes once its draft is stored again, or is as the copy after a
+// failure; never while the draft may differ from it, and never with a
+// version a put back replaced (it may be somebody's work, kept nowhere else).
+TEST(EarlierCopies, ACopyIsRetiredOnlyOnceItsDraftNoLongerNeedsIt) {
+    FakeLeftovers leftovers;
+    leftovers.left = {
+        {L"\\\\?\\C:\\D\\a.dft", L"C:\\Copies\\9-1\\1.dft", L"", L"run 3 of C:\\log.csv"},
+        {L"C:\\D\\B.DFT", L"C:\\Copies\\9-1\\2.dft"},
+        {L"C:\\D\\c.dft", L"C:\\Copies\\9-1\\3.dft", L"C:\\Copies\\9-1\\3-replaced.dft"},
+        {L"C:\\D\\d.dft", L"C:\\Copies\\8-1\\1.dft"},
+        {L"C:\\Other\\a.dft", L"C:\\Copies\\9-1\\4.dft"},
+    };
+    leftovers.sameAsDraft = {L"C:\\Copies\\8-1\\1.dft"};
+    EarlierCopies earlier(leftovers, [](const std::wstring& path) { return InFolder(path, L"C:\\D\\", false); });
+    ASSERT_EQ(earlier.Copies().size(), 4u);
+
+    const std::vector<std::pair<DraftRecord, std::vector<std::wstring>>> fates = {
+        {Settled(L"C:\\D\\b.dft", DraftState::Failed), {}},                // differs from its copy
+        {Settled(L"C:\\D\\d.dft", DraftState::Failed, true), {}},          // may be damaged: its copy counts
+        {Settled(L"C:\\D\\a.dft", DraftState::NotReached), {}},
+        {Settled(L"C:\\D\\c.dft", DraftState::Stored), {}},                // a replaced version stays
+        {Settled(L"C:\\D\\a.dft", DraftState::Stored), {L"C:\\Copies\\9-1\\1.dft"}},
+        {Settled(L"C:\\D\\d.dft", DraftState::Failed), {L"C:\\Copies\\8-1\\1.dft"}},  // as its copy
+        {Settled(L"C:\\D\\b.dft", DraftState::Stored), {L"C:\\Copies\\9-1\\2.dft"}},
+    };
+    for (const auto& [draft, retired] : fates) {
+        std::vector<std::wstring> got;
+        for (const DraftCopy& copy : earlier.Settle(draft)) got.push_back(copy.copyPath);
+        EXPECT_EQ(got, retired) << std::string(draft.path.begin(), draft.path.end());
+    }
+    EXPECT_EQ(leftovers.retired.size(), 3u);
+    ASSERT_EQ(earlier.Copies().size(), 1u);
+    EXPECT_EQ(earlier.Copies()[0].draftPath, L"C:\\D\\c.dft");
+
+    for (const auto& [path, subfolders, inside] : std::vector<std::tuple<std::wstring, bool, bool>>{
+             {L"\\\\?\\c:\\d\\A.DFT", false, true}, {L"C:\\D\\Sub\\a.dft", false, false},
+             {L"C:\\D\\Sub\\a.dft", true, true}, {L"C:\\Dx\\a.dft", true, false}, {L"C:\\D\\", true, false}})
+        EXPECT_EQ(InFolder(path, L"C:\\D\\", subfolders), inside) << std::string(path.begin(), path.end());
+}
+
+// The window names only this batch's leftovers, once for a given set, with
+// their folder to open; the batch retires those it stores.
+TEST(UpdateDraftFiles, CopiesLeftOfThisBatchAreNamedOnceAndRetiredWhenStored) {
     Form1Fixture f;
-    struct Leftovers : LeftoverCopies {
-        std::vector<DraftCopy> FromEndedRuns() override { return {{L"C:\\D\\a.dft", L"C:\\Copies\\9-1\\1.dft"}}; }
-        std::wstring Folder() override { return L"C:\\Copies"; }
-    } leftovers;
+    FakeLeftovers leftovers;
+    leftovers.left = {{L"C:\\D\\a.dft", L"C:\\Copies\\9-1\\1.dft"},
+                      {L"C:\\Elsewhere\\z.dft", L"C:\\Copies\\9-1\\2.dft"}};
     Form1 form{Form1Controls{f.cmdBrowse, f.List1, f.Label1, f.Text1, f.cmdUpdate},
                Form1Services{f.messages, f.folders, f.directory, f.launcher, f.runner, f.taskbar, &leftovers}};
-    f.directory.listings[L"C:\\D\\*.dft"] = {L"a.dft"};
+    f.directory.listings[L"C:\\D\\*.dft"] = {L"a.dft", L"b.dft"};
     f.folders.Choose(L"C:\\D");
     form.cmdBrowse_Click();
 
@@ -252,11 +345,17 @@ TEST(UpdateDraftFiles, CopiesLeftByAnEndedRunAreNamedAndNoAnswersNothingIsOpened
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].buttons, MessageButtons::YesNo);
     EXPECT_NE(f.messages.shown[0].text.find(L"C:\\D\\a.dft"), std::wstring::npos);
+    EXPECT_EQ(f.messages.shown[0].text.find(L"z.dft"), std::wstring::npos) << "not this batch's";
     EXPECT_NE(f.messages.shown[0].text.find(L"C:\\Copies"), std::wstring::npos);
     EXPECT_TRUE(f.server.journal.empty());
     EXPECT_FALSE(form.BatchRunning());
 
-    f.messages.Answer(MessageAnswer::Yes);
+    // The same set again: no second box; the stored draft's copy goes.
+    f.server.Fail(L"docs get 6 bstrref:C:\\D\\b.dft", RuntimeError(-2147467259, L"CAD", L"Cannot open"), -1);
+    f.messages.Answer(MessageAnswer::Continue);
     form.cmdUpdate_Click();
+    ASSERT_EQ(f.messages.shown.size(), 3u) << "b's failure and the batch's summary, no leftovers box";
+    EXPECT_EQ(f.messages.shown[1].buttons, MessageButtons::CancelTryContinue);
     EXPECT_EQ(f.server.stored.size(), 1u);
+    EXPECT_EQ(leftovers.retired, std::vector<std::wstring>{L"C:\\Copies\\9-1\\1.dft"});
 }

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <tuple>
 
+#include "unattended/LogTail.h"
 #include "unattended/ResumePlan.h"
 #include "unattended/RunLog.h"
 
@@ -38,6 +40,20 @@ struct Disk {
         };
     }
 };
+
+// A log held in memory, as ASCII bytes; counts what was read of it.
+struct MemoryLog : LogBytes {
+    std::string bytes;
+    std::size_t read = 0;
+    explicit MemoryLog(const std::wstring& text) : bytes(text.begin(), text.end()) {}
+    std::uint64_t Size() override { return bytes.size(); }
+    std::string Read(std::uint64_t offset, std::size_t count) override {
+        read += count;
+        return bytes.substr(static_cast<std::size_t>(offset), count);
+    }
+};
+
+std::wstring Widened(const std::string& bytes) { return std::wstring(bytes.begin(), bytes.end()); }
 
 const std::wstring kFolder = L"C:\\Drawings\\";
 const std::vector<std::wstring> kNames = {L"a.dft", L"b.dft", L"c.dft", L"d.dft", L"e.dft"};
@@ -130,8 +146,10 @@ TEST(RunLog, AKilledRunIsResumedFromItsRowsOnly) {
         EXPECT_EQ(fresh.toDo, kNames);
     }
 
-    // A resumed run that is cut short again keeps what its first part stored.
-    const std::wstring again = log + L"\r\n" + Row(L"run-resume", kFolder, L"2") + Row(L"in-hand", kFolder + L"b.dft", L"2");
+    // A resumed run that is cut short again keeps what its first part
+    // stored; a row about a's copy is no fate of a.
+    const std::wstring again = log + L"\r\n" + Row(L"run-resume", kFolder, L"2") + Row(L"kept-copy", kFolder + L"a.dft", L"2") +
+                               Row(L"in-hand", kFolder + L"b.dft", L"2");
     const RunPlan third = PlanRun(ReadLastRun(again), true, kFolder, L"", kNames, disk.Facts());
     EXPECT_EQ(third.toDo, (std::vector<std::wstring>{L"b.dft", L"c.dft", L"d.dft", L"e.dft"}));
     EXPECT_EQ(third.wasInHand, (std::vector<std::wstring>{L"b.dft", L"c.dft"}));
@@ -165,4 +183,39 @@ TEST(RunLog, ARunThatEndedOrASixColumnLogMeansEverythingAgain) {
     EXPECT_FALSE(plan.resumes);
     EXPECT_EQ(plan.run, 1);
     EXPECT_EQ(plan.toDo, kNames);
+}
+
+// The last run found from the end reads as the whole log reads, whatever
+// the chunks: quoted fields with line breaks (one holding "run-start"), a
+// row torn by a power cut, and a line that looks like a run's start but
+// carries no run number.
+TEST(RunLog, TheLastRunIsFoundFromTheEndOfTheLog) {
+    const std::wstring lastRun =
+        Row(L"run-start", kFolder, L"12") + Row(L"in-hand", kFolder + L"a.dft", L"12") +
+        Row(L"failed", kFolder + L"a.dft", L"12", L"two\r\nlines,\r\n2026-12-07T02:00:00+01:00 run-start, \"x\"") +
+        Row(L"stored", kFolder + L"b.dft", L"12", L"", L"5", L"T5") + Row(L"in-hand", kFolder + L"c.dft", L"12") +
+        L"2026-12-07T02:00:00+01:00,stor\r\n" + Row(L"run-resume", kFolder, L"12") +
+        Row(L"stored", kFolder + L"c.dft", L"12", L"", L"6", L"T6");
+    std::wstring earlier = kHeader;
+    for (int run = 1; run <= 11; ++run)
+        earlier += Row(L"run-start", kFolder, std::to_wstring(run)) +
+                   Row(L"stored", kFolder + L"d.dft", std::to_wstring(run), L"", L"1", L"T1") +
+                   Row(L"run-end", kFolder, std::to_wstring(run), L"completed");
+    const std::wstring noNumber = L"2026-12-07T02:00:00+01:00,run-start,C:\\,,,,x\r\n";
+    for (const std::wstring& log : {earlier + lastRun, earlier + lastRun + noNumber}) {
+        const LastRun whole = ReadLastRun(log);
+        ASSERT_EQ(whole.number, 12);
+        for (std::size_t chunk : {1u, 7u, 36u, 37u, 38u, 100u, 1u << 20}) {
+            SCOPED_TRACE(chunk);
+            MemoryLog memory(log);
+            const LastRun tail = ReadLastRunFromEnd(memory, Widened, chunk);
+            EXPECT_EQ(std::tie(tail.number, tail.completed, tail.folder), std::tie(whole.number, whole.completed, whole.folder));
+            ASSERT_EQ(tail.fates.size(), 3u);
+            for (const auto& [path, fate] : whole.fates)
+                EXPECT_EQ(tail.fates.at(path).result + tail.fates.at(path).written, fate.result + fate.written);
+            if (chunk == 100u) EXPECT_LT(memory.read, 2 * (log.size() - earlier.size()) + 400);
+        }
+    }
+    MemoryLog none(kHeader);
+    EXPECT_EQ(ReadLastRunFromEnd(none, Widened, 16).number, 0);
 }

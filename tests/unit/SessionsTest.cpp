@@ -246,3 +246,30 @@ TEST(Sessions, AFaultOfKestrowsOwnEndsTheBatchWithTheLastCall) {
     EXPECT_EQ(Count(server.journal, L"app call 40"), 1);
     EXPECT_EQ(result.Count(DraftState::Stored), 2);
 }
+
+// One file listed under several names (hard links, a link and its file):
+// done once, by one session, under its first name; the other names take
+// its fate and say under which name it was done.
+TEST(Sessions, AFileListedUnderTwoNamesIsDoneOnceAndBothNamesAreSettled) {
+    FakeServer server;
+    server.Fail(L"docs get 6 bstrref:C:\\D\\d2.dft", RuntimeError(5, L"S", L"bad"), -1);
+    SharedLauncher launcher(server);
+    launcher.stepTime = std::chrono::milliseconds(2);
+    Output output;
+    UnattendedUser user(output);
+    // d4 is d0's file, d5 is d2's (which fails), d3 is of no known file.
+    DraftBatch batch(L"C:\\D\\", Names(6), launcher, CallWatch::Policy{});
+    batch.SetFiles({{7, 100}, {7, 101}, {7, 102}, {}, {7, 100}, {7, 102}});
+    batch.SetSessions(2);
+    const BatchResult result = batch.Run(user, user);
+
+    EXPECT_EQ(Count(server.journal, L"docs get 6 "), 4) << "d0..d3 opened, their other names not";
+    EXPECT_EQ(ExitCodeFor(result), ExitCode::SomeNotStored);
+    // Each name ends, the other names right after their file's first.
+    EXPECT_TRUE(output.Has(L"stored  d4.dft  (the same file as C:\\D\\d0.dft, done once)"));
+    EXPECT_TRUE(output.Has(L"failed  d5.dft  (the same file as C:\\D\\d2.dft, done once)"));
+    const LogRow row = DraftLogRow(L"T", result.drafts[5]);
+    EXPECT_EQ(row.result, LogResult::SameFile);
+    EXPECT_EQ(DetailValue(row.detail, L"done under"), L"C:\\D\\d2.dft");
+    EXPECT_EQ(DraftLogRow(L"T", result.drafts[3]).result, LogResult::Stored) << "a file not known is nobody's twin";
+}

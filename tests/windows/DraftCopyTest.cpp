@@ -3,8 +3,12 @@
 // before it is opened, and copies left by a run of Kestrow that was killed.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "MainWindowFixture.h"
+#include "RunFixture.h"
 #include "TestSupport.h"
+#include "unattended/RunLog.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -81,8 +85,6 @@ bool JournalOpened(const Journal& journal, const std::string& name) {
     return false;
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
-
 class DraftCopies : public MainWindowTest {
 protected:
     DraftCopies() : MainWindowTest({}, win32::Form1Overrides{&picker_, nullptr}) {}
@@ -97,6 +99,23 @@ protected:
     FixedFolderPicker picker_;
     PrivateDataFolder data_;
 };
+
+// Command-line runs with a data folder of their own.
+class CopiesRun : public RunTest {
+protected:
+    std::vector<LoggedRow> RowsOfRun(const std::wstring& run) const {
+        std::vector<LoggedRow> rows = Log();
+        rows.erase(std::remove_if(rows.begin(), rows.end(), [&](const LoggedRow& row) { return row.run != run; }), rows.end());
+        return rows;
+    }
+    PrivateDataFolder data_;
+};
+
+const LoggedRow* RowOf(const std::vector<LoggedRow>& rows, const std::wstring& result, const std::wstring& file) {
+    for (const LoggedRow& row : rows)
+        if (row.result == result && row.file == file) return &row;
+    return nullptr;
+}
 
 }  // namespace
 
@@ -117,9 +136,11 @@ TEST_F(DraftCopies, AStoreCutShortByACrashLeavesTheDraftAsItWasAndSaysNotStored)
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_NE(seen[0].text.find(L"This drawing was not stored."), std::wstring::npos);
     EXPECT_NE(seen[1].text.find(L"a.dft - "), std::wstring::npos);
-    EXPECT_EQ(seen[1].text.find(L"copy kept"), std::wstring::npos) << "put back: no copy to name";
+    EXPECT_EQ(seen[1].text.find(L"copy kept"), std::wstring::npos) << "put back: no copy of a damaged draft";
+    EXPECT_NE(seen[1].text.find(L"a.dft - the version put back over is kept at "), std::wstring::npos);
     EXPECT_EQ(TextOf(id::Label1), L"Updated 1 of 2 files in : ");
-    EXPECT_TRUE(data_.CopiesContent().empty());
+    // The half-written draft is kept too: whoever wrote it, nothing is lost.
+    EXPECT_EQ(data_.CopiesContent().size(), 4u) << "the run's folder, the copy, the version replaced, the record";
 }
 
 // Unattended, and a torn draft whose file has a second name elsewhere: the
@@ -156,13 +177,22 @@ TEST_F(DraftCopies, UnattendedATornDraftIsPutBackAndALockedOneIsNotOpened) {
     EXPECT_NE(rows.find("not opened, as no copy of it could be kept first"), std::string::npos) << rows;
     EXPECT_NE(rows.find(",stored," + Narrow(folder / L"ok.dft")), std::string::npos) << rows;
     EXPECT_EQ(run.Text().find(L"copy kept"), std::wstring::npos);
-    EXPECT_TRUE(data_.CopiesContent().empty());
+    const auto logged = ReadLog(log);
+    const LoggedRow* torn = RowOf(logged, L"failed", folder / L"torn.dft");
+    ASSERT_TRUE(torn);
+    EXPECT_NE(ReadUtf8(kestrow::DetailValue(torn->detail, L"replaced")), ReadUtf8(folder / L"torn.dft"))
+        << "the half-written draft is kept beside its copy";
+    EXPECT_EQ(data_.CopiesContent().size(), 4u);
 }
 
-TEST_F(DraftCopies, ACopyLeftByAKilledRunIsNamedByTheNextRunsAndNotRestored) {
+// The window asks about the copies a killed run left of this batch's
+// drafts once, not at every Update, and restores nothing; a run over
+// another folder does not name them.
+TEST_F(DraftCopies, ACopyLeftByAKilledRunIsAskedAboutOnceAndNotRestored) {
     TestFolder first(L"killed run");
     TestFolder second(L"next run");
     WriteDraft(first / L"hung.dft", 1, "fault hang 30000\r\n");
+    WriteDraft(first / L"ok.dft", 1);
     WriteDraft(second / L"next.dft", 1);
     {
         Journal journal;
@@ -176,21 +206,70 @@ TEST_F(DraftCopies, ACopyLeftByAKilledRunIsNamedByTheNextRunsAndNotRestored) {
     ASSERT_EQ(left.size(), 3u) << "the run's folder, a copy and its record";
     WriteUtf8(first / L"hung.dft", "changed by the user since\r\n");
 
-    const auto seen = [&] {
-        BrowseDirect(second.Path());
-        return Press(id::cmdUpdate, {Answer{IDNO}});
-    }();
-    ASSERT_EQ(seen.size(), 1u);
-    EXPECT_NE(seen[0].text.find(first / L"hung.dft"), std::wstring::npos);
-    EXPECT_NE(seen[0].text.find(data_.Copies()), std::wstring::npos);
-    EXPECT_EQ(StoredCount(second / L"next.dft"), 0) << "No leaves everything as it is";
+    BrowseDirect(first.Path());
+    const auto asked = Press(id::cmdUpdate, {Answer{IDNO}});
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0].text.find(first / L"hung.dft"), std::wstring::npos);
+    EXPECT_NE(asked[0].text.find(data_.Copies()), std::wstring::npos);
+    EXPECT_NE(std::find(asked[0].buttons.begin(), asked[0].buttons.end(), L"&Open the folder"), asked[0].buttons.end());
+    EXPECT_EQ(StoredCount(first / L"ok.dft"), 0) << "No leaves everything as it is";
+
+    const auto again = Press(id::cmdUpdate, {Answer{IDCONTINUE}, Answer{IDOK}});
+    ASSERT_EQ(again.size(), 2u) << "the failure and the summary, and no second question about the copy";
+    EXPECT_NE(again[0].text.find(L"Not a draft file"), std::wstring::npos);
+    EXPECT_EQ(StoredCount(first / L"ok.dft"), 1);
 
     const ProgramRun next = RunKestrow(L"/update " + Quoted(second.Path()));
     EXPECT_EQ(next.exitCode, 0u);
-    EXPECT_NE(next.Text().find(L"an earlier run ended while this draft was open: " + (first / L"hung.dft")),
-              std::wstring::npos)
-        << Narrow(next.Text());
-    EXPECT_EQ(StoredCount(second / L"next.dft"), 1);
+    EXPECT_FALSE(Contains(next, L"earlier run")) << Narrow(next.Text());
     EXPECT_EQ(ReadUtf8(first / L"hung.dft"), "changed by the user since\r\n");
     EXPECT_EQ(data_.CopiesContent(), left);
+}
+
+// A run killed in the middle of a draft leaves its copy; the next run over
+// that folder names it in its log, stores the draft and retires the copy;
+// the run after says nothing of it.
+TEST_F(CopiesRun, ACopyLeftByAKilledRunIsLoggedUntilARunStoresItsDraft) {
+    const auto drafts = WriteDrafts(2, {{1, "fault hang 30000\r\n"}});
+    EXPECT_EQ(RunKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log), L"", 8000).exitCode, 99u);
+    KillStandIn();
+    ASSERT_EQ(data_.CopiesContent().size(), 3u);
+
+    WriteDraft(drafts[0], 1);
+    EXPECT_EQ(Update().exitCode, 0u);
+    const auto next = RowsOfRun(L"2");
+    const LoggedRow* kept = RowOf(next, L"kept-copy", drafts[0]);
+    const LoggedRow* retired = RowOf(next, L"retired-copy", drafts[0]);
+    ASSERT_TRUE(kept && retired && RowOf(next, L"stored", drafts[0])) << ReadUtf8(log);
+    const std::wstring copy = kestrow::DetailValue(kept->detail, L"copy");
+    EXPECT_EQ(copy.rfind(data_.Copies(), 0), 0u) << Narrow(kept->detail);
+    EXPECT_NE(kestrow::DetailValue(kept->detail, L"left by").find(L"run 1 of " + log), std::wstring::npos);
+    EXPECT_EQ(kestrow::DetailValue(retired->detail, L"copy"), copy);
+    EXPECT_TRUE(data_.CopiesContent().empty());
+
+    EXPECT_EQ(Update().exitCode, 0u);
+    for (const LoggedRow& row : RowsOfRun(L"3")) EXPECT_EQ(row.result.find(L"copy"), std::wstring::npos) << Narrow(row.file);
+}
+
+// Another program writes the draft while the CAD system has it open
+// without holding it, and the attempt fails: the draft is put back as it
+// was, and the version found is kept beside the copy; the log names both.
+TEST_F(CopiesRun, APutBackOverAnotherWritersSaveKeepsBothVersionsAndNamesThem) {
+    const auto drafts = WriteDrafts(1, {{1, "fault unlocked\r\nfault delay 8000\r\nfault update\r\n"}});
+    const std::string before = ReadUtf8(drafts[0]);
+    const std::string theirs = "KESTROW-DRAFT 1\r\nstored 7\r\nview Front current\r\n";
+    PROCESS_INFORMATION run = Start();
+    for (int i = 0; i < 1200 && !JournalOpened(journal, "d01.dft"); ++i) Sleep(50);
+    WriteUtf8(drafts[0], theirs);  // while the server waits, having read the draft
+    EXPECT_EQ(WaitForExit(run), 1u);
+
+    EXPECT_EQ(ReadUtf8(drafts[0]), before);
+    const auto rows = Log();
+    const LoggedRow* failed = RowOf(rows, L"failed", drafts[0]);
+    ASSERT_TRUE(failed) << ReadUtf8(log);
+    const std::wstring copy = kestrow::DetailValue(failed->detail, L"copy");
+    const std::wstring replaced = kestrow::DetailValue(failed->detail, L"replaced");
+    EXPECT_EQ(ReadUtf8(copy), before) << Narrow(failed->detail);
+    EXPECT_EQ(ReadUtf8(replaced), theirs) << Narrow(failed->detail);
+    EXPECT_NE(failed->description.find(replaced), std::wstring::npos);
 }

@@ -14,10 +14,9 @@
 
 namespace {
 
-std::vector<unsigned char> ReadProgram() {
+std::vector<unsigned char> ReadProgram(const std::wstring& path = kestrow::wintest::KestrowExe()) {
     std::vector<unsigned char> bytes;
-    HANDLE file = CreateFileW(kestrow::wintest::KestrowExe().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                              OPEN_EXISTING, 0, nullptr);
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     bytes.resize(GetFileSize(file, nullptr));
     DWORD read = 0;
@@ -42,6 +41,21 @@ struct Pe {
     }
 };
 
+// The DLLs a program's import table names, in lower case.
+std::set<std::string> ImportedDlls(const std::vector<unsigned char>& bytes) {
+    Pe pe{bytes};
+    const IMAGE_DATA_DIRECTORY& directory = pe.nt()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
+    std::set<std::string> imported;
+    if (directory.VirtualAddress == 0) return imported;
+    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes.data() + pe.Offset(directory.VirtualAddress));
+         entry->Name != 0; ++entry) {
+        std::string name = reinterpret_cast<const char*>(bytes.data() + pe.Offset(entry->Name));
+        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+        imported.insert(name);
+    }
+    return imported;
+}
+
 }  // namespace
 
 TEST(PeHardening, AslrHighEntropyAndDepAreRequested) {
@@ -62,21 +76,24 @@ TEST(PeHardening, AslrHighEntropyAndDepAreRequested) {
 TEST(PeHardening, ImportsOnlyWindowsSystemDlls) {
     const auto bytes = ReadProgram();
     ASSERT_GT(bytes.size(), 4096u);
-    Pe pe{bytes};
-    const IMAGE_DATA_DIRECTORY& directory = pe.nt()->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
-    ASSERT_NE(directory.VirtualAddress, 0u);
-    std::set<std::string> imported;
-    for (auto* entry = reinterpret_cast<const IMAGE_IMPORT_DESCRIPTOR*>(bytes.data() + pe.Offset(directory.VirtualAddress));
-         entry->Name != 0; ++entry) {
-        std::string name = reinterpret_cast<const char*>(bytes.data() + pe.Offset(entry->Name));
-        std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
-        imported.insert(name);
-    }
+    const std::set<std::string> imported = ImportedDlls(bytes);
     const std::set<std::string> system = {"kernel32.dll", "user32.dll",  "gdi32.dll",    "shell32.dll",
                                           "ole32.dll",    "oleaut32.dll", "comctl32.dll", "advapi32.dll",
                                           "msvcrt.dll"};
     for (const auto& name : imported) EXPECT_TRUE(system.count(name)) << name << " is not a Windows system DLL";
     EXPECT_TRUE(imported.count("kernel32.dll"));
+}
+
+// Windows sends a console program that loads user32 or gdi32 no log-off or
+// shutdown event: Kestrow.com, which waits for Kestrow.exe, must hear them.
+TEST(PeHardening, TheConsoleTwinImportsNeitherUser32NorGdi32) {
+    const std::wstring exe = kestrow::wintest::KestrowExe();
+    const auto bytes = ReadProgram(exe.substr(0, exe.size() - 4) + L".com");
+    ASSERT_GT(bytes.size(), 4096u);
+    const std::set<std::string> imported = ImportedDlls(bytes);
+    EXPECT_TRUE(imported.count("kernel32.dll"));
+    for (const char* dll : {"user32.dll", "gdi32.dll", "shell32.dll", "ole32.dll", "comctl32.dll"})
+        EXPECT_FALSE(imported.count(dll)) << dll;
 }
 
 TEST(PeHardening, StackProtectorIsBuiltIn) {

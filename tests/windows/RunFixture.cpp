@@ -33,8 +33,7 @@ std::vector<LoggedRow> ReadLog(const std::wstring& path, int* headers) {
 std::map<std::wstring, std::wstring> Fates(const std::vector<LoggedRow>& rows) {
     std::map<std::wstring, std::wstring> fates;
     for (const LoggedRow& row : rows)
-        if (row.result.rfind(L"run-", 0) != 0 && row.result != L"in-hand" && row.result != L"dialog")
-            fates[row.file] = row.result;
+        if (TellsAFate(row.result) && row.result != L"in-hand") fates[row.file] = row.result;
     return fates;
 }
 
@@ -58,6 +57,16 @@ PROCESS_INFORMATION StartKestrow(const std::wstring& arguments) {
     CreateProcessW(KestrowExe().c_str(), command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                    &process);
     return process;
+}
+
+DWORD WaitForExit(PROCESS_INFORMATION& process) {
+    if (WaitForSingleObject(process.hProcess, 5 * 60 * 1000) != WAIT_OBJECT_0) TerminateProcess(process.hProcess, 99);
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    process = PROCESS_INFORMATION{};
+    return exitCode;
 }
 
 void RunTest::TearDown() {

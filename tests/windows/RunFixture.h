@@ -22,7 +22,7 @@ struct LoggedRow {
 // The rows of a log, header and byte-order mark left out; each row's shape
 // is checked on the way (as many columns as the header, a local time).
 std::vector<LoggedRow> ReadLog(const std::wstring& path, int* headers = nullptr);
-// Each file's last result, run, in-hand and dialog rows left out.
+// Each file's last result among those that tell a fate, in-hand rows left out.
 std::map<std::wstring, std::wstring> Fates(const std::vector<LoggedRow>& rows);
 
 std::wstring Quoted(const std::wstring& text);
@@ -38,11 +38,16 @@ long LinesWith(const std::vector<Line>& lines, const Part& part) {
 std::vector<std::string> OpenedNames(const std::vector<std::string>& journalLines);
 // Kestrow.exe started and left running, for a test to end it.
 PROCESS_INFORMATION StartKestrow(const std::wstring& arguments);
+// Waits up to five minutes for a started process to end (ends it then),
+// lets go of it and returns its exit code.
+DWORD WaitForExit(PROCESS_INFORMATION& process);
 
 class RunTest : public ::testing::Test {
-protected:
+public:
     explicit RunTest(const std::wstring& folderName = L"drafts") : folder(folderName), log(folder / L"log.csv") {}
     void TearDown() override;
+    // Kestrow.exe /update "<folder>" /log "<log>", started and left running.
+    PROCESS_INFORMATION Start() { return StartKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log)); }
     // A stand-in setting for the servers started from now on, until the test ends.
     void SetStandIn(const wchar_t* name, const std::wstring& value);
     // d01.dft, d02.dft, ... with `views` stale views each; `extra` adds

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <map>
 #include <set>
 
 #include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "TestSupport.h"
+#include "common/Version.h"
+#include "unattended/RunLog.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -179,4 +182,30 @@ TEST_F(SessionsInTheWindow, StopEndsEverySessionAfterItsCallInHand) {
     }
     EXPECT_LT(stored, 24) << "the stop came before the end";
     EXPECT_EQ(TextOf(win32::ControlId::Label1), L"Updated " + std::to_wstring(stored) + L" of 24 files in : ");
+}
+
+// A draft and a hard link to it in one folder: its file is opened and
+// stored once, by one of the two sessions, and the log names both names,
+// the second as done under the first; the run's rows say which Kestrow
+// wrote them.
+TEST_F(Sessions, AFileUnderTwoNamesIsDoneOnceAndBothNamesAreLogged) {
+    const auto drafts = WriteDrafts(3);
+    const std::wstring link = folder / L"d01 link.dft";
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), drafts[0].c_str(), nullptr));
+    const ProgramRun run = Update(L"/sessions 2");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    const auto opened = OpenedNames(journal.Lines());
+    EXPECT_EQ(std::count(opened.begin(), opened.end(), "d01.dft") + std::count(opened.begin(), opened.end(), "d01 link.dft"), 1)
+        << Joined(opened);
+    // The stand-in stores a draft by a new file renamed over the name it
+    // opened, which parts that name from the file's other one.
+    EXPECT_EQ(StoredCount(drafts[0]) + StoredCount(link), 1);
+
+    const auto rows = Log();
+    std::map<std::wstring, LoggedRow> fate;  // of the two names, by result
+    for (const LoggedRow& row : rows)
+        if (row.file == drafts[0] || row.file == link) fate[row.result] = row;
+    EXPECT_NE(fate[L"stored"].file, fate[L"same-file"].file) << Narrow(Widen(ReadUtf8(log)));
+    EXPECT_EQ(DetailValue(fate[L"same-file"].detail, L"done under"), fate[L"stored"].file);
+    EXPECT_EQ(DetailValue(rows.front().detail, L"version"), kKestrowVersion) << "the version the program's record says";
 }

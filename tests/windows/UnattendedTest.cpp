@@ -5,9 +5,11 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "RunFixture.h"
 #include "unattended/ResumePlan.h"
+#include "unattended/RunLog.h"
 
 using namespace kestrow::wintest;
 
@@ -270,4 +272,66 @@ TEST_F(Unattended, TheConsoleTwinRunsTheSameRunAsAConsoleProgram) {
     const ProgramRun bad = RunKestrow(L"/update", L"", 60000, twin);
     EXPECT_EQ(bad.exitCode, 3u);
     EXPECT_TRUE(Contains(bad, L"/update needs a value."));
+}
+
+namespace {
+
+// Kestrow.com /update in a console of its own, its output to a file, is
+// stopped by `stop` once it has opened its second draft, and waited for:
+// the run stops after the draft in hand, its session gets its quit, every
+// draft gets its row, and the twin returns the run's exit code. The rows.
+std::vector<LoggedRow> RunStoppedFromOutside(RunTest& test, const std::function<void(DWORD twin)>& stop) {
+    const auto drafts = test.WriteDrafts(8, {{1, "fault delay 1500\r\n"}, {2, "fault delay 1500\r\n"}});
+    const std::wstring exe = KestrowExe(), output = test.folder / L"output.txt";
+    const std::wstring twin = exe.substr(0, exe.size() - 4) + L".com";
+    std::wstring command = Quoted(twin) + L" /update " + Quoted(test.folder.Path()) + L" /log " + Quoted(test.log);
+    SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError =
+        CreateFileW(output.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
+    PROCESS_INFORMATION run{};
+    EXPECT_TRUE(CreateProcessW(twin.c_str(), command.data(), nullptr, nullptr, TRUE, CREATE_NEW_CONSOLE, nullptr,
+                               nullptr, &startup, &run));
+    CloseHandle(startup.hStdOutput);
+    for (int i = 0; i < 1200 && OpenedNames(test.journal.Lines()).size() < 2; ++i) Sleep(50);
+    stop(run.dwProcessId);
+    EXPECT_EQ(WaitForExit(run), 1u);
+    const auto rows = test.Log();
+    EXPECT_EQ(rows.back().description, L"stopped");
+    EXPECT_EQ(Fates(rows).size(), drafts.size()) << "every draft has its row";
+    EXPECT_EQ(Fates(rows).at(drafts.back()), L"not-reached");
+    EXPECT_EQ(LinesWith(test.journal.Lines(), std::string("application call 40")), 1) << "the session got its quit";
+    EXPECT_NE(ReadUtf8(output).find("not reached"), std::string::npos) << ReadUtf8(output);
+    return rows;
+}
+
+}  // namespace
+
+// Logging off during a run: Windows asks the run's hidden window, which
+// lets the session end, and by the time the window has answered that it
+// is ending, the run has written its last row, which says why it stopped.
+TEST_F(Unattended, LoggingOffStopsTheRunAndTheLogGetsItsRows) {
+    const auto rows = RunStoppedFromOutside(*this, [&](DWORD) {
+        // The hidden window by which a command-line run hears the end of the session.
+        const HWND window = FindWindowW(L"KestrowSessionEnd", nullptr);
+        ASSERT_TRUE(window) << "no window hears the end of the session";
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(SendMessageTimeoutW(window, WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF, SMTO_BLOCK, 60000, &answer));
+        EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE)) << "the session is never held up";
+        EXPECT_TRUE(SendMessageTimeoutW(window, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF, SMTO_BLOCK, 120000, &answer));
+        EXPECT_EQ(Log().back().result, L"run-end");
+    });
+    EXPECT_EQ(kestrow::DetailValue(rows.back().detail, L"stopped by"), L"Windows is logging off");
+}
+
+// Ctrl+C in the console of Kestrow.com, whose output goes to a file:
+// Kestrow.exe shares that console and stops its run; Kestrow.com waits.
+TEST_F(Unattended, CtrlCInTheConsoleTwinsConsoleStopsTheRun) {
+    RunStoppedFromOutside(*this, [](DWORD twin) {
+        wchar_t self[MAX_PATH];
+        GetModuleFileNameW(nullptr, self, MAX_PATH);
+        EXPECT_EQ(RunKestrow(L"--press-ctrl-c " + std::to_wstring(twin), L"", 60000, self).exitCode, 0u);
+    });
 }

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "TestSupport.h"
@@ -28,9 +30,21 @@ class PrivateDataFolderPerTest : public ::testing::EmptyTestEventListener {
     std::unique_ptr<kestrow::wintest::TestFolder> folder_;
 };
 
+// "--press-ctrl-c <process id>": Ctrl+C in that process's console, as at its
+// keyboard, from a process of its own so that the tests' console stays.
+int PressCtrlC(const char* process) {
+    FreeConsole();
+    if (!AttachConsole(static_cast<DWORD>(std::strtoul(process, nullptr, 10)))) return 1;
+    SetConsoleCtrlHandler(nullptr, TRUE);
+    const bool pressed = GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+    Sleep(500);  // the event reaches this process too before it ends
+    return pressed ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--press-ctrl-c") == 0) return PressCtrlC(argv[2]);
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     if (FAILED(OleInitialize(nullptr))) return 2;
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES};

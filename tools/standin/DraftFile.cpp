@@ -17,6 +17,7 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "crash") return FaultKind::Crash;
     if (name == "tornstore") return FaultKind::TornStore;
     if (name == "dialog") return FaultKind::Dialog;
+    if (name == "unlocked") return FaultKind::Unlocked;
     return std::nullopt;
 }
 
@@ -31,6 +32,7 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::Crash: return "crash";
         case FaultKind::TornStore: return "tornstore";
         case FaultKind::Dialog: return "dialog";
+        case FaultKind::Unlocked: return "unlocked";
     }
     return "?";
 }

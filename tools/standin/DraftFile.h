@@ -26,6 +26,7 @@ enum class FaultKind {
     Crash,   // updating its first view ends the server process abruptly
     TornStore,  // storing writes half the new draft in place, then ends the process
     Dialog,     // opening shows a message box <n> times, one after the other
+    Unlocked,   // the draft is read when opened and not held: others may write it meanwhile
 };
 
 struct Fault {

@@ -317,6 +317,7 @@ void Documents::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* resu
     if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot open " + path + L": " + SystemText(error));
     auto draft = ParseDraft(ReadAll(open->lock));
     if (!draft) Fail(E_FAIL, L"Not a draft file: " + path);
+    if (draft->Has(FaultKind::Unlocked)) open->Unlock();
     if (draft->Has(FaultKind::Delay)) Sleep(draft->Milliseconds(FaultKind::Delay));
     if (const Fault* dialog = draft->Find(FaultKind::Dialog)) ShowDialogs(server_, *dialog);
     if (draft->Has(FaultKind::Open)) Fail(E_FAIL, L"Simulated failure to open " + path);

@@ -1,6 +1,27 @@
 #include "batch/BatchRun.h"
 
+#include <unordered_map>
+
 namespace kestrow {
+
+BatchRun::BatchRun(BatchResult& result, BatchUser& user, BatchProgress& progress,
+                   std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions)
+    : result_(result), user_(user), progress_(progress), stop_(std::move(stop)), running_(sessions),
+      otherNames_(result.drafts.size()) {
+    std::unordered_map<std::wstring, std::int32_t> firstNames;
+    for (std::int32_t i = 0; i < Count(); ++i) {
+        const DraftRecord& draft = result_.drafts[static_cast<size_t>(i)];
+        if (draft.doneUnder.empty()) {
+            firstNames.emplace(draft.path, i);
+        } else if (const auto first = firstNames.find(draft.doneUnder); first != firstNames.end()) {
+            otherNames_[static_cast<size_t>(first->second)].push_back(i);
+        }
+    }
+}
+
+void BatchRun::SkipOtherNames() {
+    while (next_ < Count() && !result_.drafts[static_cast<size_t>(next_)].doneUnder.empty()) ++next_;
+}
 
 std::optional<std::int32_t> BatchRun::TakeDraft() {
     std::lock_guard<std::mutex> lock(queueMutex_);
@@ -10,12 +31,14 @@ std::optional<std::int32_t> BatchRun::TakeDraft() {
         handedBack_.pop_front();
         return index;
     }
+    SkipOtherNames();
     if (next_ >= Count()) return std::nullopt;
     return next_++;
 }
 
 bool BatchRun::DraftsLeft() {
     std::lock_guard<std::mutex> lock(queueMutex_);
+    SkipOtherNames();
     return !handedBack_.empty() || next_ < Count();
 }
 
@@ -52,6 +75,16 @@ void BatchRun::DraftStarting(std::int32_t index, const DraftRecord& draft) {
 void BatchRun::DraftEnded(std::int32_t index, const DraftRecord& draft) {
     std::lock_guard<std::mutex> lock(progressMutex_);
     progress_.DraftEnded(index, Count(), draft);
+    // Only the session that did the draft reaches its other names.
+    for (const std::int32_t other : otherNames_[static_cast<size_t>(index)]) {
+        DraftRecord& name = result_.drafts[static_cast<size_t>(other)];
+        name.state = draft.state;
+        name.error = draft.error;
+        name.keptCopy = draft.keptCopy;
+        name.replaced = draft.replaced;
+        name.session = draft.session;
+        progress_.DraftEnded(other, Count(), name);
+    }
 }
 
 void BatchRun::SessionRenewed(const std::wstring& why) {

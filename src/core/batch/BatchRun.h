@@ -16,8 +16,7 @@ namespace kestrow {
 class BatchRun {
 public:
     BatchRun(BatchResult& result, BatchUser& user, BatchProgress& progress,
-             std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions)
-        : result_(result), user_(user), progress_(progress), stop_(std::move(stop)), running_(sessions) {}
+             std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions);
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
@@ -40,6 +39,8 @@ public:
     bool AskKeepWaiting(std::int64_t secondsWaited, const std::wstring& task);
 
     void DraftStarting(std::int32_t index, const DraftRecord& draft);
+    // A draft's fate is settled, and with it that of its file's other
+    // names, which end right after it.
     void DraftEnded(std::int32_t index, const DraftRecord& draft);
     void SessionRenewed(const std::wstring& why);
     void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action);
@@ -62,6 +63,10 @@ public:
     void Settle();
 
 private:
+    // With the queue's lock held: past the names never taken, as their
+    // file is done under another.
+    void SkipOtherNames();
+
     BatchResult& result_;
     BatchUser& user_;
     BatchProgress& progress_;
@@ -78,6 +83,8 @@ private:
     std::int32_t running_;
     bool ended_ = false;
     bool sharingTold_ = false;
+    // By draft: the later names of its file, settled with it.
+    std::vector<std::vector<std::int32_t>> otherNames_;
 };
 
 }  // namespace kestrow

@@ -80,6 +80,7 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
             draft.error.reset();
             draft.keptCopy.reset();
             draft.dialogLeftOpen.reset();
+            draft.replaced.reset();
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
@@ -94,6 +95,7 @@ BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeE
     draft.keptCopy = KeptCopyOf(error);
     // A call given up while a dialog stood open is named by it.
     draft.dialogLeftOpen = error.ServerGivenUp() ? watch.DialogLeftOpen() : std::nullopt;
+    draft.replaced = ReplacedDraftOf(error);
     if (error.ServerLost()) {
         // A lost server gets no further call, not even the last one; the
         // next attempt starts a fresh session.

@@ -17,8 +17,20 @@ DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::ws
                        ServerLauncher& launcher, CallWatch::Policy watchPolicy)
     : launcher_(launcher), watchPolicy_(watchPolicy) {
     drafts_.reserve(names.size());
-    for (const std::wstring& name : names)
-        drafts_.push_back(DraftRecord{name, folderPath + name, DraftState::NotReached, std::nullopt, std::nullopt});
+    for (const std::wstring& name : names) {
+        DraftRecord draft;
+        draft.name = name;
+        draft.path = folderPath + name;
+        drafts_.push_back(std::move(draft));
+    }
+}
+
+void DraftBatch::SetFiles(const std::vector<FileIdentity>& files) {
+    std::vector<FileIdentity> known(files);
+    known.resize(drafts_.size());
+    const std::vector<std::int32_t> earlier = EarlierNamesOfFiles(known);
+    for (size_t i = 0; i < drafts_.size(); ++i)
+        drafts_[i].doneUnder = earlier[i] < 0 ? std::wstring() : drafts_[static_cast<size_t>(earlier[i])].path;
 }
 
 void DraftBatch::SetSessions(std::int32_t sessions) { sessions_ = std::clamp(sessions, 1, kMaxSessions); }
@@ -30,10 +42,11 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
         result.end = BatchEnd::CadAlreadyRunning;
         return result;
     }
-    // No more sessions than drafts: a session that would find the queue
+    // No more sessions than files: a session that would find the queue
     // empty would start its server for nothing.
-    const auto sessions = std::max<std::int32_t>(
-        1, std::min<std::int32_t>(sessions_, static_cast<std::int32_t>(result.drafts.size())));
+    const auto files = std::count_if(result.drafts.begin(), result.drafts.end(),
+                                     [](const DraftRecord& draft) { return draft.doneUnder.empty(); });
+    const auto sessions = std::max<std::int32_t>(1, std::min<std::int32_t>(sessions_, static_cast<std::int32_t>(files)));
     BatchRun run(result, user, progress, stop_, sessions);
     std::vector<std::unique_ptr<BatchSession>> workers;
     for (std::int32_t number = 1; number <= sessions; ++number)

@@ -14,7 +14,9 @@
 #include "batch/CadDialog.h"
 #include "batch/CadSession.h"
 #include "batch/CallWatch.h"
+#include "batch/DraftNotPutBack.h"
 #include "common/RuntimeError.h"
+#include "listing/FileIdentity.h"
 
 namespace kestrow {
 
@@ -54,9 +56,15 @@ struct DraftRecord {
     // Failed, and may differ from how it was before the batch: its copy from
     // before is kept here.
     std::optional<std::wstring> keptCopy;
+    // Failed and put back over bytes that differed from its copy: where both
+    // versions are kept.
+    std::optional<ReplacedDraft> replaced;
     std::int32_t session = 0;  // the session that took it, from 1
     // The dialog the CAD system had left open when its call was given up.
     std::optional<CadDialog> dialogLeftOpen{};
+    // Another name of the same file, listed before this one: the batch did
+    // the file under that name, and this one shares its fate. "" for most.
+    std::wstring doneUnder;
 };
 
 enum class BatchEnd {
@@ -139,6 +147,11 @@ public:
     DraftBatch& operator=(const DraftBatch&) = delete;
 
     void SetRenewal(RenewalPolicy renewal) { renewal_ = renewal; }
+    // The file behind each name, in the order of the names (an unknown one
+    // is nobody's twin). A name whose file came earlier in the list under
+    // another name is not done again: it shares that name's fate, so that
+    // no two sessions ever hold one file and no attempt undoes another's.
+    void SetFiles(const std::vector<FileIdentity>& files);
     // How many sessions of the CAD system work at once, from 1 to
     // kMaxSessions: the first on the thread that runs the batch, each other
     // on a thread of its own. They take the drafts in list order.

@@ -1,5 +1,7 @@
 #include "common/LongPath.h"
 
+#include <cwctype>
+
 namespace kestrow {
 
 std::wstring ExtendedLengthPath(const std::wstring& path) {
@@ -8,6 +10,18 @@ std::wstring ExtendedLengthPath(const std::wstring& path) {
     if (path.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + path.substr(2);
     if (path.size() > 2 && path[1] == L':' && path[2] == L'\\') return L"\\\\?\\" + path;
     return path;
+}
+
+std::wstring OrdinaryPath(const std::wstring& path) {
+    if (path.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + path.substr(8);
+    if (path.rfind(L"\\\\?\\", 0) == 0) return path.substr(4);
+    return path;
+}
+
+std::wstring FoldedPath(const std::wstring& path) {
+    std::wstring folded = OrdinaryPath(path);
+    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
+    return folded;
 }
 
 }  // namespace kestrow

@@ -9,4 +9,10 @@ namespace kestrow {
 // the enumeration of such a folder needs. Relative paths are left alone.
 std::wstring ExtendedLengthPath(const std::wstring& path);
 
+// The path as a user would type it: without the extended-length prefix.
+std::wstring OrdinaryPath(const std::wstring& path);
+
+// Paths as Windows compares them: the prefix left out, letters in any case.
+std::wstring FoldedPath(const std::wstring& path);
+
 }  // namespace kestrow

@@ -48,13 +48,12 @@ DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const st
     try {
         outcome = server.UpdateDraft(filePath, stop, watch);
     } catch (const RuntimeError& failure) {
-        if (auto notPutBack = RestoreAfter(copy, failure)) throw *notPutBack;
+        PutBackAfter(copy, failure);
         throw;
     } catch (...) {
         // A fault of Kestrow's own: the session closed the draft unstored
         // on its way out, so it is settled like any other failure.
-        const RuntimeError own(ErrorNumber::InternalError, kProgramSource, L"Kestrow itself failed.");
-        if (auto notPutBack = RestoreAfter(copy, own)) throw *notPutBack;
+        PutBackAfter(copy, RuntimeError(ErrorNumber::InternalError, kProgramSource, L"Kestrow itself failed."));
         throw;
     }
     if (outcome == DraftOutcome::Stored) {
@@ -62,9 +61,7 @@ DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const st
         return outcome;
     }
     // Closed without storing: the server let it go, so it can be put back.
-    const RuntimeError closedUnstored(ErrorNumber::ObjectNotSet, kProgramSource,
-                                      L"The drawing was closed without storing.");
-    if (auto notPutBack = RestoreAfter(copy, closedUnstored)) throw *notPutBack;
+    PutBackAfter(copy, RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource, L"The drawing was closed without storing."));
     return outcome;
 }
 
@@ -80,22 +77,45 @@ DraftCopy CopyKeepingLauncher::CopyBeforeOpening(const std::wstring& filePath) {
     }
 }
 
-std::optional<DraftNotPutBack> CopyKeepingLauncher::RestoreAfter(const DraftCopy& copy, const RuntimeError& failure) {
-    if (failure.Kind() == FailureKind::ServerAbandonedRunning) {
+void CopyKeepingLauncher::PutBackAfter(const DraftCopy& copy, const RuntimeError& failure) {
+    const bool givenUp = failure.Kind() == FailureKind::ServerAbandonedRunning;
+    if (givenUp) ProtectFromNowOn(copy.draftPath);
+    if (Protected(copy.draftPath)) {
         // Writing under a process that may still hold the draft could itself
         // be overwritten, or fail halfway: the user decides once it is gone.
         Remember(copy);
-        return DraftNotPutBack(failure, copy.copyPath,
-                               L"the CAD system that had it open may still be running, so it was not tried");
+        throw DraftNotPutBack(failure, copy.copyPath,
+                              givenUp ? L"the CAD system that had it open may still be running, so it was not tried"
+                                      : L"a CAD system that had it open earlier and was given up may still be "
+                                        L"running, so it was not tried");
     }
+    std::wstring replaced;
     try {
-        if (!store_.Unchanged(copy)) store_.PutBack(copy);
+        if (!store_.Unchanged(copy)) replaced = store_.PutBack(copy);
     } catch (const RuntimeError& error) {
         Remember(copy);
-        return DraftNotPutBack(failure, copy.copyPath, error.Description());
+        throw DraftNotPutBack(failure, copy.copyPath, error.Description());
     }
-    Settled(copy);
-    return std::nullopt;
+    if (replaced.empty()) {
+        Settled(copy);
+        return;
+    }
+    // Both versions stay, with their record, for the user to choose from.
+    {
+        const std::lock_guard<std::mutex> lock(keptMutex_);
+        kept_.erase(copy.draftPath);
+    }
+    throw DraftPutBackOverChange(failure, ReplacedDraft{copy.copyPath, replaced});
+}
+
+void CopyKeepingLauncher::ProtectFromNowOn(const std::wstring& filePath) {
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    protected_.insert(filePath);
+}
+
+bool CopyKeepingLauncher::Protected(const std::wstring& filePath) {
+    const std::lock_guard<std::mutex> lock(keptMutex_);
+    return protected_.count(filePath) > 0;
 }
 
 std::optional<DraftCopy> CopyKeepingLauncher::KeptCopy(const std::wstring& filePath) {

@@ -7,6 +7,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
 
 #include "batch/DraftBatch.h"
@@ -30,9 +31,15 @@ public:
 
 private:
     DraftCopy CopyBeforeOpening(const std::wstring& filePath);
-    // Puts the draft back if it changed; the failure to raise when it
-    // could not be.
-    std::optional<DraftNotPutBack> RestoreAfter(const DraftCopy& copy, const RuntimeError& failure);
+    // After `failure`, or a close without storing: puts the draft back if
+    // it changed. Raises the failure with more to say when the draft was not
+    // put back (DraftNotPutBack) or was put back over other bytes
+    // (DraftPutBackOverChange); returns when it is as it was.
+    void PutBackAfter(const DraftCopy& copy, const RuntimeError& failure);
+    // A process that was given up while it had the draft open may still
+    // run: nothing is written to the draft from then on.
+    void ProtectFromNowOn(const std::wstring& filePath);
+    bool Protected(const std::wstring& filePath);
 
     // The kept copies are shared by the sessions that work at once.
     std::optional<DraftCopy> KeptCopy(const std::wstring& filePath);
@@ -46,6 +53,10 @@ private:
     // same draft keeps comparing with how it was before the batch, not with
     // what an earlier attempt left.
     std::map<std::wstring, DraftCopy> kept_;
+    // Drafts a given-up process may still hold, for as long as this
+    // launcher lives: a Try Again, or a later batch of the window, runs in a
+    // fresh session while that process may still write.
+    std::set<std::wstring> protected_;
 };
 
 }  // namespace kestrow

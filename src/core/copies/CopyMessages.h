@@ -18,5 +18,7 @@ std::wstring KeptCopiesSummary(const BatchResult& result);
 std::wstring LeftoverCopiesQuestion(const std::vector<DraftCopy>& copies, const std::wstring& folder);
 // One line per such draft for an unattended run.
 std::wstring LeftoverCopyLine(const DraftCopy& copy);
+// One line per such copy that a run retired.
+std::wstring RetiredCopyLine(const DraftCopy& copy);
 
 }  // namespace kestrow

@@ -1,8 +1,10 @@
 #include "form/Form1.h"
 
 #include <algorithm>
+#include <unordered_set>
 
 #include "common/CheckedInt.h"
+#include "common/LongPath.h"
 #include "common/RuntimeError.h"
 #include "copies/CopyMessages.h"
 #include "form/BatchMessages.h"
@@ -67,6 +69,7 @@ void Form1::Browse(const std::function<std::optional<std::wstring>()>& chooseFol
     FlagScope browsing(browsing_);
     c_.List1.Clear();
     listedNames_.clear();
+    listedFiles_.clear();
     c_.Label1.SetCaption(L"");
     c_.cmdUpdate.SetEnabled(false);
     const std::optional<std::wstring> folder = chooseFolder();
@@ -93,6 +96,7 @@ void Form1::ListFolder(const std::wstring& folder) {
             c_.List1.AddItem(fileName);
         }
         listedNames_ = std::move(listing.names);
+        listedFiles_ = std::move(listing.files);
         c_.List1.SetListIndex(0);
         c_.Label1.SetCaption(FoundStatus());
         c_.Text1.SetText(folderPath);
@@ -130,6 +134,7 @@ void Form1::UpdateDraftFiles() {
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
                                           CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
     std::int32_t sessions = 1;
+    batch_->SetFiles(listedFiles_);
     if (settings_) {
         const BatchSettings settings = settings_();
         batch_->SetRenewal(settings.renewal);
@@ -152,14 +157,28 @@ void Form1::UpdateDraftFiles() {
     s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
 }
 
-// Copies that an earlier run left are named before every batch until the
-// user has dealt with them; nothing is put back without the user.
+// Copies that an earlier run left of this batch's drafts are named before
+// the batch, once for a given set of them: nothing is put back without the
+// user, and a copy goes once the batch stores its draft.
 bool Form1::GoOnDespiteLeftoverCopies() {
+    earlier_.reset();
     if (!s_.leftovers) return true;
-    const std::vector<DraftCopy> copies = s_.leftovers->FromEndedRuns();
+    std::unordered_set<std::wstring> listed;
+    earlier_ = std::make_unique<EarlierCopies>(*s_.leftovers, [&](const std::wstring& draftPath) {
+        if (listed.empty())
+            for (const std::wstring& name : listedNames_) listed.insert(FoldedPath(folderPath + name));
+        return listed.count(FoldedPath(draftPath)) > 0;
+    });
+    const std::vector<DraftCopy>& copies = earlier_->Copies();
     if (copies.empty()) return true;
-    return s_.messages.Show(LeftoverCopiesQuestion(copies, s_.leftovers->Folder()), MessageButtons::YesNo,
-                            MessageIcon::Exclamation, Caption) == MessageAnswer::Yes;
+    std::vector<std::wstring> set;
+    for (const DraftCopy& copy : copies) set.push_back(FoldedPath(copy.copyPath));
+    std::sort(set.begin(), set.end());
+    if (set == leftoversAskedAbout_) return true;
+    leftoversAskedAbout_ = std::move(set);
+    const std::wstring folder = s_.leftovers->Folder();
+    return s_.messages.AskYesNoOpeningFolder(LeftoverCopiesQuestion(copies, folder), MessageIcon::Exclamation, Caption,
+                                             folder) == MessageAnswer::Yes;
 }
 
 void Form1::RequestStop() {
@@ -191,6 +210,7 @@ void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRec
 
 void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
     draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
+    if (earlier_) earlier_->Settle(draft);
     ++progressDone_;
     if (draft.state != DraftState::NotReached) timeLeft_.DraftDone();
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());

@@ -15,6 +15,7 @@
 #include "batch/DraftBatch.h"
 #include "batch/TimeLeft.h"
 #include "copies/DraftCopies.h"
+#include "copies/EarlierCopies.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/MessageBox.h"
@@ -129,6 +130,7 @@ private:
     ClickTiming clicks_;
     std::chrono::steady_clock::time_point batchStartedAt_;
     std::vector<std::wstring> listedNames_;  // the rows of the last listing
+    std::vector<FileIdentity> listedFiles_;  // the file behind each row, where known
     std::wstring lastFolder_;                // where the dialog opens next
     bool includeSubfolders_ = false;
     std::unique_ptr<DraftBatch> batch_;
@@ -143,6 +145,11 @@ private:
     std::function<BatchSettings()> settings_;
     std::function<std::chrono::steady_clock::time_point()> now_ = [] { return std::chrono::steady_clock::now(); };
     TimeLeftEstimate timeLeft_;
+    // Copies earlier runs left of this batch's drafts, retired as the batch
+    // stores them; and the set the user was last asked about, by copy path,
+    // so that the same set is not asked about at every Update.
+    std::unique_ptr<EarlierCopies> earlier_;
+    std::vector<std::wstring> leftoversAskedAbout_;
 };
 
 }  // namespace kestrow

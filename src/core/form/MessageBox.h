@@ -22,6 +22,13 @@ public:
     // Cancel / Try Again / Continue, with a check box labelled `checkText`.
     virtual CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
                                                const std::wstring& checkText) = 0;
+    // Yes or No, with a third button that opens `folder` for the user to look
+    // at without closing the question. Without one, a plain Yes / No.
+    virtual MessageAnswer AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                                const std::wstring& folder) {
+        (void)folder;
+        return Show(text, MessageButtons::YesNo, icon, title);
+    }
 };
 
 }  // namespace kestrow

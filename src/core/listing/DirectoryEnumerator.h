@@ -2,6 +2,8 @@
 #include <functional>
 #include <string>
 
+#include "listing/FileIdentity.h"
+
 namespace kestrow {
 
 enum class EntryKind {
@@ -20,6 +22,17 @@ public:
     virtual ~DirectoryEnumerator() = default;
     virtual void ForEachEntry(const std::wstring& folderAndPattern,
                               const std::function<void(const std::wstring& name, EntryKind kind)>& onEntry) = 0;
+    // A listing of `folder` and the folders below it that may be entered
+    // begins: they all lie on its volume, which is asked once.
+    virtual void BeginListing(const std::wstring& folder) { (void)folder; }
+    // The same, with the file behind each plain file where the enumeration
+    // tells it in bulk (unknown otherwise, and for folders).
+    virtual void ForEachEntryWithFile(
+        const std::wstring& folderAndPattern,
+        const std::function<void(const std::wstring& name, EntryKind kind, const FileIdentity& file)>& onEntry) {
+        ForEachEntry(folderAndPattern,
+                     [&](const std::wstring& name, EntryKind kind) { onEntry(name, kind, FileIdentity{}); });
+    }
 };
 
 }  // namespace kestrow

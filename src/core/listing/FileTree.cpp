@@ -11,18 +11,22 @@ namespace {
 // relative to the top of the walk.
 struct FolderEntries {
     std::vector<std::wstring> files;
+    std::vector<FileIdentity> identities;
     std::vector<std::wstring> subfolders;
 };
 
 FolderEntries ReadFolder(const std::wstring& folder, const std::wstring& relative, const std::wstring& query,
                          const std::wstring& pattern, DirectoryEnumerator& directory) {
     FolderEntries entries;
-    directory.ForEachEntry(folder + relative + query, [&](const std::wstring& name, EntryKind kind) {
-        if (kind == EntryKind::Folder)
-            entries.subfolders.push_back(relative + name + L"\\");
-        else if (WildcardMatch(pattern, name))
-            entries.files.push_back(relative + name);
-    });
+    directory.ForEachEntryWithFile(folder + relative + query,
+                                   [&](const std::wstring& name, EntryKind kind, const FileIdentity& file) {
+                                       if (kind == EntryKind::Folder) {
+                                           entries.subfolders.push_back(relative + name + L"\\");
+                                       } else if (WildcardMatch(pattern, name)) {
+                                           entries.files.push_back(relative + name);
+                                           entries.identities.push_back(file);
+                                       }
+                                   });
     return entries;
 }
 
@@ -34,6 +38,7 @@ void EnsureTrailingBackslash(std::wstring& folder) {
 
 DraftListing ListFileTree(std::wstring& folder, const std::wstring& pattern, DirectoryEnumerator& directory) {
     EnsureTrailingBackslash(folder);
+    directory.BeginListing(folder);
     DraftListing listing;
     // Relative paths of the folders still to walk, the next one last: a
     // stack rather than recursion, for trees of any depth.
@@ -53,6 +58,7 @@ DraftListing ListFileTree(std::wstring& folder, const std::wstring& pattern, Dir
         }
         listing.names.insert(listing.names.end(), std::make_move_iterator(entries.files.begin()),
                              std::make_move_iterator(entries.files.end()));
+        listing.files.insert(listing.files.end(), entries.identities.begin(), entries.identities.end());
         pending.insert(pending.end(), std::make_move_iterator(entries.subfolders.rbegin()),
                        std::make_move_iterator(entries.subfolders.rend()));
     }
@@ -62,8 +68,10 @@ DraftListing ListFileTree(std::wstring& folder, const std::wstring& pattern, Dir
 DraftListing ListDrafts(std::wstring& folder, bool subfolders, DirectoryEnumerator& directory) {
     if (subfolders) return ListFileTree(folder, kDraftPattern, directory);
     EnsureTrailingBackslash(folder);
+    directory.BeginListing(folder);
     // One folder: the enumeration filters by the pattern itself.
-    return DraftListing{ReadFolder(folder, L"", kDraftPattern, kDraftPattern, directory).files, {}};
+    FolderEntries entries = ReadFolder(folder, L"", kDraftPattern, kDraftPattern, directory);
+    return DraftListing{std::move(entries.files), std::move(entries.identities), {}};
 }
 
 std::wstring JoinNames(const std::vector<std::wstring>& names, const std::wstring& separator) {

@@ -22,6 +22,7 @@ struct UnreadableFolder {
 
 struct DraftListing {
     std::vector<std::wstring> names;  // relative to the listed folder
+    std::vector<FileIdentity> files;  // the file behind each name, where known
     std::vector<UnreadableFolder> unreadableFolders;
 };
 

@@ -1,7 +1,5 @@
 #include "unattended/ResumePlan.h"
 
-#include <cwctype>
-
 #include "unattended/RunLog.h"
 
 namespace kestrow {
@@ -20,12 +18,6 @@ std::int64_t RunNumber(const std::wstring& text) {
 }
 
 }  // namespace
-
-std::wstring FoldedPath(const std::wstring& path) {
-    std::wstring folded = path;
-    for (wchar_t& c : folded) c = static_cast<wchar_t>(std::towlower(static_cast<wint_t>(c)));
-    return folded;
-}
 
 LastRun ReadLastRun(const std::wstring& logText) {
     LastRun last;
@@ -49,11 +41,9 @@ LastRun ReadLastRun(const std::wstring& logText) {
         if (last.number == 0 || fields[kRun] != runText) continue;
         if (result == LogResult::RunResume) {
             last.completed = false;
-        } else if (result == LogResult::Dialog) {
-            // Something that happened to a draft, not its fate.
         } else if (result == LogResult::RunEnd) {
             last.completed = fields[kDescription] == kRunCompleted;
-        } else {
+        } else if (TellsAFate(result)) {
             last.fates[FoldedPath(fields[kFile])] = LastRun::Fate{result, fields[kSize], fields[kWritten]};
         }
     }

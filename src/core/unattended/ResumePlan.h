@@ -10,6 +10,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "common/LongPath.h"
+
 namespace kestrow {
 
 // What a draft on disk looks like, as the log writes it.
@@ -44,8 +46,5 @@ struct RunPlan {
 RunPlan PlanRun(const LastRun& last, bool resume, const std::wstring& folder, const std::wstring& share,
                 const std::vector<std::wstring>& names,
                 const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts);
-
-// Paths as Windows compares them: letters in any case.
-std::wstring FoldedPath(const std::wstring& path);
 
 }  // namespace kestrow

@@ -33,6 +33,13 @@ std::wstring FormatLogRow(const LogRow& row, LogLayout layout) {
     return line + L',' + CsvField(row.session) + L',' + CsvField(row.detail);
 }
 
+bool TellsAFate(const std::wstring& result) {
+    for (const wchar_t* fate : {LogResult::Stored, LogResult::Failed, LogResult::NotReached, LogResult::InHand,
+                                LogResult::SameFile, LogResult::Unreadable})
+        if (result == fate) return true;
+    return false;
+}
+
 std::wstring FormatDetail(const std::vector<DetailPart>& parts) {
     std::wstring detail;
     for (const DetailPart& part : parts) {

@@ -34,16 +34,30 @@ inline const wchar_t* const Stored = L"stored";
 inline const wchar_t* const Failed = L"failed";
 inline const wchar_t* const NotReached = L"not-reached";
 inline const wchar_t* const InHand = L"in-hand";        // written before the draft is opened
+inline const wchar_t* const Unreadable = L"unreadable"; // file: a folder of the tree that could not be read
 inline const wchar_t* const RunStart = L"run-start";    // file: the folder; description: the run's share
 inline const wchar_t* const RunResume = L"run-resume";  // the same run, taken up again
 inline const wchar_t* const RunEnd = L"run-end";        // description: how it ended
 // The CAD system showed a dialog during a call: file, the draft; source, the
 // dialog's title; description, its text; detail: buttons, action, picture.
 inline const wchar_t* const Dialog = L"dialog";
-// A copy of a draft that an earlier run kept: file, the draft; detail: the
-// copy, and the run that left it.
+// A copy of a draft that an earlier run kept, named as a run starts: file,
+// the draft; detail: copy, replaced (the version a put back replaced, when
+// one was kept beside the copy), left by (the run that left it).
 inline const wchar_t* const KeptCopy = L"kept-copy";
+// Such a copy deleted with its record, as the draft was stored again (or
+// is as the copy): the same columns.
+inline const wchar_t* const RetiredCopy = L"retired-copy";
+// A draft whose file was listed under another name too, and done under that
+// one: file, this name; detail: done under (the other name's path). That
+// name's row tells the fate of both.
+inline const wchar_t* const SameFile = L"same-file";
 }  // namespace LogResult
+
+// Whether a row of this result tells its draft's (or folder's) fate: the
+// last such row of a file in a run does. Rows about its copies, dialogs or the run say more
+// about it, and come after it as they happen.
+bool TellsAFate(const std::wstring& result);
 
 // How a run ended, in a run-end row: only "completed" is a run that needs
 // no resuming.

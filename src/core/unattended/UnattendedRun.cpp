@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "common/LongPath.h"
 #include "common/NumberText.h"
+#include "copies/CopyMessages.h"
 #include "unattended/DialogRows.h"
 
 namespace kestrow {
@@ -20,6 +22,7 @@ const wchar_t* ResultName(DraftState state) {
 
 std::wstring DraftLine(const DraftRecord& draft) {
     std::wstring line = std::wstring(ResultName(draft.state)) + L"  " + draft.name;
+    if (!draft.doneUnder.empty()) return line + L"  (the same file as " + draft.doneUnder + L", done once)";
     if (draft.state == DraftState::Failed && draft.error) line += L"  (" + DescribeError(*draft.error) + L")";
     return line;
 }
@@ -71,16 +74,23 @@ void UnattendedUser::DraftStarting(std::int32_t index, std::int32_t, const Draft
 void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
     // Sessions start and end drafts out of step: each draft keeps its own
     // start.
+    // A name whose file was done under another was never started itself.
     const auto started = draftStarts_.find(index);
-    const double seconds = started == draftStarts_.end()
-                               ? 0.0
-                               : std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
-    if (started != draftStarts_.end()) draftStarts_.erase(started);
+    std::optional<double> seconds;
+    if (started != draftStarts_.end()) {
+        seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started->second).count();
+        draftStarts_.erase(started);
+    }
     if (draft.state == DraftState::NotReached) return;
     output_.Line(DraftLine(draft) +
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
                                                       : std::wstring()));
     output_.Row(draft, seconds);
+    if (earlier_)
+        for (const DraftCopy& copy : earlier_->Settle(draft)) {
+            output_.Line(RetiredCopyLine(copy));
+            output_.Row(LogResult::RetiredCopy, copy);
+        }
     if (!now_) return;
     timeLeft_.DraftDone();
     const auto now = now_();
@@ -95,6 +105,14 @@ void UnattendedUser::EstimateTimeLeft(std::int64_t drafts, std::int32_t sessions
                                       std::function<std::chrono::steady_clock::time_point()> now) {
     now_ = std::move(now);
     timeLeft_.Start(now_(), drafts, sessions);
+}
+
+void UnattendedUser::TellEarlierCopies(EarlierCopies& earlier) {
+    earlier_ = &earlier;
+    for (const DraftCopy& copy : earlier.Copies()) {
+        output_.Line(LeftoverCopyLine(copy));
+        output_.Row(LogResult::KeptCopy, copy);
+    }
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
@@ -197,9 +215,27 @@ std::wstring CsvField(const std::wstring& text) {
 }
 
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
+    if (!draft.doneUnder.empty() && draft.state != DraftState::NotReached) {
+        LogRow row = RowOf(time, LogResult::SameFile, draft.path, nullptr);
+        row.detail = FormatDetail({{L"done under", draft.doneUnder}});
+        return row;
+    }
     const bool failed = draft.state == DraftState::Failed && draft.error;
     LogRow row = RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
     if (draft.session > 0) row.session = std::to_wstring(draft.session);
+    if (draft.keptCopy) row.detail = FormatDetail({{L"copy", OrdinaryPath(*draft.keptCopy)}});
+    if (draft.replaced)
+        row.detail = FormatDetail({{L"copy", OrdinaryPath(draft.replaced->copyPath)},
+                                   {L"replaced", OrdinaryPath(draft.replaced->replacedPath)}});
+    return row;
+}
+
+LogRow CopyLogRow(const std::wstring& time, const wchar_t* result, const DraftCopy& copy) {
+    LogRow row = RowOf(time, result, OrdinaryPath(copy.draftPath), nullptr);
+    std::vector<DetailPart> parts{{L"copy", OrdinaryPath(copy.copyPath)}};
+    if (!copy.replacedPath.empty()) parts.push_back({L"replaced", OrdinaryPath(copy.replacedPath)});
+    if (!copy.leftBy.empty()) parts.push_back({L"left by", copy.leftBy});
+    row.detail = FormatDetail(parts);
     return row;
 }
 
@@ -217,7 +253,7 @@ std::wstring RunEndName(BatchEnd end) {
 }
 
 LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder) {
-    return RowOf(time, L"unreadable", folder.path, &folder.error);
+    return RowOf(time, LogResult::Unreadable, folder.path, &folder.error);
 }
 
 std::wstring Iso8601(int year, int month, int day, int hour, int minute, int second, int offsetMinutes) {

@@ -12,6 +12,7 @@
 
 #include "batch/DraftBatch.h"
 #include "batch/TimeLeft.h"
+#include "copies/EarlierCopies.h"
 #include "listing/FileTree.h"
 #include "unattended/RunLog.h"
 
@@ -45,6 +46,12 @@ public:
         (void)dialog;
         (void)action;
     }
+    // One row of the log about a copy an earlier run left: `result` is
+    // kept-copy or retired-copy.
+    virtual void Row(const wchar_t* result, const DraftCopy& copy) {
+        (void)result;
+        (void)copy;
+    }
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -74,6 +81,10 @@ public:
     // Folders of the tree that were left out, each with a line and a row;
     // they make the run's exit code SomeNotStored at best.
     void FoldersUnreadable(const std::vector<UnreadableFolder>& folders);
+    // Copies earlier runs left of this run's drafts, each named now with a
+    // line and a kept-copy row; as drafts end, those their fate makes
+    // pointless are retired, each with a line and a retired-copy row.
+    void TellEarlierCopies(EarlierCopies& earlier);
     // Logs the drafts the run never reached, prints the summary and returns
     // the exit code.
     int Finish(const BatchResult& result, const std::wstring& folder);
@@ -94,11 +105,16 @@ private:
     std::function<std::chrono::steady_clock::time_point()> now_;  // set when the time left is told
     TimeLeftEstimate timeLeft_;
     std::optional<std::chrono::steady_clock::time_point> timeLeftTold_;
+    EarlierCopies* earlier_ = nullptr;
 };
 
 // A draft's row in the log: time, result, file, and for a failure its
-// error, source and description. The run's columns are the caller's.
+// error, source and description, with the copies it names in its detail;
+// a same-file row for a name whose file was done under another. The run's
+// columns are the caller's.
 LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft);
+// A kept-copy or retired-copy row.
+LogRow CopyLogRow(const std::wstring& time, const wchar_t* result, const DraftCopy& copy);
 // A folder's row: result "unreadable", the folder, and why.
 LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder);
 // How a run ended, for its run-end row ("completed" when it needs no resume).

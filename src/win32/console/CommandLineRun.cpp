@@ -3,7 +3,10 @@
 #include <windows.h>
 
 #include <chrono>
+#include <functional>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "automation/ApartmentServer.h"
@@ -15,14 +18,15 @@
 #include "console/ReportRun.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "copies/CopyMessages.h"
+#include "copies/EarlierCopies.h"
 #include "files/DraftCopyFolder.h"
 #include "files/FindFileEnumerator.h"
 #include "files/RunLogFile.h"
 #include "listing/FileTree.h"
 #include "listing/Shard.h"
 #include "system/ComApartment.h"
-#include "system/FullPath.h"
 #include "system/DataFolder.h"
+#include "system/FullPath.h"
 #include "system/SystemText.h"
 #include "unattended/DialogRows.h"
 #include "unattended/ResumePlan.h"
@@ -90,7 +94,35 @@ std::wstring ShareOf(const CommandLine& line) {
 struct UpdatePlan {
     std::vector<std::wstring> share;  // the listed names in this run's share
     RunPlan run;
+    // What the batch is given: the drafts to do and, after the first name
+    // of a file, its other names, with the file behind each.
+    std::vector<std::wstring> batchNames;
+    std::vector<FileIdentity> batchFiles;
 };
+
+// The plan is made over the first name of each file: a later name's row
+// says only under which name its file was done, so the first name's row
+// decides whether a resumed run does the file again.
+void PlanOverFirstNames(UpdatePlan& plan, const DraftListing& listing,
+                        const std::function<RunPlan(const std::vector<std::wstring>&)>& planRun) {
+    std::unordered_map<std::wstring, FileIdentity> fileOf;
+    for (size_t i = 0; i < listing.names.size() && i < listing.files.size(); ++i)
+        fileOf.emplace(listing.names[i], listing.files[i]);
+    std::vector<FileIdentity> files;
+    for (const std::wstring& name : plan.share) files.push_back(fileOf[name]);
+    const std::vector<std::int32_t> earlier = EarlierNamesOfFiles(files);
+    std::vector<std::wstring> firstNames;
+    for (size_t i = 0; i < plan.share.size(); ++i)
+        if (earlier[i] < 0) firstNames.push_back(plan.share[i]);
+    plan.run = planRun(firstNames);
+    const std::unordered_set<std::wstring> toDo(plan.run.toDo.begin(), plan.run.toDo.end());
+    for (size_t i = 0; i < plan.share.size(); ++i) {
+        const std::wstring& first = earlier[i] < 0 ? plan.share[i] : plan.share[static_cast<size_t>(earlier[i])];
+        if (!toDo.count(first)) continue;
+        plan.batchNames.push_back(plan.share[i]);
+        plan.batchFiles.push_back(files[i]);
+    }
+}
 
 bool LogRecordsRuns(const CheckedRequest& request) { return request.logged && RecordsRuns(request.log.Layout()); }
 
@@ -98,9 +130,10 @@ UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request) {
     UpdatePlan plan;
     plan.share = TakeShard(request.listing.names, line.shardIndex, line.shardCount);
     const bool runRows = LogRecordsRuns(request);
-    plan.run = PlanRun(runRows ? ReadLastRun(request.log.Text()) : LastRun{}, line.resume && runRows,
-                       request.folder, ShareOf(line), plan.share, DraftFactsOnDisk);
-    request.log.ForgetText();
+    const LastRun last = runRows ? request.log.ReadLastRun() : LastRun{};
+    PlanOverFirstNames(plan, request.listing, [&](const std::vector<std::wstring>& names) {
+        return PlanRun(last, line.resume && runRows, request.folder, ShareOf(line), names, DraftFactsOnDisk);
+    });
     return plan;
 }
 
@@ -157,15 +190,14 @@ std::function<std::wstring()> DialogPictures(const CommandLine& line) {
 // The batch over the plan's drafts, in sessions of the CAD system of its
 // own, with a copy of each draft kept while it is open.
 BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan,
-                     ConsoleAndLog& output, UnattendedUser& user) {
+                     ConsoleAndLog& output, UnattendedUser& user, DraftCopyFolder& copies, RunningBatch& running) {
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ApartmentLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
-    DraftCopyFolder copies;
-    for (const DraftCopy& left : copies.FromEndedRuns()) output.Line(LeftoverCopyLine(left));
     CopyKeepingLauncher launcher(servers, copies);
     const std::wstring& folder = request.folder;
-    DraftBatch batch(folder, plan.run.toDo, launcher,
+    DraftBatch batch(folder, plan.batchNames, launcher,
                      CallWatch::Policy{std::chrono::milliseconds(0), std::chrono::seconds(line.timeoutSeconds)});
+    batch.SetFiles(plan.batchFiles);
     batch.SetRenewal(
         RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     batch.SetSessions(line.sessions);
@@ -177,12 +209,13 @@ BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, con
                                            std::to_wstring(plan.share.size()) + L" of the " +
                                            std::to_wstring(listed) + L" listed)"
                                      : std::wstring()));
-    RunningBatch running;
-    running.batch = &batch;
-    running.output = &output;
-    for (const std::wstring& name : plan.run.toDo) running.paths.push_back(folder + name);
-    const ConsoleControlRegistration registration(running);
-    user.EstimateTimeLeft(static_cast<std::int64_t>(plan.run.toDo.size()), line.sessions);
+    // The batch is reached from outside only while it exists.
+    struct Reachable {
+        RunningBatch& running;
+        Reachable(RunningBatch& r, DraftBatch& batch) : running(r) { running.SetBatch(&batch); }
+        ~Reachable() { running.SetBatch(nullptr); }
+    } reachable(running, batch);
+    user.EstimateTimeLeft(static_cast<std::int64_t>(plan.batchNames.size()), line.sessions);
     return batch.Run(user, user);
 }
 
@@ -194,27 +227,46 @@ int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
 
     const std::wstring& folder = request.folder;
     ConsoleAndLog output(out, request.logged ? &request.log : nullptr, std::to_wstring(plan.run.run));
+    std::vector<std::wstring> paths;
+    for (const std::wstring& name : plan.batchNames) paths.push_back(folder + name);
+    // From before the run's first row to after its last: a close or the end
+    // of the session waits for that last row.
+    RunningBatch running(output, std::move(paths));
+    const ConsoleControlRegistration registration(running);
     output.RunMarker(plan.run.resumes ? LogResult::RunResume : LogResult::RunStart, folder, ShareOf(line));
     const auto started = std::chrono::steady_clock::now();
     const auto endRun = [&](BatchEnd end, int exitCode) {
+        const std::wstring stoppedBy = running.StoppedBy();
         output.RunMarker(LogResult::RunEnd, folder, RunEndName(end),
-                         SecondsText(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()));
+                         SecondsText(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count()),
+                         stoppedBy.empty() ? std::vector<DetailPart>{} : std::vector<DetailPart>{{L"stopped by", stoppedBy}});
         return exitCode;
     };
     UnattendedUser user(output);
     user.NameSessions(line.sessions > 1);
+    // The copies earlier runs left of drafts in this folder are named at the
+    // start of every run until a run stores their drafts; those of other
+    // folders are other runs' business.
+    DraftCopyFolder copies;
+    copies.SetRunLabel(request.logged ? L"run " + std::to_wstring(plan.run.run) + L" of " + FullPath(line.log)
+                                      : L"Kestrow.exe /update " + folder);
+    EarlierCopies earlier(copies, [&](const std::wstring& draftPath) {
+        return InFolder(draftPath, folder, line.subfolders);
+    });
+    user.TellEarlierCopies(earlier);
     user.FoldersUnreadable(request.listing.unreadableFolders);
     if (request.listing.names.empty()) return endRun(BatchEnd::Completed, user.FinishWithoutDrafts(folder));
     if (const std::wstring why = NothingToDo(line, request, plan); !why.empty())
         return endRun(BatchEnd::Completed, user.FinishWithNothingToDo(why));
 
-    const BatchResult result = RunBatch(line, request, plan, output, user);
+    const BatchResult result = RunBatch(line, request, plan, output, user, copies, running);
     return endRun(result.end, user.Finish(result, folder));
 }
 
 }  // namespace
 
 int RunCommandLine(const CommandLine& line) {
+    JoinParentConsole();
     ConsoleOutput out(STD_OUTPUT_HANDLE);
     ConsoleOutput err(STD_ERROR_HANDLE);
     switch (line.action) {

@@ -1,5 +1,7 @@
 #include "console/ConsoleAndLog.h"
 
+#include "common/Version.h"
+
 #include "system/FileTime.h"
 #include "system/SystemText.h"
 #include "unattended/DialogRows.h"
@@ -51,8 +53,14 @@ void ConsoleAndLog::Dialog(const DraftRecord& draft, const CadDialog& dialog, co
     Write(row);
 }
 
+void ConsoleAndLog::Row(const wchar_t* result, const DraftCopy& copy) {
+    if (!RunRows()) return;
+    LogRow row = CopyLogRow(LocalTimeNow(), result, copy);
+    Write(row);
+}
+
 void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
-                              const std::wstring& seconds) {
+                              const std::wstring& seconds, std::vector<DetailPart> detail) {
     if (!RunRows()) return;
     LogRow row;
     row.time = LocalTimeNow();
@@ -60,6 +68,9 @@ void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder,
     row.file = folder;
     row.description = description;
     row.seconds = seconds;
+    // Which Kestrow wrote the run's rows from here on.
+    if (std::wstring(result) != LogResult::RunEnd) detail.insert(detail.begin(), {L"version", kKestrowVersion});
+    row.detail = FormatDetail(detail);
     Write(row);
 }
 

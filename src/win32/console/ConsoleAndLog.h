@@ -27,9 +27,11 @@ public:
     // Only in a log with a row's details: older layouts have no place for
     // the dialog's buttons, action and picture.
     void Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
-    // A row of the run itself: its start, resumption or end.
+    void Row(const wchar_t* result, const DraftCopy& copy) override;
+    // A row of the run itself: its start, resumption or end. A start or a
+    // resumption names the version of Kestrow in its detail, before `detail`.
     void RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
-                   const std::wstring& seconds = std::wstring());
+                   const std::wstring& seconds = std::wstring(), std::vector<DetailPart> detail = {});
     // The console is closing: every draft without a settled row gets its
     // not-reached row now, before the process is ended. A draft in hand
     // keeps its in-hand row as its last, so that a resume redoes it and

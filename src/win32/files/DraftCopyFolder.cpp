@@ -10,6 +10,7 @@
 #include "system/KernelHandle.h"
 #include "system/Process.h"
 #include "system/SystemText.h"
+#include "unattended/UnattendedRun.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -35,13 +36,36 @@ std::wstring OwnRunName() {
     return name;
 }
 
+// "2026-12-07T02:00:00+01:00": when a process started, in local time.
+std::wstring LocalStartTime(std::uint64_t creationTime) {
+    FILETIME local{};
+    SYSTEMTIME time{};
+    const FILETIME utc = FileTimeOf(creationTime);
+    if (!FileTimeToLocalFileTime(&utc, &local) || !FileTimeToSystemTime(&local, &time)) return std::wstring();
+    const long long offsetTicks =
+        static_cast<long long>(FileTimeNumber(local)) - static_cast<long long>(FileTimeNumber(utc));
+    return Iso8601(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond,
+                   static_cast<int>(offsetTicks / 600000000LL));
+}
+
+// A run as its copies' records name it: what it was, and when it started.
+std::wstring RunDescription(const std::wstring& label, const ProcessIdentity& process) {
+    return (label.empty() ? L"Kestrow" : label) + L", process " + std::to_wstring(process.id) + L" started " +
+           LocalStartTime(process.creationTime);
+}
+
 // The process named by a run's folder still runs: same id, same creation
 // time (ids are reused).
-bool RunStillRuns(const std::wstring& runName) {
+std::optional<ProcessIdentity> RunOf(const std::wstring& runName) {
     unsigned long processId = 0;
     unsigned long long createdTicks = 0;
-    if (std::swscanf(runName.c_str(), L"%lu-%llX", &processId, &createdTicks) != 2) return true;  // not ours: leave it
-    return StillRuns(ProcessIdentity{processId, createdTicks});
+    if (std::swscanf(runName.c_str(), L"%lu-%llX", &processId, &createdTicks) != 2) return std::nullopt;
+    return ProcessIdentity{processId, createdTicks};
+}
+
+bool RunStillRuns(const std::wstring& runName) {
+    const std::optional<ProcessIdentity> run = RunOf(runName);
+    return !run || StillRuns(*run);  // a folder not named by a run is not ours: leave it
 }
 
 bool WriteAll(HANDLE file, const void* bytes, DWORD size) {
@@ -77,15 +101,23 @@ struct Record {
     unsigned long long created = 0;
     unsigned long long written = 0;
     DWORD attributes = 0;
+    std::wstring run;       // the run that kept it, as the user is told
+    std::wstring replaced;  // the file name of the version a put back replaced
 };
 
-std::wstring RecordPathOf(const std::wstring& copyPath) { return copyPath.substr(0, copyPath.size() - 4) + L".txt"; }
+std::wstring StemOf(const std::wstring& copyPath) { return copyPath.substr(0, copyPath.size() - 4); }
+std::wstring RecordPathOf(const std::wstring& copyPath) { return StemOf(copyPath) + L".txt"; }
+std::wstring ReplacedPathOf(const std::wstring& copyPath) { return StemOf(copyPath) + L"-replaced.dft"; }
+std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 // UTF-16 with its byte order mark, so that Notepad shows the path as it is.
 bool WriteRecord(const std::wstring& path, const Record& record) {
-    const std::wstring text = L"\xFEFF" L"draft=" + record.draftPath + L"\r\ncreated=" +
-                              std::to_wstring(record.created) + L"\r\nwritten=" + std::to_wstring(record.written) +
-                              L"\r\nattributes=" + std::to_wstring(record.attributes) + L"\r\n";
+    std::wstring text = L"\xFEFF" L"draft=" + record.draftPath + L"\r\ncreated=" + std::to_wstring(record.created) +
+                        L"\r\nwritten=" + std::to_wstring(record.written) + L"\r\nattributes=" +
+                        std::to_wstring(record.attributes) + L"\r\n";
+    if (!record.run.empty()) text += L"run=" + record.run + L"\r\n";
+    if (!record.replaced.empty()) text += L"replaced=" + record.replaced + L"\r\n";
     const KernelHandle file =
         OwnHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     return file && WriteAll(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t))) &&
@@ -115,6 +147,8 @@ bool ReadRecord(const std::wstring& path, Record& record) {
         if (key == L"created") record.created = std::wcstoull(value.c_str(), nullptr, 10);
         if (key == L"written") record.written = std::wcstoull(value.c_str(), nullptr, 10);
         if (key == L"attributes") record.attributes = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
+        if (key == L"run") record.run = value;
+        if (key == L"replaced") record.replaced = value;
     }
     return !record.draftPath.empty();
 }
@@ -227,9 +261,58 @@ void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& 
     writable.Done();
 }
 
+// The draft's bytes as a put back is about to replace them, kept beside
+// its copy with the draft's last write time, and named in the copy's record;
+// "" when the draft is gone and there is nothing to keep.
+std::wstring KeepReplacedBytes(const DraftCopy& copy, Record& record) {
+    KernelHandle draft;
+    if (!OnceReleased([&] {
+            draft = OwnHandle(CreateFileW(copy.draftPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                          FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+            return static_cast<bool>(draft);
+        })) {
+        if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::wstring();
+        throw LastError(L"The drawing as it was found could not be read, so it was not replaced");
+    }
+    const std::wstring replaced = ReplacedPathOf(copy.copyPath);
+    {
+        const KernelHandle file = OwnHandle(CreateFileW(ExtendedLengthPath(replaced).c_str(), GENERIC_WRITE, 0,
+                                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        FILETIME written{};
+        if (!file || !CopyContent(draft.get(), file.get()) || !FlushFileBuffers(file.get()) ||
+            !GetFileTime(draft.get(), nullptr, nullptr, &written) || !SetFileTime(file.get(), nullptr, nullptr, &written)) {
+            RuntimeError error = LastError(L"The drawing as it was found could not be kept (" + replaced + L")");
+            DeleteFileW(ExtendedLengthPath(replaced).c_str());
+            throw error;
+        }
+    }
+    record.replaced = NameOf(replaced);
+    if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record)) {
+        RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copy.copyPath) + L")");
+        DeleteFileW(ExtendedLengthPath(replaced).c_str());
+        record.replaced.clear();
+        throw error;
+    }
+    return replaced;
+}
+
+// A put back that failed before touching the draft: the version kept of it
+// is the draft itself, so it goes, and the record no longer names it.
+void ForgetReplacedBytes(const DraftCopy& copy, Record& record) noexcept {
+    if (record.replaced.empty()) return;
+    DeleteFileW(ExtendedLengthPath(ReplacedPathOf(copy.copyPath)).c_str());
+    record.replaced.clear();
+    WriteRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record);
+}
+
 }  // namespace
 
-DraftCopyFolder::DraftCopyFolder() : runName_(OwnRunName()) {}
+DraftCopyFolder::DraftCopyFolder() : runName_(OwnRunName()), runLabel_(RunDescription(L"", ThisProcess())) {}
+
+void DraftCopyFolder::SetRunLabel(const std::wstring& label) {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    runLabel_ = RunDescription(label, ThisProcess());
+}
 
 DraftCopyFolder::~DraftCopyFolder() {
     // Removed only when empty: a copy still in it names a draft that was not
@@ -270,13 +353,13 @@ DraftCopy DraftCopyFolder::Keep(const std::wstring& draftPath) {
         }
     }
     const Record record{draftPath, FileTimeNumber(info.ftCreationTime), FileTimeNumber(info.ftLastWriteTime),
-                        info.dwFileAttributes};
+                        info.dwFileAttributes, runLabel_, std::wstring()};
     if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copyPath)), record)) {
         RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copyPath) + L")");
-        DiscardLocked({draftPath, copyPath});
+        DiscardLocked(DraftCopy{draftPath, copyPath, {}, {}});
         throw error;
     }
-    return {draftPath, copyPath};
+    return DraftCopy{draftPath, copyPath, {}, {}};
 }
 
 bool DraftCopyFolder::Unchanged(const DraftCopy& copy) {
@@ -301,7 +384,7 @@ bool DraftCopyFolder::Unchanged(const DraftCopy& copy) {
     return SameContent(draft.get(), kept.get());
 }
 
-void DraftCopyFolder::PutBack(const DraftCopy& copy) {
+std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
     Record record;
     if (!ReadRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record))
         throw LastError(L"The copy's record could not be read (" + RecordPathOf(copy.copyPath) + L")");
@@ -309,23 +392,32 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
                                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                                                     nullptr));
     if (!kept) throw LastError(L"The copy could not be read (" + copy.copyPath + L")");
+    const std::wstring replaced = KeepReplacedBytes(copy, record);
     if (LinkedName(copy.draftPath)) {
+        // Cut short, this leaves the draft neither version: the one it
+        // replaced stays kept, named in the record.
         WriteBackInPlace(copy.draftPath, kept.get(), record);
-        return;
+        return replaced;
     }
     // Written whole beside the draft, then swapped in with one rename: a
-    // put back cut short leaves the draft as the failure left it.
+    // put back cut short leaves the draft as the failure left it, and the
+    // version kept of it goes again.
     const std::wstring temporary =
         ExtendedLengthPath(copy.draftPath + L".kestrow-" + std::to_wstring(GetCurrentProcessId()) + L".tmp");
     {
         const KernelHandle file = OwnHandle(CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) throw LastError(L"A temporary file could not be created beside the drawing");
+        if (!file) {
+            RuntimeError error = LastError(L"A temporary file could not be created beside the drawing");
+            ForgetReplacedBytes(copy, record);
+            throw error;
+        }
         const FILETIME created = FileTimeOf(record.created), written = FileTimeOf(record.written);
         if (!CopyContent(kept.get(), file.get()) || !FlushFileBuffers(file.get()) ||
             !SetFileTime(file.get(), &created, nullptr, &written)) {
             RuntimeError error = LastError(L"The temporary file beside the drawing could not be written");
             DeleteFileW(temporary.c_str());
+            ForgetReplacedBytes(copy, record);
             throw error;
         }
     }
@@ -339,14 +431,31 @@ void DraftCopyFolder::PutBack(const DraftCopy& copy) {
         RuntimeError error = LastError(L"The drawing could not be replaced");
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
+        ForgetReplacedBytes(copy, record);
         throw error;
     }
     writable.Done();
+    return replaced;
 }
 
 void DraftCopyFolder::Discard(const DraftCopy& copy) noexcept {
     const std::lock_guard<std::mutex> lock(mutex_);
     DiscardLocked(copy);
+}
+
+bool DraftCopyFolder::SameAsDraft(const DraftCopy& copy) {
+    try {
+        return Unchanged(copy);
+    } catch (const RuntimeError&) {
+        return false;
+    }
+}
+
+void DraftCopyFolder::Retire(const DraftCopy& copy) noexcept {
+    DeleteFileW(ExtendedLengthPath(copy.copyPath).c_str());
+    if (!copy.replacedPath.empty()) DeleteFileW(ExtendedLengthPath(copy.replacedPath).c_str());
+    DeleteFileW(ExtendedLengthPath(RecordPathOf(copy.copyPath)).c_str());
+    RemoveDirectoryW(ExtendedLengthPath(FolderOf(copy.copyPath)).c_str());
 }
 
 void DraftCopyFolder::DiscardLocked(const DraftCopy& copy) noexcept {
@@ -377,8 +486,14 @@ std::vector<DraftCopy> DraftCopyFolder::FromEndedRuns() {
         do {
             const std::wstring recordPath = folder + L"\\" + entry.cFileName;
             Record record;
-            if (ReadRecord(ExtendedLengthPath(recordPath), record))
-                left.push_back({record.draftPath, recordPath.substr(0, recordPath.size() - 4) + L".dft"});
+            if (!ReadRecord(ExtendedLengthPath(recordPath), record)) continue;
+            const std::wstring copyPath = StemOf(recordPath) + L".dft";
+            const std::optional<ProcessIdentity> process = RunOf(name);
+            left.push_back({record.draftPath, copyPath,
+                            record.replaced.empty() ? std::wstring() : folder + L"\\" + record.replaced,
+                            !record.run.empty() ? record.run
+                            : process           ? RunDescription(L"", *process)
+                                                : name});
         } while (FindNextFileW(records, &entry));
         FindClose(records);
     } while (FindNextFileW(runs, &run));

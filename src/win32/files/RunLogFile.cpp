@@ -5,6 +5,7 @@
 #include "common/LongPath.h"
 #include "system/FileTime.h"
 #include "system/SystemText.h"
+#include "unattended/LogTail.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -28,6 +29,28 @@ bool ReadBytes(HANDLE file, std::string& bytes, size_t count) {
     return true;
 }
 
+bool ReadBytesAt(HANDLE file, unsigned long long offset, std::string& bytes, size_t count) {
+    LARGE_INTEGER at{};
+    at.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(file, at, nullptr, FILE_BEGIN) && ReadBytes(file, bytes, count);
+}
+
+// The log as it was when opened: rows appended since are this run's own.
+class OpenedLogBytes : public LogBytes {
+public:
+    OpenedLogBytes(HANDLE file, unsigned long long size) : file_(file), size_(size) {}
+    std::uint64_t Size() override { return size_; }
+    std::string Read(std::uint64_t offset, std::size_t count) override {
+        std::string bytes;
+        if (!ReadBytesAt(file_, offset, bytes, count)) bytes.clear();
+        return bytes;
+    }
+
+private:
+    HANDLE file_;
+    unsigned long long size_;
+};
+
 }  // namespace
 
 RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
@@ -47,16 +70,17 @@ RunLogFile::Opened RunLogFile::Open(const std::wstring& path) {
             return Opened::Failed;
         return Opened::Ok;
     }
-    std::string bytes;
-    if (const Opened read = ReadExisting(size.QuadPart, bytes); read != Opened::Ok) return read;
+    if (const Opened header = ReadHeader(size.QuadPart); header != Opened::Ok) return header;
+    std::string last;
+    if (!ReadBytesAt(file_.get(), sizeWhenOpened_ - 1, last, 1) || last.size() != 1) return Opened::Failed;
     // A run cut short in the middle of a row left it without its line
     // break: the next row starts on a line of its own.
-    if (bytes.back() != '\n' && !Write(std::wstring())) return Opened::Failed;
-    text_ = FromUtf8(bytes);
+    if (last[0] != '\n' && !Write(std::wstring())) return Opened::Failed;
     return Opened::Ok;
 }
 
-RunLogFile::Opened RunLogFile::ReadExisting(LONGLONG size, std::string& bytes) {
+RunLogFile::Opened RunLogFile::ReadHeader(LONGLONG size) {
+    std::string bytes;
     if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(std::min<LONGLONG>(size, kHeaderProbeBytes))))
         return Opened::Failed;
     const size_t lineEnd = bytes.find('\n');
@@ -64,7 +88,7 @@ RunLogFile::Opened RunLogFile::ReadExisting(LONGLONG size, std::string& bytes) {
     const std::optional<LogLayout> layout = LogLayoutOf(FromUtf8(bytes.substr(0, lineEnd)));
     if (!layout) return Opened::NotALog;
     layout_ = *layout;
-    if (!ReadBytes(file_.get(), bytes, static_cast<size_t>(size) - bytes.size())) return Opened::Failed;
+    sizeWhenOpened_ = static_cast<unsigned long long>(size);
     return Opened::Ok;
 }
 
@@ -90,19 +114,29 @@ RunLogFile::Opened RunLogFile::OpenToRead(const std::wstring& path) {
     if (!open(FILE_SHARE_READ)) return GetLastError() == ERROR_SHARING_VIOLATION ? Opened::InUse : Opened::Failed;
     file_ = open(FILE_SHARE_READ | FILE_SHARE_WRITE);
     if (!file_) return Opened::Failed;
+    readOnly_ = true;
     LARGE_INTEGER size{};
     if (!GetFileSizeEx(file_.get(), &size)) return Opened::Failed;
-    std::string bytes;
-    const Opened read = size.QuadPart == 0 ? Opened::Ok : ReadExisting(size.QuadPart, bytes);
-    if (size.QuadPart == 0) layout_ = kNewLogLayout;
-    text_ = FromUtf8(bytes);
-    // Nothing is ever written through this handle.
-    file_.reset();
-    return read;
+    if (size.QuadPart == 0) {
+        layout_ = kNewLogLayout;
+        return Opened::Ok;
+    }
+    return ReadHeader(size.QuadPart);
+}
+
+LastRun RunLogFile::ReadLastRun() {
+    if (!file_ || sizeWhenOpened_ == 0 || !RecordsRuns(layout_)) return LastRun{};
+    OpenedLogBytes bytes(file_.get(), sizeWhenOpened_);
+    LastRun last = ReadLastRunFromEnd(bytes, [](const std::string& utf8) { return FromUtf8(utf8); });
+    // Rows are appended, and only at the end, wherever the reads left off.
+    const LARGE_INTEGER end{};
+    SetFilePointerEx(file_.get(), end, nullptr, FILE_END);
+    return last;
 }
 
 bool RunLogFile::Write(const std::wstring& line) {
     if (!file_) return true;
+    if (readOnly_) return false;
     const std::string bytes = Utf8(line + L"\r\n");
     DWORD written = 0;
     return WriteFile(file_.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&

@@ -30,20 +30,21 @@ public:
     Opened OpenToRead(const std::wstring& path);
 
     LogLayout Layout() const { return layout_; }
-    // The log as it was when opened, for the resume decisions.
-    const std::wstring& Text() const { return text_; }
-    void ForgetText() { std::wstring().swap(text_); }
+    // The last run the log holds, read from the end of the file: its rows
+    // only, however many runs came before it.
+    LastRun ReadLastRun();
 
     // Appends one line; true when it was written whole.
     bool Write(const std::wstring& line);
 
 private:
-    // The header and the rows of an existing log of `size` bytes.
-    Opened ReadExisting(LONGLONG size, std::string& bytes);
+    // Reads the header of a log of `size` bytes: its layout, or why it is none.
+    Opened ReadHeader(LONGLONG size);
 
     KernelHandle file_;
     LogLayout layout_ = kNewLogLayout;
-    std::wstring text_;
+    unsigned long long sizeWhenOpened_ = 0;
+    bool readOnly_ = false;  // opened by OpenToRead: nothing is written
 };
 
 // A draft's size and last-write time as the log records them; none when

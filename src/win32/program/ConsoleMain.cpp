@@ -1,27 +1,53 @@
 // Kestrow.com: the console twin of Kestrow.exe. From cmd or PowerShell,
-// "Kestrow /update ..." finds this one first: the shell waits for it, its
-// lines go to that console, its exit code is the run's, and closing the
-// console stops the run as Ctrl+C does. It runs the same code as the window
-// program's command line.
+// "Kestrow /update ..." finds this one first: the shell waits for it, and
+// it starts Kestrow.exe beside it with the same arguments in the same
+// console, waits for it and returns its exit code. It loads neither user32
+// nor gdi32, so that Windows sends it the console's log-off and shutdown
+// events, which it would not send a program that does.
 #include <windows.h>
 
 #include <string>
-#include <vector>
 
-#include "console/CommandLineRun.h"
-#include "console/ConsoleOutput.h"
 #include "unattended/UnattendedRun.h"
 
 namespace {
 
-// With no arguments the user wants the window: it is Kestrow.exe's, started
-// beside this program, so that the console is free again at once and no
-// console window stays open behind the window.
-int StartWindowProgram() {
+// Kestrow.exe's process, for the console handler, which has no context of
+// its own: the one variable this program needs.
+HANDLE g_windowProgram = nullptr;
+
+// Kestrow.exe shares this console: Ctrl+C, Ctrl+Break and a close reach it
+// as they reach this program, and it stops its run. This program goes on
+// waiting for its exit code; for a close (or a log-off, shutdown) it waits
+// as long as Windows lets it, which ends it once the handler returns.
+BOOL WINAPI PassThrough(DWORD event) {
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
+    if (g_windowProgram) WaitForSingleObject(g_windowProgram, INFINITE);
+    return TRUE;
+}
+
+void WriteError(const std::wstring& text) {
+    const HANDLE error = GetStdHandle(STD_ERROR_HANDLE);
+    if (!error || error == INVALID_HANDLE_VALUE) return;
+    const std::wstring line = text + L"\r\n";
+    DWORD written = 0;
+    DWORD mode = 0;
+    if (GetConsoleMode(error, &mode)) {
+        WriteConsoleW(error, line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+        return;
+    }
+    const int size = WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), nullptr, 0, nullptr, nullptr);
+    std::string bytes(static_cast<size_t>(size > 0 ? size : 0), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line.data(), static_cast<int>(line.size()), bytes.data(), size, nullptr, nullptr);
+    WriteFile(error, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+}
+
+// Kestrow.exe beside this program.
+std::wstring WindowProgramPath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return kestrow::ExitCode::NothingTouched;
+        if (length == 0) return std::wstring();
         if (length < path.size()) {
             path.resize(length);
             break;
@@ -30,29 +56,69 @@ int StartWindowProgram() {
     }
     const size_t dot = path.find_last_of(L'.');
     if (dot != std::wstring::npos && path.find_last_of(L'\\') < dot) path.resize(dot);
-    path += L".exe";
-    STARTUPINFOW startup{sizeof(startup)};
-    PROCESS_INFORMATION process{};
-    std::wstring commandLine = L"\"" + path + L"\"";
-    if (!CreateProcessW(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &process)) {
-        kestrow::win32::ConsoleOutput(STD_ERROR_HANDLE).Line(L"Kestrow: the window program could not be started: " +
-                                                             path);
-        return kestrow::ExitCode::NothingTouched;
+    return path + L".exe";
+}
+
+// The command line after the program's own name, as typed: the program
+// name ends at its closing quote, or at the first blank when unquoted.
+std::wstring ArgumentsOf(const wchar_t* commandLine) {
+    const wchar_t* at = commandLine;
+    if (*at == L'"') {
+        ++at;
+        while (*at && *at != L'"') ++at;
+        if (*at) ++at;
+    } else {
+        while (*at && *at != L' ' && *at != L'\t') ++at;
     }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    return kestrow::ExitCode::AllStored;
+    while (*at == L' ' || *at == L'\t') ++at;
+    return at;
+}
+
+// A standard stream for Kestrow.exe: a file or a pipe is handed over as it
+// is; a console it reaches by joining this one.
+HANDLE Handed(DWORD stream) {
+    const HANDLE handle = GetStdHandle(stream);
+    DWORD mode = 0;
+    if (!handle || handle == INVALID_HANDLE_VALUE || GetConsoleMode(handle, &mode)) return nullptr;
+    return handle;
 }
 
 }  // namespace
 
-int wmain(int argc, wchar_t** argv) {
+int wmain() {
     // Before anything else can load a DLL: only the system directory.
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
-    const kestrow::CommandLine line = kestrow::ParseCommandLine(std::vector<std::wstring>(argv + 1, argv + argc));
-    if (line.action == kestrow::CommandLine::Action::Window) return StartWindowProgram();
-    return kestrow::win32::RunCommandLine(line);
+    const std::wstring program = WindowProgramPath();
+    const std::wstring arguments = ArgumentsOf(GetCommandLineW());
+    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION process{};
+    // With no arguments the user wants the window: it is started on its own,
+    // and the console is free again at once.
+    const bool window = arguments.empty();
+    if (!window) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdInput = Handed(STD_INPUT_HANDLE);
+        startup.hStdOutput = Handed(STD_OUTPUT_HANDLE);
+        startup.hStdError = Handed(STD_ERROR_HANDLE);
+    }
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, window ? FALSE : TRUE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        WriteError(L"Kestrow: the program could not be started: " + program);
+        return kestrow::ExitCode::NothingTouched;
+    }
+    CloseHandle(process.hThread);
+    if (window) {
+        CloseHandle(process.hProcess);
+        return kestrow::ExitCode::AllStored;
+    }
+    g_windowProgram = process.hProcess;
+    SetConsoleCtrlHandler(&PassThrough, TRUE);
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = static_cast<DWORD>(kestrow::ExitCode::KestrowFailed);
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    return static_cast<int>(exitCode);
 }

@@ -41,7 +41,9 @@ Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
     : timings_(timings),
       overrides_(overrides),
       servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver,
-               [] { return KestrowDataFolder(L"Dialogs"); }) {}
+               [] { return KestrowDataFolder(L"Dialogs"); }) {
+    copies_.SetRunLabel(L"the Kestrow window");
+}
 
 Form1Window::~Form1Window() {
     if (form_ && form_->BatchRunning() && Handle()) {

@@ -1,6 +1,7 @@
 #include "window/Win32MessageBox.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <cstring>
 
@@ -117,6 +118,42 @@ private:
     HHOOK hook_;
 };
 
+constexpr int kOpenFolderButton = 100;
+
+// Opens the folder for the open-folder button, and keeps the question up.
+HRESULT CALLBACK OpenFolderOnClick(HWND box, UINT notification, WPARAM button, LPARAM, LONG_PTR folder) {
+    if (notification != TDN_BUTTON_CLICKED || button != kOpenFolderButton) return S_OK;
+    ShellExecuteW(box, L"open", reinterpret_cast<const wchar_t*>(folder), nullptr, nullptr, SW_SHOWNORMAL);
+    return S_FALSE;
+}
+
+// A task dialog with the message box's text, title, icon and `buttons`,
+// wide enough for a long path and three buttons on one row. The caller
+// adds what its question needs.
+template <size_t Buttons>
+TASKDIALOGCONFIG TaskDialogFor(HWND owner, const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                               const TASKDIALOG_BUTTON (&buttons)[Buttons], int defaultButton) {
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = owner;
+    config.dwFlags = TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.pszWindowTitle = title.c_str();
+    config.pszMainIcon = TaskDialogIcon(icon);
+    config.pszContent = text.c_str();
+    config.cButtons = Buttons;
+    config.pButtons = buttons;
+    config.nDefaultButton = defaultButton;
+    config.cxWidth = 300;
+    return config;
+}
+
+// The dialog shown; false when it cannot be (no common controls 6), for the
+// plain box to ask the question instead.
+bool ShowTaskDialog(const TASKDIALOGCONFIG& config, int& pressed, BOOL* checked) {
+    const CopyableBoxes copyable;
+    return SUCCEEDED(TaskDialogIndirect(&config, &pressed, nullptr, checked));
+}
+
 }  // namespace
 
 MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
@@ -132,31 +169,25 @@ CheckedAnswer Win32MessageBox::AskCancelTryContinue(const std::wstring& text, Me
     // The message box's own order and access keys.
     const TASKDIALOG_BUTTON buttons[] = {
         {IDCANCEL, L"Cancel"}, {IDTRYAGAIN, L"&Try Again"}, {IDCONTINUE, L"&Continue"}};
-    TASKDIALOGCONFIG config{};
-    config.cbSize = sizeof(config);
-    config.hwndParent = VisibleOwner();
-    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-    config.pszWindowTitle = title.c_str();
-    config.pszMainIcon = TaskDialogIcon(icon);
-    config.pszContent = text.c_str();
-    config.cButtons = ARRAYSIZE(buttons);
-    config.pButtons = buttons;
-    config.nDefaultButton = IDCANCEL;
+    TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, buttons, IDCANCEL);
+    config.dwFlags |= TDF_ALLOW_DIALOG_CANCELLATION;
     config.pszVerificationText = checkText.c_str();
-    // Wide enough for a long path and the three buttons on one row.
-    config.cxWidth = 300;
     int pressed = IDCANCEL;
     BOOL checked = FALSE;
-    HRESULT shown = E_FAIL;
-    {
-        const CopyableBoxes copyable;
-        shown = TaskDialogIndirect(&config, &pressed, nullptr, &checked);
-    }
-    if (FAILED(shown)) {
-        // Without common controls 6 the plain box still asks the question.
-        return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
-    }
+    if (!ShowTaskDialog(config, pressed, &checked)) return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
     return {AnswerOf(pressed), checked != FALSE};
+}
+
+MessageAnswer Win32MessageBox::AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon,
+                                                     const std::wstring& title, const std::wstring& folder) {
+    const TASKDIALOG_BUTTON buttons[] = {
+        {kOpenFolderButton, L"&Open the folder"}, {IDYES, L"&Yes"}, {IDNO, L"&No"}};
+    TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, buttons, IDNO);
+    config.pfCallback = &OpenFolderOnClick;
+    config.lpCallbackData = reinterpret_cast<LONG_PTR>(folder.c_str());
+    int pressed = IDNO;
+    if (!ShowTaskDialog(config, pressed, nullptr)) return Show(text, MessageButtons::YesNo, icon, title);
+    return AnswerOf(pressed);
 }
 
 }  // namespace kestrow::win32

@@ -18,6 +18,10 @@ public:
     // and icon, and a verification check box.
     CheckedAnswer AskCancelTryContinue(const std::wstring& text, MessageIcon icon, const std::wstring& title,
                                        const std::wstring& checkText) override;
+    // A task dialog with Yes, No and a button that opens the folder in
+    // Explorer and leaves the question open.
+    MessageAnswer AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                        const std::wstring& folder) override;
 
 private:
     HWND VisibleOwner() const { return (owner_ && IsWindowVisible(owner_)) ? owner_ : nullptr; }
