@@ -4,7 +4,7 @@
 #include <mutex>
 #include <utility>
 
-#include "automation/ApartmentServer.h"
+#include "automation/SessionThread.h"
 #include "batch/DraftBatch.h"
 #include "BenchSupport.h"
 #include "TestSupport.h"
@@ -64,7 +64,7 @@ void GiveUpBenchmark() {
         wintest::WriteDraft(folder / L"a.dft", 1, "fault hang 60000\r\n");
         wintest::WriteDraft(folder / L"b.dft", 1);
         CallStarts starts;
-        win32::ApartmentLauncher launcher({}, &starts);
+        win32::SessionThreadLauncher launcher({}, &starts);
         DraftBatch batch(folder.Path() + L"\\", {L"a.dft", L"b.dft"}, launcher,
                          // Past a session's start (a second or so under Wine).
                          CallWatch::Policy{std::chrono::milliseconds(3000), std::chrono::milliseconds(0)});

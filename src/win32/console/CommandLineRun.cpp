@@ -9,7 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "automation/ApartmentServer.h"
+#include "automation/SessionThread.h"
 #include "batch/BatchSettings.h"
 #include "common/LongPath.h"
 #include "console/ConsoleAndLog.h"
@@ -192,7 +192,7 @@ std::function<std::wstring()> DialogPictures(const CommandLine& line) {
 BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan,
                      ConsoleAndLog& output, UnattendedUser& user, DraftCopyFolder& copies, RunningBatch& running) {
     const ThreadApartment apartment(COINIT_MULTITHREADED);
-    ApartmentLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
+    SessionThreadLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
     CopyKeepingLauncher launcher(servers, copies);
     const std::wstring& folder = request.folder;
     DraftBatch batch(folder, plan.batchNames, launcher,

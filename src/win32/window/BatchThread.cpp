@@ -8,9 +8,9 @@ namespace {
 // The batch's side of the hand-off: questions wait for the window's answer,
 // progress is posted and the batch goes on at once. Questions and progress
 // reach the window in the order they were raised.
-class HandedOff : public BatchUser, public BatchProgress {
+class WindowThreadHandOff : public BatchUser, public BatchProgress {
 public:
-    HandedOff(UiThreadCalls ui, BatchThread& thread, BatchUser& user, BatchProgress& progress)
+    WindowThreadHandOff(UiThreadCalls ui, BatchThread& thread, BatchUser& user, BatchProgress& progress)
         : ui_(ui), thread_(thread), user_(user), progress_(progress) {}
 
     FailureDecision DraftFailed(const DraftRecord& draft, const RuntimeError& error) override {
@@ -105,8 +105,8 @@ void BatchThread::Start(DraftBatch& batch, BatchUser& user, BatchProgress& progr
             // The look-up of a running CAD session needs COM here; the
             // server's own calls run on threads of their own.
             const ThreadApartment apartment(COINIT_MULTITHREADED);
-            HandedOff handedOff(ui_, *this, user, progress);
-            result = batch.Run(handedOff, handedOff);
+            WindowThreadHandOff handOff(ui_, *this, user, progress);
+            result = batch.Run(handOff, handOff);
         } catch (...) {
             // The batch reports its own failures; this is one before or
             // after it, which would otherwise end the process.

@@ -8,7 +8,7 @@
 
 #include <memory>
 
-#include "automation/ApartmentServer.h"
+#include "automation/SessionThread.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "files/DraftCopyFolder.h"
 #include "files/FindFileEnumerator.h"
@@ -100,7 +100,7 @@ private:
     Win32MessageBox messages_;
     ShellFolderPicker folders_;
     FindFileEnumerator directory_;
-    ApartmentLauncher servers_;
+    SessionThreadLauncher servers_;
     DraftCopyFolder copies_;
     CopyKeepingLauncher copyingServers_{servers_, copies_};
     TaskbarButton taskbar_;

@@ -1,4 +1,4 @@
-#include "automation/ApartmentServer.h"
+#include "automation/SessionThread.h"
 
 #include <algorithm>
 #include <exception>
@@ -19,7 +19,7 @@
 namespace kestrow::win32 {
 // Named rather than anonymous: the launcher in the header keeps a list of
 // these sessions.
-namespace apartment {
+namespace session_thread {
 
 using Clock = CallWatch::Clock;
 
@@ -36,8 +36,8 @@ constexpr DWORD kLostGraceMs = 3000;
 
 // What the batch's thread and the server's thread share. The server's
 // thread keeps it alive for as long as it runs, abandoned or not.
-struct Shared : CallObserver {
-    Shared(std::shared_ptr<const StartTurns> turns, std::shared_ptr<const EndingJob> job)
+struct SharedState : CallObserver {
+    SharedState(std::shared_ptr<const StartTurns> turns, std::shared_ptr<const EndingJob> job)
         : start(contract::kProgId, std::move(turns), std::move(job)) {}
 
     std::mutex mutex;
@@ -70,9 +70,9 @@ struct Shared : CallObserver {
     }
 };
 
-}  // namespace apartment
+}  // namespace session_thread
 
-using namespace apartment;
+using namespace session_thread;
 
 // The sessions one launcher started, so that an activation handed to the
 // process of another session of the same batch can be told from one handed
@@ -81,20 +81,20 @@ struct LaunchedServers {
     // The turn every start of this launcher takes, as every other Kestrow's.
     std::shared_ptr<const StartTurns> turns = std::make_shared<StartTurns>();
     std::mutex mutex;
-    std::vector<std::weak_ptr<apartment::Shared>> sessions;
+    std::vector<std::weak_ptr<session_thread::SharedState>> sessions;
 
-    void Add(const std::shared_ptr<Shared>& session) {
+    void Add(const std::shared_ptr<SharedState>& session) {
         std::lock_guard<std::mutex> lock(mutex);
         sessions.erase(std::remove_if(sessions.begin(), sessions.end(),
-                                      [](const std::weak_ptr<Shared>& s) { return s.expired(); }),
+                                      [](const std::weak_ptr<SharedState>& s) { return s.expired(); }),
                        sessions.end());
         sessions.push_back(session);
     }
     // Whether a session other than `self` has a server process that runs.
-    bool OtherServes(const Shared* self) {
+    bool OtherServes(const SharedState* self) {
         std::lock_guard<std::mutex> lock(mutex);
         for (const auto& weak : sessions) {
-            const std::shared_ptr<Shared> session = weak.lock();
+            const std::shared_ptr<SharedState> session = weak.lock();
             if (session && session.get() != self && session->start.ServesRunning()) return true;
         }
         return false;
@@ -104,12 +104,12 @@ struct LaunchedServers {
 namespace {
 
 // Runs the steps it is given on its own single-threaded apartment.
-void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr<LaunchedServers> launched) {
+void ServeSteps(std::shared_ptr<SharedState> shared, BusyRetry retry, std::shared_ptr<LaunchedServers> launched) {
     const ThreadApartment apartment;
     {
         ComAutomationFactory com(retry);
         ObservedFactory observed(com, *shared);
-        Shared& self = *shared;
+        SharedState& self = *shared;
         // Outside the observer, so that the wait between two tries is not
         // counted as a call pending at the server.
         StartingFactory starting(
@@ -156,16 +156,16 @@ void ServeSteps(std::shared_ptr<Shared> shared, BusyRetry retry, std::shared_ptr
     }
 }
 
-class ApartmentServer : public ServerConnection {
+class SessionThread : public ServerConnection {
 public:
-    ApartmentServer(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
-                    std::shared_ptr<LaunchedServers> launched, std::function<std::wstring()> dialogPictures)
-        : shared_(std::make_shared<Shared>(launched->turns, std::move(job))), dialogs_(std::move(dialogPictures)) {
+    SessionThread(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
+                  std::shared_ptr<LaunchedServers> launched, std::function<std::wstring()> dialogPictures)
+        : shared_(std::make_shared<SharedState>(launched->turns, std::move(job))), dialogs_(std::move(dialogPictures)) {
         shared_->extra = observer;
         launched->Add(shared_);
         thread_ = std::thread(ServeSteps, shared_, retry, std::move(launched));
     }
-    ~ApartmentServer() override {
+    ~SessionThread() override {
         if (thread_.joinable()) {
             {
                 std::lock_guard<std::mutex> lock(shared_->mutex);
@@ -292,7 +292,7 @@ private:
                             ended ? FailureKind::ServerAbandoned : FailureKind::ServerAbandonedRunning);
     }
 
-    std::shared_ptr<Shared> shared_;
+    std::shared_ptr<SharedState> shared_;
     std::thread thread_;
     DialogWatch dialogs_;
     Clock::time_point nextDialogLook_{};
@@ -300,22 +300,22 @@ private:
 
 }  // namespace
 
-ApartmentLauncher::ApartmentLauncher(BusyRetry retry, CallObserver* observer,
+SessionThreadLauncher::SessionThreadLauncher(BusyRetry retry, CallObserver* observer,
                                      std::function<std::wstring()> dialogPictures)
     : retry_(retry), observer_(observer), dialogPictures_(std::move(dialogPictures)),
       launched_(std::make_shared<LaunchedServers>()) {}
 
-ApartmentLauncher::~ApartmentLauncher() = default;
+SessionThreadLauncher::~SessionThreadLauncher() = default;
 
-bool ApartmentLauncher::CadSystemRunning() {
+bool SessionThreadLauncher::CadSystemRunning() {
     // Sessions a Kestrow left behind when it was ended abruptly are not the
     // user's: they are ended first, and only what remains counts.
     EndLeftoverSessions();
     return ActiveObjectExists(contract::kProgId);
 }
 
-std::unique_ptr<ServerConnection> ApartmentLauncher::Launch() {
-    return std::make_unique<ApartmentServer>(retry_, observer_, job_, launched_, dialogPictures_);
+std::unique_ptr<ServerConnection> SessionThreadLauncher::Launch() {
+    return std::make_unique<SessionThread>(retry_, observer_, job_, launched_, dialogPictures_);
 }
 
 }  // namespace kestrow::win32

@@ -18,15 +18,15 @@
 
 namespace kestrow::win32 {
 
-class ApartmentLauncher : public ServerLauncher {
+class SessionThreadLauncher : public ServerLauncher {
 public:
     // `observer`, when given, is told of every call too (on the server's
     // thread), as benchmarks time them. `dialogPictures` names the folder
     // where pictures of the CAD system's dialogs are kept (made when first
     // asked for; "" keeps none).
-    explicit ApartmentLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr,
-                               std::function<std::wstring()> dialogPictures = {});
-    ~ApartmentLauncher() override;
+    explicit SessionThreadLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr,
+                                   std::function<std::wstring()> dialogPictures = {});
+    ~SessionThreadLauncher() override;
     // Needs COM on the calling thread.
     bool CadSystemRunning() override;
     std::unique_ptr<ServerConnection> Launch() override;
