@@ -87,7 +87,20 @@ bool SessionStart::Begin(const std::atomic<bool>& stop) {
     return true;
 }
 
-void SessionStart::End() { turn_.reset(); }
+void SessionStart::End() {
+    {
+        // Once the turn goes on, a process that appears is another start's:
+        // a start that never came back takes its own now, if it appeared
+        // while it held the turn, and none after.
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!process_ && !image_.empty()) {
+            std::vector<OwnedProcess> appeared = Appeared();
+            if (appeared.size() == 1) Take(std::move(appeared.front()));
+        }
+        image_.clear();
+    }
+    turn_.reset();
+}
 
 void SessionStart::NoteProcessesBefore() {
     before_.clear();
@@ -196,6 +209,11 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
         if (!created) {
             start_.Retrying();
             WaitPumping(kTryIntervalMs);
+            // Given up or stopped meanwhile: no further try, whose server
+            // would be taken for the next start's.
+            if (cancelled_())
+                throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
+                                   L"The start of the CAD system was given up", FailureKind::ServerAbandoned);
             continue;
         }
         if (start_.Identify() != ServedBy::ExistingProcess) return created;

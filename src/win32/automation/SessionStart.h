@@ -76,7 +76,8 @@ public:
     // While the activation is pending: takes the one new process of the
     // image as the session's as soon as it appears.
     void LookForServer();
-    // Gives the turn back: the start returned, failed or was given up.
+    // Gives the turn back: the start returned, failed or was given up. A
+    // process that appears from then on is another start's, and never taken.
     void End();
 
     // On the thread that activates the server, after each try.

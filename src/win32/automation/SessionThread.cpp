@@ -259,8 +259,9 @@ private:
             if (error.Kind() != FailureKind::ServerGone) throw;
             // A server whose connection broke may still run, and hold the
             // draft in hand: nothing may put the draft back until it is
-            // gone. One that will not end is reported as still running.
-            if (!shared_->start.KnowsProcess() || shared_->start.EndProcess(kLostGraceMs)) throw;
+            // gone. One that will not end, or whose process is not known,
+            // is reported as still running.
+            if (shared_->start.KnowsProcess() && shared_->start.EndProcess(kLostGraceMs)) throw;
             throw RuntimeError(error.Number(), error.Source(), error.Description(),
                                FailureKind::ServerAbandonedRunning);
         }
