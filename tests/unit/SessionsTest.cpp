@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -29,6 +30,7 @@ public:
     int launches = 0;
     std::set<int> sharingLaunches;    // these launches are handed another session's process
     std::set<int> failingLaunches;    // these launches cannot start
+    std::function<void()> beforeFailing;  // runs as such a launch fails
     std::thread::id lostOnThread;     // servers launched from this thread crash on every draft
     std::chrono::milliseconds stepTime{0};
 
@@ -48,8 +50,10 @@ public:
         std::lock_guard<std::mutex> lock(launcher_.lock);
         if (launcher_.sharingLaunches.count(launch_))
             throw RuntimeError(5, L"Kestrow", L"shared", FailureKind::SharedServer);
-        if (launcher_.failingLaunches.count(launch_))
+        if (launcher_.failingLaunches.count(launch_)) {
+            if (launcher_.beforeFailing) launcher_.beforeFailing();
             throw RuntimeError(429, L"Kestrow", L"ActiveX component can't create object");
+        }
         inner_->Start(std::move(stop), watch);
     }
     DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>> stop,
@@ -168,6 +172,22 @@ TEST(Sessions, ASessionThatCannotStartOrSharesAProcessLeavesTheOthersGoing) {
     EXPECT_EQ(std::count_if(sharedOutput.lines.begin(), sharedOutput.lines.end(),
                             [](const std::wstring& l) { return l.find(L"from one process") != std::wstring::npos; }),
               1);
+}
+
+// A start cut short by a stop (or failing as the batch stops) ends the batch
+// as stopped, not as a CAD system that could not be started.
+TEST(Sessions, AStopDuringAStartIsNoFailureToStart) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    launcher.failingLaunches = {1};
+    DraftBatch batch(L"C:\\D\\", Names(3), launcher, CallWatch::Policy{});
+    launcher.beforeFailing = [&] { batch.RequestStop(); };
+    Output output;
+    UnattendedUser user(output);
+    const BatchResult result = batch.Run(user, user);
+    EXPECT_EQ(result.end, BatchEnd::Stopped);
+    EXPECT_EQ(result.Count(DraftState::NotReached), 3);
+    EXPECT_FALSE(result.serverError);
 }
 
 TEST(Sessions, ThreeLossesInARowEndOnlyThatSession) {

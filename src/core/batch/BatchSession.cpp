@@ -63,6 +63,9 @@ void BatchSession::TakeDrafts(CallWatch& watch) {
             return;
         }
         run_.DraftEnded(*index, draft);
+        // A dialog from here on (the session's renewal or its end) is no
+        // draft's.
+        inHand_ = nullptr;
         if (next == Next::EndSession) return;
         if (!run_.Stopping() && run_.DraftsLeft()) RenewServerIfDue(watch);
     }
@@ -138,7 +141,12 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         if (server_ && !error.ServerLost()) server_->Quit(watch);
         server_.reset();
         ended_ = true;
-        if (error.Kind() == FailureKind::ForeignServer) {
+        if (run_.Stopping()) {
+            // The start was cut short by the stop, or failed as the batch
+            // stopped: no failure of the CAD system's, and the draft stays
+            // not reached.
+            run_.SessionEnded(std::nullopt, std::nullopt, std::wstring());
+        } else if (error.Kind() == FailureKind::ForeignServer) {
             // Somebody's own session: let go of without a single call, and
             // no session of this batch goes on beside it.
             run_.EndBatch(BatchEnd::CadAlreadyRunning);
