@@ -8,6 +8,7 @@
 #include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "TestSupport.h"
+#include "files/DraftCopyFolder.h"
 #include "unattended/RunLog.h"
 
 using namespace kestrow;
@@ -260,7 +261,9 @@ TEST_F(CopiesRun, APutBackOverAnotherWritersSaveKeepsBothVersionsAndNamesThem) {
     const std::string theirs = "KESTROW-DRAFT 1\r\nstored 7\r\nview Front current\r\n";
     PROCESS_INFORMATION run = Start();
     for (int i = 0; i < 1200 && !JournalOpened(journal, "d01.dft"); ++i) Sleep(50);
-    WriteUtf8(drafts[0], theirs);  // while the server waits, having read the draft
+    // While the server waits, having read the draft; a write that meets its
+    // read is made again.
+    for (int i = 0; i < 100 && ReadUtf8(drafts[0]) != theirs; ++i, Sleep(20)) WriteUtf8(drafts[0], theirs);
     EXPECT_EQ(WaitForExit(run), 1u);
 
     EXPECT_EQ(ReadUtf8(drafts[0]), before);
@@ -272,4 +275,28 @@ TEST_F(CopiesRun, APutBackOverAnotherWritersSaveKeepsBothVersionsAndNamesThem) {
     EXPECT_EQ(ReadUtf8(copy), before) << Narrow(failed->detail);
     EXPECT_EQ(ReadUtf8(replaced), theirs) << Narrow(failed->detail);
     EXPECT_NE(failed->description.find(replaced), std::wstring::npos);
+}
+
+// Each put back over a changed draft keeps what it replaced under a name of
+// its own: a second one (Try Again after a failed put back) never writes
+// over the first, and the copy's record names both.
+TEST_F(CopiesRun, ASecondPutBackKeepsTheVersionTheFirstReplaced) {
+    const auto drafts = WriteDrafts(1);
+    win32::DraftCopyFolder copies;
+    const kestrow::DraftCopy copy = copies.Keep(drafts[0]);
+    const std::string before = ReadUtf8(drafts[0]);
+    std::vector<std::wstring> kept;
+    for (const char* change : {"first change\r\n", "second change\r\n"}) {
+        WriteUtf8(drafts[0], change);
+        kept.push_back(copies.PutBack(copy));
+        EXPECT_EQ(ReadUtf8(kept.back()), change);
+        EXPECT_EQ(ReadUtf8(drafts[0]), before);
+    }
+    EXPECT_EQ(ReadUtf8(kept[0]), "first change\r\n");
+    const std::string record = ReadUtf8(copy.copyPath.substr(0, copy.copyPath.size() - 4) + L".txt");
+    for (const std::wstring& path : kept) {
+        const std::wstring name = path.substr(path.find_last_of(L'\\') + 1);
+        const std::string wide(reinterpret_cast<const char*>(name.data()), name.size() * sizeof(wchar_t));
+        EXPECT_NE(record.find(wide), std::string::npos) << Narrow(name);
+    }
 }

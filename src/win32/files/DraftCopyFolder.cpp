@@ -101,13 +101,19 @@ struct Record {
     unsigned long long created = 0;
     unsigned long long written = 0;
     DWORD attributes = 0;
-    std::wstring run;       // the run that kept it, as the user is told
-    std::wstring replaced;  // the file name of the version a put back replaced
+    std::wstring run;  // the run that kept it, as the user is told
+    // The file names of the versions put backs replaced, the latest last:
+    // each put back over a changed draft keeps one of its own.
+    std::vector<std::wstring> replaced;
 };
 
 std::wstring StemOf(const std::wstring& copyPath) { return copyPath.substr(0, copyPath.size() - 4); }
 std::wstring RecordPathOf(const std::wstring& copyPath) { return StemOf(copyPath) + L".txt"; }
-std::wstring ReplacedPathOf(const std::wstring& copyPath) { return StemOf(copyPath) + L"-replaced.dft"; }
+// The n-th version a put back replaced: "<n>-replaced.dft", then
+// "<n>-replaced-2.dft", ...
+std::wstring ReplacedPathOf(const std::wstring& copyPath, size_t number = 1) {
+    return StemOf(copyPath) + L"-replaced" + (number > 1 ? L"-" + std::to_wstring(number) : std::wstring()) + L".dft";
+}
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
@@ -117,11 +123,26 @@ bool WriteRecord(const std::wstring& path, const Record& record) {
                         L"\r\nwritten=" + std::to_wstring(record.written) + L"\r\nattributes=" +
                         std::to_wstring(record.attributes) + L"\r\n";
     if (!record.run.empty()) text += L"run=" + record.run + L"\r\n";
-    if (!record.replaced.empty()) text += L"replaced=" + record.replaced + L"\r\n";
-    const KernelHandle file =
-        OwnHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    return file && WriteAll(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t))) &&
-           FlushFileBuffers(file.get());
+    for (const std::wstring& replaced : record.replaced) text += L"replaced=" + replaced + L"\r\n";
+    // Written whole beside it, then renamed over it: a record cut short by
+    // a kill would name no copy, and the copy would never be named again.
+    const std::wstring temporary = path + L".tmp";
+    {
+        const KernelHandle file = OwnHandle(
+            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file || !WriteAll(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t))) ||
+            !FlushFileBuffers(file.get())) {
+            const DWORD error = GetLastError();
+            DeleteFileW(temporary.c_str());
+            SetLastError(error);
+            return false;
+        }
+    }
+    if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    const DWORD error = GetLastError();
+    DeleteFileW(temporary.c_str());
+    SetLastError(error);
+    return false;
 }
 
 bool ReadRecord(const std::wstring& path, Record& record) {
@@ -148,7 +169,7 @@ bool ReadRecord(const std::wstring& path, Record& record) {
         if (key == L"written") record.written = std::wcstoull(value.c_str(), nullptr, 10);
         if (key == L"attributes") record.attributes = static_cast<DWORD>(std::wcstoul(value.c_str(), nullptr, 10));
         if (key == L"run") record.run = value;
-        if (key == L"replaced") record.replaced = value;
+        if (key == L"replaced") record.replaced.push_back(value);
     }
     return !record.draftPath.empty();
 }
@@ -239,18 +260,57 @@ private:
     bool done_ = false;
 };
 
+// What a draft was when its bytes were kept for a put back: a write since
+// then is somebody else's, and is not put back over.
+struct DraftSeen {
+    bool present = false;
+    unsigned long long size = 0;
+    unsigned long long written = 0;
+};
+
+DraftSeen SeenThrough(HANDLE draft) {
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!GetFileInformationByHandle(draft, &info)) return DraftSeen{};
+    return DraftSeen{true, (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow,
+                     FileTimeNumber(info.ftLastWriteTime)};
+}
+
+bool SameAsSeen(const DraftSeen& now, const DraftSeen& seen) {
+    return now.present == seen.present && now.size == seen.size && now.written == seen.written;
+}
+
+// Raised when the draft was written after its bytes were kept: the put back
+// stops there, and the draft stays as that writer left it.
+RuntimeError WrittenMeanwhile() {
+    return RuntimeError(static_cast<long>(HRESULT_FROM_WIN32(ERROR_LOCK_VIOLATION)), kProgramSource,
+                        L"Another program wrote the drawing while Kestrow was putting it back; it was left as that "
+                        L"program wrote it");
+}
+
+DraftSeen SeenAt(const std::wstring& path) {
+    const KernelHandle draft = OwnHandle(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                                     OPEN_EXISTING, 0, nullptr));
+    return draft ? SeenThrough(draft.get()) : DraftSeen{};
+}
+
 // The copy written over the draft's own file, through whichever name or link
 // leads to it (a link whose file the failure removed gets it back). Not one
 // step: cut short, the copy stays and is named.
-void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& record) {
+void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& record, const DraftSeen& seen) {
     ReadOnlyLifted writable(draftPath);
     KernelHandle file;
+    bool existed = false;
     if (!OnceReleased([&] {
-            file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                         FILE_ATTRIBUTE_NORMAL, nullptr));
+            file = OwnHandle(CreateFileW(draftPath.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES, FILE_SHARE_READ,
+                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+            existed = GetLastError() == ERROR_ALREADY_EXISTS;
             return static_cast<bool>(file);
         }))
         throw LastError(L"The drawing could not be written");
+    // Nobody else writes it from here on; what was written since its bytes
+    // were kept stays.
+    if (existed ? !SameAsSeen(SeenThrough(file.get()), seen) : seen.present) throw WrittenMeanwhile();
     FILE_BASIC_INFO basic{};
     basic.CreationTime.QuadPart = static_cast<LONGLONG>(record.created);
     basic.LastWriteTime.QuadPart = static_cast<LONGLONG>(record.written);
@@ -262,10 +322,13 @@ void WriteBackInPlace(const std::wstring& draftPath, HANDLE kept, const Record& 
 }
 
 // The draft's bytes as a put back is about to replace them, kept beside
-// its copy with the draft's last write time, and named in the copy's record;
-// "" when the draft is gone and there is nothing to keep.
-std::wstring KeepReplacedBytes(const DraftCopy& copy, Record& record) {
+// its copy with the draft's last write time, under a name of their own
+// (an earlier put back's version is never written over), and named in the
+// copy's record; "" when the draft is gone and there is nothing to keep.
+// `seen` is what the draft was as its bytes were read.
+std::wstring KeepReplacedBytes(const DraftCopy& copy, Record& record, DraftSeen& seen) {
     KernelHandle draft;
+    seen = DraftSeen{};
     if (!OnceReleased([&] {
             draft = OwnHandle(CreateFileW(copy.draftPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
@@ -274,23 +337,31 @@ std::wstring KeepReplacedBytes(const DraftCopy& copy, Record& record) {
         if (GetLastError() == ERROR_FILE_NOT_FOUND) return std::wstring();
         throw LastError(L"The drawing as it was found could not be read, so it was not replaced");
     }
-    const std::wstring replaced = ReplacedPathOf(copy.copyPath);
-    {
-        const KernelHandle file = OwnHandle(CreateFileW(ExtendedLengthPath(replaced).c_str(), GENERIC_WRITE, 0,
-                                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        FILETIME written{};
-        if (!file || !CopyContent(draft.get(), file.get()) || !FlushFileBuffers(file.get()) ||
-            !GetFileTime(draft.get(), nullptr, nullptr, &written) || !SetFileTime(file.get(), nullptr, nullptr, &written)) {
-            RuntimeError error = LastError(L"The drawing as it was found could not be kept (" + replaced + L")");
-            DeleteFileW(ExtendedLengthPath(replaced).c_str());
-            throw error;
-        }
+    seen = SeenThrough(draft.get());
+    std::wstring replaced;
+    KernelHandle file;
+    for (size_t number = 1; !file && number <= 1000; ++number) {
+        replaced = ReplacedPathOf(copy.copyPath, number);
+        file = OwnHandle(CreateFileW(ExtendedLengthPath(replaced).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (!file && GetLastError() != ERROR_FILE_EXISTS) break;
     }
-    record.replaced = NameOf(replaced);
+    FILETIME written{};
+    if (!file || !CopyContent(draft.get(), file.get()) || !FlushFileBuffers(file.get()) ||
+        !GetFileTime(draft.get(), nullptr, nullptr, &written) || !SetFileTime(file.get(), nullptr, nullptr, &written)) {
+        RuntimeError error = LastError(L"The drawing as it was found could not be kept (" + replaced + L")");
+        if (file) {
+            file.reset();
+            DeleteFileW(ExtendedLengthPath(replaced).c_str());
+        }
+        throw error;
+    }
+    file.reset();
+    record.replaced.push_back(NameOf(replaced));
     if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record)) {
         RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copy.copyPath) + L")");
         DeleteFileW(ExtendedLengthPath(replaced).c_str());
-        record.replaced.clear();
+        record.replaced.pop_back();
         throw error;
     }
     return replaced;
@@ -298,10 +369,10 @@ std::wstring KeepReplacedBytes(const DraftCopy& copy, Record& record) {
 
 // A put back that failed before touching the draft: the version kept of it
 // is the draft itself, so it goes, and the record no longer names it.
-void ForgetReplacedBytes(const DraftCopy& copy, Record& record) noexcept {
-    if (record.replaced.empty()) return;
-    DeleteFileW(ExtendedLengthPath(ReplacedPathOf(copy.copyPath)).c_str());
-    record.replaced.clear();
+void ForgetReplacedBytes(const DraftCopy& copy, Record& record, const std::wstring& replaced) noexcept {
+    if (replaced.empty() || record.replaced.empty()) return;
+    DeleteFileW(ExtendedLengthPath(replaced).c_str());
+    record.replaced.pop_back();
     WriteRecord(ExtendedLengthPath(RecordPathOf(copy.copyPath)), record);
 }
 
@@ -353,7 +424,7 @@ DraftCopy DraftCopyFolder::Keep(const std::wstring& draftPath) {
         }
     }
     const Record record{draftPath, FileTimeNumber(info.ftCreationTime), FileTimeNumber(info.ftLastWriteTime),
-                        info.dwFileAttributes, runLabel_, std::wstring()};
+                        info.dwFileAttributes, runLabel_, {}};
     if (!WriteRecord(ExtendedLengthPath(RecordPathOf(copyPath)), record)) {
         RuntimeError error = LastError(L"The copy's record could not be written (" + RecordPathOf(copyPath) + L")");
         DiscardLocked(DraftCopy{draftPath, copyPath, {}, {}});
@@ -392,11 +463,19 @@ std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
                                                     FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN,
                                                     nullptr));
     if (!kept) throw LastError(L"The copy could not be read (" + copy.copyPath + L")");
-    const std::wstring replaced = KeepReplacedBytes(copy, record);
+    DraftSeen seen;
+    const std::wstring replaced = KeepReplacedBytes(copy, record, seen);
     if (LinkedName(copy.draftPath)) {
-        // Cut short, this leaves the draft neither version: the one it
-        // replaced stays kept, named in the record.
-        WriteBackInPlace(copy.draftPath, kept.get(), record);
+        try {
+            WriteBackInPlace(copy.draftPath, kept.get(), record, seen);
+        } catch (const RuntimeError& error) {
+            // Cut short, this leaves the draft neither version: the one it
+            // replaced stays kept, named in the record and here.
+            if (replaced.empty()) throw;
+            throw RuntimeError(error.Number(), error.Source(),
+                               error.Description() + L"; the drawing as it was found is kept at " + replaced,
+                               error.Kind());
+        }
         return replaced;
     }
     // Written whole beside the draft, then swapped in with one rename: a
@@ -409,7 +488,7 @@ std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
                                                         FILE_ATTRIBUTE_NORMAL, nullptr));
         if (!file) {
             RuntimeError error = LastError(L"A temporary file could not be created beside the drawing");
-            ForgetReplacedBytes(copy, record);
+            ForgetReplacedBytes(copy, record, replaced);
             throw error;
         }
         const FILETIME created = FileTimeOf(record.created), written = FileTimeOf(record.written);
@@ -417,13 +496,20 @@ std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
             !SetFileTime(file.get(), &created, nullptr, &written)) {
             RuntimeError error = LastError(L"The temporary file beside the drawing could not be written");
             DeleteFileW(temporary.c_str());
-            ForgetReplacedBytes(copy, record);
+            ForgetReplacedBytes(copy, record, replaced);
             throw error;
         }
     }
     SetFileAttributesW(temporary.c_str(), SettableAttributes(record.attributes));
 
     ReadOnlyLifted writable(copy.draftPath);
+    // A write while the temporary file was made is kept as it is, and so is
+    // the version kept before it: it too is somebody's.
+    if (!SameAsSeen(SeenAt(copy.draftPath), seen)) {
+        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(temporary.c_str());
+        throw WrittenMeanwhile();
+    }
     if (!OnceReleased([&] {
             return MoveFileExW(temporary.c_str(), copy.draftPath.c_str(),
                                MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
@@ -431,7 +517,7 @@ std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
         RuntimeError error = LastError(L"The drawing could not be replaced");
         SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
         DeleteFileW(temporary.c_str());
-        ForgetReplacedBytes(copy, record);
+        ForgetReplacedBytes(copy, record, replaced);
         throw error;
     }
     writable.Done();
@@ -490,7 +576,7 @@ std::vector<DraftCopy> DraftCopyFolder::FromEndedRuns() {
             const std::wstring copyPath = StemOf(recordPath) + L".dft";
             const std::optional<ProcessIdentity> process = RunOf(name);
             left.push_back({record.draftPath, copyPath,
-                            record.replaced.empty() ? std::wstring() : folder + L"\\" + record.replaced,
+                            record.replaced.empty() ? std::wstring() : folder + L"\\" + record.replaced.back(),
                             !record.run.empty() ? record.run
                             : process           ? RunDescription(L"", *process)
                                                 : name});
