@@ -155,6 +155,25 @@ TEST(ReportLog, RunsThatNeverEndedAndRunsResumed) {
     EXPECT_TRUE(NightWentWell({source}));
 }
 
+// A file listed under two names is done once; its other name's row says
+// under which, and the night counts it as the run did: with that name's fate.
+TEST(ReportLog, AnotherNameOfAFileSharesItsFate) {
+    const std::wstring kD = L"P:\\Drawings\\D.dft";
+    LogText log(LogLayout::WithDetails);
+    log.Row(L"01:00:00", LogResult::RunStart, L"P:\\Drawings\\")
+        .Row(L"01:00:05", LogResult::Stored, kA, L"1", L"5.000", L"1")
+        .Row(L"01:00:05", LogResult::SameFile, kB, L"1", L"", L"", L"", L"", FormatDetail({{L"done under", kA}}))
+        .Row(L"01:00:09", LogResult::Failed, kC, L"1", L"4.000", L"1", L"-2147467259", L"Could not open the file.")
+        .Row(L"01:00:09", LogResult::SameFile, kD, L"1", L"", L"", L"", L"", FormatDetail({{L"done under", kC}}))
+        .Row(L"01:00:10", LogResult::RunEnd, L"P:\\Drawings\\");
+    const std::vector<ReportSource> night = {
+        ReportSource{L"l.csv", L"P:\\Logs\\l.csv", *ReadReportedLog(log.text, RunsToRead::Last)}};
+    const NightTotals totals = TotalsOf(night);
+    EXPECT_EQ(totals.fates.stored, 2);
+    EXPECT_EQ(totals.fates.failed, 2);
+    EXPECT_EQ(SlowestDrafts(night, 4).size(), 2u) << "a file's time counts once";
+}
+
 TEST(ReportSummary, TotalsAndFailuresGroupedByErrorMostCommonFirst) {
     const std::vector<ReportSource> night = Night();
     const NightTotals totals = TotalsOf(night);

@@ -101,17 +101,21 @@ TEST(WhatIf, ListsTheDraftsAndWhyTheRestAreLeft) {
     plan.wasInHand = {L"B\\b.dft"};
     WhatIfRequest request;
     request.folder = L"P:\\D\\";
-    request.listed = 12;
-    request.inShare = 5;
+    request.listed = 13;
+    request.inShare = 6;
     request.shardIndex = 2;
     request.shardCount = 3;
     request.resume = true;
     request.logRecordsRuns = true;
+    request.otherNames = {{L"C\\a link.dft", L"A\\a.dft"}};
     EXPECT_EQ(WhatIfLines(request, plan),
               (std::vector<std::wstring>{
-                  L"would update  A\\a.dft", L"would update  B\\b.dft  (in hand when the run was cut short)",
-                  L"Kestrow would update 2 of the 12 drafts listed in P:\\D\\: 7 are in other shares (this run takes "
-                  L"share 2 of 3); 3 were stored by run 4 of the log, which this one resumes, and unchanged since.",
+                  L"would update  A\\a.dft",
+                  L"would update  C\\a link.dft  (the same file as A\\a.dft: done once, under that name)",
+                  L"would update  B\\b.dft  (in hand when the run was cut short)",
+                  L"Kestrow would update 2 of the 13 drafts listed in P:\\D\\: 7 are in other shares (this run takes "
+                  L"share 2 of 3); 1 is another name of a file listed before, done once under its first name; 3 were "
+                  L"stored by run 4 of the log, which this one resumes, and unchanged since.",
                   L"Nothing was started, written or changed."}));
 
     plan = RunPlan{};

@@ -118,6 +118,21 @@ public:
                                                   DetailValue(detail, L"picture"), at, session});
             const auto found = index_.find(DraftKey(fields[kFile]));
             if (found != index_.end()) ++run_.drafts[found->second].dialogs;
+        } else if (result == LogResult::SameFile) {
+            // Another name of a file done under its first: it shares that
+            // name's fate, as the run itself counted it.
+            const std::wstring& detail = columns > kDetail ? fields[kDetail] : std::wstring();
+            const auto first = index_.find(DraftKey(DetailValue(detail, L"done under")));
+            if (first != index_.end()) {
+                ReportedDraft shared = run_.drafts[first->second];
+                ReportedDraft& draft = Draft(fields[kFile]);
+                draft.fate = shared.fate;
+                draft.time = at;
+                draft.session = shared.session;
+                draft.error = shared.error;
+                draft.source = shared.source;
+                draft.description = shared.description;
+            }
         } else if (result == L"unreadable") {
             run_.unreadable.push_back(ReportedFolder{fields[kFile], fields[kError], fields[kDescription]});
         }

@@ -20,6 +20,10 @@ std::vector<std::wstring> WhatIfLines(const WhatIfRequest& request, const RunPla
     for (const std::wstring& name : plan.toDo) {
         const bool inHand = std::find(plan.wasInHand.begin(), plan.wasInHand.end(), name) != plan.wasInHand.end();
         lines.push_back(L"would update  " + name + (inHand ? L"  (in hand when the run was cut short)" : L""));
+        for (const auto& [other, first] : request.otherNames)
+            if (first == name)
+                lines.push_back(L"would update  " + other + L"  (the same file as " + name +
+                                L": done once, under that name)");
     }
 
     std::vector<std::wstring> why;
@@ -27,6 +31,9 @@ std::vector<std::wstring> WhatIfLines(const WhatIfRequest& request, const RunPla
         why.push_back(Count(request.listed - request.inShare, L"is in another share", L"are in other shares") +
                       L" (this run takes share " + std::to_wstring(request.shardIndex) + L" of " +
                       std::to_wstring(request.shardCount) + L")");
+    if (!request.otherNames.empty())
+        why.push_back(Count(request.otherNames.size(), L"is another name", L"are other names") +
+                      L" of a file listed before, done once under its first name");
     if (plan.resumes)
         why.push_back(Count(static_cast<size_t>(plan.skipped), L"was", L"were") + L" stored by run " +
                       std::to_wstring(plan.run) + L" of the log, which this one resumes, and unchanged since");

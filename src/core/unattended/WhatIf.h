@@ -19,6 +19,9 @@ struct WhatIfRequest {
     bool resume = false;          // /resume was given
     bool logRecordsRuns = false;  // a log with runs was given
     std::vector<UnreadableFolder> unreadable;
+    // Names in the share whose file was listed before under another name,
+    // each with that first name: the file is done once, under it.
+    std::vector<std::pair<std::wstring, std::wstring>> otherNames;
 };
 
 std::vector<std::wstring> WhatIfLines(const WhatIfRequest& request, const RunPlan& plan);

@@ -98,6 +98,9 @@ struct UpdatePlan {
     // of a file, its other names, with the file behind each.
     std::vector<std::wstring> batchNames;
     std::vector<FileIdentity> batchFiles;
+    // Every name of the share whose file was listed before under another,
+    // with that first name.
+    std::vector<std::pair<std::wstring, std::wstring>> otherNames;
 };
 
 // The plan is made over the first name of each file: a later name's row
@@ -112,8 +115,12 @@ void PlanOverFirstNames(UpdatePlan& plan, const DraftListing& listing,
     for (const std::wstring& name : plan.share) files.push_back(fileOf[name]);
     const std::vector<std::int32_t> earlier = EarlierNamesOfFiles(files);
     std::vector<std::wstring> firstNames;
-    for (size_t i = 0; i < plan.share.size(); ++i)
-        if (earlier[i] < 0) firstNames.push_back(plan.share[i]);
+    for (size_t i = 0; i < plan.share.size(); ++i) {
+        if (earlier[i] < 0)
+            firstNames.push_back(plan.share[i]);
+        else
+            plan.otherNames.emplace_back(plan.share[i], plan.share[static_cast<size_t>(earlier[i])]);
+    }
     plan.run = planRun(firstNames);
     const std::unordered_set<std::wstring> toDo(plan.run.toDo.begin(), plan.run.toDo.end());
     for (size_t i = 0; i < plan.share.size(); ++i) {
@@ -161,6 +168,7 @@ int WhatIf(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     asked.resume = line.resume;
     asked.logRecordsRuns = LogRecordsRuns(request);
     asked.unreadable = request.listing.unreadableFolders;
+    asked.otherNames = plan.otherNames;
     out.Lines(WhatIfLines(asked, plan.run));
     return ExitCode::AllStored;
 }
