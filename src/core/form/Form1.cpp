@@ -154,6 +154,7 @@ void Form1::UpdateDraftFiles() {
     c_.cmdUpdate.SetCaption(StopCaption);
     s_.taskbar.Show(0, progressTotal_, TaskbarProgress::State::Normal);
     timeLeft_.Start(now_(), progressTotal_, sessions);
+    dialogNoteUntil_ = {};
     s_.runner.Start(*batch_, *this, *this, [this](const BatchResult& result) { OnBatchFinished(result); });
 }
 
@@ -199,11 +200,15 @@ void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRec
     filePath = draft.path;
     progressStarted_ = std::max(progressStarted_, index + 1);
     c_.List1.SetListIndex(index);
-    const std::optional<std::chrono::seconds> left = timeLeft_.Left(now_());
-    c_.Label1.SetCaption(batch_->StopRequested()
-                             ? std::wstring(kStoppingStatus)
-                             : UpdatingStatus(progressStarted_ - 1, count) +
-                                   (left ? L" " + TimeLeftText(*left) : std::wstring()));
+    const auto now = now_();
+    const std::optional<std::chrono::seconds> left = timeLeft_.Left(now);
+    // What was answered stays readable a while, though other sessions start
+    // drafts meanwhile.
+    if (batch_->StopRequested())
+        c_.Label1.SetCaption(kStoppingStatus);
+    else if (now >= dialogNoteUntil_)
+        c_.Label1.SetCaption(UpdatingStatus(progressStarted_ - 1, count) +
+                             (left ? L" " + TimeLeftText(*left) : std::wstring()));
     c_.Text1.SetText(draft.name);
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
 }
@@ -218,7 +223,10 @@ void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
 
 void Form1::SessionsReduced(std::int32_t running, const std::wstring&) { timeLeft_.SessionsAtWork(now_(), running); }
 void Form1::DialogShown(const DraftRecord&, const CadDialog& dialog, const std::wstring& action) {
+    // "Stopping after this drawing..." stays until the batch has stopped.
+    if (batch_->StopRequested()) return;
     c_.Label1.SetCaption(DialogStatus(dialog, action));
+    dialogNoteUntil_ = now_() + kDialogNoteShown;
 }
 
 TaskbarProgress::State Form1::WorkingState() const {

@@ -145,6 +145,9 @@ private:
     std::function<BatchSettings()> settings_;
     std::function<std::chrono::steady_clock::time_point()> now_ = [] { return std::chrono::steady_clock::now(); };
     TimeLeftEstimate timeLeft_;
+    // A dialog's note on the status line is not replaced before then.
+    static constexpr std::chrono::seconds kDialogNoteShown{4};
+    std::chrono::steady_clock::time_point dialogNoteUntil_{};
     // Copies earlier runs left of this batch's drafts, retired as the batch
     // stores them; and the set the user was last asked about, by copy path,
     // so that the same set is not asked about at every Update.

@@ -15,8 +15,8 @@ namespace kestrow::win32 {
 namespace {
 
 // How long a window of the CAD system may take to answer a message before
-// it counts as hung: it is then read no further.
-constexpr UINT kAnswerMs = 500;
+// it counts as hung: it is then read no further, until a later look.
+constexpr UINT kAnswerMs = 200;
 constexpr LONG kLargestPicture = 8192;
 
 struct ScreenDcRelease {
@@ -97,6 +97,27 @@ void AppendOneLine(std::wstring& text, const std::wstring& part) {
     if (line.empty()) return;
     if (!text.empty()) text += L' ';
     text += line;
+}
+
+// A dialog box by its class, or a window with a push button: told from the
+// window's class and styles alone, which asks the busy CAD system nothing.
+bool MayBeDialog(HWND window) {
+    wchar_t name[16];
+    if (GetClassNameW(window, name, 16) > 0 && std::wstring(name) == L"#32770") return true;
+    bool button = false;
+    EnumChildWindows(
+        window,
+        [](HWND child, LPARAM found) -> BOOL {
+            wchar_t kind[16];
+            if (GetClassNameW(child, kind, 16) > 0 && _wcsicmp(kind, L"Button") == 0 && IsWindowVisible(child) &&
+                IsPushButton(child)) {
+                *reinterpret_cast<bool*>(found) = true;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&button));
+    return button;
 }
 
 bool Answers(HWND window) {
@@ -238,8 +259,9 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
         seen_.clear();
     }
     for (const HWND window : VisibleWindowsOf(processId)) {
-        // One that does not answer yet is read once it does.
-        if (seen_.count(window) || !Answers(window)) continue;
+        // One that does not answer yet is read once it does; the CAD
+        // system's other windows are asked nothing.
+        if (seen_.count(window) || !MayBeDialog(window) || !Answers(window)) continue;
         seen_.insert(window);
         std::optional<FoundDialog> found = ReadDialog(window);
         if (!found) continue;

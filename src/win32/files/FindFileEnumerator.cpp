@@ -50,10 +50,16 @@ FileIdentity IdentityThrough(const std::wstring& path) {
 }
 
 // The serial number of the volume `directory` lies on; 0 when it does not
-// tell one, and then only the index tells files apart.
-DWORD VolumeOf(HANDLE directory) {
+// tell one, and then only the index tells files apart. None when the
+// volume's 64-bit file ids do not tell files apart (ReFS's are 128 bits,
+// and their lower half need not be unique): its files are then not known
+// by id, and two names are never taken for one file.
+std::optional<DWORD> VolumeOf(HANDLE directory) {
     DWORD volume = 0;
-    if (!GetVolumeInformationByHandleW(directory, nullptr, 0, &volume, nullptr, nullptr, nullptr, 0)) return 0;
+    wchar_t fileSystem[MAX_PATH + 1] = L"";
+    if (!GetVolumeInformationByHandleW(directory, nullptr, 0, &volume, nullptr, nullptr, fileSystem, MAX_PATH + 1))
+        return 0;
+    if (_wcsicmp(fileSystem, L"ReFS") == 0) return std::nullopt;
     return volume;
 }
 
@@ -68,7 +74,7 @@ KernelHandle OpenForListing(const std::wstring& folder) {
 void FindFileEnumerator::BeginListing(const std::wstring& folder) {
     listingFolder_ = folder;
     const KernelHandle directory = OpenForListing(folder);
-    listingVolume_ = directory ? VolumeOf(directory.get()) : 0;
+    listingVolume_ = directory ? VolumeOf(directory.get()) : std::optional<DWORD>(0);
 }
 
 void FindFileEnumerator::ForEachEntryWithFile(
@@ -86,7 +92,7 @@ void FindFileEnumerator::ForEachEntryWithFile(
     // A walk enters no folder of another volume (no junction, mount point
     // or link), so every folder of a listing lies on its first one's.
     const bool inListing = !listingFolder_.empty() && folder.compare(0, listingFolder_.size(), listingFolder_) == 0;
-    const DWORD volume = inListing ? listingVolume_ : VolumeOf(directory.get());
+    const std::optional<DWORD> volume = inListing ? listingVolume_ : VolumeOf(directory.get());
     std::vector<std::uint64_t> buffer(kEntriesBuffer);
     FILE_INFO_BY_HANDLE_CLASS request = FileIdBothDirectoryRestartInfo;
     for (;;) {
@@ -109,10 +115,10 @@ void FindFileEnumerator::ForEachEntryWithFile(
                 if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                     if (FolderMayBeEntered(attributes, tag)) onEntry(name, EntryKind::Folder, FileIdentity{});
                 } else if (!(attributes & kNotPlainFile)) {
-                    const FileIdentity file =
-                        tag == IO_REPARSE_TAG_SYMLINK
-                            ? IdentityThrough(folder + name)
-                            : FileIdentity{volume, static_cast<std::uint64_t>(entry->FileId.QuadPart)};
+                    const auto index = static_cast<std::uint64_t>(entry->FileId.QuadPart);
+                    const FileIdentity file = !volume                         ? FileIdentity{}
+                                              : tag == IO_REPARSE_TAG_SYMLINK ? IdentityThrough(folder + name)
+                                                                              : FileIdentity{*volume, index};
                     onEntry(name, EntryKind::PlainFile, file);
                 }
             }

@@ -1,6 +1,8 @@
 #pragma once
 #include <windows.h>
 
+#include <optional>
+
 #include "listing/DirectoryEnumerator.h"
 
 namespace kestrow::win32 {
@@ -22,7 +24,7 @@ private:
     // The listing's volume: asking it of every folder would cost more than
     // the listing itself (measured under Wine).
     std::wstring listingFolder_;
-    DWORD listingVolume_ = 0;
+    std::optional<DWORD> listingVolume_ = 0;
 };
 
 }  // namespace kestrow::win32
