@@ -6,6 +6,7 @@
 // events, which it would not send a program that does.
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
 #include "unattended/UnattendedRun.h"
@@ -14,7 +15,7 @@ namespace {
 
 // Kestrow.exe's process, for the console handler, which has no context of
 // its own: the one variable this program needs.
-HANDLE g_windowProgram = nullptr;
+std::atomic<HANDLE> g_windowProgram{nullptr};
 
 // Kestrow.exe shares this console: Ctrl+C, Ctrl+Break and a close reach it
 // as they reach this program, and it stops its run. This program goes on
@@ -22,7 +23,7 @@ HANDLE g_windowProgram = nullptr;
 // as long as Windows lets it, which ends it once the handler returns.
 BOOL WINAPI PassThrough(DWORD event) {
     if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT) return TRUE;
-    if (g_windowProgram) WaitForSingleObject(g_windowProgram, INFINITE);
+    if (const HANDLE program = g_windowProgram.load()) WaitForSingleObject(program, INFINITE);
     return TRUE;
 }
 
@@ -105,6 +106,9 @@ int wmain() {
         startup.hStdOutput = Handed(STD_OUTPUT_HANDLE);
         startup.hStdError = Handed(STD_ERROR_HANDLE);
     }
+    // From before the run starts: a Ctrl+C at once stops Kestrow.exe's run,
+    // never this program before it can return the run's exit code.
+    if (!window) SetConsoleCtrlHandler(&PassThrough, TRUE);
     if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, window ? FALSE : TRUE, 0, nullptr,
                         nullptr, &startup, &process)) {
         WriteError(L"Kestrow: the program could not be started: " + program);
@@ -115,8 +119,7 @@ int wmain() {
         CloseHandle(process.hProcess);
         return kestrow::ExitCode::AllStored;
     }
-    g_windowProgram = process.hProcess;
-    SetConsoleCtrlHandler(&PassThrough, TRUE);
+    g_windowProgram.store(process.hProcess);
     WaitForSingleObject(process.hProcess, INFINITE);
     DWORD exitCode = static_cast<DWORD>(kestrow::ExitCode::KestrowFailed);
     GetExitCodeProcess(process.hProcess, &exitCode);
