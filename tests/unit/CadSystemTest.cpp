@@ -3,18 +3,25 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "batch/CadDialog.h"
 #include "batch/CallWatch.h"
 #include "common/CommandLineProgram.h"
 #include "common/Png.h"
+#include "common/Utf8.h"
+#include "listing/WildcardMatch.h"
 #include "unattended/DialogRows.h"
 
 using namespace kestrow;
 
 namespace {
 
-std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
+std::string Narrow(const std::wstring& text) {
+    std::string out;
+    for (wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
+    return out;
+}
 
 std::uint32_t BigEndian(const std::string& bytes, size_t at) {
     std::uint32_t value = 0;
@@ -140,6 +147,27 @@ TEST(AnswerRules, TheFirstRuleWhoseTitleMatchesDecides) {
     }
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"Retry"}}, dialog).leftBecause, L"it has no button \"Retry\"");
     EXPECT_EQ(DialogShownText(CadDialog{L"T", L"x.", {}, L"C:\\p.png"}), L"the CAD system showed 'T: x.' (picture: C:\\p.png)");
+}
+
+// CAD systems are installed in the user's language: a rule typed in
+// capitals must still find "Fehlende Bezüge" and its "Übernehmen" button.
+TEST(AnswerRules, CaseIsIgnoredInEveryAlphabetARuleIsLikelyToBeWrittenIn) {
+    const std::vector<std::tuple<std::wstring, std::wstring, std::wstring, std::wstring>> cases = {
+        {L"Fehlende Bez\u00FCge", L"\u00DCbernehmen", L"FEHLENDE BEZ\u00DCGE", L"\u00FCBERNEHMEN"},
+        {L"R\u00E9f\u00E9rences manquantes", L"Ignorer", L"*R\u00C9F\u00C9RENCES*", L"ignorer"},
+        {L"Brakuj\u0105ce odwo\u0142ania", L"Pomi\u0144", L"BRAKUJ\u0104CE*", L"POMI\u0143"},
+        {L"\u0412\u043D\u0438\u043C\u0430\u043D\u0438\u0435", L"\u0414\u0430", L"\u0432\u043D\u0438\u043C\u0430\u043D\u0438\u0435",
+         L"\u0434\u0430"},
+        {L"Chyb\u011Bj\u00EDc\u00ED odkazy", L"Pokra\u010Dovat", L"CHYB\u011Aj\u00CDC\u00CD*", L"POKRA\u010COVAT"},
+        {L"\u03A3\u03C6\u03B1\u03BB\u03BC\u03B1", L"OK", L"\u03C3\u03A6\u0391\u039B\u039C\u0391", L"ok"},
+    };
+    for (const auto& [title, button, ruleTitle, ruleButton] : cases) {
+        const CadDialog dialog{title, L"", {L"Cancel", button}, L""};
+        EXPECT_EQ(AnswerByRules({{ruleTitle, ruleButton}}, dialog).button, std::optional<size_t>(1)) << Narrow(title);
+    }
+    // Letters that only look alike stay apart.
+    EXPECT_FALSE(WildcardMatch(L"\u00FC*", L"u"));
+    EXPECT_FALSE(WildcardMatch(L"\u00D7", L"\u00F7"));
 }
 
 TEST(DialogRows, ARowNamesTheDraftTheDialogAndWhatWasDoneAndThePicturesGoBesideTheLog) {

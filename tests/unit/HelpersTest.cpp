@@ -2,7 +2,10 @@
 
 #include <cmath>
 #include <limits>
+#include <utility>
+#include <vector>
 
+#include "common/CaseFold.h"
 #include "common/RuntimeError.h"
 #include "form/BatchMessages.h"
 #include "form/Centring.h"
@@ -28,6 +31,26 @@ TEST(Centring, FloatingPointFaultsRaiseInsteadOfAssigning) {
                  RuntimeError);  // the difference overflows
     // A quiet NaN passes through arithmetic without raising the status.
     EXPECT_TRUE(std::isnan(CentreOnScreen(nan, 100.0f, 10.0f, 10.0f).left));
+}
+
+// The edges of each run of small letters, where an off-by-one would pair a
+// letter with its neighbour; and characters with no capital in the table.
+TEST(FoldToUpper, PairsEachSmallLetterWithItsOwnCapital) {
+    const std::vector<std::pair<char32_t, char32_t>> pairs = {
+        {U'a', U'A'},     {U'z', U'Z'},     {0x00E0, 0x00C0}, {0x00FE, 0x00DE}, {0x00FF, 0x0178}, {0x0101, 0x0100},
+        {0x012F, 0x012E}, {0x0133, 0x0132}, {0x0137, 0x0136}, {0x013A, 0x0139}, {0x0148, 0x0147}, {0x014B, 0x014A},
+        {0x0177, 0x0176}, {0x017A, 0x0179}, {0x017E, 0x017D}, {0x03B1, 0x0391}, {0x03C2, 0x03A3}, {0x03C9, 0x03A9},
+        {0x0430, 0x0410}, {0x044F, 0x042F}, {0x0450, 0x0400}, {0x045F, 0x040F},
+    };
+    for (const auto& [small, capital] : pairs) {
+        EXPECT_EQ(FoldToUpper(small), capital) << std::hex << static_cast<unsigned>(small);
+        EXPECT_EQ(FoldToUpper(capital), capital) << std::hex << static_cast<unsigned>(capital);
+    }
+    for (char32_t unchanged : {U'@', U'{', U'1', char32_t(0x00F7), char32_t(0x00DF), char32_t(0x0138), char32_t(0x0149),
+                               char32_t(0x017F), char32_t(0x03AC), char32_t(0x4E2D), char32_t(0x1F600)})
+        EXPECT_EQ(FoldToUpper(unchanged), unchanged) << std::hex << static_cast<unsigned>(unchanged);
+    EXPECT_TRUE(SameIgnoringCase(L"\u0141\u00D3D\u0179", L"\u0142\u00F3d\u017A"));
+    EXPECT_FALSE(SameIgnoringCase(L"Ok", L"OK "));
 }
 
 TEST(TrimStringAtNull, CutsAtTheFirstNul) {

@@ -1,7 +1,6 @@
 #include "batch/CadDialog.h"
 
-#include <cwctype>
-
+#include "common/CaseFold.h"
 #include "listing/WildcardMatch.h"
 
 namespace kestrow {
@@ -11,13 +10,6 @@ std::wstring Trimmed(const std::wstring& text) {
     const size_t first = text.find_first_not_of(L" \t");
     if (first == std::wstring::npos) return std::wstring();
     return text.substr(first, text.find_last_not_of(L" \t") - first + 1);
-}
-
-bool SameLabel(const std::wstring& a, const std::wstring& b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::towlower(a[i]) != std::towlower(b[i])) return false;
-    return true;
 }
 
 }  // namespace
@@ -46,7 +38,7 @@ DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog
     for (const AnswerRule& rule : rules) {
         if (!WildcardMatch(rule.title, dialog.title)) continue;
         for (size_t i = 0; i < dialog.buttons.size(); ++i)
-            if (SameLabel(dialog.buttons[i], rule.button)) return DialogAnswer{i, std::wstring()};
+            if (SameIgnoringCase(dialog.buttons[i], rule.button)) return DialogAnswer{i, std::wstring()};
         return DialogAnswer{std::nullopt, L"it has no button \"" + rule.button + L"\""};
     }
     return DialogAnswer{std::nullopt, L"no rule answers it"};

@@ -1,5 +1,6 @@
 #include "listing/Shard.h"
 
+#include "common/CaseFold.h"
 #include "common/Utf8.h"
 
 namespace kestrow {
@@ -36,25 +37,10 @@ std::uint64_t Fmix64(std::uint64_t k) {
 
 }  // namespace
 
-char32_t FoldForShard(char32_t c) {
-    if (c >= U'a' && c <= U'z') return c - 0x20;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;  // à..þ, not ÷
-    if (c == 0xFF) return 0x178;                               // ÿ
-    // Latin Extended-A: pairs of upper and lower case, upper first, but for
-    // the two runs where the lower case letter comes first.
-    if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
-        return (c & 1) ? c - 1 : c;
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : c - 1;
-    if (c >= 0x3B1 && c <= 0x3C9) return c == 0x3C2 ? 0x3A3 : c - 0x20;  // α..ω, final ς as Σ
-    if (c >= 0x430 && c <= 0x44F) return c - 0x20;                      // а..я
-    if (c >= 0x450 && c <= 0x45F) return c - 0x50;                      // ѐ..џ
-    return c;
-}
-
 std::uint64_t ShardHash(const std::wstring& relativePath) {
     std::string bytes;
     bytes.reserve(relativePath.size() + 8);
-    for (char32_t c : CodePoints(relativePath)) AppendUtf8(bytes, FoldForShard(c == U'/' ? U'\\' : c));
+    for (char32_t c : CodePoints(relativePath)) AppendUtf8(bytes, FoldToUpper(c == U'/' ? U'\\' : c));
     std::uint64_t hash = 0xcbf29ce484222325ULL;
     for (unsigned char byte : bytes) {
         hash ^= byte;

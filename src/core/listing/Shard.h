@@ -6,7 +6,7 @@
 // part of Kestrow's contract with its users and must never change:
 //
 //   1. Take the relative path ("Sub\Name.dft"); turn every "/" into "\".
-//   2. Fold it to upper case with the fixed table of FoldForShard (ASCII,
+//   2. Fold it to upper case with the fixed table of FoldToUpper (ASCII,
 //      Latin-1, Latin Extended-A, Greek and Cyrillic letters; everything
 //      else unchanged).
 //   3. Encode it as UTF-8.
@@ -20,8 +20,6 @@
 
 namespace kestrow {
 
-// One character folded to upper case by the fixed table.
-char32_t FoldForShard(char32_t c);
 std::uint64_t ShardHash(const std::wstring& relativePath);
 // The share, from 1 to `count`, that the draft belongs to.
 std::int32_t ShardOf(const std::wstring& relativePath, std::int32_t count);

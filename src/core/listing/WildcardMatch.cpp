@@ -1,11 +1,8 @@
 #include "listing/WildcardMatch.h"
 
+#include "common/CaseFold.h"
+
 namespace kestrow {
-namespace {
-
-wchar_t FoldAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
-
-}  // namespace
 
 bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
     // Greedy matching with one back-track point: linear for the patterns in
@@ -17,7 +14,7 @@ bool WildcardMatch(std::wstring_view pattern, std::wstring_view name) {
         if (p < pattern.size() && pattern[p] == L'*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldAscii(pattern[p]) == FoldAscii(name[n]))) {
+        } else if (p < pattern.size() && (pattern[p] == L'?' || FoldToUpper(static_cast<char32_t>(pattern[p])) == FoldToUpper(static_cast<char32_t>(name[n])))) {
             ++p;
             ++n;
         } else if (starP != std::wstring_view::npos) {
