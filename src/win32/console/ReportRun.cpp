@@ -6,6 +6,7 @@
 
 #include "console/ConsoleAndLog.h"
 #include "files/ReportFiles.h"
+#include "files/WholeFile.h"
 #include "report/NightSummary.h"
 #include "report/ReportPage.h"
 #include "report/ReportText.h"
@@ -72,8 +73,8 @@ int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
 
     out.Lines(ReportLines(*sources, which));
     if (!page.empty()) {
-        const std::wstring html = ReportPage(*sources, which, PageSetting{FolderOf(page), LocalTimeNow()});
-        if (!WriteWhole(page, Utf8(html))) {
+        const std::string html = Utf8(ReportPage(*sources, which, PageSetting{FolderOf(page), LocalTimeNow()}));
+        if (!WriteWhole(page, html.data(), html.size())) {
             err.Line(L"Kestrow: the page cannot be written: " + page + L" (" + LastErrorText() + L")");
             return ExitCode::NothingTouched;
         }

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/LongPath.h"
+#include "files/WholeFile.h"
 #include "system/DataFolder.h"
 #include "system/FileTime.h"
 #include "system/KernelHandle.h"
@@ -68,11 +69,6 @@ bool RunStillRuns(const std::wstring& runName) {
     return !run || StillRuns(*run);  // a folder not named by a run is not ours: leave it
 }
 
-bool WriteAll(HANDLE file, const void* bytes, DWORD size) {
-    DWORD written = 0;
-    return WriteFile(file, bytes, size, &written, nullptr) && written == size;
-}
-
 // Copies what is left of `from` into `to`.
 bool CopyContent(HANDLE from, HANDLE to) {
     const std::unique_ptr<char[]> buffer(new char[kChunk]);
@@ -124,25 +120,9 @@ bool WriteRecord(const std::wstring& path, const Record& record) {
                         std::to_wstring(record.attributes) + L"\r\n";
     if (!record.run.empty()) text += L"run=" + record.run + L"\r\n";
     for (const std::wstring& replaced : record.replaced) text += L"replaced=" + replaced + L"\r\n";
-    // Written whole beside it, then renamed over it: a record cut short by
-    // a kill would name no copy, and the copy would never be named again.
-    const std::wstring temporary = path + L".tmp";
-    {
-        const KernelHandle file = OwnHandle(
-            CreateFileW(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file || !WriteAll(file.get(), text.data(), static_cast<DWORD>(text.size() * sizeof(wchar_t))) ||
-            !FlushFileBuffers(file.get())) {
-            const DWORD error = GetLastError();
-            DeleteFileW(temporary.c_str());
-            SetLastError(error);
-            return false;
-        }
-    }
-    if (MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
-    const DWORD error = GetLastError();
-    DeleteFileW(temporary.c_str());
-    SetLastError(error);
-    return false;
+    // Written whole: a record cut short by a kill would name no copy, and
+    // the copy would never be named again.
+    return WriteWhole(path, text.data(), text.size() * sizeof(wchar_t));
 }
 
 bool ReadRecord(const std::wstring& path, Record& record) {

@@ -79,28 +79,4 @@ bool MayHoldPage(const std::wstring& path) {
     return read == 0 || text.rfind("<!doctype html", 0) == 0;
 }
 
-bool WriteWhole(const std::wstring& path, const std::string& bytes) {
-    const std::wstring temporary = path + L".kestrow-new";
-    {
-        const KernelHandle file = OwnHandle(CreateFileW(ExtendedLengthPath(temporary).c_str(), GENERIC_WRITE, 0,
-                                                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) return false;
-        DWORD written = 0;
-        if (!WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) ||
-            written != bytes.size()) {
-            const DWORD error = GetLastError();
-            DeleteFileW(ExtendedLengthPath(temporary).c_str());
-            SetLastError(error);
-            return false;
-        }
-    }
-    if (MoveFileExW(ExtendedLengthPath(temporary).c_str(), ExtendedLengthPath(path).c_str(),
-                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        return true;
-    const DWORD error = GetLastError();
-    DeleteFileW(ExtendedLengthPath(temporary).c_str());
-    SetLastError(error);
-    return false;
-}
-
 }  // namespace kestrow::win32

@@ -1,6 +1,6 @@
 #pragma once
 // The files of a report: logs read whole while a run may still append to
-// them, the names a wildcard stands for, and the page written whole.
+// them, the names a wildcard stands for, and where a page may be written.
 #include <optional>
 #include <string>
 #include <vector>
@@ -22,9 +22,5 @@ std::vector<std::wstring> FilesMatching(const std::wstring& name);
 // file, or a page (an earlier report's). Anything else, a log given by
 // mistake among them, is never written over.
 bool MayHoldPage(const std::wstring& path);
-
-// Writes `bytes` as the file `path`: whole, under a temporary name beside
-// it, then moved in its place, so that a failure leaves the old file.
-bool WriteWhole(const std::wstring& path, const std::string& bytes);
 
 }  // namespace kestrow::win32
