@@ -75,12 +75,16 @@ std::wstring ClassOf(HWND window) {
     return std::wstring(name, length > 0 ? static_cast<size_t>(length) : 0);
 }
 
+bool IsDialogBox(HWND window) { return ClassOf(window) == L"#32770"; }
+
 bool IsPushButton(HWND control) {
+    if (_wcsicmp(ClassOf(control).c_str(), L"Button") != 0) return false;
     const LONG type = GetWindowLongW(control, GWL_STYLE) & BS_TYPEMASK;
     return type == BS_PUSHBUTTON || type == BS_DEFPUSHBUTTON || type == BS_COMMANDLINK || type == BS_DEFCOMMANDLINK;
 }
 
 bool ShowsText(HWND control) {
+    if (_wcsicmp(ClassOf(control).c_str(), L"Static") != 0) return false;
     const LONG type = GetWindowLongW(control, GWL_STYLE) & SS_TYPEMASK;
     return type == SS_LEFT || type == SS_CENTER || type == SS_RIGHT || type == SS_SIMPLE || type == SS_LEFTNOWORDWRAP;
 }
@@ -102,19 +106,14 @@ void AppendOneLine(std::wstring& text, const std::wstring& part) {
 // A dialog box by its class, or a window with a push button: told from the
 // window's class and styles alone, which asks the busy CAD system nothing.
 bool MayBeDialog(HWND window) {
-    wchar_t name[16];
-    if (GetClassNameW(window, name, 16) > 0 && std::wstring(name) == L"#32770") return true;
+    if (IsDialogBox(window)) return true;
     bool button = false;
     EnumChildWindows(
         window,
         [](HWND child, LPARAM found) -> BOOL {
-            wchar_t kind[16];
-            if (GetClassNameW(child, kind, 16) > 0 && _wcsicmp(kind, L"Button") == 0 && IsWindowVisible(child) &&
-                IsPushButton(child)) {
-                *reinterpret_cast<bool*>(found) = true;
-                return FALSE;
-            }
-            return TRUE;
+            if (!IsWindowVisible(child) || !IsPushButton(child)) return TRUE;
+            *reinterpret_cast<bool*>(found) = true;
+            return FALSE;
         },
         reinterpret_cast<LPARAM>(&button));
     return button;
@@ -141,15 +140,14 @@ std::optional<FoundDialog> ReadDialog(HWND window) {
     found.dialog.title = title.value_or(L"");
     for (const HWND child : children) {
         if (!IsWindowVisible(child)) continue;
-        const std::wstring kind = ClassOf(child);
-        if (_wcsicmp(kind.c_str(), L"Button") == 0 && IsPushButton(child)) {
+        if (IsPushButton(child)) {
             found.dialog.buttons.push_back(ButtonLabel(TextOf(child).value_or(L"")));
             found.buttons.push_back(child);
-        } else if (_wcsicmp(kind.c_str(), L"Static") == 0 && ShowsText(child)) {
+        } else if (ShowsText(child)) {
             AppendOneLine(found.dialog.text, TextOf(child).value_or(L""));
         }
     }
-    if (found.buttons.empty() && ClassOf(window) != L"#32770") return std::nullopt;
+    if (found.buttons.empty() && !IsDialogBox(window)) return std::nullopt;
     return found;
 }
 
