@@ -19,6 +19,7 @@ std::wstring ArgText(const AutomationArg& arg) {
         case AutomationArg::Type::Boolean: return arg.boolean ? L"bool:true" : L"bool:false";
         case AutomationArg::Type::Int16: return L"i2:" + std::to_wstring(arg.int16);
         case AutomationArg::Type::StringByRef: return L"bstrref:" + *arg.text;
+        case AutomationArg::Type::String: return L"bstr:" + arg.value;
     }
     return L"?";
 }
@@ -104,6 +105,13 @@ AutomationResult FakeObject::Invoke(std::int32_t dispatchId, InvokeKind kind, st
     else if (kind_ == L"doc" && dispatchId == contract::kDocumentClose && args.at(0).boolean)
         server_.stored.insert(path_);
     return result;
+}
+
+std::optional<std::int32_t> FakeObject::DispatchIdOf(const std::wstring& name) {
+    server_.Record(instance_, kind_ + L" name " + name);
+    const auto it = server_.names.find(name);
+    if (it == server_.names.end()) return std::nullopt;
+    return it->second;
 }
 
 std::unique_ptr<ServerConnection> InlineLauncher::Launch() { return std::make_unique<InlineConnection>(server_, factory_); }

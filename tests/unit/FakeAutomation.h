@@ -40,6 +40,8 @@ struct FakeServer {
     // Runs as each draft's step begins, with the step's watch: as the
     // platform's watch over the call does while it is pending.
     std::function<void(CallWatch&)> duringStep;
+    // Members known by name, on every object: name -> dispatch id.
+    std::map<std::wstring, std::int32_t> names;
     // The memory the server reports using, when set.
     std::function<std::optional<std::uint64_t>()> memory;
 
@@ -59,6 +61,7 @@ public:
 
     AutomationRef QueryInterface(const std::wstring& iid) override;
     AutomationResult Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) override;
+    std::optional<std::int32_t> DispatchIdOf(const std::wstring& name) override;
 
 private:
     FakeServer& server_;

@@ -2,11 +2,14 @@
 
 #include <cmath>
 #include <limits>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
 #include "common/CaseFold.h"
 #include "common/RuntimeError.h"
+#include "exports/ExportFormats.h"
 #include "form/BatchMessages.h"
 #include "form/Centring.h"
 #include "form/foldbrow.h"
@@ -77,4 +80,20 @@ TEST(BatchMessages, StatusLinesAndErrorDescriptions) {
     EXPECT_NE(described.find(L"0x80004005"), std::wstring::npos);
     EXPECT_NE(described.find(L"Srv"), std::wstring::npos);
     EXPECT_NE(described.find(L"Boom"), std::wstring::npos);
+}
+
+TEST(ExportFormats, ParsesACommaListInAnyCaseIntoItsFixedOrder) {
+    using F = ExportFormat;
+    const std::vector<std::pair<std::wstring, std::optional<std::vector<F>>>> cases = {
+        {L"pdf", std::vector<F>{F::Pdf}},
+        {L"DXF, pdf", std::vector<F>{F::Pdf, F::Dxf}},
+        {L"dwg,Dwg,pdf,dxf", std::vector<F>{F::Pdf, F::Dwg, F::Dxf}},
+        {L"  ", std::vector<F>{}},
+        {L"pdf,,dxf", std::nullopt},
+        {L"pdf,", std::nullopt},
+        {L"png", std::nullopt},
+        {L".pdf", std::nullopt},
+    };
+    for (const auto& [text, expected] : cases) EXPECT_EQ(ParseExportFormats(text), expected) << text;
+    EXPECT_EQ(ExportFormatsText(*ParseExportFormats(L"Dxf,PDF")), L"pdf,dxf");
 }

@@ -18,6 +18,10 @@ public:
         result.object = Wrap(std::move(result.object));
         return result;
     }
+    std::optional<std::int32_t> DispatchIdOf(const std::wstring& name) override {
+        gate_.Pass();
+        return inner_->DispatchIdOf(name);
+    }
     AutomationRef Wrap(AutomationRef object) {
         if (!object) return object;
         return std::make_unique<GatedObject>(std::move(object), gate_);

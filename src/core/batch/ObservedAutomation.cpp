@@ -39,6 +39,10 @@ public:
         result.object = Wrap(std::move(result.object));
         return result;
     }
+    std::optional<std::int32_t> DispatchIdOf(const std::wstring& name) override {
+        ObservedCall call(observer_);
+        return inner_->DispatchIdOf(name);
+    }
     AutomationRef Wrap(AutomationRef object) {
         if (!object) return object;
         return std::make_unique<ObservedObject>(std::move(object), observer_);

@@ -157,6 +157,12 @@ AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind
                 value.vt = VT_BSTR | VT_BYREF;
                 value.pbstrVal = &strings[i];
                 break;
+            case AutomationArg::Type::String:
+                strings[i] = SysAllocStringLen(arg.value.data(), static_cast<UINT>(arg.value.size()));
+                if (!strings[i]) throw RuntimeError(ErrorNumber::OutOfMemory, kProgramSource, L"Out of memory");
+                value.vt = VT_BSTR;
+                value.bstrVal = strings[i];
+                break;
         }
     }
 
@@ -203,6 +209,18 @@ AutomationResult ComAutomationObject::Invoke(std::int32_t dispatchId, InvokeKind
         out.number = number.lVal;
     }
     return out;
+}
+
+std::optional<std::int32_t> ComAutomationObject::DispatchIdOf(const std::wstring& name) {
+    std::wstring copy = name;
+    LPOLESTR names[1] = {copy.data()};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT hr = WithBusyRetry(retry_, [&] {
+        return dispatch_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    });
+    if (hr == DISP_E_UNKNOWNNAME || hr == DISP_E_MEMBERNOTFOUND || hr == E_NOTIMPL) return std::nullopt;
+    if (FAILED(hr)) throw ErrorFromHresult(hr, L"The name " + name);
+    return static_cast<std::int32_t>(id);
 }
 
 AutomationRef ComAutomationFactory::CreateObject(const std::wstring& progId) {

@@ -46,6 +46,7 @@ public:
         : dispatch_(std::move(dispatch)), retry_(retry) {}
     AutomationRef QueryInterface(const std::wstring& iid) override;
     AutomationResult Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) override;
+    std::optional<std::int32_t> DispatchIdOf(const std::wstring& name) override;
 
 private:
     Microsoft::WRL::ComPtr<IDispatch> dispatch_;
