@@ -92,6 +92,62 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     EXPECT_EQ(JournalPids(lines, "create").size(), 2u);
 }
 
+// The user starts their own session in the second after a start was refused
+// by a stopping server (as at the replacement of one that crashed), whether
+// the CAD system serves every program from one process or one each. That
+// process gets no call, is not told to quit, is not ended and is in no job:
+// the run works in a server COM started for it, or lets go of the session
+// as of one already running.
+class UserStartAfterARefusal : public OwnSessions, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
+    const bool multipleUse = GetParam();
+    if (multipleUse) SetStandIn(L"MultipleUse", L"1");
+    SetStandIn(L"RefuseCreates", L"1");
+    const auto drafts = WriteDrafts(2);
+    HANDLE user = nullptr;
+    std::thread starter([&] {
+        if (!WaitForLine(journal, "create refused", 30000)) return;
+        // The look-up of the running session needs COM on this thread.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        user = StartStandInUserSession();
+        CoUninitialize();
+    });
+    const ProgramRun run = Update(L"/timeout 60", false);
+    starter.join();
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+    BOOL inJob = TRUE;
+    const bool jobKnown = IsProcessInJob(user, nullptr, &inJob) != FALSE;
+    const auto lines = journal.Lines();
+    EndStandInGently(user);
+
+    EXPECT_TRUE(userStillRuns) << "the user's own session was ended";
+    EXPECT_TRUE(jobKnown && !inJob) << "the user's own session was put in a job";
+    for (const auto& line : lines) {
+        if (std::strtoul(line.c_str(), nullptr, 10) != userPid) continue;
+        const std::string call = line.substr(line.find(": ") + 2);
+        EXPECT_TRUE(call == "start" || call == "user session" || call == "create") << line;
+    }
+    if (!multipleUse || run.exitCode == 0) {
+        // A server of its own, which COM started for the retried activation.
+        EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    } else {
+        // The activation went to the user's process, registered for every
+        // program: let go of, as a CAD system already running.
+        EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+        EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
+        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 0) << Narrow(draft);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Registrations, UserStartAfterARefusal, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "MultipleUse" : "SingleUse";
+                         });
+
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server
 // with it.
 TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {

@@ -221,9 +221,30 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** in
     return DISP_E_BADINDEX;
 }
 
-HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    // The contract calls by dispatch id only.
-    server_.Journal(std::wstring(name_) + L" GetIDsOfNames");
+namespace {
+
+// The members the contract gives no number, which a client looks up by name.
+struct NamedMember {
+    const wchar_t* object;
+    const wchar_t* name;
+    DISPID id;
+};
+constexpr NamedMember kNamedMembers[] = {
+    {L"application", L"ProcessID", kProcessIdDispId},
+};
+
+}  // namespace
+
+HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
+    const std::wstring asked = names && count > 0 && names[0] ? names[0] : L"";
+    server_.Journal(std::wstring(name_) + L" GetIDsOfNames " + asked);
+    for (const NamedMember& member : kNamedMembers)
+        if (count == 1 && ids && name_ == std::wstring(member.object) && _wcsicmp(asked.c_str(), member.name) == 0) {
+            ids[0] = member.id;
+            return S_OK;
+        }
+    if (ids)
+        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
     return DISP_E_UNKNOWNNAME;
 }
 
@@ -294,6 +315,14 @@ void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* re
     if (id == contract::kAppQuit && kind == Kind::Call) {
         NoArguments(params);
         server_.RequestQuit();
+        return;
+    }
+    if (id == kProcessIdDispId && kind == Kind::Get) {
+        NoArguments(params);
+        if (result) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(GetCurrentProcessId());
+        }
         return;
     }
     Fail(DISP_E_MEMBERNOTFOUND, L"The application has no such member for this kind of call");
@@ -440,7 +469,9 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
     if (!server_.MultipleUse()) server_.RequestRevoke();
-    if (server_.RefusesCreate()) {
+    // Only a server COM started may be one that is stopping; a user's own
+    // session answers.
+    if (!server_.UserSession() && server_.RefusesCreate()) {
         server_.Journal(L"create refused");
         PostQuitMessage(0);
         return CO_E_SERVER_STOPPING;

@@ -113,6 +113,9 @@ private:
     Server& server_;
 };
 
+// The application's process id, a member looked up by name.
+constexpr DISPID kProcessIdDispId = 1001;
+
 extern const CLSID kStandInClsid;
 extern const GUID kTypeLibraryId;
 // The contract's interface identifiers, read from the header Kestrow is

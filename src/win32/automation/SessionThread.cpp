@@ -186,11 +186,18 @@ public:
         // A stop while it waits for its turn starts nothing.
         if (!shared_->start.Begin(*stop)) return;
         // The turn goes on to the next start however this one ends, given
-        // up included: the thread that activates may never come back.
+        // up included: the thread that activates may never come back. Nor
+        // does it wait for the user's answer about a start that hangs: that
+        // may take all night.
         struct TurnBack {
             SessionStart& start;
-            ~TurnBack() { start.End(); }
-        } turnBack{shared_->start};
+            CallWatch& watch;
+            ~TurnBack() {
+                watch.SetBeforeAsking(nullptr);
+                start.GiveTurnBack();
+            }
+        } turnBack{shared_->start, watch};
+        watch.SetBeforeAsking([&start = shared_->start] { start.GiveTurnBack(); });
         Run([](CadSession& session) { session.Start(); }, watch, Starting::Yes);
     }
 
@@ -217,6 +224,8 @@ public:
     std::optional<std::uint64_t> MemoryBytes() override {
         return shared_->start.MemoryBytes();
     }
+
+    std::vector<StartNotice> TakeStartNotices() override { return shared_->start.TakeNotices(); }
 
 private:
     enum class Starting { No, Yes };
