@@ -148,6 +148,45 @@ INSTANTIATE_TEST_SUITE_P(Registrations, UserStartAfterARefusal, ::testing::Value
                              return info.param ? "MultipleUse" : "SingleUse";
                          });
 
+// Another program has COM start the CAD system while Kestrow's own start is
+// under way: two processes appear with the launch switch. The application
+// names its process, and only that one is the session's; the other gets no
+// call, is not ended and is in no job.
+TEST_F(OwnSessions, TwoServersStartedAtOnceTheApplicationNamesItsOwn) {
+    SetStandIn(L"StartDelayMs", L"3000");
+    const auto drafts = WriteDrafts(1);
+    HANDLE other = nullptr;
+    std::thread starter([&] {
+        if (!WaitForLine(journal, ": start", 20000)) return;
+        // A server that never offers its class: it can serve nobody.
+        SetStandInSetting(L"StartDelayMs", L"600000");
+        other = StartStandIn(L"-Embedding");
+        for (const ULONGLONG end = GetTickCount64() + 10000; GetTickCount64() < end; Sleep(50))
+            if (JournalPids(journal.Lines(), "start").size() == 2) break;
+        SetStandInSetting(L"StartDelayMs", L"3000");
+    });
+    const ProgramRun run = Update(L"/timeout 60");
+    starter.join();
+    ASSERT_NE(other, nullptr);
+    const DWORD otherPid = GetProcessId(other);
+    const bool otherRuns = WaitForSingleObject(other, 0) == WAIT_TIMEOUT;
+    BOOL inJob = TRUE;
+    IsProcessInJob(other, nullptr, &inJob);
+    TerminateProcess(other, 0);
+    WaitForSingleObject(other, 5000);
+    CloseHandle(other);
+    const auto lines = journal.Lines();
+
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    const std::vector<DWORD> asked = JournalPids(lines, "application GetIDsOfNames ProcessID");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0], otherPid);
+    EXPECT_EQ(JournalPids(lines, "documents get 6"), asked);
+    EXPECT_TRUE(otherRuns && !inJob) << "the other program's server was ended, or put in Kestrow's job";
+    for (const auto& row : Log()) EXPECT_NE(row.result, L"note") << Narrow(row.description);
+}
+
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server
 // with it.
 TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {
