@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "common/CaseFold.h"
 #include "common/RuntimeError.h"
 
 namespace kestrow {
@@ -31,19 +32,10 @@ std::vector<std::wstring> Arguments(const std::wstring& commandLine) {
     return arguments;
 }
 
-bool SameLetters(const std::wstring& text, const wchar_t* lowerCase) {
-    size_t i = 0;
-    for (; i < text.size() && lowerCase[i]; ++i) {
-        const wchar_t c = text[i] >= L'A' && text[i] <= L'Z' ? static_cast<wchar_t>(text[i] - L'A' + L'a') : text[i];
-        if (c != lowerCase[i]) return false;
-    }
-    return i == text.size() && !lowerCase[i];
-}
-
 bool IsLaunchSwitch(const std::wstring& argument) {
     if (argument.size() < 2 || (argument[0] != L'-' && argument[0] != L'/')) return false;
-    const std::wstring name = argument.substr(1);
-    return SameLetters(name, L"embedding") || SameLetters(name, L"automation");
+    const std::wstring_view name = std::wstring_view(argument).substr(1);
+    return SameIgnoringCase(name, L"Embedding") || SameIgnoringCase(name, L"Automation");
 }
 
 bool Candidate(const ServerProcessSeen& process) { return process.appeared && process.launchedByCom; }

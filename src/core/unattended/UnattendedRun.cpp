@@ -135,15 +135,16 @@ std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool name
     switch (notice) {
         case StartNotice::TurnNotComputerWide:
             return L"the turn that starts of the CAD system take could not be shared with every Kestrow of this "
-                   L"computer: starts may overlap with other users' Kestrows; each still knows its own process by "
-                   L"how COM started it.";
+                   L"computer, so starts may overlap with other Kestrows'; each start still knows its own process "
+                   L"by how COM started it.";
         case StartNotice::StartedWithoutTurn:
             return L"another start of the CAD system held the turn for over 10 minutes; " + which +
                    L" started without it, and knows its own process by how COM started it.";
         case StartNotice::ProcessNotProven:
-            return L"the CAD system started several processes at once (another program started it too) and none "
-                   L"could be proven " + which + L"'s: Kestrow works in it but records it nowhere and never ends "
-                   L"it, so one may be left running after the run.";
+            return L"which process of the CAD system serves " + which +
+                   L" could not be told (several started at once, as when another program starts it too): Kestrow "
+                   L"works in that session but records it nowhere, answers none of its dialogs and never ends it, "
+                   L"so one may be left running after the run.";
     }
     return std::wstring();
 }
