@@ -11,15 +11,6 @@ namespace {
 
 enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kSession, kDetail };
 
-size_t ColumnsOf(LogLayout layout) {
-    switch (layout) {
-        case LogLayout::SixColumns: return 6;
-        case LogLayout::WithRuns: return 10;
-        case LogLayout::WithDetails: break;
-    }
-    return 12;
-}
-
 // A whole number as the log writes it; none for anything else.
 std::optional<std::int64_t> Whole(const std::wstring& text) {
     if (text.empty() || text.size() > 18) return std::nullopt;
@@ -206,17 +197,9 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         return runs.back();
     };
 
-    CsvReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1);
+    LogRowReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1, *layout);
     std::vector<std::wstring> fields;
-    for (size_t rowStart = reader.Offset(); reader.Next(fields); rowStart = reader.Offset()) {
-        if (fields.size() != columns) {
-            // A row cut short, perhaps inside quotes: what follows its
-            // first line break is read afresh.
-            if (!(fields.size() == 1 && fields[0].empty())) ++log.tornRows;
-            const size_t lineEnd = text.find(L'\n', rowStart);
-            if (lineEnd != std::wstring::npos && lineEnd + 1 < reader.Offset()) reader.Seek(lineEnd + 1);
-            continue;
-        }
+    while (reader.Next(fields)) {
         if (fields[kTime] == L"time" && fields[kResult] == L"result") continue;
         if (!RecordsRuns(*layout)) {
             (runs.empty() ? startRun(0) : runs.back()).Row(fields, columns);
@@ -233,6 +216,7 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         }
     }
     for (RunBuilder& run : runs) log.runs.push_back(run.Finish());
+    log.tornRows = reader.TornRows();
     return log;
 }
 

@@ -116,4 +116,26 @@ bool CsvReader::Next(std::vector<std::wstring>& fields) {
     return true;
 }
 
+size_t ColumnsOf(LogLayout layout) {
+    switch (layout) {
+        case LogLayout::SixColumns: return 6;
+        case LogLayout::WithRuns: return 10;
+        case LogLayout::WithDetails: break;
+    }
+    return 12;
+}
+
+LogRowReader::LogRowReader(const std::wstring& text, size_t from, LogLayout layout)
+    : text_(text), csv_(text, from), columns_(ColumnsOf(layout)) {}
+
+bool LogRowReader::Next(std::vector<std::wstring>& fields) {
+    for (size_t rowStart = csv_.Offset(); csv_.Next(fields); rowStart = csv_.Offset()) {
+        if (fields.size() == columns_) return true;
+        if (!(fields.size() == 1 && fields[0].empty())) ++torn_;
+        const size_t lineEnd = text_.find(L'\n', rowStart);
+        if (lineEnd != std::wstring::npos && lineEnd + 1 < csv_.Offset()) csv_.Seek(lineEnd + 1);
+    }
+    return false;
+}
+
 }  // namespace kestrow

@@ -86,7 +86,7 @@ std::wstring FormatLogRow(const LogRow& row, LogLayout layout);
 std::wstring SecondsText(double seconds);
 
 // Reads CSV records one by one; a quoted field may hold commas, quotes and
-// line breaks.
+// line breaks. A log is read through LogRowReader, which knows torn rows.
 class CsvReader {
 public:
     explicit CsvReader(const std::wstring& text, size_t from = 0);
@@ -100,6 +100,28 @@ public:
 private:
     const std::wstring& text_;
     size_t at_ = 0;
+};
+
+// How many fields a row of the layout has.
+size_t ColumnsOf(LogLayout layout);
+
+// A log's rows as every reader of it takes them. A row with another number
+// of fields than the layout's was cut short (by a power cut, perhaps inside
+// quotes): it is left out and counted, and what follows its first line
+// break is read afresh, so that a quote it left open takes no later row
+// with it. A blank line is no row, torn or not.
+class LogRowReader {
+public:
+    LogRowReader(const std::wstring& text, size_t from, LogLayout layout);
+    // The next whole row; false at the end of the text.
+    bool Next(std::vector<std::wstring>& fields);
+    std::int64_t TornRows() const { return torn_; }
+
+private:
+    const std::wstring& text_;
+    CsvReader csv_;
+    size_t columns_;
+    std::int64_t torn_ = 0;
 };
 
 }  // namespace kestrow
