@@ -108,7 +108,8 @@ public:
                                                   DetailValue(detail, L"buttons"), DetailValue(detail, L"action"),
                                                   DetailValue(detail, L"picture"), at, session});
             const auto found = index_.find(DraftKey(fields[kFile]));
-            if (found != index_.end()) ++run_.drafts[found->second].dialogs;
+            if (found != index_.end())
+                run_.drafts[found->second].dialogs.push_back(static_cast<std::uint32_t>(run_.dialogs.size() - 1));
         } else if (result == LogResult::SameFile) {
             // Another name of a file done under its first: it shares that
             // name's fate, as the run itself counted it.
