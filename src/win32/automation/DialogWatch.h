@@ -27,8 +27,6 @@ public:
     void Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time_point callStarted);
 
 private:
-    std::wstring KeepPicture(HWND window, const std::wstring& task);
-
     std::function<std::wstring()> pictureFolder_;
     std::optional<CallWatch::Clock::time_point> call_;
     std::set<HWND> seen_;  // during the call in hand
