@@ -361,9 +361,16 @@ TEST(UpdateDraftFiles, CopiesLeftOfThisBatchAreNamedOnceAndRetiredWhenStored) {
     EXPECT_EQ(leftovers.retired, std::vector<std::wstring>{L"C:\\Copies\\9-1\\1.dft"});
 }
 
+// The n-th answer of a script, `beyond` once it has run out.
+template <typename T>
+T Scripted(const std::vector<T>& script, size_t& calls, T beyond) {
+    const size_t n = calls++;
+    return n < script.size() ? static_cast<T>(script[n]) : beyond;
+}
+
 // The put back's swap is tried again while the draft is held, and only while
 // the draft is as it was seen: a write between two tries stops it, and the
-// next try never comes (a try the script does not hold throws).
+// next try never comes.
 TEST(PutBackSwap, EachTryComesOnlyWhileTheDraftIsAsItWasSeen) {
     using enum SwapTry;
     const struct {
@@ -383,8 +390,8 @@ TEST(PutBackSwap, EachTryComesOnlyWhileTheDraftIsAsItWasSeen) {
     for (const auto& c : cases) {
         size_t looks = 0, tries = 0;
         int waits = 0;
-        const SwapOutcome outcome = SwapWhileUnchanged(PutBackSwap{[&] { return c.unchanged.at(looks++); },
-                                                                   [&] { return c.tries.at(tries++); },
+        const SwapOutcome outcome = SwapWhileUnchanged(PutBackSwap{[&] { return Scripted(c.unchanged, looks, true); },
+                                                                   [&] { return Scripted(c.tries, tries, Done); },
                                                                    [&] { return waits++ < c.waits; }});
         EXPECT_EQ(outcome, c.outcome) << c.name;
         EXPECT_EQ(tries, c.tries.size()) << c.name;
