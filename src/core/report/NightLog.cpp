@@ -103,10 +103,14 @@ public:
             run_.ended = true;
             run_.endedHow = fields[kDescription];
         } else if (result == LogResult::Dialog) {
-            const std::wstring& detail = columns > kDetail ? fields[kDetail] : std::wstring();
-            run_.dialogs.push_back(ReportedDialog{fields[kFile], fields[kSource], fields[kDescription],
-                                                  DetailValue(detail, L"buttons"), DetailValue(detail, L"action"),
-                                                  DetailValue(detail, L"picture"), at, session});
+            ReportedDialog dialog{fields[kFile], fields[kSource], fields[kDescription], {}, {}, {}, at, session};
+            if (columns > kDetail)
+                for (DetailPart& part : ParseDetail(fields[kDetail])) {
+                    if (part.name == L"buttons") dialog.buttons = std::move(part.value);
+                    if (part.name == L"action") dialog.action = std::move(part.value);
+                    if (part.name == L"picture") dialog.picture = std::move(part.value);
+                }
+            run_.dialogs.push_back(std::move(dialog));
             const auto found = index_.find(DraftKey(fields[kFile]));
             if (found != index_.end())
                 run_.drafts[found->second].dialogs.push_back(static_cast<std::uint32_t>(run_.dialogs.size() - 1));

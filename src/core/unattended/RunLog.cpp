@@ -84,35 +84,55 @@ std::wstring SecondsText(double seconds) {
 CsvReader::CsvReader(const std::wstring& text, size_t from) : text_(text), at_(from) {}
 
 bool CsvReader::Next(std::vector<std::wstring>& fields) {
-    fields.clear();
     const size_t size = text_.size();
-    if (at_ >= size) return false;
-    fields.emplace_back();
+    if (at_ >= size) {
+        fields.clear();
+        return false;
+    }
+    // The strings of the last record are filled again: a log's rows are
+    // many and alike, and their allocations were most of a read's time.
+    size_t count = 0;
+    const auto nextField = [&]() -> std::wstring& {
+        if (count == fields.size()) fields.emplace_back();
+        std::wstring& field = fields[count++];
+        field.clear();
+        return field;
+    };
+    std::wstring* field = &nextField();
     bool quoted = false;
     while (at_ < size) {
-        const wchar_t c = text_[at_++];
         if (quoted) {
-            if (c != L'"') {
-                fields.back() += c;
-            } else if (at_ < size && text_[at_] == L'"') {
-                fields.back() += L'"';
+            const size_t quote = text_.find(L'"', at_);
+            const size_t end = quote == std::wstring::npos ? size : quote;
+            field->append(text_, at_, end - at_);
+            at_ = end;
+            if (at_ == size) break;
+            ++at_;
+            if (at_ < size && text_[at_] == L'"') {
+                *field += L'"';
                 ++at_;
             } else {
                 quoted = false;
             }
-        } else if (c == L'"') {
+            continue;
+        }
+        size_t end = at_;
+        while (end < size && text_[end] != L'"' && text_[end] != L',' && text_[end] != L'\r' && text_[end] != L'\n')
+            ++end;
+        field->append(text_, at_, end - at_);
+        at_ = end;
+        if (at_ == size) break;
+        const wchar_t c = text_[at_++];
+        if (c == L'"') {
             quoted = true;
         } else if (c == L',') {
-            fields.emplace_back();
-        } else if (c == L'\n') {
-            break;
-        } else if (c == L'\r') {
-            if (at_ < size && text_[at_] == L'\n') ++at_;
-            break;
+            field = &nextField();
         } else {
-            fields.back() += c;
+            if (c == L'\r' && at_ < size && text_[at_] == L'\n') ++at_;
+            break;
         }
     }
+    fields.resize(count);
     return true;
 }
 
