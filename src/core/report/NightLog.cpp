@@ -105,11 +105,11 @@ public:
         } else if (result == LogResult::Dialog) {
             ReportedDialog dialog{fields[kFile], fields[kSource], fields[kDescription], {}, {}, {}, at, session};
             if (columns > kDetail)
-                for (DetailPart& part : ParseDetail(fields[kDetail])) {
-                    if (part.name == L"buttons") dialog.buttons = std::move(part.value);
-                    if (part.name == L"action") dialog.action = std::move(part.value);
-                    if (part.name == L"picture") dialog.picture = std::move(part.value);
-                }
+                ForEachDetailPart(fields[kDetail], [&dialog](std::wstring_view name, std::wstring_view value) {
+                    if (name == L"buttons") dialog.buttons = value;
+                    if (name == L"action") dialog.action = value;
+                    if (name == L"picture") dialog.picture = value;
+                });
             run_.dialogs.push_back(std::move(dialog));
             const auto found = index_.find(DraftKey(fields[kFile]));
             if (found != index_.end())

@@ -52,20 +52,28 @@ std::wstring FormatDetail(const std::vector<DetailPart>& parts) {
     return detail;
 }
 
-std::vector<DetailPart> ParseDetail(const std::wstring& detail) {
-    std::vector<DetailPart> parts;
+void ForEachDetailPart(const std::wstring& detail,
+                       const std::function<void(std::wstring_view name, std::wstring_view value)>& part) {
+    const std::wstring_view text(detail);
     size_t at = 0;
-    while (at < detail.size()) {
-        size_t end = detail.find(L" | ", at);
-        if (end == std::wstring::npos) end = detail.size();
-        const std::wstring part = detail.substr(at, end - at);
-        const size_t colon = part.find(L": ");
-        if (colon == std::wstring::npos)
-            parts.push_back({part, std::wstring()});
+    while (at < text.size()) {
+        size_t end = text.find(L" | ", at);
+        if (end == std::wstring_view::npos) end = text.size();
+        const std::wstring_view whole = text.substr(at, end - at);
+        const size_t colon = whole.find(L": ");
+        if (colon == std::wstring_view::npos)
+            part(whole, std::wstring_view());
         else
-            parts.push_back({part.substr(0, colon), part.substr(colon + 2)});
+            part(whole.substr(0, colon), whole.substr(colon + 2));
         at = end + 3;
     }
+}
+
+std::vector<DetailPart> ParseDetail(const std::wstring& detail) {
+    std::vector<DetailPart> parts;
+    ForEachDetailPart(detail, [&parts](std::wstring_view name, std::wstring_view value) {
+        parts.push_back({std::wstring(name), std::wstring(value)});
+    });
     return parts;
 }
 

@@ -6,8 +6,10 @@
 // session that did the draft and a row's details. A log keeps the layout it
 // was started with: what reads its columns keeps working.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrow {
@@ -76,6 +78,9 @@ struct DetailPart {
 };
 std::wstring FormatDetail(const std::vector<DetailPart>& parts);
 std::vector<DetailPart> ParseDetail(const std::wstring& detail);
+// Each part's name and value in turn, read in place.
+void ForEachDetailPart(const std::wstring& detail,
+                       const std::function<void(std::wstring_view name, std::wstring_view value)>& part);
 // The value of the part named `name`, "" when there is none.
 std::wstring DetailValue(const std::wstring& detail, const std::wstring& name);
 
