@@ -35,6 +35,13 @@ if [ ! -s "$reportLogs/ws4.csv" ]; then
   for i in 1 2 3 4; do "$ROOT/build/native/tools/nightlog/kestrow_nightlog" "$reportLogs/ws$i.csv" "$i" 4 50000 2; done
 fi
 export KESTROW_REPORT_LOGS="$(winpath "$reportLogs")"
+# The same with a dialog row for every draft (33,333 drafts a log: 100,000 rows).
+dialogLogs="$ROOT/build/bench-report-dialogs"
+if [ ! -s "$dialogLogs/ws4.csv" ]; then
+  mkdir -p "$dialogLogs"
+  for i in 1 2 3 4; do "$ROOT/build/native/tools/nightlog/kestrow_nightlog" "$dialogLogs/ws$i.csv" "$i" 4 33333 2 dialogs; done
+fi
+export KESTROW_REPORT_DIALOG_LOGS="$(winpath "$dialogLogs")"
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
 trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display

@@ -1,6 +1,7 @@
 // What /report costs in the core: four logs of 100,000 rows each (two
-// sessions a machine, an in-hand row and a fate a draft, a failure in 70)
-// read, summed up and written as console lines and as a page.
+// sessions a machine, an in-hand row and a fate a draft, a failure in 70;
+// with a second argument of 1, a dialog row for every draft too) read,
+// summed up and written as console lines and as a page.
 #include <benchmark/benchmark.h>
 
 #include <string>
@@ -14,11 +15,12 @@ namespace {
 
 using namespace kestrow;
 
-std::wstring MakeLog(int machine, int rows) {
+std::wstring MakeLog(int machine, int rows, bool dialogs) {
     std::wstring text = L"\xFEFF" + LogHeaderFor(LogLayout::WithDetails) + L"\r\n";
     LogRow row;
     row.run = L"3";
-    for (int i = 0; i < rows / 2; ++i) {
+    const int rowsPerDraft = dialogs ? 3 : 2;
+    for (int i = 0; i < rows / rowsPerDraft; ++i) {
         const int second = 3600 + i * 20;
         wchar_t time[32];
         std::swprintf(time, 32, L"2026-12-07T%02d:%02d:%02d+01:00", second / 3600 % 24, second / 60 % 60, second % 60);
@@ -29,6 +31,16 @@ std::wstring MakeLog(int machine, int rows) {
         row.result = LogResult::InHand;
         row.seconds = row.size = row.written = row.error = row.source = row.description = L"";
         text += FormatLogRow(row, LogLayout::WithDetails) + L"\r\n";
+        if (dialogs) {
+            LogRow dialog = row;
+            dialog.result = LogResult::Dialog;
+            dialog.source = L"Solid Edge";
+            dialog.description = L"Some models referenced by this drawing were not found.";
+            dialog.detail = FormatDetail({{L"buttons", L"OK / Cancel"},
+                                          {L"action", L"left open: no rule answers it"},
+                                          {L"picture", L"P:\\Logs\\ws-dialogs\\" + std::to_wstring(i) + L".png"}});
+            text += FormatLogRow(dialog, LogLayout::WithDetails) + L"\r\n";
+        }
         row.seconds = L"38.412";
         if (i % 70 == 0) {
             row.result = LogResult::Failed;
@@ -48,7 +60,7 @@ std::wstring MakeLog(int machine, int rows) {
 void ReportOverFourLogs(benchmark::State& state) {
     const int rows = static_cast<int>(state.range(0));
     std::vector<std::wstring> texts;
-    for (int machine = 1; machine <= 4; ++machine) texts.push_back(MakeLog(machine, rows));
+    for (int machine = 1; machine <= 4; ++machine) texts.push_back(MakeLog(machine, rows, state.range(1) != 0));
     size_t bytes = 0;
     for (auto _ : state) {
         std::vector<ReportSource> sources;
@@ -62,7 +74,7 @@ void ReportOverFourLogs(benchmark::State& state) {
     }
     state.counters["page KB"] = static_cast<double>(bytes) / 1024;
 }
-BENCHMARK(ReportOverFourLogs)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK(ReportOverFourLogs)->Args({100000, 0})->Args({100000, 1})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -53,7 +53,7 @@ void ReadLastRunAndPlan(benchmark::State& state) {
         return std::optional<kestrow::DraftFacts>(kestrow::DraftFacts{L"48211", L"2026-12-07T01:14:09.1234567Z"});
     };
     for (auto _ : state) {
-        const kestrow::LastRun last = kestrow::ReadLastRun(log);
+        const kestrow::LastRun last = kestrow::ReadLastRun(log, kestrow::LogLayout::WithRuns);
         const kestrow::RunPlan plan = kestrow::PlanRun(last, true, kFolder, L"", names, facts);
         benchmark::DoNotOptimize(plan.toDo.size());
     }

@@ -148,6 +148,12 @@ TEST(AnswerRules, TheFirstRuleWhoseTitleMatchesDecides) {
         EXPECT_EQ(answer.leftBecause.empty(), button.has_value());
     }
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"Retry"}}, dialog).leftBecause, L"it has no button \"Retry\"");
+    // A greyed-out button is pressed by no click: its rule leaves the dialog.
+    CadDialog greyed = dialog;
+    greyed.disabled = {0};
+    EXPECT_EQ(AnswerByRules({{L"Missing*", L"ok"}}, greyed).button, std::nullopt);
+    EXPECT_EQ(AnswerByRules({{L"Missing*", L"ok"}}, greyed).leftBecause, L"its button \"ok\" is disabled");
+    EXPECT_EQ(AnswerByRules({{L"Missing*", L"Cancel"}}, greyed).button, std::optional<size_t>(1));
     EXPECT_EQ(DialogShownText(CadDialog{L"T", L"x.", {}, L"C:\\p.png"}), L"the CAD system showed 'T: x.' (picture: C:\\p.png)");
 }
 

@@ -8,6 +8,7 @@
 
 #include "copies/CopyKeepingLauncher.h"
 #include "copies/EarlierCopies.h"
+#include "copies/PutBackSwap.h"
 #include "form/BatchMessages.h"
 #include "Form1Fixture.h"
 #include "unattended/UnattendedRun.h"
@@ -358,4 +359,41 @@ TEST(UpdateDraftFiles, CopiesLeftOfThisBatchAreNamedOnceAndRetiredWhenStored) {
     EXPECT_EQ(f.messages.shown[1].buttons, MessageButtons::CancelTryContinue);
     EXPECT_EQ(f.server.stored.size(), 1u);
     EXPECT_EQ(leftovers.retired, std::vector<std::wstring>{L"C:\\Copies\\9-1\\1.dft"});
+}
+
+// The n-th answer of a script, `beyond` once it has run out.
+template <typename T>
+T Scripted(const std::vector<T>& script, size_t& calls, T beyond) {
+    const size_t n = calls++;
+    return n < script.size() ? static_cast<T>(script[n]) : beyond;
+}
+
+// The put back's swap is tried again while the draft is held, and only while
+// the draft is as it was seen: a write between two tries stops it, and the
+// next try never comes.
+TEST(PutBackSwap, EachTryComesOnlyWhileTheDraftIsAsItWasSeen) {
+    using enum SwapTry;
+    const struct {
+        const char* name;
+        std::vector<bool> unchanged;  // what each look at the draft finds
+        std::vector<SwapTry> tries;   // what each try of the swap gets
+        int waits;                    // how many waits the time allows
+        SwapOutcome outcome;
+    } cases[] = {
+        {"swapped at once", {true}, {Done}, 5, SwapOutcome::Swapped},
+        {"held, then swapped", {true, true}, {Held, Done}, 5, SwapOutcome::Swapped},
+        {"held, then written", {true, false}, {Held}, 5, SwapOutcome::WrittenMeanwhile},
+        {"written before the first try", {false}, {}, 5, SwapOutcome::WrittenMeanwhile},
+        {"held for longer than the wait", {true, true, true}, {Held, Held, Held}, 2, SwapOutcome::StillHeld},
+        {"failed otherwise", {true}, {Failed}, 5, SwapOutcome::Failed},
+    };
+    for (const auto& c : cases) {
+        size_t looks = 0, tries = 0;
+        int waits = 0;
+        const SwapOutcome outcome = SwapWhileUnchanged(PutBackSwap{[&] { return Scripted(c.unchanged, looks, true); },
+                                                                   [&] { return Scripted(c.tries, tries, Done); },
+                                                                   [&] { return waits++ < c.waits; }});
+        EXPECT_EQ(outcome, c.outcome) << c.name;
+        EXPECT_EQ(tries, c.tries.size()) << c.name;
+    }
 }

@@ -44,8 +44,9 @@ struct LogText {
 
 const std::wstring kA = L"P:\\Drawings\\A.dft", kB = L"P:\\Drawings\\Sub\\B.dft", kC = L"P:\\Drawings\\C.dft";
 
-// Two machines' logs of one night: ws1 in two sessions with a failure and
-// a dialog; ws2 cut short with a draft in hand.
+// Two machines' logs of one night: ws1 in two sessions with failures and
+// their dialogs (one picture planted on a share); ws2 cut short with a
+// draft in hand.
 std::vector<ReportSource> Night(RunsToRead which = RunsToRead::Last) {
     LogText ws1(LogLayout::WithDetails);
     ws1.Row(L"01:00:00", LogResult::RunStart, L"P:\\Drawings\\", L"1")
@@ -59,6 +60,9 @@ std::vector<ReportSource> Night(RunsToRead which = RunsToRead::Last) {
         .Row(L"02:01:00", LogResult::Failed, kB, L"2", L"59.000", L"2", L"-2147467259", L"Could not open\r\nthe file.")
         .Row(L"02:01:00", LogResult::Stored, kA, L"2", L"60.000", L"1")
         .Row(L"02:01:00", LogResult::KeptCopy, kA, L"2", L"", L"", L"", L"", L"copy: C:\\x\\1.dft")
+        .Row(L"02:01:57", LogResult::InHand, kC, L"2", L"", L"1")
+        .Row(L"02:01:58", LogResult::Dialog, kC, L"2", L"", L"1", L"", L"Planted.",
+             FormatDetail({{L"buttons", L"OK"}, {L"action", L"left open"}, {L"picture", L"\\\\host\\share\\pic.png"}}))
         .Row(L"02:02:00", LogResult::Failed, kC, L"2", L"3.000", L"1", L"-2147467259", L"Could not open the file.")
         .Row(L"02:02:00", LogResult::RunEnd, L"P:\\Drawings\\", L"2");
     LogText ws2(LogLayout::WithRuns, false);
@@ -99,7 +103,7 @@ TEST(ReportLog, EveryVersionIsReadAndAnythingElseRefused) {
     EXPECT_EQ(run.sessions, 2);
     ASSERT_EQ(run.drafts.size(), 3u);  // a kept copy tells no draft's fate
     EXPECT_EQ(run.drafts[1].fate, DraftFate::Failed);
-    EXPECT_EQ(run.drafts[1].dialogs, 1);
+    EXPECT_EQ(run.drafts[1].dialogs, std::vector<std::uint32_t>{0});
     EXPECT_EQ(run.dialogs.at(0).picture, L"ws1-dialogs\\1.png");
     EXPECT_DOUBLE_EQ(run.drafts[0].seconds, 60.0);
     EXPECT_EQ(Night(RunsToRead::All)[0].log.runs.size(), 2u);
@@ -214,6 +218,8 @@ TEST(ReportPage, ShowsTheNightAndEscapesWhatTheLogsSay) {
     EXPECT_EQ(page.find(L"<script"), std::wstring::npos);
     EXPECT_NE(page.find(L"&lt;script&gt;alert(1)&lt;/script&gt;.csv"), std::wstring::npos);
     EXPECT_NE(page.find(L"<img src=\"ws1-dialogs/1.png\" alt=\"Missing references\">"), std::wstring::npos);
+    EXPECT_NE(page.find(L"not in the log's dialogs folder: \\\\host\\share\\pic.png"), std::wstring::npos);
+    EXPECT_EQ(page.find(L"host/share"), std::wstring::npos);
     EXPECT_NE(page.find(L"<b>2</b><span>failed</span>"), std::wstring::npos);
     EXPECT_NE(page.find(L"<svg"), std::wstring::npos);
     EXPECT_NE(page.find(L"class=\"failed\""), std::wstring::npos);  // a red mark on the timeline
@@ -249,6 +255,24 @@ TEST(ReportPage, PicturesAreReferredToFromThePage) {
         {L"P:\\Pages", L"P:\\Logs", L"\\\\srv\\cad\\x.png", L"file://srv/cad/x.png"},
     };
     for (const auto& c : cases) EXPECT_EQ(FileReference(c.page, c.base, c.target), c.reference) << c.target;
+    // Only a picture of the log's own dialogs folder is loaded, found there
+    // under whatever root its writer saw; anything else stays text.
+    const std::vector<std::pair<std::wstring, std::optional<std::wstring>>> pictures = {
+        {L"P:\\Logs\\ws1-dialogs\\d01 02.14.09.png", L"ws1-dialogs/d01%2002.14.09.png"},
+        {L"D:\\Night\\WS1-Dialogs\\a.png", L"ws1-dialogs/a.png"},
+        {L"ws1-dialogs\\1.png", L"ws1-dialogs/1.png"},
+        {L"\\\\host\\share\\pic.png", std::nullopt},
+        {L"C:\\Temp\\pic.png", std::nullopt},
+        {L"P:\\Logs\\ws2-dialogs\\1.png", std::nullopt},
+        {L"ws1-dialogs\\..\\..\\secret.png", std::nullopt},
+        {L"..\\ws1-dialogs\\1.png", std::nullopt},
+        {L"http://host/ws1-dialogs/pic.png", std::nullopt},
+        {L"file://host/share/ws1-dialogs/pic.png", std::nullopt},
+        {L"ws1-dialogs\\1.png:hidden", std::nullopt},
+        {L"1.png", std::nullopt},
+    };
+    for (const auto& [picture, reference] : pictures)
+        EXPECT_EQ(DialogPictureReference(L"P:\\Logs", L"P:\\Logs\\ws1.csv", picture), reference) << picture;
     EXPECT_EQ(HtmlText(L"a<b>&\"'"), L"a&lt;b&gt;&amp;&quot;&#39;");
 }
 

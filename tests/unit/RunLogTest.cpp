@@ -122,7 +122,7 @@ TEST(RunLog, AKilledRunIsResumedFromItsRowsOnly) {
                              // A dialog was open when the power went: c was still in hand.
                              Row(L"dialog", kFolder + L"c.dft", L"2") + Row(L"dialog", kFolder + L"b.dft", L"2") +
                              L"2026-12-07T02:00:00+01:00,stor";  // torn by the power cut
-    const LastRun last = ReadLastRun(log);
+    const LastRun last = ReadLastRun(log, LogLayout::WithRuns);
     EXPECT_EQ(last.number, 2);
     EXPECT_FALSE(last.completed);
 
@@ -150,7 +150,7 @@ TEST(RunLog, AKilledRunIsResumedFromItsRowsOnly) {
     // stored; a row about a's copy is no fate of a.
     const std::wstring again = log + L"\r\n" + Row(L"run-resume", kFolder, L"2") + Row(L"kept-copy", kFolder + L"a.dft", L"2") +
                                Row(L"in-hand", kFolder + L"b.dft", L"2");
-    const RunPlan third = PlanRun(ReadLastRun(again), true, kFolder, L"", kNames, disk.Facts());
+    const RunPlan third = PlanRun(ReadLastRun(again, LogLayout::WithRuns), true, kFolder, L"", kNames, disk.Facts());
     EXPECT_EQ(third.toDo, (std::vector<std::wstring>{L"b.dft", L"c.dft", L"d.dft", L"e.dft"}));
     EXPECT_EQ(third.wasInHand, (std::vector<std::wstring>{L"b.dft", L"c.dft"}));
 }
@@ -161,7 +161,7 @@ TEST(RunLog, ARunThatEndedOrASixColumnLogMeansEverythingAgain) {
     const std::wstring completed = kHeader + Row(L"run-start", kFolder, L"7") +
                                    Row(L"stored", kFolder + L"a.dft", L"7", L"", L"100", L"T1") +
                                    Row(L"run-end", kFolder, L"7", L"completed");
-    RunPlan plan = PlanRun(ReadLastRun(completed), true, kFolder, L"", kNames, disk.Facts());
+    RunPlan plan = PlanRun(ReadLastRun(completed, LogLayout::WithRuns), true, kFolder, L"", kNames, disk.Facts());
     EXPECT_FALSE(plan.resumes);
     EXPECT_EQ(plan.run, 8);
     EXPECT_EQ(plan.toDo, kNames);
@@ -170,14 +170,14 @@ TEST(RunLog, ARunThatEndedOrASixColumnLogMeansEverythingAgain) {
     const std::wstring stopped = kHeader + Row(L"run-start", kFolder, L"7") +
                                  Row(L"stored", kFolder + L"a.dft", L"7", L"", L"100", L"T1") +
                                  Row(L"run-end", kFolder, L"7", L"server-kept-failing");
-    plan = PlanRun(ReadLastRun(stopped), true, kFolder, L"", kNames, disk.Facts());
+    plan = PlanRun(ReadLastRun(stopped, LogLayout::WithRuns), true, kFolder, L"", kNames, disk.Facts());
     EXPECT_TRUE(plan.resumes);
     EXPECT_EQ(plan.skipped, 1);
 
     // Six columns: no run is recorded, so there is nothing to resume.
     const std::wstring six = L"time,result,file,error,source,description\r\n"
                              L"2026-12-07T02:00:00+01:00,stored,C:\\Drawings\\a.dft,,,\r\n";
-    const LastRun none = ReadLastRun(six);
+    const LastRun none = ReadLastRun(six, LogLayout::SixColumns);
     EXPECT_EQ(none.number, 0);
     plan = PlanRun(none, true, kFolder, L"", kNames, disk.Facts());
     EXPECT_FALSE(plan.resumes);
@@ -203,12 +203,12 @@ TEST(RunLog, TheLastRunIsFoundFromTheEndOfTheLog) {
                    Row(L"run-end", kFolder, std::to_wstring(run), L"completed");
     const std::wstring noNumber = L"2026-12-07T02:00:00+01:00,run-start,C:\\,,,,x\r\n";
     for (const std::wstring& log : {earlier + lastRun, earlier + lastRun + noNumber}) {
-        const LastRun whole = ReadLastRun(log);
+        const LastRun whole = ReadLastRun(log, LogLayout::WithRuns);
         ASSERT_EQ(whole.number, 12);
         for (std::size_t chunk : {1u, 7u, 36u, 37u, 38u, 100u, 1u << 20}) {
             SCOPED_TRACE(chunk);
             MemoryLog memory(log);
-            const LastRun tail = ReadLastRunFromEnd(memory, Widened, chunk);
+            const LastRun tail = ReadLastRunFromEnd(memory, LogLayout::WithRuns, Widened, chunk);
             EXPECT_EQ(std::tie(tail.number, tail.completed, tail.folder), std::tie(whole.number, whole.completed, whole.folder));
             ASSERT_EQ(tail.fates.size(), 3u);
             for (const auto& [path, fate] : whole.fates)
@@ -217,5 +217,57 @@ TEST(RunLog, TheLastRunIsFoundFromTheEndOfTheLog) {
         }
     }
     MemoryLog none(kHeader);
-    EXPECT_EQ(ReadLastRunFromEnd(none, Widened, 16).number, 0);
+    EXPECT_EQ(ReadLastRunFromEnd(none, LogLayout::WithRuns, Widened, 16).number, 0);
+}
+
+// Every reader of a log (the report, /resume, /whatif, a run's start) takes
+// its rows through LogRowReader: a row torn by a power cut, at the end or
+// before later rows, even inside quotes, costs that row only.
+TEST(RunLog, ARowCutShortCostsThatRowOnly) {
+    const std::wstring stored = Row(L"stored", kFolder + L"b.dft", L"3", L"", L"5", L"T5");
+    const std::wstring tornInQuotes = L"2026-12-07T02:00:00+01:00,failed,C:\\Drawings\\a.dft,-1,CAD,\"Could not\r\n";
+    const struct {
+        const char* name;
+        std::wstring text;
+        int rows;
+        std::int64_t torn;
+    } cases[] = {
+        {"at the end", stored + L"2026-12-07T02:00:00+01:00,stor", 1, 1},
+        {"before later rows", L"2026-12-07T02:00:00+01:00,failed,C:\\Drawings\\a.dft\r\n" + stored, 1, 1},
+        {"inside quotes", tornInQuotes + stored + stored, 2, 1},
+        {"inside quotes a later row closes", tornInQuotes + Row(L"failed", kFolder + L"x, y.dft", L"3") + stored, 2, 1},
+        {"a blank line is no row", L"\r\n" + stored, 1, 0},
+        {"a quoted line break is no tear", Row(L"failed", kFolder + L"c.dft", L"3", L"two\r\nlines") + stored, 2, 0},
+    };
+    for (const auto& c : cases) {
+        LogRowReader reader(c.text, 0, LogLayout::WithRuns);
+        std::vector<std::wstring> fields;
+        int rows = 0;
+        while (reader.Next(fields)) {
+            ++rows;
+            EXPECT_EQ(fields.size(), 10u) << c.name;
+        }
+        EXPECT_EQ(rows, c.rows) << c.name;
+        EXPECT_EQ(reader.TornRows(), c.torn) << c.name;
+    }
+}
+
+// Run 4 was cut short in the middle of a row (inside quotes), resumed, and
+// stopped again: /resume skips what the resumed part stored.
+TEST(RunLog, ARowTornInsideQuotesHidesNoLaterRowFromResume) {
+    Disk disk;
+    const std::wstring log =
+        kHeader + Row(L"run-start", kFolder, L"4") + Row(L"in-hand", kFolder + L"a.dft", L"4") +
+        L"2026-12-07T02:00:09+01:00,failed,C:\\Drawings\\a.dft,-1,CAD,\"Could not\r\n" + Row(L"run-resume", kFolder, L"4") +
+        Row(L"stored", kFolder + L"b.dft", L"4", L"", L"5", L"T5") + Row(L"stored", kFolder + L"c.dft", L"4", L"", L"6", L"T6") +
+        Row(L"run-end", kFolder, L"4", L"stopped");
+    disk.files[kFolder + L"b.dft"] = {L"5", L"T5"};
+    disk.files[kFolder + L"c.dft"] = {L"6", L"T6"};
+    MemoryLog memory(log);
+    const RunPlan plan =
+        PlanRun(ReadLastRunFromEnd(memory, LogLayout::WithRuns, Widened), true, kFolder, L"", kNames, disk.Facts());
+    EXPECT_TRUE(plan.resumes);
+    EXPECT_EQ(plan.skipped, 2);
+    EXPECT_EQ(plan.toDo, (std::vector<std::wstring>{L"a.dft", L"d.dft", L"e.dft"}));
+    EXPECT_EQ(plan.wasInHand, std::vector<std::wstring>{L"a.dft"});
 }

@@ -5,9 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 
 #include "MainWindowFixture.h"
 #include "RunFixture.h"
+#include "automation/DialogPicture.h"
+#include "system/KernelHandle.h"
 #include "unattended/RunLog.h"
 
 using namespace kestrow;
@@ -70,6 +74,25 @@ TEST_F(Dialogs, ADialogWithoutARuleFailsThatDraftOnlyAndIsNamedInItsFailure) {
     EXPECT_TRUE(IsPng(DetailValue(dialogs[0].detail, L"picture")));
 }
 
+// A greyed-out button is pressed by no click, so the rule that names it
+// leaves the dialog (a command posted from it would reach the dialog).
+TEST_F(Dialogs, ARuleOnADisabledButtonLeavesTheDialogAndTheDraftFailsNamingIt) {
+    const auto drafts = WriteDrafts(1, {{1, "fault dialog 1 Missing references|Some models were not found.|!OK/Cancel\r\n"}});
+    const ProgramRun run = Update(L"/answer \"Missing*=OK\" /timeout 5");
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 0);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "dialog answered OK"), 0);
+    const auto rows = Log();
+    const auto dialogs = DialogRows(rows);
+    ASSERT_EQ(dialogs.size(), 1u);
+    EXPECT_EQ(DetailValue(dialogs[0].detail, L"action"), L"left open: its button \"OK\" is disabled");
+    const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
+    ASSERT_NE(failed, rows.end());
+    EXPECT_EQ(failed->description.rfind(L"The CAD system showed 'Missing references: Some models were not found.'", 0), 0u)
+        << Narrow(failed->description);
+}
+
 TEST_F(Dialogs, ADialogThatKeepsComingBackStopsBeingAnswered) {
     WriteDrafts(1, {{1, "fault dialog 50 Missing references|Some models were not found.|OK\r\n"}});
     const ProgramRun run = Update(L"/answer \"Missing*=OK\" /timeout 15");
@@ -79,6 +102,75 @@ TEST_F(Dialogs, ADialogThatKeepsComingBackStopsBeingAnswered) {
     const auto dialogs = DialogRows(Log());
     ASSERT_EQ(dialogs.size(), 11u);
     EXPECT_NE(DetailValue(dialogs.back().detail, L"action").find(L"answered 10 times"), std::wstring::npos);
+}
+
+namespace {
+
+// A window on a thread of its own that stops answering once asked to draw
+// itself, until released (or a minute has passed).
+class WindowThatHangsWhenDrawn {
+public:
+    WindowThatHangsWhenDrawn() : thread_([this] { Run(); }) {
+        while (!window_.load()) Sleep(10);
+    }
+    ~WindowThatHangsWhenDrawn() {
+        SetEvent(release_.get());
+        PostMessageW(window_, WM_CLOSE, 0, 0);
+        thread_.join();
+    }
+    HWND Window() const { return window_; }
+    // Whether it is (or within `ms` will be) hanging in its drawing.
+    bool DrawingWithin(DWORD ms) const {
+        for (DWORD waited = 0; !drawing_ && waited < ms; waited += 10) Sleep(10);
+        return drawing_;
+    }
+
+private:
+    static LRESULT CALLBACK Procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE)
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams));
+        auto* self = reinterpret_cast<WindowThatHangsWhenDrawn*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (message == WM_PRINT && self) {
+            self->drawing_ = true;
+            WaitForSingleObject(self->release_.get(), 60000);
+            self->drawing_ = false;
+        }
+        if (message == WM_DESTROY) PostQuitMessage(0);
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    void Run() {
+        WNDCLASSW kind{};
+        kind.lpfnWndProc = Procedure;
+        kind.hInstance = GetModuleHandleW(nullptr);
+        kind.hbrBackground = GetSysColorBrush(COLOR_WINDOW);
+        kind.lpszClassName = L"KestrowTestHangsWhenDrawn";
+        RegisterClassW(&kind);
+        window_ = CreateWindowExW(0, kind.lpszClassName, L"Hangs when drawn", WS_POPUP | WS_VISIBLE | WS_BORDER, 40,
+                                  40, 240, 120, nullptr, nullptr, kind.hInstance, this);
+        MSG message;
+        while (GetMessageW(&message, nullptr, 0, 0) > 0) DispatchMessageW(&message);
+    }
+
+    win32::KernelHandle release_{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+    std::atomic<HWND> window_{nullptr};
+    std::atomic<bool> drawing_{false};
+    std::thread thread_;
+};
+
+}  // namespace
+
+// A window that stops answering while it draws itself for its picture (as
+// a CAD window may, between two messages) holds up nothing: the picture is
+// taken from the screen while the window still hangs. The window is this
+// process's own: Wine asks no other process's window to draw itself.
+TEST(DialogPictures, AWindowThatHangsWhenDrawnIsPicturedFromTheScreenMeanwhile) {
+    const WindowThatHangsWhenDrawn hanging;
+    TestFolder folder(L"pictures");
+    const std::wstring picture = win32::KeepDialogPicture(hanging.Window(), folder.Path(), L"C:\\D\\d01.dft");
+    EXPECT_TRUE(hanging.DrawingWithin(10000)) << "the picture was taken only once the window had drawn itself";
+    EXPECT_EQ(picture.rfind(folder / L"d01 ", 0), 0u) << Narrow(picture);
+    EXPECT_TRUE(IsPng(picture));
 }
 
 namespace {

@@ -199,7 +199,7 @@ TEST_F(Unattended, AKilledRunIsResumedWhereItStopped) {
     EXPECT_EQ(headers, 1);
     EXPECT_EQ(fates.size(), 6u);
     for (const auto& [file, result] : fates) EXPECT_EQ(result, L"stored") << Narrow(file);
-    const kestrow::LastRun last = kestrow::ReadLastRun(Widen(ReadUtf8(log)));
+    const kestrow::LastRun last = kestrow::ReadLastRun(Widen(ReadUtf8(log)), kestrow::LogLayout::WithDetails);
     EXPECT_EQ(last.number, 1);
     EXPECT_TRUE(last.completed);
 }

@@ -1,4 +1,4 @@
-// kestrow_nightlog <log.csv> <machine> <machines> <drafts> <sessions> [cut]
+// kestrow_nightlog <log.csv> <machine> <machines> <drafts> <sessions> [cut] [dialogs]
 //
 // Writes the log one machine of a shared tree keeps over a made-up night,
 // row by row as Kestrow writes it (twelve columns, UTF-8 with a byte-order
@@ -8,7 +8,8 @@
 // two hundred meets a dialog of the CAD system, whose picture the row names
 // as "<log>-dialogs\<n>.png" beside the log (the pictures are not drawn).
 // With "cut", tonight's run never ends: the power went with a draft in
-// hand. The same arguments write the same log.
+// hand; with "dialogs", every draft meets a dialog. The same arguments
+// write the same log.
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
@@ -66,7 +67,8 @@ const Failure kFailures[] = {
 // One run of `drafts` over `sessions` sessions from `start`; `cut` ends it
 // four fifths of the way with a draft in hand and no end row.
 void Run(std::vector<Event>& events, std::int64_t run, std::int64_t start, const std::vector<int>& drafts,
-         int sessions, bool cut, const std::wstring& share, const std::wstring& dialogs, Random& random) {
+         int sessions, bool cut, bool dialogEach, const std::wstring& share, const std::wstring& dialogs,
+         Random& random) {
     int order = 0;
     const auto add = [&](std::int64_t at, LogRow row) {
         row.run = std::to_wstring(run);
@@ -97,7 +99,7 @@ void Run(std::vector<Event>& events, std::int64_t run, std::int64_t start, const
             break;
         }
         const bool failed = random.Next() % 70 == 0;
-        if (random.Next() % 200 == 0) {
+        if (random.Next() % 200 == 0 || dialogEach) {
             LogRow dialog = row;
             dialog.time = TimeAt(began + seconds / 2);
             dialog.result = LogResult::Dialog;
@@ -137,13 +139,17 @@ void Run(std::vector<Event>& events, std::int64_t run, std::int64_t start, const
 
 int main(int argc, char** argv) {
     if (argc < 6) {
-        std::cerr << "usage: kestrow_nightlog <log.csv> <machine> <machines> <drafts> <sessions> [cut]\n";
+        std::cerr << "usage: kestrow_nightlog <log.csv> <machine> <machines> <drafts> <sessions> [cut] [dialogs]\n";
         return 2;
     }
     const std::string path = argv[1];
     const int machine = std::atoi(argv[2]), machines = std::atoi(argv[3]), count = std::atoi(argv[4]),
               sessions = std::atoi(argv[5]);
-    const bool cut = argc > 6 && std::string(argv[6]) == "cut";
+    bool cut = false, dialogEach = false;
+    for (int i = 6; i < argc; ++i) {
+        cut = cut || std::string(argv[i]) == "cut";
+        dialogEach = dialogEach || std::string(argv[i]) == "dialogs";
+    }
     if (machine < 1 || machine > machines || count < 1 || sessions < 1) return 2;
     std::vector<int> drafts;
     for (int i = machine - 1; i < count * machines; i += machines) drafts.push_back(i);
@@ -154,9 +160,9 @@ int main(int argc, char** argv) {
     Random random{static_cast<std::uint64_t>(machine) * 7919u + static_cast<std::uint64_t>(count)};
     std::vector<Event> events;
     const std::vector<int> earlier(drafts.begin(), drafts.begin() + std::min<std::ptrdiff_t>(50, static_cast<std::ptrdiff_t>(drafts.size())));
-    Run(events, 1, 3600, earlier, sessions, false, share, stem + L"-dialogs", random);
-    Run(events, 2, 86400 + 3600, earlier, sessions, false, share, stem + L"-dialogs", random);
-    Run(events, 3, 2 * 86400 + 3600, drafts, sessions, cut, share, stem + L"-dialogs", random);
+    Run(events, 1, 3600, earlier, sessions, false, dialogEach, share, stem + L"-dialogs", random);
+    Run(events, 2, 86400 + 3600, earlier, sessions, false, dialogEach, share, stem + L"-dialogs", random);
+    Run(events, 3, 2 * 86400 + 3600, drafts, sessions, cut, dialogEach, share, stem + L"-dialogs", random);
     std::stable_sort(events.begin(), events.end(),
                      [](const Event& a, const Event& b) { return a.at != b.at ? a.at < b.at : a.order < b.order; });
 

@@ -6,7 +6,8 @@
 //   view <name> <state>        one line per view; state is stale or current
 //   fault <kind> [<ms>]        fault injection, see FaultKind
 //   fault dialog <n> <title>|<text>|<buttons>
-//                              opening shows a modal message box n times
+//                              opening shows a modal message box n times;
+//                              a button written "!OK" is greyed out
 //
 // Lines are kept in order; unknown lines are kept as they are.
 #include <cstdint>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "MessageBoxes.h"
 #include "batch/AutomationContract.h"
 #include "system/SystemText.h"
 
@@ -130,49 +131,6 @@ std::wstring SystemText(DWORD error) {
     std::wstring text = buffer;
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
     return text.empty() ? L"error " + std::to_wstring(error) : text;
-}
-
-// The message box kinds a CAD system's questions come in, by their buttons.
-UINT MessageBoxKind(std::wstring buttons) {
-    CharLowerBuffW(buttons.data(), static_cast<DWORD>(buttons.size()));
-    if (buttons == L"ok/cancel") return MB_OKCANCEL;
-    if (buttons == L"yes/no") return MB_YESNO;
-    if (buttons == L"yes/no/cancel") return MB_YESNOCANCEL;
-    if (buttons == L"retry/cancel") return MB_RETRYCANCEL;
-    if (buttons == L"abort/retry/ignore") return MB_ABORTRETRYIGNORE;
-    if (buttons == L"cancel/try again/continue") return MB_CANCELTRYCONTINUE;
-    return MB_OK;
-}
-
-const wchar_t* AnswerName(int answer) {
-    switch (answer) {
-        case IDOK: return L"OK";
-        case IDCANCEL: return L"Cancel";
-        case IDABORT: return L"Abort";
-        case IDRETRY: return L"Retry";
-        case IDIGNORE: return L"Ignore";
-        case IDYES: return L"Yes";
-        case IDNO: return L"No";
-        case IDTRYAGAIN: return L"Try Again";
-        case IDCONTINUE: return L"Continue";
-        default: return L"nothing";
-    }
-}
-
-// "<title>|<text>|<buttons>": a modal message box, shown again as often as
-// the draft says, each time after the last one was answered.
-void ShowDialogs(Server& server, const Fault& fault) {
-    const std::wstring spec = kestrow::win32::FromUtf8(fault.text);
-    const size_t first = spec.find(L'|');
-    const size_t second = first == std::wstring::npos ? std::wstring::npos : spec.find(L'|', first + 1);
-    const std::wstring title = spec.substr(0, first);
-    const std::wstring text = first == std::wstring::npos ? L"" : spec.substr(first + 1, second - first - 1);
-    const UINT kind = MessageBoxKind(second == std::wstring::npos ? L"" : spec.substr(second + 1));
-    for (std::uint32_t shown = 0; shown < std::max<std::uint32_t>(fault.milliseconds, 1); ++shown) {
-        server.Journal(L"dialog shown " + title);
-        const int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), kind | MB_ICONWARNING);
-        server.Journal(std::wstring(L"dialog answered ") + AnswerName(answer));
-    }
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "batch/CadDialog.h"
 
+#include <algorithm>
+
 #include "common/CaseFold.h"
 #include "listing/WildcardMatch.h"
 
@@ -37,9 +39,15 @@ std::wstring ButtonLabel(const std::wstring& caption) {
 DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog& dialog) {
     for (const AnswerRule& rule : rules) {
         if (!WildcardMatch(rule.title, dialog.title)) continue;
-        for (size_t i = 0; i < dialog.buttons.size(); ++i)
-            if (SameIgnoringCase(dialog.buttons[i], rule.button)) return DialogAnswer{i, std::wstring()};
-        return DialogAnswer{std::nullopt, L"it has no button \"" + rule.button + L"\""};
+        bool disabled = false;  // a button of that label, greyed out
+        for (size_t i = 0; i < dialog.buttons.size(); ++i) {
+            if (!SameIgnoringCase(dialog.buttons[i], rule.button)) continue;
+            if (std::find(dialog.disabled.begin(), dialog.disabled.end(), i) == dialog.disabled.end())
+                return DialogAnswer{i, std::wstring()};
+            disabled = true;
+        }
+        return DialogAnswer{std::nullopt, disabled ? L"its button \"" + rule.button + L"\" is disabled"
+                                                   : L"it has no button \"" + rule.button + L"\""};
     }
     return DialogAnswer{std::nullopt, L"no rule answers it"};
 }

@@ -13,6 +13,9 @@ struct CadDialog {
     std::wstring text;                  // its lines joined into one
     std::vector<std::wstring> buttons;  // labels as read: "Yes", not "&Yes"
     std::wstring picture;               // where its picture is kept, "" for none
+    // The buttons (by index) that no click presses: greyed out, or in a
+    // dialog that takes no input.
+    std::vector<size_t> disabled;
 };
 
 struct AnswerRule {
@@ -35,7 +38,7 @@ struct DialogAnswer {
 };
 
 // The first rule whose title matches decides: its button, or none when the
-// dialog has no button of that label.
+// dialog has no button of that label or that button is disabled.
 DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog& dialog);
 
 // "the CAD system showed 'Missing references: Some models were not found.'",

@@ -1,6 +1,7 @@
 #include "report/Html.h"
 
 #include "common/Utf8.h"
+#include "unattended/DialogRows.h"
 
 #include <cstdint>
 #include <cwctype>
@@ -104,6 +105,23 @@ std::wstring FileReference(const std::wstring& pageFolder, const std::wstring& b
     for (size_t i = common; i < from.size(); ++i) reference += L"../";
     for (size_t i = common; i < to.size(); ++i) reference += UrlComponent(to[i]) + (i + 1 < to.size() ? L"/" : L"");
     return reference;
+}
+
+std::optional<std::wstring> DialogPictureReference(const std::wstring& pageFolder, const std::wstring& logPath,
+                                                   const std::wstring& picture) {
+    const std::vector<std::wstring> parts = Components(picture);
+    if (parts.size() < 2) return std::nullopt;
+    // A scheme ("http:", "file:") makes it a URL; a drive ("C:") is a path.
+    if (parts[0].size() > 2 && parts[0].back() == L':') return std::nullopt;
+    for (const std::wstring& part : parts)
+        if (part == L"..") return std::nullopt;
+    const std::wstring& name = parts.back();
+    const std::wstring& folder = parts[parts.size() - 2];
+    if (name.find(L':') != std::wstring::npos) return std::nullopt;  // a stream, or no file name at all
+    const std::wstring ownFolder = DialogFolderBesideLog(logPath);
+    const size_t slash = ownFolder.find_last_of(L"\\/");
+    if (!SameName(folder, slash == std::wstring::npos ? ownFolder : ownFolder.substr(slash + 1))) return std::nullopt;
+    return FileReference(pageFolder, std::wstring(), ownFolder + L"\\" + name);
 }
 
 std::string Utf8Of(const std::wstring& text) {

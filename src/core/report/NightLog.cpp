@@ -11,15 +11,6 @@ namespace {
 
 enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kSession, kDetail };
 
-size_t ColumnsOf(LogLayout layout) {
-    switch (layout) {
-        case LogLayout::SixColumns: return 6;
-        case LogLayout::WithRuns: return 10;
-        case LogLayout::WithDetails: break;
-    }
-    return 12;
-}
-
 // A whole number as the log writes it; none for anything else.
 std::optional<std::int64_t> Whole(const std::wstring& text) {
     if (text.empty() || text.size() > 18) return std::nullopt;
@@ -112,12 +103,17 @@ public:
             run_.ended = true;
             run_.endedHow = fields[kDescription];
         } else if (result == LogResult::Dialog) {
-            const std::wstring& detail = columns > kDetail ? fields[kDetail] : std::wstring();
-            run_.dialogs.push_back(ReportedDialog{fields[kFile], fields[kSource], fields[kDescription],
-                                                  DetailValue(detail, L"buttons"), DetailValue(detail, L"action"),
-                                                  DetailValue(detail, L"picture"), at, session});
+            ReportedDialog dialog{fields[kFile], fields[kSource], fields[kDescription], {}, {}, {}, at, session};
+            if (columns > kDetail)
+                ForEachDetailPart(fields[kDetail], [&dialog](std::wstring_view name, std::wstring_view value) {
+                    if (name == L"buttons") dialog.buttons = value;
+                    if (name == L"action") dialog.action = value;
+                    if (name == L"picture") dialog.picture = value;
+                });
+            run_.dialogs.push_back(std::move(dialog));
             const auto found = index_.find(DraftKey(fields[kFile]));
-            if (found != index_.end()) ++run_.drafts[found->second].dialogs;
+            if (found != index_.end())
+                run_.drafts[found->second].dialogs.push_back(static_cast<std::uint32_t>(run_.dialogs.size() - 1));
         } else if (result == LogResult::SameFile) {
             // Another name of a file done under its first: it shares that
             // name's fate, as the run itself counted it.
@@ -206,17 +202,9 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         return runs.back();
     };
 
-    CsvReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1);
+    LogRowReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1, *layout);
     std::vector<std::wstring> fields;
-    for (size_t rowStart = reader.Offset(); reader.Next(fields); rowStart = reader.Offset()) {
-        if (fields.size() != columns) {
-            // A row cut short, perhaps inside quotes: what follows its
-            // first line break is read afresh.
-            if (!(fields.size() == 1 && fields[0].empty())) ++log.tornRows;
-            const size_t lineEnd = text.find(L'\n', rowStart);
-            if (lineEnd != std::wstring::npos && lineEnd + 1 < reader.Offset()) reader.Seek(lineEnd + 1);
-            continue;
-        }
+    while (reader.Next(fields)) {
         if (fields[kTime] == L"time" && fields[kResult] == L"result") continue;
         if (!RecordsRuns(*layout)) {
             (runs.empty() ? startRun(0) : runs.back()).Row(fields, columns);
@@ -233,6 +221,7 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         }
     }
     for (RunBuilder& run : runs) log.runs.push_back(run.Finish());
+    log.tornRows = reader.TornRows();
     return log;
 }
 

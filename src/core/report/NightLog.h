@@ -27,7 +27,9 @@ struct ReportedDraft {
     double seconds = 0;           // how long it took; 0 when the log does not say
     std::int32_t session = 0;     // 0 when the log does not say
     std::wstring error, source, description;  // why it failed
-    std::int32_t dialogs = 0;  // the CAD system's dialogs while it was in hand
+    // The CAD system's dialogs while it was in hand: where they are in its
+    // run's dialogs, so that a page finds them without a look at the others.
+    std::vector<std::uint32_t> dialogs;
 };
 
 struct ReportedDialog {

@@ -2,13 +2,13 @@
 
 #include <cmath>
 #include <cstdio>
+#include <optional>
 
 #include "report/Html.h"
 #include "common/NumberText.h"
 #include "report/LogTime.h"
 #include "report/ReportText.h"
 #include "report/Timeline.h"
-#include "unattended/ResumePlan.h"
 
 namespace kestrow {
 namespace {
@@ -63,11 +63,6 @@ std::wstring TimeOf(const DraftInReport& draft) {
     return draft.draft->time == kNoTime ? std::wstring() : LocalClockText(draft.draft->time, draft.run->offsetMinutes);
 }
 
-std::wstring FolderOf(const std::wstring& path) {
-    const size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 std::wstring TotalsSection(const std::vector<ReportSource>& sources) {
     const NightTotals totals = TotalsOf(sources);
     const FateCounts& fates = totals.fates;
@@ -116,19 +111,19 @@ std::wstring RunsSection(const std::vector<ReportSource>& sources) {
 }
 
 // The dialogs the CAD system showed while `draft` was in hand, each with
-// its picture.
+// its picture when the picture lies in its log's own dialogs folder.
 std::wstring DialogFigures(const DraftInReport& draft, const PageSetting& setting) {
-    if (draft.draft->dialogs == 0) return std::wstring();
     std::wstring html;
-    const std::wstring file = FoldedPath(draft.draft->file);
-    for (const ReportedDialog& dialog : draft.run->dialogs) {
-        if (FoldedPath(dialog.file) != file) continue;
+    for (const std::uint32_t index : draft.draft->dialogs) {
+        const ReportedDialog& dialog = draft.run->dialogs[index];
         html += L"<figure>";
-        if (!dialog.picture.empty())
-            html += L"<img src=\"" +
-                    HtmlText(FileReference(setting.pageFolder, FolderOf(draft.source->path), dialog.picture)) +
-                    L"\" alt=\"" + HtmlText(dialog.title) + L"\">";
+        const std::optional<std::wstring> picture =
+            dialog.picture.empty() ? std::nullopt
+                                   : DialogPictureReference(setting.pageFolder, draft.source->path, dialog.picture);
+        if (picture) html += L"<img src=\"" + HtmlText(*picture) + L"\" alt=\"" + HtmlText(dialog.title) + L"\">";
         html += L"<figcaption><b>" + HtmlText(dialog.title) + L"</b>: " + HtmlText(OneLine(dialog.text));
+        if (!dialog.picture.empty() && !picture)
+            html += L"<br>Picture, not shown as it is not in the log's dialogs folder: " + HtmlText(dialog.picture);
         if (!dialog.buttons.empty()) html += L"<br>Buttons: " + HtmlText(dialog.buttons);
         if (!dialog.action.empty()) html += L"<br>Kestrow " + HtmlText(dialog.action);
         html += L"</figcaption></figure>";

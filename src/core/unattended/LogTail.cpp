@@ -56,12 +56,12 @@ std::optional<std::uint64_t> FindLastRunStart(LogBytes& log, std::uint64_t befor
     return std::nullopt;
 }
 
-LastRun ReadLastRunFromEnd(LogBytes& log, const std::function<std::wstring(const std::string& utf8)>& decode,
-                           std::size_t chunk) {
+LastRun ReadLastRunFromEnd(LogBytes& log, LogLayout layout,
+                           const std::function<std::wstring(const std::string& utf8)>& decode, std::size_t chunk) {
     const std::uint64_t size = log.Size();
     std::uint64_t before = size;
     while (const std::optional<std::uint64_t> start = FindLastRunStart(log, before, chunk)) {
-        LastRun last = ReadLastRun(decode(log.Read(*start, static_cast<std::size_t>(size - *start))));
+        LastRun last = ReadLastRun(decode(log.Read(*start, static_cast<std::size_t>(size - *start))), layout);
         if (last.number > 0) return last;
         before = *start;
     }

@@ -27,10 +27,11 @@ public:
 std::optional<std::uint64_t> FindLastRunStart(LogBytes& log, std::uint64_t before,
                                               std::size_t chunk = std::size_t{1} << 20);
 
-// The last run a log holds, from its rows alone; `decode` turns UTF-8 into
-// text. A line that only looks like a run's start (its number torn, say) is
-// passed over for the one before it.
-LastRun ReadLastRunFromEnd(LogBytes& log, const std::function<std::wstring(const std::string& utf8)>& decode,
+// The last run a log of `layout` holds, from its rows alone; `decode` turns
+// UTF-8 into text. A line that only looks like a run's start (its number
+// torn, say) is passed over for the one before it.
+LastRun ReadLastRunFromEnd(LogBytes& log, LogLayout layout,
+                           const std::function<std::wstring(const std::string& utf8)>& decode,
                            std::size_t chunk = std::size_t{1} << 20);
 
 }  // namespace kestrow

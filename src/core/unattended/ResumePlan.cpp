@@ -5,7 +5,7 @@
 namespace kestrow {
 namespace {
 
-enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kColumns };
+enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten };
 
 std::int64_t RunNumber(const std::wstring& text) {
     if (text.empty() || text.size() > 18) return 0;
@@ -19,14 +19,14 @@ std::int64_t RunNumber(const std::wstring& text) {
 
 }  // namespace
 
-LastRun ReadLastRun(const std::wstring& logText) {
+LastRun ReadLastRun(const std::wstring& logText, LogLayout layout) {
     LastRun last;
-    CsvReader reader(logText);
+    // Six-column logs record no runs.
+    if (!RecordsRuns(layout)) return last;
+    LogRowReader reader(logText, 0, layout);
     std::vector<std::wstring> fields;
     std::wstring runText;  // the last run's number as written
     while (reader.Next(fields)) {
-        // Six-column rows, the header and anything torn belong to no run.
-        if (fields.size() < kColumns) continue;
         const std::wstring& result = fields[kResult];
         if (result == LogResult::RunStart) {
             const std::int64_t number = RunNumber(fields[kRun]);

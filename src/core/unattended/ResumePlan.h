@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "common/LongPath.h"
+#include "unattended/RunLog.h"
 
 namespace kestrow {
 
@@ -31,7 +32,9 @@ struct LastRun {
     std::unordered_map<std::wstring, Fate> fates;
 };
 
-LastRun ReadLastRun(const std::wstring& logText);
+// The last run of a log of `layout`, from its rows; a row cut short is
+// passed over as LogRowReader does.
+LastRun ReadLastRun(const std::wstring& logText, LogLayout layout);
 
 struct RunPlan {
     std::int64_t run = 1;  // the number of the run this one writes

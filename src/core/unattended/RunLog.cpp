@@ -52,20 +52,28 @@ std::wstring FormatDetail(const std::vector<DetailPart>& parts) {
     return detail;
 }
 
-std::vector<DetailPart> ParseDetail(const std::wstring& detail) {
-    std::vector<DetailPart> parts;
+void ForEachDetailPart(const std::wstring& detail,
+                       const std::function<void(std::wstring_view name, std::wstring_view value)>& part) {
+    const std::wstring_view text(detail);
     size_t at = 0;
-    while (at < detail.size()) {
-        size_t end = detail.find(L" | ", at);
-        if (end == std::wstring::npos) end = detail.size();
-        const std::wstring part = detail.substr(at, end - at);
-        const size_t colon = part.find(L": ");
-        if (colon == std::wstring::npos)
-            parts.push_back({part, std::wstring()});
+    while (at < text.size()) {
+        size_t end = text.find(L" | ", at);
+        if (end == std::wstring_view::npos) end = text.size();
+        const std::wstring_view whole = text.substr(at, end - at);
+        const size_t colon = whole.find(L": ");
+        if (colon == std::wstring_view::npos)
+            part(whole, std::wstring_view());
         else
-            parts.push_back({part.substr(0, colon), part.substr(colon + 2)});
+            part(whole.substr(0, colon), whole.substr(colon + 2));
         at = end + 3;
     }
+}
+
+std::vector<DetailPart> ParseDetail(const std::wstring& detail) {
+    std::vector<DetailPart> parts;
+    ForEachDetailPart(detail, [&parts](std::wstring_view name, std::wstring_view value) {
+        parts.push_back({std::wstring(name), std::wstring(value)});
+    });
     return parts;
 }
 
@@ -84,36 +92,78 @@ std::wstring SecondsText(double seconds) {
 CsvReader::CsvReader(const std::wstring& text, size_t from) : text_(text), at_(from) {}
 
 bool CsvReader::Next(std::vector<std::wstring>& fields) {
-    fields.clear();
     const size_t size = text_.size();
-    if (at_ >= size) return false;
-    fields.emplace_back();
+    if (at_ >= size) {
+        fields.clear();
+        return false;
+    }
+    // The strings of the last record are filled again: a log's rows are
+    // many and alike, and their allocations were most of a read's time.
+    size_t count = 0;
+    const auto nextField = [&]() -> std::wstring& {
+        if (count == fields.size()) fields.emplace_back();
+        std::wstring& field = fields[count++];
+        field.clear();
+        return field;
+    };
+    std::wstring* field = &nextField();
     bool quoted = false;
     while (at_ < size) {
-        const wchar_t c = text_[at_++];
         if (quoted) {
-            if (c != L'"') {
-                fields.back() += c;
-            } else if (at_ < size && text_[at_] == L'"') {
-                fields.back() += L'"';
+            const size_t quote = text_.find(L'"', at_);
+            const size_t end = quote == std::wstring::npos ? size : quote;
+            field->append(text_, at_, end - at_);
+            at_ = end;
+            if (at_ == size) break;
+            ++at_;
+            if (at_ < size && text_[at_] == L'"') {
+                *field += L'"';
                 ++at_;
             } else {
                 quoted = false;
             }
-        } else if (c == L'"') {
+            continue;
+        }
+        size_t end = at_;
+        while (end < size && text_[end] != L'"' && text_[end] != L',' && text_[end] != L'\r' && text_[end] != L'\n')
+            ++end;
+        field->append(text_, at_, end - at_);
+        at_ = end;
+        if (at_ == size) break;
+        const wchar_t c = text_[at_++];
+        if (c == L'"') {
             quoted = true;
         } else if (c == L',') {
-            fields.emplace_back();
-        } else if (c == L'\n') {
-            break;
-        } else if (c == L'\r') {
-            if (at_ < size && text_[at_] == L'\n') ++at_;
-            break;
+            field = &nextField();
         } else {
-            fields.back() += c;
+            if (c == L'\r' && at_ < size && text_[at_] == L'\n') ++at_;
+            break;
         }
     }
+    fields.resize(count);
     return true;
+}
+
+size_t ColumnsOf(LogLayout layout) {
+    switch (layout) {
+        case LogLayout::SixColumns: return 6;
+        case LogLayout::WithRuns: return 10;
+        case LogLayout::WithDetails: break;
+    }
+    return 12;
+}
+
+LogRowReader::LogRowReader(const std::wstring& text, size_t from, LogLayout layout)
+    : text_(text), csv_(text, from), columns_(ColumnsOf(layout)) {}
+
+bool LogRowReader::Next(std::vector<std::wstring>& fields) {
+    for (size_t rowStart = csv_.Offset(); csv_.Next(fields); rowStart = csv_.Offset()) {
+        if (fields.size() == columns_) return true;
+        if (!(fields.size() == 1 && fields[0].empty())) ++torn_;
+        const size_t lineEnd = text_.find(L'\n', rowStart);
+        if (lineEnd != std::wstring::npos && lineEnd + 1 < csv_.Offset()) csv_.Seek(lineEnd + 1);
+    }
+    return false;
 }
 
 }  // namespace kestrow

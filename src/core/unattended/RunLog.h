@@ -6,8 +6,10 @@
 // session that did the draft and a row's details. A log keeps the layout it
 // was started with: what reads its columns keeps working.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace kestrow {
@@ -80,6 +82,9 @@ struct DetailPart {
 };
 std::wstring FormatDetail(const std::vector<DetailPart>& parts);
 std::vector<DetailPart> ParseDetail(const std::wstring& detail);
+// Each part's name and value in turn, read in place.
+void ForEachDetailPart(const std::wstring& detail,
+                       const std::function<void(std::wstring_view name, std::wstring_view value)>& part);
 // The value of the part named `name`, "" when there is none.
 std::wstring DetailValue(const std::wstring& detail, const std::wstring& name);
 
@@ -90,7 +95,7 @@ std::wstring FormatLogRow(const LogRow& row, LogLayout layout);
 std::wstring SecondsText(double seconds);
 
 // Reads CSV records one by one; a quoted field may hold commas, quotes and
-// line breaks.
+// line breaks. A log is read through LogRowReader, which knows torn rows.
 class CsvReader {
 public:
     explicit CsvReader(const std::wstring& text, size_t from = 0);
@@ -104,6 +109,28 @@ public:
 private:
     const std::wstring& text_;
     size_t at_ = 0;
+};
+
+// How many fields a row of the layout has.
+size_t ColumnsOf(LogLayout layout);
+
+// A log's rows as every reader of it takes them. A row with another number
+// of fields than the layout's was cut short (by a power cut, perhaps inside
+// quotes): it is left out and counted, and what follows its first line
+// break is read afresh, so that a quote it left open takes no later row
+// with it. A blank line is no row, torn or not.
+class LogRowReader {
+public:
+    LogRowReader(const std::wstring& text, size_t from, LogLayout layout);
+    // The next whole row; false at the end of the text.
+    bool Next(std::vector<std::wstring>& fields);
+    std::int64_t TornRows() const { return torn_; }
+
+private:
+    const std::wstring& text_;
+    CsvReader csv_;
+    size_t columns_;
+    std::int64_t torn_ = 0;
 };
 
 }  // namespace kestrow

@@ -3,13 +3,9 @@
 #include <commctrl.h>
 
 #include <algorithm>
-#include <memory>
-#include <type_traits>
 #include <vector>
 
-#include "common/CommandLineProgram.h"
-#include "common/Png.h"
-#include "system/KernelHandle.h"
+#include "automation/DialogPicture.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -17,20 +13,6 @@ namespace {
 // How long a window of the CAD system may take to answer a message before
 // it counts as hung: it is then read no further, until a later look.
 constexpr UINT kAnswerMs = 200;
-constexpr LONG kLargestPicture = 8192;
-
-struct ScreenDcRelease {
-    void operator()(HDC dc) const { ReleaseDC(nullptr, dc); }
-};
-struct MemoryDcDelete {
-    void operator()(HDC dc) const { DeleteDC(dc); }
-};
-struct ObjectDelete {
-    void operator()(HGDIOBJ object) const { DeleteObject(object); }
-};
-using ScreenDc = std::unique_ptr<std::remove_pointer_t<HDC>, ScreenDcRelease>;
-using MemoryDc = std::unique_ptr<std::remove_pointer_t<HDC>, MemoryDcDelete>;
-using Bitmap = std::unique_ptr<std::remove_pointer_t<HBITMAP>, ObjectDelete>;
 
 // A dialog as found: what it says, and the buttons to press.
 struct FoundDialog {
@@ -125,7 +107,8 @@ bool Answers(HWND window) {
 }
 
 // A window with push buttons, or a dialog box by its class: none when it
-// is not a dialog.
+// is not a dialog, or stopped answering while it was read (it is read again
+// at a later look).
 std::optional<FoundDialog> ReadDialog(HWND window) {
     std::vector<HWND> children;
     EnumChildWindows(
@@ -137,14 +120,21 @@ std::optional<FoundDialog> ReadDialog(HWND window) {
         reinterpret_cast<LPARAM>(&children));
     FoundDialog found;
     const std::optional<std::wstring> title = TextOf(window);
-    found.dialog.title = title.value_or(L"");
+    if (!title) return std::nullopt;
+    found.dialog.title = *title;
     for (const HWND child : children) {
         if (!IsWindowVisible(child)) continue;
         if (IsPushButton(child)) {
-            found.dialog.buttons.push_back(ButtonLabel(TextOf(child).value_or(L"")));
+            const std::optional<std::wstring> label = TextOf(child);
+            if (!label) return std::nullopt;
+            if (!IsWindowEnabled(child) || !IsWindowEnabled(window))
+                found.dialog.disabled.push_back(found.dialog.buttons.size());
+            found.dialog.buttons.push_back(ButtonLabel(*label));
             found.buttons.push_back(child);
         } else if (ShowsText(child)) {
-            AppendOneLine(found.dialog.text, TextOf(child).value_or(L""));
+            const std::optional<std::wstring> text = TextOf(child);
+            if (!text) return std::nullopt;
+            AppendOneLine(found.dialog.text, *text);
         }
     }
     if (found.buttons.empty() && !IsDialogBox(window)) return std::nullopt;
@@ -152,104 +142,19 @@ std::optional<FoundDialog> ReadDialog(HWND window) {
 }
 
 // Presses `button` of `dialog` as a click does: the button's parent gets
-// its command. Only while both are still the process's own.
+// its command. Only while both are still the process's own, and only while
+// a click would press it: the command reaches a dialog from a disabled
+// button too.
 bool Press(HWND dialog, HWND button, DWORD processId) {
     if (!IsWindow(dialog) || !OfProcess(dialog, processId) || !IsChild(dialog, button)) return false;
+    if (!IsWindowEnabled(button) || !IsWindowEnabled(dialog)) return false;
     const HWND parent = GetParent(button);
     if (!parent || !OfProcess(parent, processId)) return false;
     return PostMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                         reinterpret_cast<LPARAM>(button)) != FALSE;
 }
 
-bool AllOneColour(const std::uint32_t* pixels, size_t count) {
-    return std::all_of(pixels, pixels + count, [first = pixels[0]](std::uint32_t p) { return p == first; });
-}
-
-// The window's picture as RGB rows: drawn by the window itself where it
-// can (a locked screen shows nothing), else as the screen shows it.
-std::vector<std::uint8_t> Capture(HWND window, LONG& width, LONG& height) {
-    RECT frame{};
-    if (!GetWindowRect(window, &frame)) return {};
-    width = frame.right - frame.left;
-    height = frame.bottom - frame.top;
-    if (width <= 0 || height <= 0 || width > kLargestPicture || height > kLargestPicture) return {};
-    const ScreenDc screen(GetDC(nullptr));
-    const MemoryDc memory(CreateCompatibleDC(screen.get()));
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;  // top row first
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    const Bitmap bitmap(CreateDIBSection(screen.get(), &info, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!screen || !memory || !bitmap || !bits) return {};
-    const HGDIOBJ previous = SelectObject(memory.get(), bitmap.get());
-    const auto* pixels = static_cast<const std::uint32_t*>(bits);
-    const size_t count = static_cast<size_t>(width) * static_cast<size_t>(height);
-    // A window of another process that cannot draw into this one's device
-    // context leaves it blank.
-    if (!PrintWindow(window, memory.get(), PW_RENDERFULLCONTENT) || (GdiFlush(), AllOneColour(pixels, count)))
-        BitBlt(memory.get(), 0, 0, width, height, screen.get(), frame.left, frame.top, SRCCOPY | CAPTUREBLT);
-    GdiFlush();
-    std::vector<std::uint8_t> rgb;
-    rgb.reserve(count * 3);
-    for (size_t i = 0; i < count; ++i) {
-        rgb.push_back(static_cast<std::uint8_t>(pixels[i] >> 16));
-        rgb.push_back(static_cast<std::uint8_t>(pixels[i] >> 8));
-        rgb.push_back(static_cast<std::uint8_t>(pixels[i]));
-    }
-    SelectObject(memory.get(), previous);
-    return rgb;
-}
-
-// "d01 2026-12-07 02.14.09": the draft in hand (or the start) and the time.
-std::wstring PictureName(const std::wstring& task) {
-    std::wstring name = task.find(L'\\') == std::wstring::npos ? std::wstring(L"start") : FileNameOf(task);
-    const size_t dot = name.rfind(L'.');
-    if (dot != std::wstring::npos && dot > 0) name.resize(dot);
-    SYSTEMTIME now{};
-    GetLocalTime(&now);
-    wchar_t stamp[32];
-    swprintf(stamp, 32, L" %04u-%02u-%02u %02u.%02u.%02u", now.wYear, now.wMonth, now.wDay, now.wHour, now.wMinute,
-             now.wSecond);
-    return name + stamp;
-}
-
-// Writes `bytes` to a file of the folder that did not exist before: the
-// name, or the name with " (2)", " (3)", ...
-std::wstring WriteNewFile(const std::wstring& folder, const std::wstring& name, const std::string& bytes) {
-    for (int copy = 1; copy <= 100; ++copy) {
-        const std::wstring path =
-            folder + L"\\" + name + (copy == 1 ? std::wstring() : L" (" + std::to_wstring(copy) + L")") + L".png";
-        const KernelHandle file = OwnHandle(
-            CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-        if (!file) {
-            if (GetLastError() == ERROR_FILE_EXISTS) continue;
-            return std::wstring();
-        }
-        DWORD written = 0;
-        const bool whole = WriteFile(file.get(), bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-                           written == bytes.size();
-        if (whole) return path;
-        DeleteFileW(path.c_str());
-        return std::wstring();
-    }
-    return std::wstring();
-}
-
 }  // namespace
-
-std::wstring DialogWatch::KeepPicture(HWND window, const std::wstring& task) {
-    LONG width = 0, height = 0;
-    const std::vector<std::uint8_t> rgb = Capture(window, width, height);
-    if (rgb.empty()) return std::wstring();
-    const std::string png = EncodePng(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), rgb);
-    const std::wstring folder = pictureFolder_ ? pictureFolder_() : std::wstring();
-    if (png.empty() || folder.empty()) return std::wstring();
-    return WriteNewFile(folder, PictureName(task), png);
-}
 
 void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time_point callStarted) {
     if (call_ != callStarted) {
@@ -260,10 +165,11 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
         // One that does not answer yet is read once it does; the CAD
         // system's other windows are asked nothing.
         if (seen_.count(window) || !MayBeDialog(window) || !Answers(window)) continue;
-        seen_.insert(window);
         std::optional<FoundDialog> found = ReadDialog(window);
         if (!found) continue;
-        found->dialog.picture = KeepPicture(window, watch.Task());
+        seen_.insert(window);
+        found->dialog.picture =
+            KeepDialogPicture(window, pictureFolder_ ? pictureFolder_() : std::wstring(), watch.Task());
         const DialogAnswer answer = watch.AnswerDialog(found->dialog, callStarted);
         if (answer.button && Press(window, found->buttons[*answer.button], processId)) {
             watch.DialogHandled(found->dialog, L"pressed " + found->dialog.buttons[*answer.button], true);

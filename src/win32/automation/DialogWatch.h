@@ -2,9 +2,11 @@
 // The dialogs of a CAD session's own process while a call to it is pending.
 // Each one not seen during the call is read (title, text, buttons), its
 // picture kept as a PNG, answered as the watch decides (its button pressed
-// as a user's click presses it: the dialog gets the button's command) or
-// left, and told to the watch. Only top-level windows of that one process
-// are looked at, and nothing is sent to any other.
+// as a user's click presses it: the dialog gets the button's command, and
+// a disabled button is never pressed) or left, and told to the watch. Only
+// top-level windows of that one process are looked at, and nothing is sent
+// to any other. The look runs on the thread that keeps /timeout: every
+// message to the CAD system's windows waits a bounded time.
 #include <windows.h>
 
 #include <functional>
@@ -27,8 +29,6 @@ public:
     void Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time_point callStarted);
 
 private:
-    std::wstring KeepPicture(HWND window, const std::wstring& task);
-
     std::function<std::wstring()> pictureFolder_;
     std::optional<CallWatch::Clock::time_point> call_;
     std::set<HWND> seen_;  // during the call in hand

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "common/LongPath.h"
+#include "copies/PutBackSwap.h"
 #include "files/WholeFile.h"
 #include "system/DataFolder.h"
 #include "system/FileTime.h"
@@ -483,25 +484,34 @@ std::wstring DraftCopyFolder::PutBack(const DraftCopy& copy) {
     SetFileAttributesW(temporary.c_str(), SettableAttributes(record.attributes));
 
     ReadOnlyLifted writable(copy.draftPath);
-    // A write while the temporary file was made is kept as it is, and so is
+    DWORD swapError = ERROR_SUCCESS;
+    const ULONGLONG deadline = GetTickCount64() + kReleaseWaitMs;
+    const SwapOutcome outcome = SwapWhileUnchanged(PutBackSwap{
+        [&] { return SameAsSeen(SeenAt(copy.draftPath), seen); },
+        [&] {
+            if (MoveFileExW(temporary.c_str(), copy.draftPath.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+                return SwapTry::Done;
+            swapError = GetLastError();
+            return Transient(swapError) ? SwapTry::Held : SwapTry::Failed;
+        },
+        [&] {
+            if (GetTickCount64() >= deadline) return false;
+            Sleep(kReleasePollMs);
+            return true;
+        }});
+    if (outcome == SwapOutcome::Swapped) {
+        writable.Done();
+        return replaced;
+    }
+    SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(temporary.c_str());
+    // A write while the put back was under way is kept as it is, and so is
     // the version kept before it: it too is somebody's.
-    if (!SameAsSeen(SeenAt(copy.draftPath), seen)) {
-        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(temporary.c_str());
-        throw WrittenMeanwhile();
-    }
-    if (!OnceReleased([&] {
-            return MoveFileExW(temporary.c_str(), copy.draftPath.c_str(),
-                               MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
-        })) {
-        RuntimeError error = LastError(L"The drawing could not be replaced");
-        SetFileAttributesW(temporary.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(temporary.c_str());
-        ForgetReplacedBytes(copy, record, replaced);
-        throw error;
-    }
-    writable.Done();
-    return replaced;
+    if (outcome == SwapOutcome::WrittenMeanwhile) throw WrittenMeanwhile();
+    SetLastError(swapError);
+    RuntimeError error = LastError(L"The drawing could not be replaced");
+    ForgetReplacedBytes(copy, record, replaced);
+    throw error;
 }
 
 void DraftCopyFolder::Discard(const DraftCopy& copy) noexcept {

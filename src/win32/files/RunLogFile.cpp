@@ -127,7 +127,7 @@ RunLogFile::Opened RunLogFile::OpenToRead(const std::wstring& path) {
 LastRun RunLogFile::ReadLastRun() {
     if (!file_ || sizeWhenOpened_ == 0 || !RecordsRuns(layout_)) return LastRun{};
     OpenedLogBytes bytes(file_.get(), sizeWhenOpened_);
-    LastRun last = ReadLastRunFromEnd(bytes, [](const std::string& utf8) { return FromUtf8(utf8); });
+    LastRun last = ReadLastRunFromEnd(bytes, layout_, [](const std::string& utf8) { return FromUtf8(utf8); });
     // Rows are appended, and only at the end, wherever the reads left off.
     const LARGE_INTEGER end{};
     SetFilePointerEx(file_.get(), end, nullptr, FILE_END);

@@ -1,0 +1,114 @@
+#include "MessageBoxes.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "system/SystemText.h"
+
+namespace standin {
+namespace {
+
+struct ButtonKind {
+    const wchar_t* label;
+    int id;
+};
+constexpr ButtonKind kButtons[] = {{L"ok", IDOK},         {L"cancel", IDCANCEL},       {L"abort", IDABORT},
+                                   {L"retry", IDRETRY},   {L"ignore", IDIGNORE},       {L"yes", IDYES},
+                                   {L"no", IDNO},         {L"try again", IDTRYAGAIN},  {L"continue", IDCONTINUE}};
+
+// The message box kinds a CAD system's questions come in, by their buttons.
+UINT MessageBoxKind(const std::wstring& buttons) {
+    if (buttons == L"ok/cancel") return MB_OKCANCEL;
+    if (buttons == L"yes/no") return MB_YESNO;
+    if (buttons == L"yes/no/cancel") return MB_YESNOCANCEL;
+    if (buttons == L"retry/cancel") return MB_RETRYCANCEL;
+    if (buttons == L"abort/retry/ignore") return MB_ABORTRETRYIGNORE;
+    if (buttons == L"cancel/try again/continue") return MB_CANCELTRYCONTINUE;
+    return MB_OK;
+}
+
+const wchar_t* AnswerName(int answer) {
+    switch (answer) {
+        case IDOK: return L"OK";
+        case IDCANCEL: return L"Cancel";
+        case IDABORT: return L"Abort";
+        case IDRETRY: return L"Retry";
+        case IDIGNORE: return L"Ignore";
+        case IDYES: return L"Yes";
+        case IDNO: return L"No";
+        case IDTRYAGAIN: return L"Try Again";
+        case IDCONTINUE: return L"Continue";
+        default: return L"nothing";
+    }
+}
+
+// "OK/!Cancel": the buttons in lower case without their marks, and the ids
+// of those marked to be greyed out.
+std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed) {
+    CharLowerBuffW(spec.data(), static_cast<DWORD>(spec.size()));
+    std::wstring buttons;
+    size_t at = 0;
+    while (at <= spec.size()) {
+        size_t end = spec.find(L'/', at);
+        if (end == std::wstring::npos) end = spec.size();
+        std::wstring button = spec.substr(at, end - at);
+        if (!button.empty() && button[0] == L'!') {
+            button.erase(0, 1);
+            for (const ButtonKind& kind : kButtons)
+                if (button == kind.label) greyed.push_back(kind.id);
+        }
+        buttons += (buttons.empty() ? L"" : L"/") + button;
+        at = end + 1;
+    }
+    return buttons;
+}
+
+// The buttons this thread greys out in the message boxes it shows; a hook
+// procedure is told nothing else.
+thread_local const std::vector<int>* tGreyed = nullptr;
+
+LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && tGreyed)
+        for (const int id : *tGreyed)
+            if (const HWND button = GetDlgItem(reinterpret_cast<HWND>(wParam), id)) EnableWindow(button, FALSE);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Greys out `greyed` in the boxes this thread shows while it lives.
+class GreyedButtons {
+public:
+    explicit GreyedButtons(const std::vector<int>& greyed)
+        : hook_(greyed.empty() ? nullptr : SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId())) {
+        tGreyed = &greyed;
+    }
+    ~GreyedButtons() {
+        tGreyed = nullptr;
+        if (hook_) UnhookWindowsHookEx(hook_);
+    }
+    GreyedButtons(const GreyedButtons&) = delete;
+    GreyedButtons& operator=(const GreyedButtons&) = delete;
+
+private:
+    HHOOK hook_;
+};
+
+}  // namespace
+
+void ShowDialogs(Server& server, const Fault& fault) {
+    const std::wstring spec = kestrow::win32::FromUtf8(fault.text);
+    const size_t first = spec.find(L'|');
+    const size_t second = first == std::wstring::npos ? std::wstring::npos : spec.find(L'|', first + 1);
+    const std::wstring title = spec.substr(0, first);
+    const std::wstring text = first == std::wstring::npos ? L"" : spec.substr(first + 1, second - first - 1);
+    std::vector<int> greyed;
+    const UINT kind = MessageBoxKind(ButtonsOf(second == std::wstring::npos ? L"" : spec.substr(second + 1), greyed));
+    const GreyedButtons greying(greyed);
+    for (std::uint32_t shown = 0; shown < std::max<std::uint32_t>(fault.milliseconds, 1); ++shown) {
+        server.Journal(L"dialog shown " + title);
+        const int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), kind | MB_ICONWARNING);
+        server.Journal(std::wstring(L"dialog answered ") + AnswerName(answer));
+    }
+}
+
+}  // namespace standin
