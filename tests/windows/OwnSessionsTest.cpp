@@ -111,7 +111,9 @@ class UserStartAfterARefusal : public OwnSessions, public ::testing::WithParamIn
 TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
     const bool multipleUse = GetParam();
     if (multipleUse) SetStandIn(L"MultipleUse", L"1");
-    SetStandIn(L"RefuseCreates", L"1");
+    // Two refusals: the user's process has two seconds to appear before a
+    // try that could take it, however slow the machine is.
+    SetStandIn(L"RefuseCreates", L"2");
     const auto drafts = WriteDrafts(2);
     HANDLE user = nullptr;
     std::thread starter([&] {

@@ -109,16 +109,17 @@ void ServeSteps(std::shared_ptr<SharedState> shared, BusyRetry retry, std::share
     {
         ComAutomationFactory com(retry);
         ObservedFactory observed(com, *shared);
+        // Outside the observer, so that a call held at the gate is not
+        // counted as pending at the server; inside the start, so that the
+        // question a fresh server is asked (its process) waits there too.
+        GatedFactory gated(observed, shared->gate);
         SharedState& self = *shared;
         // Outside the observer, so that the wait between two tries is not
         // counted as a call pending at the server.
         StartingFactory starting(
-            observed, shared->start, [&self] { return self.Cancelled(); },
+            gated, shared->start, [&self] { return self.Cancelled(); },
             [&self, launched] { return launched->OtherServes(&self); });
-        // Outermost, so that a call held at the gate is not counted as
-        // pending at the server.
-        GatedFactory gated(starting, shared->gate);
-        CadSession session(gated, shared->abandoned);
+        CadSession session(starting, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
             {
