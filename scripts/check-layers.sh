@@ -5,7 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
-CORE_ORDER=("common" "listing" "exports" "batch" "copies" "form unattended" "report")
+CORE_ORDER=("common" "listing" "exports" "batch" "copies" "form unattended" "report schedule")
 WIN32_ORDER=("system resources" "files automation" "window console" "program")
 
 rank() {  # $1 = folder, rest = the order

@@ -1,0 +1,39 @@
+#pragma once
+// The schedule dialog's fields, checked: what they say becomes the night to
+// schedule, or a refusal that names the field and what it takes.
+#include <optional>
+#include <string>
+
+#include "schedule/Night.h"
+
+namespace kestrow {
+
+struct NightFields {
+    std::wstring folder;
+    bool subfolders = false;
+    std::wstring time;         // "02:00"
+    NightDays days = kEveryDay;
+    std::wstring log;          // "" for the default
+    std::wstring sessions;
+    std::wstring timeout;      // seconds
+    std::wstring answers;      // one rule a line
+    std::vector<ExportFormat> exports;
+    NightLogon logon = NightLogon::WhenLoggedOn;
+    // What the dialog shows no field for, kept from the night it was given.
+    Night kept;
+};
+
+enum class NightField { Folder, Time, Days, Sessions, Timeout, Answers };
+
+struct NightCheck {
+    std::optional<ScheduledNight> night;
+    NightField field = NightField::Folder;
+    std::wstring refusal;
+};
+
+// The fields of a night (a new one from the window's settings, or one read
+// from its task).
+NightFields FieldsOfNight(const ScheduledNight& night);
+NightCheck CheckNightFields(const NightFields& fields);
+
+}  // namespace kestrow

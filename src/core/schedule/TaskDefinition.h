@@ -1,0 +1,43 @@
+#pragma once
+// A night's task as the Task Scheduler's XML describes it. Kestrow owns one
+// trigger and one action of the task, each marked with the id "Kestrow",
+// the description and the logon; a task that is changed keeps everything
+// else it holds (other triggers and actions, conditions and settings set by
+// hand) as it was.
+#include <optional>
+#include <string>
+
+#include "schedule/Night.h"
+
+namespace kestrow {
+
+// The id of the trigger and the action that Kestrow manages in a task.
+inline constexpr const wchar_t* kKestrowPartId = L"Kestrow";
+
+// The command line the task runs, as the dialog shows it and as a
+// hand-made task would have it: the program in quotes and the arguments.
+std::wstring NightCommandLine(const std::wstring& program, const Night& night);
+
+// A new task's definition. `program` is Kestrow.exe's full path; `today`
+// ("2026-12-07") is where the trigger's schedule begins.
+std::wstring NewTaskXml(const ScheduledNight& night, const std::wstring& program, const std::wstring& today);
+
+// `existing` with Kestrow's trigger, action, description and logon made
+// those of `night`: replaced where the task has them, added where not.
+// None when `existing` is no task definition.
+std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const ScheduledNight& night,
+                                           const std::wstring& program, const std::wstring& today);
+
+// What a task's definition says of its night. A part the task does not hold
+// (a task whose action Kestrow cannot read, a definition kept without its
+// actions) is left out.
+struct TaskReading {
+    std::optional<Night> night;  // from Kestrow's action
+    std::optional<NightTime> time;
+    std::optional<NightDays> days;
+    NightLogon logon = NightLogon::WhenLoggedOn;
+    std::wstring program;  // the action's program, unquoted
+};
+TaskReading ReadTaskXml(const std::wstring& xml);
+
+}  // namespace kestrow
