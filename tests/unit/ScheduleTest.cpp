@@ -282,6 +282,20 @@ TEST(SettingsDialog, StoresSoundFieldsAndRefusesWhatIsOutOfRange) {
 }
 
 TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
+    // A new night takes what the window's batch takes from the settings.
+    StoredSettings stored;
+    stored.sessions = 9;
+    stored.restartEvery = 200;
+    stored.restartMemoryMB = 0;
+    stored.answers = {L"no rule", L"a=OK"};
+    stored.exports = L"pdf";
+    const Night fresh = NightOfSettings(L"D:\\A", stored).night;
+    EXPECT_EQ(fresh.sessions, 1);
+    EXPECT_EQ(fresh.restartEvery, 200);
+    EXPECT_EQ(fresh.restartMemoryMB, 0);
+    EXPECT_EQ(fresh.answers.size(), 1u);
+    EXPECT_EQ(fresh.exports, std::vector<ExportFormat>{ExportFormat::Pdf});
+
     const ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
     NightFields fields = FieldsOfNight(loaded);
     const NightCheck same = CheckNightFields(fields);

@@ -7,9 +7,6 @@
 namespace kestrow {
 namespace {
 
-constexpr std::int64_t kMostDraftsPerSession = 1000000;
-constexpr std::int64_t kMostMegabytes = 1048576;
-
 std::wstring NumberOrEmpty(const std::optional<std::uint32_t>& value) {
     return value ? std::to_wstring(*value) : std::wstring();
 }

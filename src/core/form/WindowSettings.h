@@ -13,6 +13,10 @@
 
 namespace kestrow {
 
+// The ranges the batch takes, as the command line's switches have them.
+constexpr std::int64_t kMostDraftsPerSession = 1000000;
+constexpr std::int64_t kMostMegabytes = 1048576;
+
 // The values as stored: any of them may have been written by hand, out of
 // range or not at all.
 struct StoredSettings {

@@ -2,7 +2,6 @@
 
 #include "batch/DraftBatch.h"
 #include "common/Blanks.h"
-#include "form/WindowSettings.h"
 
 namespace kestrow {
 namespace {
@@ -16,7 +15,25 @@ NightCheck Refused(NightField field, std::wstring why) {
     return check;
 }
 
+std::int64_t InRange(const std::optional<std::uint32_t>& value, std::int64_t high) {
+    return value && *value >= 1 && *value <= high ? static_cast<std::int64_t>(*value) : 0;
+}
+
 }  // namespace
+
+ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings& stored) {
+    ScheduledNight scheduled;
+    Night& night = scheduled.night;
+    night.folder = folder;
+    night.sessions = static_cast<std::int32_t>(InRange(stored.sessions, DraftBatch::kMaxSessions));
+    if (night.sessions == 0) night.sessions = 1;
+    night.restartEvery = InRange(stored.restartEvery, kMostDraftsPerSession);
+    night.restartMemoryMB = InRange(stored.restartMemoryMB, kMostMegabytes);
+    for (const std::wstring& line : stored.answers)
+        if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) night.answers.push_back(*rule);
+    night.exports = FieldsOfStored(stored).exports;
+    return scheduled;
+}
 
 NightFields FieldsOfNight(const ScheduledNight& scheduled) {
     const Night& night = scheduled.night;

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "form/WindowSettings.h"
 #include "schedule/Night.h"
 
 namespace kestrow {
@@ -31,8 +32,11 @@ struct NightCheck {
     std::wstring refusal;
 };
 
-// The fields of a night (a new one from the window's settings, or one read
-// from its task).
+// A new night: for `folder`, with what the window's batch takes from the
+// stored settings (a value out of range counts as not set, as for the batch).
+ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings& stored);
+
+// The fields of a night (a new one, or one read from its task).
 NightFields FieldsOfNight(const ScheduledNight& night);
 NightCheck CheckNightFields(const NightFields& fields);
 
