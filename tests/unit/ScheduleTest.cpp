@@ -132,8 +132,18 @@ TEST(TaskDefinition, ANewTaskReadsBackAsItsNight) {
     EXPECT_EQ(*read.days, 0x13);
     EXPECT_EQ(read.logon, NightLogon::WhetherLoggedOnOrNot);
     EXPECT_EQ(read.program, L"C:\\Tools\\Kestrow.exe");
+    EXPECT_EQ(read.folder, scheduled.night.folder);
     scheduled.days = kEveryDay;
     EXPECT_EQ(ReadTaskXml(NewTaskXml(scheduled, L"K.exe", L"2026-12-07")).days, kEveryDay);
+
+    // Kept as Wine's Task Scheduler keeps it, without the action: the folder
+    // is still known from Kestrow's note, and only from Kestrow's.
+    std::wstring kept = NewTaskXml(scheduled, L"K.exe", L"2026-12-07");
+    kept.replace(kept.find(L"<Actions"), kept.find(L"</Actions>") + 10 - kept.find(L"<Actions"), L"<Actions><Exec/></Actions>");
+    EXPECT_FALSE(ReadTaskXml(kept).night);
+    EXPECT_EQ(ReadTaskXml(kept).folder, scheduled.night.folder);
+    kept.replace(kept.find(L"<Source>Kestrow"), 15, L"<Source>Someone");
+    EXPECT_FALSE(ReadTaskXml(kept).folder);
 }
 
 // A task changed by hand: a second trigger and action, a condition and a
@@ -194,7 +204,7 @@ TEST(TaskNames, EachFolderKeepsItsOwnTask) {
         {L"E:\\B\\X\\Drawings", L"Nightly - Drawings (X)", true},
         {L"F:\\C\\X\\Drawings", L"Nightly - Drawings (C, X)", false},   // up until the names differ
         {L"F:\\C\\Y\\Drawings", L"Nightly - Drawings (Y)", false},
-        {L"D:\\Parts", L"Nightly - Parts", true},                       // its folder unknown: taken as this one's
+        {L"D:\\Parts", L"Nightly - Parts (Drive D)", false},            // a task that names no folder is no one's
         {L"D:\\Sheets", L"Nightly - Sheets", false},
         {L"D:\\", L"Nightly - Drive D", false},
         {L"\\\\server\\cad", L"Nightly - cad", false},

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <taskschd.h>
 #include <wrl/client.h>
 
@@ -55,6 +57,14 @@ std::wstring ItemText(HWND dialog, int id) {
 
 HWND DialogTitled(const wchar_t* title) { return FindWindowW(L"#32770", title); }
 
+// The task a /schedule run says it created or changed.
+std::wstring TaskNamed(const ProgramRun& run) {
+    const std::wstring text = run.Text();
+    const size_t begin = text.find(L" the task ");
+    const size_t end = text.find(L" in the Task Scheduler's folder");
+    return begin == std::wstring::npos || end == std::wstring::npos ? L"" : text.substr(begin + 10, end - begin - 10);
+}
+
 std::wstring DescriptionOf(const std::wstring& xml) {
     const size_t begin = xml.find(L"<Description>");
     const size_t end = xml.find(L"</Description>");
@@ -66,12 +76,14 @@ std::wstring DescriptionOf(const std::wstring& xml) {
 class Nights : public ::testing::Test {
 protected:
     void TearDown() override {
-        win32::KestrowTasks().Delete(name);
+        otherNights.push_back(name);
+        for (const std::wstring& night : otherNights) win32::KestrowTasks().Delete(night);
         if (const ComPtr<ITaskFolder> root = RootTaskFolder()) root->DeleteTask(win32::ToBstr(name).get(), 0);
     }
     std::optional<win32::RegisteredTask> Night() { return win32::KestrowTasks().Find(name); }
 
     TestFolder folder{L"nights"};
+    std::vector<std::wstring> otherNights;  // made beside `name`, deleted afterwards too
     const std::wstring name = L"Nightly - " + folder.Path().substr(folder.Path().find_last_of(L'\\') + 1);
 };
 
@@ -130,6 +142,21 @@ TEST_F(Nights, FromTheCommandLineANightIsMadeChangedAndDeletedInKestrowsFolderOn
     EXPECT_TRUE(Contains(changed, L"changed the task " + name)) << Narrow(changed.Text());
     EXPECT_EQ(DescriptionOf(Night()->xml), L"Kestrow updates the drafts in " + sameFolder + L" at 03:30 every day.");
     EXPECT_EQ(LinesWith(RunKestrow(L"/schedule list").lines, name), 1) << "changed, not made twice";
+
+    // Two folders of one name: two nights, each named apart.
+    std::vector<std::wstring>& twins = otherNights;
+    for (const wchar_t* parent : {L"\\Pump line", L"\\Valves"}) {
+        CreateDirectoryW((folder.Path() + parent).c_str(), nullptr);
+        CreateDirectoryW((folder.Path() + parent + L"\\Drawings").c_str(), nullptr);
+        twins.push_back(TaskNamed(RunKestrow(L"/schedule 01:00 /update " + Quoted(folder.Path() + parent + L"\\Drawings"))));
+    }
+    const ProgramRun both = RunKestrow(L"/schedule list");
+    for (const std::wstring& twin : twins) {
+        EXPECT_EQ(std::count(both.lines.begin(), both.lines.end(), twin), 1) << Narrow(both.Text());
+        EXPECT_EQ(RunKestrow(L"/schedule delete " + Quoted(twin)).exitCode, 0u) << Narrow(twin);
+    }
+    EXPECT_NE(twins[0], twins[1]);
+    EXPECT_TRUE(Contains(both, L"  folder:      " + folder.Path() + L"\\Valves\\Drawings")) << Narrow(both.Text());
 
     const std::vector<std::pair<std::wstring, std::wstring>> refused = {
         {L"/schedule 25:00 /update " + Quoted(folder.Path()), L"from 00:00 to 23:59"},

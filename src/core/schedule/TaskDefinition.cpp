@@ -36,6 +36,20 @@ std::wstring ActionXml(const Night& night, const std::wstring& program) {
            L"</Command><Arguments>" + EscapedXml(NightArgumentsText(night)) + L"</Arguments></Exec>";
 }
 
+// What Kestrow writes of the registration: where the task came from, the
+// folder (which a Task Scheduler that drops the actions still keeps), and
+// the night in words.
+std::wstring SourceXml() { return L"<Source>Kestrow</Source>"; }
+std::wstring FolderNoteXml(const ScheduledNight& night) {
+    return L"<Documentation>" + EscapedXml(night.night.folder) + L"</Documentation>";
+}
+std::wstring DescriptionXml(const ScheduledNight& night) {
+    return L"<Description>" + EscapedXml(NightDescription(night)) + L"</Description>";
+}
+std::wstring RegistrationXml(const ScheduledNight& night) {
+    return SourceXml() + FolderNoteXml(night) + DescriptionXml(night);
+}
+
 std::wstring Replaced(const std::wstring& text, size_t begin, size_t end, const std::wstring& with) {
     return text.substr(0, begin) + with + text.substr(end);
 }
@@ -84,9 +98,9 @@ std::wstring NightCommandLine(const std::wstring& program, const Night& night) {
 std::wstring NewTaskXml(const ScheduledNight& night, const std::wstring& program, const std::wstring& today) {
     return L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n"
            L"<Task version=\"1.2\" xmlns=\"http://schemas.microsoft.com/windows/2004/02/mit/task\">\n"
-           L"  <RegistrationInfo><Source>Kestrow</Source><Description>" +
-           EscapedXml(NightDescription(night)) +
-           L"</Description></RegistrationInfo>\n"
+           L"  <RegistrationInfo>" +
+           RegistrationXml(night) +
+           L"</RegistrationInfo>\n"
            L"  <Triggers>" +
            TriggerXml(night, today) +
            L"</Triggers>\n"
@@ -104,15 +118,18 @@ std::wstring NewTaskXml(const ScheduledNight& night, const std::wstring& program
 
 std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const ScheduledNight& night,
                                            const std::wstring& program, const std::wstring& today) {
-    const std::wstring description = L"<Description>" + EscapedXml(NightDescription(night)) + L"</Description>";
-    std::optional<std::wstring> xml = WithTaskChild(
-        existing, L"RegistrationInfo", L"<RegistrationInfo>" + description + L"</RegistrationInfo>",
-        [&](const std::wstring& text, const XmlElement& info) {
-            if (const std::optional<XmlElement> old = ChildNamed(text, info, L"Description"))
-                return Replaced(text, old->begin, old->end, description);
-            return info.selfClosed ? WithContent(text, info, description)
-                                   : Replaced(text, info.contentBegin, info.contentBegin, description);
-        });
+    std::optional<std::wstring> xml = existing;
+    for (const auto& [name, element] : {std::pair{L"Source", SourceXml()}, std::pair{L"Documentation", FolderNoteXml(night)},
+                                        std::pair{L"Description", DescriptionXml(night)}}) {
+        xml = WithTaskChild(*xml, L"RegistrationInfo", L"<RegistrationInfo>" + element + L"</RegistrationInfo>",
+                            [&](const std::wstring& text, const XmlElement& info) {
+                                if (const std::optional<XmlElement> old = ChildNamed(text, info, name))
+                                    return Replaced(text, old->begin, old->end, element);
+                                return info.selfClosed ? WithContent(text, info, element)
+                                                       : Replaced(text, info.contentBegin, info.contentBegin, element);
+                            });
+        if (!xml) return std::nullopt;
+    }
     if (!xml) return std::nullopt;
     const std::wstring trigger = TriggerXml(night, today);
     xml = WithTaskChild(*xml, L"Triggers", L"<Triggers>" + trigger + L"</Triggers>",
@@ -177,6 +194,15 @@ TaskReading ReadTaskXml(const std::wstring& xml) {
     const std::optional<XmlElement> principal = principals ? ChildNamed(xml, *principals, L"Principal") : std::nullopt;
     const std::optional<XmlElement> logon = principal ? ChildNamed(xml, *principal, L"LogonType") : std::nullopt;
     if (logon && TextOf(xml, *logon) == L"Password") reading.logon = NightLogon::WhetherLoggedOnOrNot;
+    if (reading.night) {
+        reading.folder = reading.night->folder;
+    } else if (const std::optional<XmlElement> info = ChildNamed(xml, *task, L"RegistrationInfo")) {
+        // Only a note Kestrow wrote itself names the folder.
+        const std::optional<XmlElement> source = ChildNamed(xml, *info, L"Source");
+        const std::optional<XmlElement> note = ChildNamed(xml, *info, L"Documentation");
+        if (source && note && TextOf(xml, *source) == L"Kestrow" && !TextOf(xml, *note).empty())
+            reading.folder = TextOf(xml, *note);
+    }
     return reading;
 }
 

@@ -1,9 +1,10 @@
 #pragma once
 // A night's task as the Task Scheduler's XML describes it. Kestrow owns one
 // trigger and one action of the task, each marked with the id "Kestrow",
-// the description and the logon; a task that is changed keeps everything
-// else it holds (other triggers and actions, conditions and settings set by
-// hand) as it was.
+// the description, the logon, and the folder noted in the registration's
+// documentation (for a Task Scheduler that keeps no actions, as Wine's); a
+// task that is changed keeps everything else it holds (other triggers and
+// actions, conditions and settings set by hand) as it was.
 #include <optional>
 #include <string>
 
@@ -33,6 +34,8 @@ std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const S
 // actions) is left out.
 struct TaskReading {
     std::optional<Night> night;  // from Kestrow's action
+    // The night's folder: from the action, or else as Kestrow noted it.
+    std::optional<std::wstring> folder;
     std::optional<NightTime> time;
     std::optional<NightDays> days;
     NightLogon logon = NightLogon::WhenLoggedOn;

@@ -52,11 +52,8 @@ TaskForFolder TaskNameForFolder(const std::wstring& folder, const std::vector<Kn
         above = parts[i] + (above.empty() ? L"" : L", " + above);
         candidates.push_back(base + L" (" + above + L")");
     }
-    for (const std::wstring& candidate : candidates) {
-        const KnownTask* task = TaskNamed(tasks, candidate);
-        if (!task) return {candidate, false};
-        if (!task->folder) return {task->name, true};
-    }
+    for (const std::wstring& candidate : candidates)
+        if (!TaskNamed(tasks, candidate)) return {candidate, false};
     for (int number = 2;; ++number) {
         const std::wstring candidate = base + L" " + std::to_wstring(number);
         if (!TaskNamed(tasks, candidate)) return {candidate, false};

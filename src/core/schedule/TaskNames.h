@@ -21,10 +21,9 @@ struct TaskForFolder {
     bool exists = false;  // a task of that name is there, to be changed
 };
 
-// The task that updates `folder` (a full path): the one whose action names
-// that folder, else the first free name. A task of a candidate name whose
-// folder cannot be read is taken for this folder's: the name was given to
-// a folder of this name, and nothing else says which.
+// The task that updates `folder` (a full path): the one that names that
+// folder, else the first name no task has. A task whose folder is not known
+// is never taken for this one's.
 TaskForFolder TaskNameForFolder(const std::wstring& folder, const std::vector<KnownTask>& tasks);
 
 // Whether `name` may name a task of Kestrow's: not empty, within the task

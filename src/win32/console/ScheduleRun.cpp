@@ -28,8 +28,8 @@ int List(KestrowTasks& tasks, ConsoleOutput& out) {
     for (const NightRow& row : rows) {
         lines.push_back(row.name);
         lines.push_back(L"  folder:      " +
-                        (row.reading.night ? row.folder + (row.folderMissing ? L"  (not found)" : L"")
-                                           : L"not known (the task holds no action of Kestrow's)"));
+                        (row.reading.folder ? row.folder + (row.folderMissing ? L"  (not found)" : L"")
+                                            : L"not known (the task names none)"));
         if (!row.when.empty()) lines.push_back(L"  runs:        " + row.when);
         lines.push_back(L"  next run:    " + row.nextRun);
         lines.push_back(L"  last result: " + row.lastResult + (row.lastRun == L"never" ? L"" : L" (" + row.lastRun + L")"));

@@ -31,7 +31,7 @@ bool FolderExists(const std::wstring& folder) {
 std::vector<KnownTask> Known(const std::vector<NightRow>& rows) {
     std::vector<KnownTask> known;
     for (const NightRow& row : rows)
-        known.push_back({row.name, row.reading.night ? std::optional<std::wstring>(row.folder) : std::nullopt});
+        known.push_back({row.name, row.reading.folder});
     return known;
 }
 
@@ -43,8 +43,8 @@ std::vector<NightRow> ListNights(KestrowTasks& tasks) {
         NightRow row;
         row.name = task.name;
         row.reading = ReadTaskXml(task.xml);
-        if (row.reading.night) {
-            row.folder = row.reading.night->folder;
+        if (row.reading.folder) {
+            row.folder = *row.reading.folder;
             row.folderMissing = !FolderExists(row.folder);
         }
         if (row.reading.time && row.reading.days) row.when = NightScheduleText(*row.reading.time, *row.reading.days);

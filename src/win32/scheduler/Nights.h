@@ -15,7 +15,7 @@ namespace kestrow::win32 {
 struct NightRow {
     std::wstring name;
     TaskReading reading;            // what its definition says
-    std::wstring folder;            // "" when it does not say
+    std::wstring folder;            // "" when the task does not say
     bool folderMissing = false;     // it names a folder that is not there
     std::wstring when;              // "02:00 every day", "" when unknown
     std::wstring nextRun, lastRun;  // "2026-12-08 02:00", "not known", "never"

@@ -111,7 +111,7 @@ private:
             const NightRow& row = rows_[static_cast<size_t>(i)];
             const std::wstring cells[] = {
                 row.name,
-                row.reading.night ? row.folder + (row.folderMissing ? L" (not found)" : L"") : L"not known",
+                row.reading.folder ? row.folder + (row.folderMissing ? L" (not found)" : L"") : L"not known",
                 row.when.empty() ? L"not known" : row.when, row.nextRun, row.lastRun, row.lastResult};
             LVITEMW item{};
             item.mask = LVIF_TEXT;
@@ -233,10 +233,13 @@ private:
         const NightRow* row = SelectedRow();
         if (!row) return;
         if (!row->reading.night) {
+            // Its folder may be known without the rest: the night then
+            // starts again from the window's settings.
             Say(L"Kestrow cannot read the night of " + row->name +
-                    L": the task holds no action of Kestrow's that it can read. Fill in its folder and the rest; "
-                    L"Save then changes this task.",
+                    L" from its task: the task holds no action of Kestrow's that it can read." +
+                    (row->reading.folder ? L" Its folder is filled in; set the rest and Save." : L""),
                 MB_OK | MB_ICONINFORMATION);
+            if (row->reading.folder) ShowFields(FieldsOfNight(NightOfSettings(*row->reading.folder, ReadStoredSettings())));
             return;
         }
         ScheduledNight night;
