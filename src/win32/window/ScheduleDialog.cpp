@@ -49,6 +49,9 @@ private:
     bool OnInit() noexcept override {
         RunHandler(Handle(), kTitle, [this] {
             SetUpList();
+            SendMessageW(Item(IDC_LOG), EM_SETCUEBANNER, TRUE,
+                         reinterpret_cast<LPARAM>(L"empty: one of Kestrow's own for each folder, in "
+                                                  L"%LOCALAPPDATA%\\Kestrow\\Logs"));
             ShowFields(FieldsOfNight(
                 NightOfSettings(folder_.empty() ? folder_ : FolderAsMeant(folder_), ReadStoredSettings())));
             try {
@@ -111,7 +114,8 @@ private:
             const NightRow& row = rows_[static_cast<size_t>(i)];
             const std::wstring cells[] = {
                 row.name,
-                row.reading.folder ? row.folder + (row.folderMissing ? L" (not found)" : L"") : L"not known",
+                // The mark comes first, where a narrow column still shows it.
+                row.reading.folder ? (row.folderMissing ? L"not found: " : L"") + row.folder : L"not known",
                 row.when.empty() ? L"not known" : row.when, row.nextRun, row.lastRun, row.lastResult};
             LVITEMW item{};
             item.mask = LVIF_TEXT;
@@ -123,6 +127,7 @@ private:
             if (row.name == select) ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
         EnableRowButtons();
+        ShowCommandLine();  // the default log's name may have changed with the list
     }
 
     const NightRow* SelectedRow() const {
