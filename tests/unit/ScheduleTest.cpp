@@ -11,6 +11,7 @@
 #include "schedule/ScheduleCommand.h"
 #include "schedule/TaskDefinition.h"
 #include "schedule/TaskNames.h"
+#include "schedule/XmlText.h"
 
 using namespace kestrow;
 
@@ -66,6 +67,29 @@ TEST(CommandLineWords, EveryArgumentComesBackAsItWasQuoted) {
     EXPECT_EQ(QuotedArgument(L"D:\\", true), L"\"D:\\\\\"");
     EXPECT_EQ(SplitArguments(L"  /update \"D:\\A B\"\t/log \"x\"\"y\" a\\\\b"),
               (std::vector<std::wstring>{L"/update", L"D:\\A B", L"/log", L"x\"y", L"a\\\\b"}));
+}
+
+// Markup that only looks like elements must not be taken for them: a
+// change spliced there would corrupt the definition.
+TEST(XmlText, FindsElementsPastCommentsCdataAndQuotedMarkup) {
+    const std::wstring xml =
+        L"<?xml version=\"1.0\"?><!-- <Task> --><t:Task a=\"x>y\" b='<z/>'><![CDATA[<Actions>]]>"
+        L"<Actions/><Triggers><X id=\"Kestrow\"/><Y>a &amp; b &#x1F600; &#233; R&D &bogus;</Y></Triggers></t:Task>";
+    const std::vector<XmlElement> top = TopElements(xml);
+    ASSERT_EQ(top.size(), 1u);
+    EXPECT_EQ(top[0].name, L"Task");
+    EXPECT_EQ(AttributeOf(top[0], L"a"), L"x>y");
+    EXPECT_EQ(AttributeOf(top[0], L"b"), L"<z/>");
+    const std::vector<XmlElement> children = ChildElements(xml, top[0].contentBegin, top[0].contentEnd);
+    ASSERT_EQ(children.size(), 2u);
+    EXPECT_TRUE(children[0].selfClosed);
+    EXPECT_EQ(children[1].name, L"Triggers");
+    const std::optional<XmlElement> y = ChildNamed(xml, children[1], L"Y");
+    ASSERT_TRUE(y);
+    EXPECT_EQ(TextOf(xml, *y), L"a & b \U0001F600 \u00e9 R&D &bogus;");
+    EXPECT_EQ(AttributeOf(*ChildNamed(xml, children[1], L"X"), L"id"), L"Kestrow");
+    EXPECT_EQ(UnescapedXml(EscapedXml(L"<a href=\"x\">&'</a>")), L"<a href=\"x\">&'</a>");
+    EXPECT_TRUE(TopElements(L"<Task><Actions></Task>").empty()) << "an element without its end is none";
 }
 
 TEST(NightTime, TimesAndDaysAsTheCommandLineWritesThem) {

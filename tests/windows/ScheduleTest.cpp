@@ -14,13 +14,15 @@
 #include <wrl/client.h>
 
 #include "DialogWatcher.h"
+#include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "resources/DialogIds.h"
 #include "scheduler/KestrowTasks.h"
+#include "system/ComApartment.h"
 #include "system/ComValues.h"
 #include "system/WindowPicture.h"
-#include "window/ScheduleDialog.h"
-#include "window/SettingsDialog.h"
+#include "window/RegistrySettings.h"
+#include "window/NightMenu.h"
 #include "window/SettingsStore.h"
 
 using namespace kestrow;
@@ -71,20 +73,57 @@ std::wstring DescriptionOf(const std::wstring& xml) {
     return begin == std::wstring::npos || end == std::wstring::npos ? L"" : xml.substr(begin + 13, end - begin - 13);
 }
 
+// Nights made by a test, deleted from \Kestrow and the root folder afterwards.
+struct NightsMade {
+    ~NightsMade() {
+        for (const std::wstring& night : names) {
+            win32::KestrowTasks().Delete(night);
+            if (const ComPtr<ITaskFolder> root = RootTaskFolder()) root->DeleteTask(win32::ToBstr(night).get(), 0);
+        }
+    }
+    std::vector<std::wstring> names;
+};
+
+std::wstring NightOf(const TestFolder& folder) {
+    return L"Nightly - " + folder.Path().substr(folder.Path().find_last_of(L'\\') + 1);
+}
+
+std::optional<win32::RegisteredTask> KestrowTask(const std::wstring& name) { return win32::KestrowTasks().Find(name); }
+
 // A folder of drafts, the name of its night, and a task of the same name
-// outside \Kestrow that must stay as it is; every task removed afterwards.
+// outside \Kestrow that must stay as it is.
 class Nights : public ::testing::Test {
 protected:
-    void TearDown() override {
-        otherNights.push_back(name);
-        for (const std::wstring& night : otherNights) win32::KestrowTasks().Delete(night);
-        if (const ComPtr<ITaskFolder> root = RootTaskFolder()) root->DeleteTask(win32::ToBstr(name).get(), 0);
-    }
-    std::optional<win32::RegisteredTask> Night() { return win32::KestrowTasks().Find(name); }
-
     TestFolder folder{L"nights"};
-    std::vector<std::wstring> otherNights;  // made beside `name`, deleted afterwards too
-    const std::wstring name = L"Nightly - " + folder.Path().substr(folder.Path().find_last_of(L'\\') + 1);
+    const std::wstring name = NightOf(folder);
+    NightsMade made{{name}};
+};
+
+// The main window with a folder of drafts chosen, whose system menu opens
+// the dialogs.
+class NightsFromTheWindow : public MainWindowTest {
+protected:
+    NightsFromTheWindow() : MainWindowTest({}, win32::Form1Overrides{&picker_, nullptr}) {}
+    void SetUp() override {
+        MainWindowTest::SetUp();
+        WriteDraft(folder / L"a.dft", 1);
+        picker_.folder = folder.Path();
+        Press(win32::ControlId::cmdBrowse, {});
+    }
+    // Opens a dialog from the system menu, as a click there does, while the
+    // dialogs it opens get `answers`; returns what they showed once it has
+    // closed.
+    std::vector<SeenDialog> Open(UINT command, std::vector<Answer> answers) {
+        DialogWatcher watcher(std::move(answers));
+        SendMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0);
+        EXPECT_EQ(watcher.Unexpected(), 0);
+        return watcher.Seen();
+    }
+
+    FixedFolderPicker picker_;
+    TestFolder folder{L"nights"};
+    const std::wstring name = NightOf(folder);
+    NightsMade made{{name}};
 };
 
 // The window's settings in the registry, put back as they were afterwards.
@@ -122,13 +161,13 @@ TEST_F(Nights, FromTheCommandLineANightIsMadeChangedAndDeletedInKestrowsFolderOn
                                                             none, &registered));
     const std::wstring outsideBefore = RootTaskXml(name);
 
-    const ProgramRun made = RunKestrow(L"/schedule 02:00 /days mon,FRI /update " + Quoted(folder.Path()) +
+    const ProgramRun created = RunKestrow(L"/schedule 02:00 /days mon,FRI /update " + Quoted(folder.Path()) +
                                        L" /subfolders /export pdf /answer \"Missing references=OK\"");
-    EXPECT_EQ(made.exitCode, 0u) << Narrow(made.Text());
-    EXPECT_TRUE(Contains(made, L"created the task " + name)) << Narrow(made.Text());
-    EXPECT_TRUE(Contains(made, L"/update " + Quoted(folder.Path()) + L" /subfolders /log ")) << Narrow(made.Text());
-    ASSERT_TRUE(Night());
-    EXPECT_EQ(DescriptionOf(Night()->xml), L"Kestrow updates the drafts in " + folder.Path() +
+    EXPECT_EQ(created.exitCode, 0u) << Narrow(created.Text());
+    EXPECT_TRUE(Contains(created, L"created the task " + name)) << Narrow(created.Text());
+    EXPECT_TRUE(Contains(created, L"/update " + Quoted(folder.Path()) + L" /subfolders /log ")) << Narrow(created.Text());
+    ASSERT_TRUE(KestrowTask(name));
+    EXPECT_EQ(DescriptionOf(KestrowTask(name)->xml), L"Kestrow updates the drafts in " + folder.Path() +
                                                L" and its subfolders at 02:00 on Mon and Fri.");
 
     const ProgramRun listed = RunKestrow(L"/schedule list");
@@ -140,15 +179,16 @@ TEST_F(Nights, FromTheCommandLineANightIsMadeChangedAndDeletedInKestrowsFolderOn
     const ProgramRun changed = RunKestrow(L"-SCHEDULE 03:30 /update " + Quoted(sameFolder));
     EXPECT_EQ(changed.exitCode, 0u) << Narrow(changed.Text());
     EXPECT_TRUE(Contains(changed, L"changed the task " + name)) << Narrow(changed.Text());
-    EXPECT_EQ(DescriptionOf(Night()->xml), L"Kestrow updates the drafts in " + sameFolder + L" at 03:30 every day.");
+    EXPECT_EQ(DescriptionOf(KestrowTask(name)->xml), L"Kestrow updates the drafts in " + sameFolder + L" at 03:30 every day.");
     EXPECT_EQ(LinesWith(RunKestrow(L"/schedule list").lines, name), 1) << "changed, not made twice";
 
     // Two folders of one name: two nights, each named apart.
-    std::vector<std::wstring>& twins = otherNights;
+    std::vector<std::wstring> twins;
     for (const wchar_t* parent : {L"\\Pump line", L"\\Valves"}) {
         CreateDirectoryW((folder.Path() + parent).c_str(), nullptr);
         CreateDirectoryW((folder.Path() + parent + L"\\Drawings").c_str(), nullptr);
         twins.push_back(TaskNamed(RunKestrow(L"/schedule 01:00 /update " + Quoted(folder.Path() + parent + L"\\Drawings"))));
+        made.names.push_back(twins.back());
     }
     const ProgramRun both = RunKestrow(L"/schedule list");
     for (const std::wstring& twin : twins) {
@@ -171,14 +211,14 @@ TEST_F(Nights, FromTheCommandLineANightIsMadeChangedAndDeletedInKestrowsFolderOn
 
     const ProgramRun deleted = RunKestrow(L"/schedule delete " + Quoted(name));
     EXPECT_EQ(deleted.exitCode, 0u) << Narrow(deleted.Text());
-    EXPECT_FALSE(Night());
+    EXPECT_FALSE(KestrowTask(name));
     EXPECT_EQ(RunKestrow(L"/schedule delete " + Quoted(name)).exitCode, 3u) << "the task outside is no Kestrow's";
     EXPECT_EQ(RootTaskXml(name), outsideBefore) << "a task outside \\Kestrow was changed";
 }
 
 // Values written by hand show; one out of range is refused with its range
 // and nothing is stored until every field is sound.
-TEST(SettingsDialog, ShowsWhatIsStoredAndStoresOnlySoundValues) {
+TEST_F(NightsFromTheWindow, SettingsShowWhatIsStoredAndStoreOnlySoundValues) {
     const KeptSettings kept;
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Sessions");
     SetDword(L"RestartEvery", 200);
@@ -206,11 +246,8 @@ TEST(SettingsDialog, ShowsWhatIsStoredAndStoresOnlySoundValues) {
         SetDlgItemTextW(dialog, IDC_RESTART_MEMORY, L"");
         PostMessageW(dialog, WM_COMMAND, IDOK, 0);
     };
-    DialogWatcher watcher({fill, refusal});
-    EXPECT_TRUE(win32::ShowSettingsDialog(nullptr));
-    const std::vector<SeenDialog> seen = watcher.Seen();
+    const std::vector<SeenDialog> seen = Open(win32::NightMenuCommand::Settings, {fill, refusal});
     ASSERT_EQ(seen.size(), 2u);
-    EXPECT_EQ(watcher.Unexpected(), 0);
     EXPECT_EQ(shownEvery, L"200");
     EXPECT_EQ(shownMemory, L"5000000");
     EXPECT_EQ(shownAnswers, L"Missing references=OK\r\n*newer*=Yes");
@@ -224,52 +261,79 @@ TEST(SettingsDialog, ShowsWhatIsStoredAndStoresOnlySoundValues) {
     EXPECT_FALSE(stored.restartMemoryMB);
     EXPECT_EQ(stored.answers, (std::vector<std::wstring>{L"Missing references=OK", L"*newer*=Yes"}));
     EXPECT_EQ(stored.exports, L"dxf");
+    // What the window's batch reads is what the dialog wrote.
+    const BatchSettings batch = win32::ReadBatchSettings();
+    EXPECT_EQ(batch.sessions, 3);
+    EXPECT_EQ(batch.renewal.everyDrafts, 200);
+    EXPECT_EQ(batch.answers.size(), 2u);
 }
 
-TEST_F(Nights, TheScheduleDialogSavesANightFilledInThroughItsControls) {
+// Opened with the window's folder and settings, refused while its folder
+// is missing, saved, and the night deleted again, all through its controls.
+TEST_F(NightsFromTheWindow, TheScheduleDialogSavesAndDeletesANightThroughItsControls) {
     const KeptSettings kept;
     StoredSettings settings;
     settings.sessions = 2;
     win32::WriteStoredSettings(settings);
-    std::wstring commandLine, status;
+    std::wstring shownFolder, commandLine, saved, deleted;
     std::vector<std::wstring> listed;
-    HWND dialog = nullptr;
-    Answer save{IDOK};
-    save.before = [&] {
+    std::optional<win32::RegisteredTask> savedTask;
+    HWND dialog = nullptr;  // its boxes have its title too
+    Answer fill{IDOK};
+    fill.before = [&] {
         dialog = DialogTitled(L"Schedule a night");
+        shownFolder = ItemText(dialog, IDC_FOLDER);
+        SetDlgItemTextW(dialog, IDC_FOLDER, (folder / L"gone").c_str());
         SetDlgItemTextW(dialog, IDC_TIME, L"01:45");
         for (const int box : {IDC_DAY_FIRST + 5, IDC_DAY_FIRST + 6, IDC_EXPORT_PDF, IDC_SUBFOLDERS})
             SendMessageW(GetDlgItem(dialog, box), BM_CLICK, 0, 0);
         SetDlgItemTextW(dialog, IDC_ANSWERS, L"Missing references=OK");
     };
-    save.after = [&] {
+    Answer missingFolder{IDOK};
+    missingFolder.after = [&] {
+        SetDlgItemTextW(dialog, IDC_FOLDER, folder.Path().c_str());
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
         PumpUntil([&] { return ItemText(dialog, IDC_STATUS).rfind(L"Saved", 0) == 0; }, std::chrono::seconds(20));
-        status = ItemText(dialog, IDC_STATUS);
+        saved = ItemText(dialog, IDC_STATUS);
         commandLine = ItemText(dialog, IDC_COMMAND);
+        {
+            const win32::ThreadApartment apartment;  // the watcher's thread
+            savedTask = KestrowTask(name);
+        }
         const HWND list = GetDlgItem(dialog, IDC_NIGHTS);
         for (int i = 0; i < ListView_GetItemCount(list); ++i) {
             wchar_t text[256] = L"";
             ListView_GetItemText(list, i, 0, text, 256);
             listed.push_back(text);
+            if (listed.back() == name) ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
         }
-        const std::string picture = win32::ScreenPicturePng(dialog);
-        WriteUtf8(L"schedule-dialog.png", picture);
+        WriteUtf8(L"schedule-dialog.png", win32::ScreenPicturePng(dialog));
+        PostMessageW(dialog, WM_COMMAND, IDC_DELETE, 0);
+    };
+    Answer confirmDelete{IDYES};
+    confirmDelete.after = [&] {
+        PumpUntil([&] { return ItemText(dialog, IDC_STATUS).rfind(L"Deleted", 0) == 0; }, std::chrono::seconds(20));
+        deleted = ItemText(dialog, IDC_STATUS);
         PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     };
-    DialogWatcher watcher({save});
-    win32::ShowScheduleDialog(nullptr, folder.Path() + L"\\");
-    EXPECT_EQ(watcher.Unexpected(), 0);
+    const std::vector<SeenDialog> seen = Open(win32::NightMenuCommand::Schedule, {fill, missingFolder, confirmDelete});
 
-    // The window's folder and settings, and what the fields were given.
+    ASSERT_EQ(seen.size(), 3u);
+    EXPECT_EQ(shownFolder, folder.Path()) << "the folder chosen in the window";
+    EXPECT_NE(seen[1].text.find(L"The folder cannot be found"), std::wstring::npos) << Narrow(seen[1].text);
+    EXPECT_NE(seen[2].text.find(L"Delete the task " + name), std::wstring::npos) << Narrow(seen[2].text);
+    // The window's settings, and what the fields were given.
     EXPECT_NE(commandLine.find(L"\" /update " + Quoted(folder.Path()) + L" /subfolders /log \""), std::wstring::npos)
         << Narrow(commandLine);
     EXPECT_NE(commandLine.find(L"\\Logs\\" + name + L".csv\" /resume /sessions 2 /export pdf /answer "
                                L"\"Missing references=OK\""),
               std::wstring::npos)
         << Narrow(commandLine);
-    EXPECT_EQ(status, L"Saved " + name + L": 01:45 on Mon, Tue, Wed, Thu and Fri.");
+    EXPECT_EQ(saved, L"Saved " + name + L": 01:45 on Mon, Tue, Wed, Thu and Fri.");
     EXPECT_EQ(LinesWith(listed, name), 1);
-    ASSERT_TRUE(Night());
-    EXPECT_EQ(DescriptionOf(Night()->xml), L"Kestrow updates the drafts in " + folder.Path() +
-                                               L" and its subfolders at 01:45 on Mon, Tue, Wed, Thu and Fri.");
+    ASSERT_TRUE(savedTask);
+    EXPECT_EQ(DescriptionOf(savedTask->xml), L"Kestrow updates the drafts in " + folder.Path() +
+                                                 L" and its subfolders at 01:45 on Mon, Tue, Wed, Thu and Fri.");
+    EXPECT_EQ(deleted, L"Deleted " + name + L".");
+    EXPECT_FALSE(KestrowTask(name));
 }
