@@ -27,6 +27,7 @@ Night SampleNight() {
     night.sessions = 3;
     night.timeoutSeconds = 900;
     night.restartEvery = 200;
+    night.restartMemoryMB = 1500;
     night.answers = {{L"Missing references", L"OK"}, {L"*newer \"version\"*", L"Yes"}};
     night.exports = {ExportFormat::Pdf, ExportFormat::Dxf};
     return night;
@@ -116,7 +117,7 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
     EXPECT_EQ(NightCommandLine(L"C:\\Program Files\\Kestrow\\Kestrow.exe", night),
               L"\"C:\\Program Files\\Kestrow\\Kestrow.exe\" /update \"D:\\Projects\\Drawings\" /subfolders /log "
               L"\"C:\\Users\\Ann\\AppData\\Local\\Kestrow\\Logs\\Nightly - Drawings.csv\" /resume /sessions 3 "
-              L"/timeout 900 /restart-every 200 /export pdf,dxf /answer \"Missing references=OK\" "
+              L"/timeout 900 /restart-every 200 /restart-memory 1500 /export pdf,dxf /answer \"Missing references=OK\" "
               L"/answer \"*newer \\\"version\\\"*=Yes\"");
     // Past the 262 characters a schtasks line may hold, and with a root.
     for (const std::wstring& folder : {kLongFolder, std::wstring(L"D:\\")}) {
