@@ -178,11 +178,11 @@ TEST(TaskDefinition, AChangeReplacesOnlyKestrowsPartsAndKeepsWhatWasSetByHand) {
         L"<?xml version=\"1.0\" encoding=\"UTF-16\"?>\r\n<Task version=\"1.4\" xmlns=\"http://schemas.microsoft.com/"
         L"windows/2004/02/mit/task\">\r\n  <RegistrationInfo><Author>PC\\ann</Author><Description>old</Description>"
         L"</RegistrationInfo>\r\n  <Triggers>\r\n    <BootTrigger><Enabled>true</Enabled></BootTrigger>\r\n"
-        L"    <CalendarTrigger id=\"Kestrow\"><StartBoundary>2025-01-01T02:00:00</StartBoundary><ScheduleByDay>"
+        L"    <CalendarTrigger id=\"KestrowNight\"><StartBoundary>2025-01-01T02:00:00</StartBoundary><ScheduleByDay>"
         L"<DaysInterval>1</DaysInterval></ScheduleByDay></CalendarTrigger>\r\n  </Triggers>\r\n  <!-- <Actions> -->\r\n"
         L"  <Settings><RunOnlyIfIdle>true</RunOnlyIfIdle><IdleSettings><Duration>PT10M</Duration></IdleSettings>"
         L"</Settings>\r\n  <Principals><Principal id=\"Author\"><UserId>S-1-5-21-1</UserId><LogonType>InteractiveToken"
-        L"</LogonType></Principal></Principals>\r\n  <Actions Context=\"Author\">\r\n    <Exec id=\"Kestrow\"><Command>"
+        L"</LogonType></Principal></Principals>\r\n  <Actions Context=\"Author\">\r\n    <Exec id=\"KestrowRun\"><Command>"
         L"K.exe</Command><Arguments>/update \"D:\\Old\" /log \"D:\\old.csv\" /resume</Arguments></Exec>\r\n"
         L"    <Exec><Command>copy-logs.cmd</Command></Exec>\r\n  </Actions>\r\n</Task>\r\n";
     const ScheduledNight scheduled{SampleNight(), NightTime{3, 15}, 0x40, NightLogon::WhetherLoggedOnOrNot};
@@ -201,10 +201,8 @@ TEST(TaskDefinition, AChangeReplacesOnlyKestrowsPartsAndKeepsWhatWasSetByHand) {
     EXPECT_EQ(read.logon, NightLogon::WhetherLoggedOnOrNot);
     // Changed again, it stays one trigger and one action of Kestrow's.
     const std::wstring twice = *ChangedTaskXml(*changed, scheduled, L"C:\\K\\Kestrow.exe", L"2026-12-08");
-    size_t marked = 0;
-    for (size_t at = twice.find(L"id=\"Kestrow\""); at != std::wstring::npos; at = twice.find(L"id=\"Kestrow\"", at + 1))
-        ++marked;
-    EXPECT_EQ(marked, 2u);
+    for (const wchar_t* id : {L"id=\"KestrowNight\"", L"id=\"KestrowRun\""})
+        EXPECT_EQ(twice.find(id), twice.rfind(id)) << "one of each";
 
     // As a Task Scheduler that kept no triggers or actions gives it back.
     const std::wstring bare = L"<Task version=\"1.2\"><RegistrationInfo/><Triggers/><Principals><Principal>\n"

@@ -27,12 +27,12 @@ std::wstring TriggerXml(const ScheduledNight& night, const std::wstring& today) 
     }
     // A start without a time zone is local time: the night stays at its hour
     // across a change to or from summer time.
-    return std::wstring(L"<CalendarTrigger id=\"") + kKestrowPartId + L"\"><StartBoundary>" + today + L"T" +
-           NightTimeText(night.time) + L":00</StartBoundary><Enabled>true</Enabled>" + schedule + L"</CalendarTrigger>";
+    return std::wstring(L"<CalendarTrigger id=\"") + kKestrowTriggerId + L"\"><StartBoundary>" + today + L"T" +
+           NightTimeText(night.time) + L":00</StartBoundary>" + schedule + L"</CalendarTrigger>";
 }
 
 std::wstring ActionXml(const Night& night, const std::wstring& program) {
-    return std::wstring(L"<Exec id=\"") + kKestrowPartId + L"\"><Command>" + EscapedXml(QuotedArgument(program)) +
+    return std::wstring(L"<Exec id=\"") + kKestrowActionId + L"\"><Command>" + EscapedXml(QuotedArgument(program)) +
            L"</Command><Arguments>" + EscapedXml(NightArgumentsText(night)) + L"</Arguments></Exec>";
 }
 
@@ -62,11 +62,12 @@ std::wstring WithContent(const std::wstring& xml, const XmlElement& element, con
                         L"</" + element.name + L">");
 }
 
-// The one child of `container` marked as Kestrow's replaced by `part`, or
+// The one child of `container` with Kestrow's id replaced by `part`, or
 // `part` added at the end of the container.
-std::wstring WithKestrowPart(const std::wstring& xml, const XmlElement& container, const std::wstring& part) {
+std::wstring WithKestrowPart(const std::wstring& xml, const XmlElement& container, const wchar_t* id,
+                             const std::wstring& part) {
     for (const XmlElement& child : ChildElements(xml, container.contentBegin, container.contentEnd))
-        if (AttributeOf(child, L"id") == kKestrowPartId) return Replaced(xml, child.begin, child.end, part);
+        if (AttributeOf(child, L"id") == id) return Replaced(xml, child.begin, child.end, part);
     if (container.selfClosed) return WithContent(xml, container, part);
     return Replaced(xml, container.contentEnd, container.contentEnd, part);
 }
@@ -134,13 +135,13 @@ std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const S
     const std::wstring trigger = TriggerXml(night, today);
     xml = WithTaskChild(*xml, L"Triggers", L"<Triggers>" + trigger + L"</Triggers>",
                         [&](const std::wstring& text, const XmlElement& triggers) {
-                            return WithKestrowPart(text, triggers, trigger);
+                            return WithKestrowPart(text, triggers, kKestrowTriggerId, trigger);
                         });
     if (!xml) return std::nullopt;
     const std::wstring action = ActionXml(night.night, program);
     xml = WithTaskChild(*xml, L"Actions", L"<Actions>" + action + L"</Actions>",
                         [&](const std::wstring& text, const XmlElement& actions) {
-                            return WithKestrowPart(text, actions, action);
+                            return WithKestrowPart(text, actions, kKestrowActionId, action);
                         });
     if (!xml) return std::nullopt;
     // The logon is that of the principal the task runs as; a task without
@@ -159,7 +160,7 @@ TaskReading ReadTaskXml(const std::wstring& xml) {
     if (!task) return reading;
     if (const std::optional<XmlElement> actions = ChildNamed(xml, *task, L"Actions")) {
         for (const XmlElement& action : ChildElements(xml, actions->contentBegin, actions->contentEnd)) {
-            if (action.name != L"Exec" || AttributeOf(action, L"id") != kKestrowPartId) continue;
+            if (action.name != L"Exec" || AttributeOf(action, L"id") != kKestrowActionId) continue;
             const std::optional<XmlElement> command = ChildNamed(xml, action, L"Command");
             const std::optional<XmlElement> arguments = ChildNamed(xml, action, L"Arguments");
             if (command) {
@@ -172,7 +173,7 @@ TaskReading ReadTaskXml(const std::wstring& xml) {
     }
     if (const std::optional<XmlElement> triggers = ChildNamed(xml, *task, L"Triggers")) {
         for (const XmlElement& trigger : ChildElements(xml, triggers->contentBegin, triggers->contentEnd)) {
-            if (AttributeOf(trigger, L"id") != kKestrowPartId) continue;
+            if (AttributeOf(trigger, L"id") != kKestrowTriggerId) continue;
             if (const std::optional<XmlElement> start = ChildNamed(xml, trigger, L"StartBoundary")) {
                 const std::wstring boundary = TextOf(xml, *start);
                 const size_t t = boundary.find(L'T');

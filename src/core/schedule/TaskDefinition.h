@@ -1,6 +1,6 @@
 #pragma once
 // A night's task as the Task Scheduler's XML describes it. Kestrow owns one
-// trigger and one action of the task, each marked with the id "Kestrow",
+// trigger and one action of the task, each marked with an id of its own,
 // the description, the logon, and the folder noted in the registration's
 // documentation (for a Task Scheduler that keeps no actions, as Wine's); a
 // task that is changed keeps everything else it holds (other triggers and
@@ -12,8 +12,10 @@
 
 namespace kestrow {
 
-// The id of the trigger and the action that Kestrow manages in a task.
-inline constexpr const wchar_t* kKestrowPartId = L"Kestrow";
+// The ids of the trigger and the action that Kestrow manages in a task. The
+// schema types ids as xs:ID: unique in the whole definition.
+inline constexpr const wchar_t* kKestrowTriggerId = L"KestrowNight";
+inline constexpr const wchar_t* kKestrowActionId = L"KestrowRun";
 
 // The command line the task runs, as the dialog shows it and as a
 // hand-made task would have it: the program in quotes and the arguments.
