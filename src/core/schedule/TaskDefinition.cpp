@@ -120,8 +120,10 @@ std::wstring NewTaskXml(const ScheduledNight& night, const std::wstring& program
 std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const ScheduledNight& night,
                                            const std::wstring& program, const std::wstring& today) {
     std::optional<std::wstring> xml = existing;
-    for (const auto& [name, element] : {std::pair{L"Source", SourceXml()}, std::pair{L"Documentation", FolderNoteXml(night)},
-                                        std::pair{L"Description", DescriptionXml(night)}}) {
+    for (const auto& part : {std::pair{L"Source", SourceXml()}, std::pair{L"Documentation", FolderNoteXml(night)},
+                             std::pair{L"Description", DescriptionXml(night)}}) {
+        const std::wstring name = part.first;
+        const std::wstring& element = part.second;
         xml = WithTaskChild(*xml, L"RegistrationInfo", L"<RegistrationInfo>" + element + L"</RegistrationInfo>",
                             [&](const std::wstring& text, const XmlElement& info) {
                                 if (const std::optional<XmlElement> old = ChildNamed(text, info, name))

@@ -5,6 +5,7 @@
 #include <wincred.h>
 
 #include "common/RuntimeError.h"
+#include "system/SystemLibrary.h"
 #include "system/SystemText.h"
 
 namespace kestrow::win32 {
@@ -14,7 +15,9 @@ namespace {
 std::wstring ThisUser() {
     wchar_t name[CREDUI_MAX_USERNAME_LENGTH + 1] = L"";
     ULONG size = CREDUI_MAX_USERNAME_LENGTH + 1;
-    if (GetUserNameExW(NameSamCompatible, name, &size)) return name;
+    const SystemLibrary security(L"secur32.dll");
+    const auto userName = security.Find<decltype(GetUserNameExW)>("GetUserNameExW");
+    if (userName && userName(NameSamCompatible, name, &size)) return name;
     DWORD plainSize = CREDUI_MAX_USERNAME_LENGTH + 1;
     return GetUserNameW(name, &plainSize) ? name : L"";
 }
@@ -26,11 +29,15 @@ std::unique_ptr<Credentials> AskForPassword(HWND owner) {
     wchar_t password[CREDUI_MAX_PASSWORD_LENGTH + 1] = L"";
     wcsncpy(user, ThisUser().c_str(), CREDUI_MAX_USERNAME_LENGTH);
     CREDUI_INFOW info{sizeof(info), owner,
-                      L"Windows needs your password to run the night whether you are logged on or not. Kestrow "
-                      L"hands it to the Task Scheduler and keeps it nowhere.",
+                      L"Your password, for a night while you are logged off.",
                       L"Schedule a night", nullptr};
     BOOL save = FALSE;
-    const DWORD result = CredUIPromptForCredentialsW(
+    const SystemLibrary credentialPrompt(L"credui.dll");
+    const auto prompt = credentialPrompt.Find<decltype(CredUIPromptForCredentialsW)>("CredUIPromptForCredentialsW");
+    if (!prompt)
+        throw RuntimeError(HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND), kProgramSource,
+                           L"Windows' password prompt cannot be found on this computer");
+    const DWORD result = prompt(
         &info, L"Kestrow's night", nullptr, 0, user, CREDUI_MAX_USERNAME_LENGTH + 1, password,
         CREDUI_MAX_PASSWORD_LENGTH + 1, &save,
         CREDUI_FLAGS_GENERIC_CREDENTIALS | CREDUI_FLAGS_KEEP_USERNAME | CREDUI_FLAGS_DO_NOT_PERSIST |
