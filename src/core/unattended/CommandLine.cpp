@@ -1,21 +1,13 @@
 #include "unattended/CommandLine.h"
 
-#include <cwctype>
 #include <set>
 
 #include "batch/DraftBatch.h"
+#include "common/CommandLineWords.h"
 #include "unattended/ResumePlan.h"
 
 namespace kestrow {
 namespace {
-
-// "/Update" and "-UPDATE" both give "update"; "" for what is no switch.
-std::wstring SwitchName(const std::wstring& argument) {
-    if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return std::wstring();
-    std::wstring name = argument.substr(1);
-    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
-    return name;
-}
 
 CommandLine Invalid(std::wstring why) {
     CommandLine line;

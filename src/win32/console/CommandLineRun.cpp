@@ -24,6 +24,7 @@
 #include "files/RunLogFile.h"
 #include "listing/FileTree.h"
 #include "listing/Shard.h"
+#include "schedule/ScheduleCommand.h"
 #include "system/ComApartment.h"
 #include "system/DataFolder.h"
 #include "system/FullPath.h"
@@ -279,7 +280,7 @@ int RunCommandLine(const CommandLine& line) {
     ConsoleOutput err(STD_ERROR_HANDLE);
     switch (line.action) {
         case CommandLine::Action::Usage: {
-            std::wstring usage = UsageText();
+            std::wstring usage = UsageText() + L"\nNights in the Task Scheduler:\n" + ScheduleUsageText();
             if (!usage.empty() && usage.back() == L'\n') usage.pop_back();
             out.Line(usage);
             return ExitCode::AllStored;

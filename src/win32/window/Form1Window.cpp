@@ -6,7 +6,10 @@
 #include "resources/resource.h"
 #include "system/DataFolder.h"
 #include "window/HandlerBoundary.h"
+#include "window/NightMenu.h"
 #include "window/RegistrySettings.h"
+#include "window/ScheduleDialog.h"
+#include "window/SettingsDialog.h"
 #include "window/Twips.h"
 
 namespace kestrow::win32 {
@@ -76,6 +79,7 @@ void Form1Window::Load() {
     });
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
+    AddNightMenuItems(Handle());
     Form_Load();
 }
 
@@ -210,6 +214,20 @@ void Form1Window::OnSessionEnding() {
     WaitForBatchEnd(kSessionEndWaitMs);
 }
 
+bool Form1Window::OnSystemCommand(UINT command) {
+    if (command != NightMenuCommand::Settings && command != NightMenuCommand::Schedule) return false;
+    // A command may arrive while the menu could not offer it (posted, or
+    // while a Browse holds the window disabled): it is passed over then.
+    if (form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())) return true;
+    RunHandler(Handle(), Form1::Caption, [&] {
+        if (command == NightMenuCommand::Settings)
+            ShowSettingsDialog(Handle());
+        else
+            ShowScheduleDialog(Handle(), form_->folderPath);
+    });
+    return true;
+}
+
 void Form1Window::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;
     switch (id) {
@@ -241,6 +259,13 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
                 SetTextColor(dc, GetSysColor(IsWindowEnabled(Text1_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
+            break;
+        case WM_INITMENUPOPUP:
+            if (HIWORD(lParam)) EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
+            break;
+        case WM_SYSCOMMAND:
+            // The low four bits are the system's own.
+            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0))) return 0;
             break;
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
