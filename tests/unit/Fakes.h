@@ -3,9 +3,12 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "exports/DraftExports.h"
+#include "exports/ExportTemporary.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/Form1.h"
@@ -130,6 +133,42 @@ struct FakeTaskbar : TaskbarProgress {
     }
     void Clear() override { events.push_back(L"clear"); }
     void FlashIfInBackground() override { events.push_back(L"flash"); }
+};
+
+// Files of exports in memory: a path's content, and every call in order
+// ("make <folder>", "sweep <folder>", "replace <target>", "remove <temporary>").
+struct FakeExportFiles : ExportFiles {
+    static constexpr ExportRun kRun{4312, 0x01DB4C2A9F3E1200};
+    std::map<std::wstring, std::string> disk;
+    std::vector<std::wstring> calls;
+    std::set<std::wstring> unmakeable;  // folders that cannot be made
+    std::set<std::wstring> locked;      // targets a viewer holds
+    std::uint64_t attempts = 0;
+    static RuntimeError Denied(const std::wstring& what) {
+        return RuntimeError(static_cast<std::int32_t>(0x80070005u), L"Kestrow", what + L": Access denied.");
+    }
+    void MakeFolder(const std::wstring& folder) override {
+        calls.push_back(L"make " + folder);
+        if (unmakeable.count(folder)) throw Denied(folder);
+    }
+    void RemoveLeftovers(const std::wstring& folder) noexcept override { calls.push_back(L"sweep " + folder); }
+    std::wstring TemporaryFor(const std::wstring& target) override {
+        return TemporaryExportPath(target, kRun, ++attempts);
+    }
+    std::uint64_t Replace(const std::wstring& temporary, const std::wstring& target) override {
+        calls.push_back(L"replace " + target);
+        const auto made = disk.find(temporary);
+        if (locked.count(target) || made == disk.end()) {
+            disk.erase(temporary);
+            throw Denied(target);
+        }
+        disk[target] = made->second;
+        disk.erase(made);
+        return disk[target].size();
+    }
+    void Remove(const std::wstring& temporary) noexcept override {
+        if (disk.erase(temporary)) calls.push_back(L"remove " + temporary);
+    }
 };
 
 // Runs a batch on the calling thread, start to end, inside Start.
