@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
+#include "window/ExportMenu.h"
 #include "window/HandlerBoundary.h"
 #include "window/RegistrySettings.h"
 #include "window/Twips.h"
@@ -69,13 +70,14 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, copyingServers_, *runner_, taskbar_, &copies_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_},
         std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
     });
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
+    AddExportItems(Handle());
     Form_Load();
 }
 
@@ -241,6 +243,12 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
                 SetTextColor(dc, GetSysColor(IsWindowEnabled(Text1_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
+            break;
+        case WM_SYSCOMMAND:
+            if (ToggleExport(Handle(), static_cast<UINT>(wParam & 0xFFF0))) return 0;
+            break;
+        case WM_INITMENUPOPUP:
+            if (HIWORD(lParam)) ShowExportChecks(Handle());
             break;
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
