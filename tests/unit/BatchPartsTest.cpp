@@ -11,9 +11,11 @@
 #include "common/RuntimeError.h"
 #include "form/BatchMessages.h"
 #include "unattended/CommandLine.h"
+#include "Fakes.h"
 #include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
+using kestrow::testing::RecordingOutput;
 using namespace std::chrono_literals;
 
 TEST(CallWatch, AsksAfterTheBoundAndAgainOneBoundAfterEachYes) {
@@ -129,19 +131,6 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
 }
 
 namespace {
-
-struct RecordingOutput : RunOutput {
-    std::vector<std::wstring> lines, rows;
-    void Line(const std::wstring& text) override { lines.push_back(text); }
-    void InHand(const DraftRecord& draft) override { inHand.push_back(draft.name); }
-    void Row(const DraftRecord& draft, std::optional<double>) override {
-        rows.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
-    }
-    std::vector<std::wstring> inHand;
-    void Row(const UnreadableFolder& folder) override {
-        rows.push_back(FormatLogRow(FolderLogRow(L"T", folder), LogLayout::SixColumns));
-    }
-};
 
 DraftRecord Record(const wchar_t* name, DraftState state, std::optional<RuntimeError> error = std::nullopt) {
     return DraftRecord{name, std::wstring(L"C:\\D\\") + name, state, std::move(error)};

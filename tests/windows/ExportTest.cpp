@@ -169,42 +169,30 @@ TEST_F(Exports, AKilledRunLeavesTheOldFileAndTheNextRunRemovesItsTemporaryFile) 
     EXPECT_EQ(FilesWith(folder.Path(), L".kestrow-"), (std::vector<std::wstring>{running, L"notes.kestrow-plan.pdf"}));
 }
 
-namespace {
+using ExportMenu = MainWindowTest;
 
-class ExportMenu : public MainWindowTest {
-protected:
-    void TearDown() override { RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Export"); }
-    bool Checked(UINT command) const {
-        return GetMenuState(GetSystemMenu(window_.Handle(), FALSE), command, MF_BYCOMMAND) & MF_CHECKED;
-    }
-    void Command(UINT command) { SendMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0); }
-    static std::wstring Chosen() { return kestrow::ExportFormatsText(win32::ReadExportFormats()); }
-};
-
-}  // namespace
-
-// The system menu's check items, after the standard ones, follow the
-// registry's Export value and change it.
+// The system menu's check items, after the standard ones behind a
+// separator, change the registry's Export value and show what it holds
+// when the menu opens, whoever changed it.
 TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
     const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 5);
-    EXPECT_EQ(GetMenuItemID(menu, count - 4), 0u) << "a separator before the items";
+    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
+    EXPECT_EQ(GetMenuItemID(menu, count - 4), 0u);
     EXPECT_EQ(GetMenuItemID(menu, count - 3), win32::ExportCommand::Pdf);
     EXPECT_EQ(GetMenuItemID(menu, count - 1), win32::ExportCommand::Dxf);
-    EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
-
-    Command(win32::ExportCommand::Dxf);
-    Command(win32::ExportCommand::Pdf | 0x3);  // the low four bits are the system's
-    EXPECT_EQ(Chosen(), L"pdf,dxf");
-    EXPECT_TRUE(Checked(win32::ExportCommand::Pdf));
-    EXPECT_FALSE(Checked(win32::ExportCommand::Dwg));
-    Command(win32::ExportCommand::Pdf);
-    EXPECT_EQ(Chosen(), L"dxf");
-
-    // Another program changes the value: the menu shows it when it opens.
+    const auto checks = [&] {
+        std::wstring marks;
+        for (const UINT command : {win32::ExportCommand::Pdf, win32::ExportCommand::Dwg, win32::ExportCommand::Dxf})
+            marks += GetMenuState(menu, command, MF_BYCOMMAND) & MF_CHECKED ? L"x" : L"-";
+        return marks + L" " + kestrow::ExportFormatsText(win32::ReadExportFormats());
+    };
+    for (const UINT command : {win32::ExportCommand::Dxf, win32::ExportCommand::Pdf | 0x3})  // low bits: the system's
+        SendMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0);
+    EXPECT_EQ(checks(), L"x-x pdf,dxf");
     win32::WriteExportFormats({kestrow::ExportFormat::Dwg});
     SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
-    EXPECT_TRUE(Checked(win32::ExportCommand::Dwg));
-    EXPECT_FALSE(Checked(win32::ExportCommand::Dxf));
+    EXPECT_EQ(checks(), L"-x- dwg");
+    SendMessageW(window_.Handle(), WM_SYSCOMMAND, win32::ExportCommand::Dwg, 0);
+    EXPECT_EQ(checks(), L"--- ");
 }
