@@ -252,5 +252,5 @@ TEST(ExportWindow, TheStatusLineCountsExportsAndTheLastBoxNamesAFailedOne) {
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text,
               L"2 of 2 drawings were updated and stored.\n\nThis export failed; its drawing was stored:\n\n"
-              L"b.dft as pdf - Error -2147024891 (0x80070005): C:\\D\\b.pdf: Access denied.");
+              L"b.dft as pdf - Error -2147024891 (0x80070005) in Kestrow: C:\\D\\b.pdf: Access denied.");
 }

@@ -25,7 +25,10 @@ std::wstring ShortError(const RuntimeError& error) {
     return DescribeError(RuntimeError(error.Number(), L"", ShortDescription(error.Description())));
 }
 
-// The exports that failed, each named with its draft, which was stored.
+// The exports that failed, each named with its draft, which was stored, and
+// with the whole of its error: the target's path and the system's reason
+// both count, and would not fit the drafts' short form.
+constexpr std::int32_t kSummaryExports = 10;
 std::wstring FailedExportsSummary(const BatchResult& result) {
     const std::int32_t failed = result.CountExports(DraftExport::State::Failed);
     if (failed == 0) return std::wstring();
@@ -36,11 +39,11 @@ std::wstring FailedExportsSummary(const BatchResult& result) {
     std::int32_t listed = 0;
     for (const DraftRecord& draft : result.drafts)
         for (const DraftExport& made : draft.exports) {
-            if (made.state != DraftExport::State::Failed || listed++ >= kSummaryNames) continue;
+            if (made.state != DraftExport::State::Failed || listed++ >= kSummaryExports) continue;
             text += L"\n" + draft.name + L" as " + ExportFormatName(made.format) + L" - " +
-                    (made.error ? ShortError(*made.error) : std::wstring(L"failed"));
+                    (made.error ? DescribeError(*made.error) : std::wstring(L"failed"));
         }
-    if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
+    if (failed > kSummaryExports) text += L"\n... and " + std::to_wstring(failed - kSummaryExports) + L" more";
     return text;
 }
 

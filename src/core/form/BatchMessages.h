@@ -25,9 +25,9 @@ inline const wchar_t* const kSameForRemainingText = L"Do the same for the remain
 
 // The box at the end of a batch in which drafts or exports failed: how
 // many drafts were stored; up to `kSummaryNames` of the drafts that were
-// not, each with its error, then how many more; the exports that failed,
-// named with their drafts (which were stored) in the same way; and how many
-// drafts were not reached.
+// not, each with its error, then how many more; up to ten of the exports
+// that failed, named with their drafts (which were stored) and their whole
+// error; and how many drafts were not reached.
 constexpr std::int32_t kSummaryNames = 30;
 std::wstring BatchSummaryText(const BatchResult& result);
 
