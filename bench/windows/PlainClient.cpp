@@ -82,8 +82,9 @@ ComPtr<IDispatch> Get(IDispatch* object, DISPID id, VARIANTARG* args, UINT count
     return CastTo(result, iid);
 }
 
-void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid, const IID& documentIid,
-                 const IID& viewsIid, const IID& viewIid) {
+// The document collection asked to open `path`, passed by reference.
+ComPtr<IDispatch> OpenDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid,
+                            const IID& documentIid) {
     ComPtr<IDispatch> documents = Get(application, contract::kAppDocuments, nullptr, 0, documentsIid, "get 21");
     BSTR text = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
     VARIANTARG byRef;
@@ -98,7 +99,12 @@ void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& do
         throw;
     }
     SysFreeString(text);
-    documents.Reset();
+    return document;
+}
+
+void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid, const IID& documentIid,
+                 const IID& viewsIid, const IID& viewIid) {
+    ComPtr<IDispatch> document = OpenDraft(application, path, documentsIid, documentIid);
     ComPtr<IDispatch> views = Get(document.Get(), contract::kDocumentViews, nullptr, 0, viewsIid, "get 24677");
     VARIANT count;
     VariantInit(&count);
@@ -121,15 +127,7 @@ void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& do
 // returns how long SaveAs took.
 double ExportDraft(IDispatch* application, const std::wstring& path, const std::wstring& extension,
                    const IID& documentsIid, const IID& documentIid) {
-    ComPtr<IDispatch> documents = Get(application, contract::kAppDocuments, nullptr, 0, documentsIid, "get 21");
-    BSTR text = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
-    VARIANTARG byRef;
-    VariantInit(&byRef);
-    byRef.vt = VT_BSTR | VT_BYREF;
-    byRef.pbstrVal = &text;
-    ComPtr<IDispatch> document = Get(documents.Get(), contract::kDocumentsOpen, &byRef, 1, documentIid, "get 6");
-    SysFreeString(text);
-    documents.Reset();
+    ComPtr<IDispatch> document = OpenDraft(application, path, documentsIid, documentIid);
     static DISPID saveAs = DISPID_UNKNOWN;
     wchar_t name[] = L"SaveAs";
     LPOLESTR names[] = {name};
