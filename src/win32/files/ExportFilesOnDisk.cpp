@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/LongPath.h"
+#include "system/FindHandle.h"
 #include "system/Process.h"
 #include "system/SystemText.h"
 
@@ -39,9 +40,9 @@ void ExportFilesOnDisk::MakeFolder(const std::wstring& folder) {
 
 void ExportFilesOnDisk::RemoveLeftovers(const std::wstring& folder) noexcept {
     WIN32_FIND_DATAW entry{};
-    const HANDLE find = FindFirstFileExW(Extended(folder + L"\\" + kTemporaryExportPattern).c_str(),
-                                         FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0);
-    if (find == INVALID_HANDLE_VALUE) return;
+    const FindHandle find = OwnSearch(FindFirstFileExW(Extended(folder + L"\\" + kTemporaryExportPattern).c_str(),
+                                                       FindExInfoBasic, &entry, FindExSearchNameMatch, nullptr, 0));
+    if (!find) return;
     do {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::optional<ExportRun> owner = TemporaryExportOwner(entry.cFileName);
@@ -49,8 +50,7 @@ void ExportFilesOnDisk::RemoveLeftovers(const std::wstring& folder) noexcept {
         // runs (this one included) may be about to move it in place.
         if (!owner || *owner == run_ || StillRuns(ProcessIdentity{owner->process, owner->started})) continue;
         DeleteFileW(Extended(folder + L"\\" + entry.cFileName).c_str());
-    } while (FindNextFileW(find, &entry));
-    FindClose(find);
+    } while (FindNextFileW(find.get(), &entry));
 }
 
 std::wstring ExportFilesOnDisk::TemporaryFor(const std::wstring& target) {
