@@ -131,7 +131,8 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
     }
     const std::vector<std::pair<std::vector<std::wstring>, std::wstring>> refused = {
         {{L"/update", L"D:\\A", L"/whatif"}, L"/whatif has no place"},
-        {{L"/update", L"D:\\A", L"/export", L"pdf,tiff"}, L"/export takes a comma list"},
+        {{L"/update", L"D:\\A", L"/export", L"pdf,tiff"}, L"/export needs a comma list"},
+        {{L"/update", L"D:\\A", L"/exportto", L"E:\\Out"}, L"/exportto needs /export"},
         {{L"/update", L"D:\\A", L"/export"}, L"/export needs a value."},
         {{L"/subfolders"}, L"Nothing to do"},
         {{L"/update", L"D:\\A", L"/sessions", L"9"}, L"/sessions needs a whole number from 1 to 8"},

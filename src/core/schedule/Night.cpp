@@ -44,31 +44,10 @@ std::wstring NightArgumentsText(const Night& night) {
 
 NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
     NightReading reading;
-    // What only a night adds to a run's switches is taken out here; the rest
-    // is read by the run's own rules.
+    // A night always resumes: the switch is the night's own, not the user's.
     std::vector<std::wstring> run;
-    for (size_t i = 0; i < arguments.size(); ++i) {
-        const bool exports = SwitchName(arguments[i]) == L"export";
-        if (exports || SwitchName(arguments[i]) == L"exportto") {
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty()) {
-                reading.error = arguments[i] + L" needs a value.";
-                return reading;
-            }
-            const std::wstring& value = arguments[++i];
-            if (!exports) {
-                reading.night.exportFolder = value;
-                continue;
-            }
-            const std::optional<std::vector<ExportFormat>> formats = ParseExportFormats(value);
-            if (!formats) {
-                reading.error = L"/export takes a comma list of pdf, dwg and dxf, not \"" + value + L"\".";
-                return reading;
-            }
-            reading.night.exports = *formats;
-        } else if (SwitchName(arguments[i]) != L"resume") {
-            run.push_back(arguments[i]);
-        }
-    }
+    for (const std::wstring& argument : arguments)
+        if (SwitchName(argument) != L"resume") run.push_back(argument);
     const CommandLine line = ParseCommandLine(run);
     if (line.action == CommandLine::Action::Invalid) {
         reading.error = line.error;
@@ -93,6 +72,8 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
     night.shardIndex = line.shardIndex;
     night.shardCount = line.shardCount;
     night.answers = line.answers;
+    night.exports = line.exports.formats;
+    night.exportFolder = line.exports.folder;
     reading.ok = true;
     return reading;
 }

@@ -54,6 +54,14 @@ inline const wchar_t* const RetiredCopy = L"retired-copy";
 // one: file, this name; detail: done under (the other name's path). That
 // name's row tells the fate of both.
 inline const wchar_t* const SameFile = L"same-file";
+// A stored draft saved as another format too, one row an export, after the
+// draft's own: file, the draft; detail: to (the exported file), format,
+// size (in bytes).
+inline const wchar_t* const Exported = L"exported";
+// An export that was not made or could not take its target's place: file,
+// the draft (stored all the same); error, source and description as for a
+// failed draft; detail: to, format.
+inline const wchar_t* const ExportFailed = L"export-failed";
 }  // namespace LogResult
 
 // Whether a row of this result tells its draft's (or folder's) fate: the

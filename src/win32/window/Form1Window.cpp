@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
+#include "window/ExportMenu.h"
 #include "window/HandlerBoundary.h"
 #include "window/NightMenu.h"
 #include "window/RegistrySettings.h"
@@ -72,7 +73,7 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, copyingServers_, *runner_, taskbar_, &copies_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_},
         std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
@@ -80,6 +81,7 @@ void Form1Window::Load() {
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
     AddNightMenuItems(Handle());
+    AddExportItems(Handle());
     Form_Load();
 }
 
@@ -261,11 +263,16 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
             }
             break;
         case WM_INITMENUPOPUP:
-            if (HIWORD(lParam)) EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
+            if (HIWORD(lParam)) {
+                EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
+                ShowExportChecks(Handle());
+            }
             break;
         case WM_SYSCOMMAND:
             // The low four bits are the system's own.
-            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0))) return 0;
+            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0)) ||
+                ToggleExport(Handle(), static_cast<UINT>(wParam & 0xFFF0)))
+                return 0;
             break;
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));

@@ -11,6 +11,7 @@
 #include "automation/SessionThread.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "files/DraftCopyFolder.h"
+#include "files/ExportFilesOnDisk.h"
 #include "files/FindFileEnumerator.h"
 #include "form/Form1.h"
 #include "window/BatchThread.h"
@@ -106,6 +107,7 @@ private:
     SessionThreadLauncher servers_;
     DraftCopyFolder copies_;
     CopyKeepingLauncher copyingServers_{servers_, copies_};
+    ExportFilesOnDisk exportFiles_;
     TaskbarButton taskbar_;
     std::unique_ptr<BatchThread> runner_;
     std::unique_ptr<Form1> form_;
