@@ -10,7 +10,7 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
           mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb imagemagick xdotool libcap2-bin
-          chromium)
+          chromium poppler-utils python3-ezdxf)
 
 log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 
@@ -28,10 +28,16 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
+# Builds the Windows side: everything, or only the targets named.
 build_windows() {
-  log "Building Kestrow.exe, the stand-in server and the Windows tests"
   cmake --preset windows >/dev/null
-  cmake --build --preset windows -j"$(nproc)"
+  if [ $# -gt 0 ]; then
+    log "Building $*"
+    cmake --build --preset windows -j"$(nproc)" --target "$@"
+  else
+    log "Building Kestrow.exe, the stand-in server and the Windows tests"
+    cmake --build --preset windows -j"$(nproc)"
+  fi
 }
 
 build_native() {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core's unit tests (also under
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
-# time, and the Windows tests under Wine on a private Xvfb display.
+# time, the Windows tests under Wine on a private Xvfb display, the report's
+# page in a browser and the exports in Debian's PDF and DXF readers.
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 ensure_packages
@@ -121,6 +122,13 @@ if bash "$ROOT/scripts/check-report-page.sh" "$LOGS/report-page.png" >"$LOGS/rep
   PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/report-page.log")")
 else
   FAILED=$((FAILED + 1)); RESULTS+=("report page: FAILED, see $LOGS/report-page.log"); cat "$LOGS/report-page.log"
+fi
+
+log "Exports made under Wine, read by Debian's PDF and DXF readers"
+if bash "$ROOT/scripts/check-exports.sh" >"$LOGS/exports.log" 2>&1; then
+  PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/exports.log")")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("exports: FAILED, see $LOGS/exports.log"); cat "$LOGS/exports.log"
 fi
 
 cd "$ROOT"

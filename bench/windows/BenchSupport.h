@@ -65,5 +65,6 @@ void SessionsBenchmark();
 void ReportBenchmark(const std::wstring& kestrowExe);
 void DialogBenchmark();
 void LogStartBenchmark();
+void ExportBenchmark();
 
 }  // namespace kestrow::bench

@@ -70,7 +70,7 @@ int wmain(int argc, wchar_t** argv) {
         std::printf("usage: kestrow_bench <Kestrow.exe> <minimal.exe> <minimal with v6 manifest.exe> [<tree of drafts>]\n");
         return 2;
     }
-    // KESTROW_BENCH_ONLY=listing|startup|batch|unattended|copies|giveup|floor|sessions|dialogs|report|logstart
+    // KESTROW_BENCH_ONLY=listing|startup|batch|unattended|copies|giveup|floor|sessions|dialogs|report|logstart|exports
     // runs one group.
     const char* only = std::getenv("KESTROW_BENCH_ONLY");
     const auto wanted = [only](const char* group) { return !only || !*only || std::strcmp(only, group) == 0; };
@@ -86,6 +86,7 @@ int wmain(int argc, wchar_t** argv) {
     if (wanted("report")) ReportBenchmark(argv[1]);
     if (wanted("dialogs")) DialogBenchmark();
     if (wanted("logstart")) LogStartBenchmark();
+    if (wanted("exports")) ExportBenchmark();
     OleUninitialize();
     return 0;
 }

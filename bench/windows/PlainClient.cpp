@@ -1,13 +1,16 @@
 // The floor for the batch: one thread, no watch, no copies, no log, making
 // the same calls as a batch session in the same order with the same
 // argument types and the same releases, over every draft of a folder.
-// kestrow_bench times it beside Kestrow.exe /update.
+// kestrow_bench times it beside Kestrow.exe /update. With /export <ext> it
+// is a night of exports alone instead: each draft opened, saved as <ext>
+// beside itself with SaveAs (looked up by name) and let go unstored.
 #include <windows.h>
 #include <ole2.h>
 #include <oleauto.h>
 #include <wrl/client.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -79,8 +82,9 @@ ComPtr<IDispatch> Get(IDispatch* object, DISPID id, VARIANTARG* args, UINT count
     return CastTo(result, iid);
 }
 
-void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid, const IID& documentIid,
-                 const IID& viewsIid, const IID& viewIid) {
+// The document collection asked to open `path`, passed by reference.
+ComPtr<IDispatch> OpenDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid,
+                            const IID& documentIid) {
     ComPtr<IDispatch> documents = Get(application, contract::kAppDocuments, nullptr, 0, documentsIid, "get 21");
     BSTR text = SysAllocStringLen(path.data(), static_cast<UINT>(path.size()));
     VARIANTARG byRef;
@@ -95,7 +99,12 @@ void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& do
         throw;
     }
     SysFreeString(text);
-    documents.Reset();
+    return document;
+}
+
+void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& documentsIid, const IID& documentIid,
+                 const IID& viewsIid, const IID& viewIid) {
+    ComPtr<IDispatch> document = OpenDraft(application, path, documentsIid, documentIid);
     ComPtr<IDispatch> views = Get(document.Get(), contract::kDocumentViews, nullptr, 0, viewsIid, "get 24677");
     VARIANT count;
     VariantInit(&count);
@@ -114,6 +123,30 @@ void UpdateDraft(IDispatch* application, const std::wstring& path, const IID& do
     Call(document.Get(), contract::kDocumentClose, DISPATCH_METHOD, &store, 1, nullptr, "call 6");
 }
 
+// Opens the draft, has it saved as `extension` beside itself, lets it go;
+// returns how long SaveAs took.
+double ExportDraft(IDispatch* application, const std::wstring& path, const std::wstring& extension,
+                   const IID& documentsIid, const IID& documentIid) {
+    ComPtr<IDispatch> document = OpenDraft(application, path, documentsIid, documentIid);
+    static DISPID saveAs = DISPID_UNKNOWN;
+    wchar_t name[] = L"SaveAs";
+    LPOLESTR names[] = {name};
+    if (saveAs == DISPID_UNKNOWN)
+        Check(document->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &saveAs), "GetIDsOfNames");
+    const std::wstring target = path.substr(0, path.find_last_of(L'.') + 1) + extension;
+    VARIANTARG targetArg;
+    VariantInit(&targetArg);
+    targetArg.vt = VT_BSTR;
+    targetArg.bstrVal = SysAllocString(target.c_str());
+    const auto started = std::chrono::steady_clock::now();
+    Call(document.Get(), saveAs, DISPATCH_METHOD, &targetArg, 1, nullptr, "SaveAs");
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    VariantClear(&targetArg);
+    VARIANTARG letGo = Boolean(false);
+    Call(document.Get(), contract::kDocumentClose, DISPATCH_METHOD, &letGo, 1, nullptr, "call 6");
+    return seconds;
+}
+
 std::vector<std::wstring> DraftsIn(const std::wstring& folder) {
     std::vector<std::wstring> names;
     WIN32_FIND_DATAW found;
@@ -127,7 +160,7 @@ std::vector<std::wstring> DraftsIn(const std::wstring& folder) {
     return names;
 }
 
-int Run(const std::wstring& folder) {
+int Run(const std::wstring& folder, const std::wstring& exportAs) {
     const IID applicationIid = Iid(contract::kApplicationIid), documentsIid = Iid(contract::kDocumentsIid),
               documentIid = Iid(contract::kDocumentIid), viewsIid = Iid(contract::kViewsIid),
               viewIid = Iid(contract::kViewIid);
@@ -143,24 +176,34 @@ int Run(const std::wstring& folder) {
     VARIANTARG off = Boolean(false);
     Call(application.Get(), contract::kAppPut59, DISPATCH_PROPERTYPUT, &off, 1, nullptr, "put 59");
     Call(application.Get(), contract::kAppPut18, DISPATCH_PROPERTYPUT, &off, 1, nullptr, "put 18");
-    for (const auto& name : names)
-        UpdateDraft(application.Get(), folder + L"\\" + name, documentsIid, documentIid, viewsIid, viewIid);
+    double saveAs = 0;
+    for (const auto& name : names) {
+        if (exportAs.empty())
+            UpdateDraft(application.Get(), folder + L"\\" + name, documentsIid, documentIid, viewsIid, viewIid);
+        else
+            saveAs += ExportDraft(application.Get(), folder + L"\\" + name, exportAs, documentsIid, documentIid);
+    }
     Call(application.Get(), contract::kAppQuit, DISPATCH_METHOD, nullptr, 0, nullptr, "call 40");
-    std::printf("%zu drafts stored\n", names.size());
+    if (exportAs.empty())
+        std::printf("%zu drafts stored\n", names.size());
+    else
+        std::printf("%zu drafts exported; SaveAs took %.1f ms each\n", names.size(),
+                    names.empty() ? 0.0 : saveAs * 1000 / static_cast<double>(names.size()));
     return 0;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 2) {
-        std::printf("usage: kestrow_bench_plain_client <folder of drafts>\n");
+    const bool exporting = argc == 4 && std::wstring(argv[2]) == L"/export";
+    if (argc != 2 && !exporting) {
+        std::printf("usage: kestrow_bench_plain_client <folder of drafts> [/export <extension>]\n");
         return 2;
     }
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 2;
     int code = 1;
     try {
-        code = Run(argv[1]);
+        code = Run(argv[1], exporting ? argv[3] : L"");
     } catch (const Failed& failure) {
         std::printf("%s failed: 0x%08lx\n", failure.what, static_cast<unsigned long>(failure.hr));
     }

@@ -11,9 +11,11 @@
 #include "common/RuntimeError.h"
 #include "form/BatchMessages.h"
 #include "unattended/CommandLine.h"
+#include "Fakes.h"
 #include "unattended/UnattendedRun.h"
 
 using namespace kestrow;
+using kestrow::testing::RecordingOutput;
 using namespace std::chrono_literals;
 
 TEST(CallWatch, AsksAfterTheBoundAndAgainOneBoundAfterEachYes) {
@@ -65,7 +67,8 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
 
     const auto night = ParseCommandLine({L"/update", L"D", L"/log", L"n.csv", L"/Resume", L"/restart-every", L"25",
                                          L"/RESTART-MEMORY", L"1500", L"/sessions", L"8", L"/shard", L"3/1000",
-                                         L"/answer", L"Missing *=OK", L"-ANSWER", L"*=&No"});
+                                         L"/answer", L"Missing *=OK", L"-ANSWER", L"*=&No", L"/EXPORT", L"dxf, PDF",
+                                         L"-ExportTo", L"E:\\Out"});
     ASSERT_EQ(night.action, CommandLine::Action::Update) << std::string(night.error.begin(), night.error.end());
     EXPECT_TRUE(night.resume);
     EXPECT_EQ(night.restartEvery, 25);
@@ -77,12 +80,15 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     EXPECT_EQ(night.answers[0].title, L"Missing *");
     EXPECT_EQ(night.answers[1].title, L"*");
     EXPECT_EQ(night.answers[1].button, L"No");
+    EXPECT_EQ(night.exports.formats, (std::vector<ExportFormat>{ExportFormat::Pdf, ExportFormat::Dxf}));
+    EXPECT_EQ(night.exports.folder, L"E:\\Out");
     const auto plain = ParseCommandLine({L"/update", L"D"});
     EXPECT_EQ(plain.restartEvery, 0);
     EXPECT_EQ(plain.restartMemoryMB, 0);
     EXPECT_EQ(plain.sessions, 1);
     EXPECT_EQ(plain.shardIndex, 1);
     EXPECT_EQ(plain.shardCount, 1);
+    EXPECT_FALSE(plain.exports.Any());
 }
 
 TEST(CommandLine, BadLinesSayWhatIsWrong) {
@@ -109,6 +115,13 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
         {{L"/update", L"D", L"/answer"}, L"/answer needs \"<title>=<button>\", such as \"Missing references=OK\"."},
         {{L"/update", L"D", L"/answer", L"Missing references"}, L"/answer needs"},
         {{L"/update", L"D", L"/answer", L"=OK"}, L"/answer needs"},
+        {{L"/update", L"D", L"/export"}, L"/export needs a value."},
+        {{L"/update", L"D", L"/export", L"pdf,tiff"}, L"/export needs a comma list of pdf, dwg and dxf"},
+        {{L"/update", L"D", L"/export", L"pdf,,dxf"}, L"/export needs a comma list"},
+        {{L"/update", L"D", L"/export", L" "}, L"/export needs a comma list"},
+        {{L"/update", L"D", L"/export", L"pdf", L"/export", L"dxf"}, L"/export is given twice."},
+        {{L"/update", L"D", L"/exportto", L"E:\\Out"}, L"/exportto needs /export"},
+        {{L"/update", L"D", L"/export", L"pdf", L"/exportto", L""}, L"/exportto needs a folder."},
     };
     for (const auto& [arguments, why] : cases) {
         const auto line = ParseCommandLine(arguments);
@@ -118,19 +131,6 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
 }
 
 namespace {
-
-struct RecordingOutput : RunOutput {
-    std::vector<std::wstring> lines, rows;
-    void Line(const std::wstring& text) override { lines.push_back(text); }
-    void InHand(const DraftRecord& draft) override { inHand.push_back(draft.name); }
-    void Row(const DraftRecord& draft, std::optional<double>) override {
-        rows.push_back(FormatLogRow(DraftLogRow(L"T", draft), LogLayout::SixColumns));
-    }
-    std::vector<std::wstring> inHand;
-    void Row(const UnreadableFolder& folder) override {
-        rows.push_back(FormatLogRow(FolderLogRow(L"T", folder), LogLayout::SixColumns));
-    }
-};
 
 DraftRecord Record(const wchar_t* name, DraftState state, std::optional<RuntimeError> error = std::nullopt) {
     return DraftRecord{name, std::wstring(L"C:\\D\\") + name, state, std::move(error)};

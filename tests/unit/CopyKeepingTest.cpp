@@ -58,8 +58,8 @@ struct ScriptedLauncher : ServerLauncher {
         ScriptedLauncher& owner;
         explicit Connection(ScriptedLauncher& o) : owner(o) {}
         void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {}
-        DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>>,
-                                 CallWatch&) override {
+        DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>&,
+                                 std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {
             ++owner.steps;
             return owner.step(path);
         }
@@ -79,7 +79,10 @@ struct CopyKeeping : ::testing::Test {
     std::shared_ptr<std::atomic<bool>> stop = std::make_shared<std::atomic<bool>>(false);
 
     CopyKeeping() { store.disk[kDraft] = "before"; }
-    DraftOutcome Attempt() { return launcher.Launch()->UpdateDraft(kDraft, stop, watch); }
+    DraftOutcome Attempt() {
+        std::vector<DraftExport> none;
+        return launcher.Launch()->UpdateDraft(kDraft, none, stop, watch);
+    }
     // The step writes `content` into the draft, then fails with `kind`.
     void FailAfterWriting(std::string content, FailureKind kind) {
         server.step = [this, content, kind](const std::wstring& path) -> DraftOutcome {

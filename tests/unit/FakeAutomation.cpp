@@ -28,11 +28,11 @@ class InlineConnection : public ServerConnection {
 public:
     InlineConnection(FakeServer& server, AutomationFactory& factory) : server_(server), session_(factory, abandoned_) {}
     void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override { session_.Start(); }
-    DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch& watch) override {
+    DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
+                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
         if (server_.duringStep) server_.duringStep(watch);
         std::wstring path = filePath;
-        return session_.UpdateDraft(path, *stop);
+        return session_.UpdateDraft(path, exports, *stop);
     }
     void Quit(CallWatch&) noexcept override { session_.Quit(); }
     std::optional<std::uint64_t> MemoryBytes() override {

@@ -3,14 +3,19 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "exports/DraftExports.h"
+#include "exports/ExportTemporary.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/Form1.h"
 #include "form/MessageBox.h"
 #include "listing/DirectoryEnumerator.h"
+#include "unattended/ExportRows.h"
+#include "unattended/UnattendedRun.h"
 
 namespace kestrow::testing {
 
@@ -130,6 +135,51 @@ struct FakeTaskbar : TaskbarProgress {
     }
     void Clear() override { events.push_back(L"clear"); }
     void FlashIfInBackground() override { events.push_back(L"flash"); }
+};
+
+// Files of exports in memory: each path's content, and the calls in order
+// ("make <folder>", "sweep <folder>", "replace <target>").
+struct FakeExportFiles : ExportFiles {
+    std::map<std::wstring, std::string> disk;
+    std::vector<std::wstring> calls;
+    std::set<std::wstring> unmakeable, locked;  // folders that cannot be made, targets a viewer holds
+    std::uint64_t attempts = 0;
+    static RuntimeError Denied(const std::wstring& what) {
+        return RuntimeError(static_cast<std::int32_t>(0x80070005u), L"Kestrow", what + L": Access denied.");
+    }
+    void MakeFolder(const std::wstring& folder) override {
+        calls.push_back(L"make " + folder);
+        if (unmakeable.count(folder)) throw Denied(folder);
+    }
+    void RemoveLeftovers(const std::wstring& folder) noexcept override { calls.push_back(L"sweep " + folder); }
+    std::wstring TemporaryFor(const std::wstring& target) override {
+        return TemporaryExportPath(target, ExportRun{4312, 0x01DB4C2A9F3E1200}, ++attempts);
+    }
+    std::uint64_t Replace(const std::wstring& temporary, const std::wstring& target) override {
+        calls.push_back(L"replace " + target);
+        const auto made = disk.find(temporary);
+        if (locked.count(target) || made == disk.end()) throw Denied(target);
+        disk[target] = made->second;
+        disk.erase(made);
+        return disk[target].size();
+    }
+    void Remove(const std::wstring& temporary) noexcept override { disk.erase(temporary); }
+};
+
+// An unattended run's lines, and its rows as a log of `layout` has them.
+struct RecordingOutput : RunOutput {
+    explicit RecordingOutput(LogLayout layout = LogLayout::SixColumns) : layout(layout) {}
+    LogLayout layout;
+    std::vector<std::wstring> lines, rows, inHand;
+    void Line(const std::wstring& text) override { lines.push_back(text); }
+    void InHand(const DraftRecord& draft) override { inHand.push_back(draft.name); }
+    void Row(const DraftRecord& draft, std::optional<double>) override {
+        rows.push_back(FormatLogRow(DraftLogRow(L"T", draft), layout));
+    }
+    void Row(const UnreadableFolder& folder) override { rows.push_back(FormatLogRow(FolderLogRow(L"T", folder), layout)); }
+    void ExportRow(const DraftRecord& draft, const DraftExport& made) override {
+        rows.push_back(FormatLogRow(ExportLogRow(L"T", draft, made), layout));
+    }
 };
 
 // Runs a batch on the calling thread, start to end, inside Start.

@@ -18,11 +18,13 @@ struct Form1Fixture {
     InlineLauncher launcher{server};
     InlineBatchRunner runner;
     FakeTaskbar taskbar;
+    FakeExportFiles exportFiles;
     // A clock that moves on by `tick` each time the window reads it.
     std::chrono::steady_clock::time_point now{};
     std::chrono::milliseconds tick{1000};
     Form1 form{Form1Controls{cmdBrowse, List1, Label1, Text1, cmdUpdate},
-               Form1Services{messages, folders, directory, launcher, runner, taskbar}, std::chrono::seconds(60),
+               Form1Services{messages, folders, directory, launcher, runner, taskbar, nullptr, &exportFiles},
+               std::chrono::seconds(60),
                ClickTiming{std::chrono::milliseconds(500), [this] { return now += tick; }}};
 
     Form1Fixture() {

@@ -59,12 +59,12 @@ public:
         }
         inner_->Start(std::move(stop), watch);
     }
-    DraftOutcome UpdateDraft(const std::wstring& path, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch& watch) override {
+    DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>& exports,
+                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
         std::this_thread::sleep_for(launcher_.stepTime);
         std::lock_guard<std::mutex> lock(launcher_.lock);
         if (crashes_) throw RuntimeError(-2147023170, L"", L"The remote procedure call failed.", FailureKind::ServerGone);
-        return inner_->UpdateDraft(path, std::move(stop), watch);
+        return inner_->UpdateDraft(path, exports, std::move(stop), watch);
     }
     void Quit(CallWatch& watch) noexcept override {
         std::lock_guard<std::mutex> lock(launcher_.lock);

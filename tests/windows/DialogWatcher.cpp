@@ -190,6 +190,7 @@ void DialogWatcher::Handle(HWND dialog) {
     if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);
+    if (answer.after) answer.after();
 }
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,

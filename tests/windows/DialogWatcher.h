@@ -39,6 +39,7 @@ struct Answer {
     int button = IDOK;
     std::wstring folder;
     std::function<void()> before;  // runs on the watcher's thread before the button is pressed
+    std::function<void()> after;   // and this once it is pressed
     std::optional<bool> check;     // the state to give the dialog's check box
     int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
     bool copyText = false;         // press Ctrl+C first

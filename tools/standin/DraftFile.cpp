@@ -18,6 +18,9 @@ std::optional<FaultKind> FaultNamed(const std::string& name) {
     if (name == "tornstore") return FaultKind::TornStore;
     if (name == "dialog") return FaultKind::Dialog;
     if (name == "unlocked") return FaultKind::Unlocked;
+    if (name == "export") return FaultKind::Export;
+    if (name == "exporthalf") return FaultKind::ExportHalf;
+    if (name == "exportslow") return FaultKind::ExportSlow;
     return std::nullopt;
 }
 
@@ -33,6 +36,9 @@ const char* FaultName(FaultKind kind) {
         case FaultKind::TornStore: return "tornstore";
         case FaultKind::Dialog: return "dialog";
         case FaultKind::Unlocked: return "unlocked";
+        case FaultKind::Export: return "export";
+        case FaultKind::ExportHalf: return "exporthalf";
+        case FaultKind::ExportSlow: return "exportslow";
     }
     return "?";
 }

@@ -8,6 +8,8 @@
 //   fault dialog <n> <title>|<text>|<buttons>
 //                              opening shows a modal message box n times;
 //                              a button written "!OK" is greyed out
+//   fault export, exporthalf, exportslow <ms>
+//                              SaveAs fails, writes half and fails, or is slow
 //
 // Lines are kept in order; unknown lines are kept as they are.
 #include <cstdint>
@@ -28,6 +30,9 @@ enum class FaultKind {
     TornStore,  // storing writes half the new draft in place, then ends the process
     Dialog,     // opening shows a message box <n> times, one after the other
     Unlocked,   // the draft is read when opened and not held: others may write it meanwhile
+    Export,      // saving it as another format (SaveAs) fails, writing nothing
+    ExportHalf,  // SaveAs writes half the file, then fails
+    ExportSlow,  // SaveAs writes half the file, waits <ms>, then writes the rest
 };
 
 struct Fault {

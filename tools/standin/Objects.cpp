@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "ExportContent.h"
 #include "MessageBoxes.h"
 #include "batch/AutomationContract.h"
 #include "system/SystemText.h"
@@ -179,31 +180,30 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetTypeInfo(UINT, LCID, ITypeInfo** in
     return DISP_E_BADINDEX;
 }
 
-namespace {
-
-// The members the contract gives no number, which a client looks up by name.
-struct NamedMember {
-    const wchar_t* object;
-    const wchar_t* name;
-    DISPID id;
-};
-constexpr NamedMember kNamedMembers[] = {
-    {L"application", L"ProcessID", kProcessIdDispId},
-};
-
-}  // namespace
-
 HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) {
-    const std::wstring asked = names && count > 0 && names[0] ? names[0] : L"";
-    server_.Journal(std::wstring(name_) + L" GetIDsOfNames " + asked);
-    for (const NamedMember& member : kNamedMembers)
-        if (count == 1 && ids && name_ == std::wstring(member.object) && _wcsicmp(asked.c_str(), member.name) == 0) {
-            ids[0] = member.id;
-            return S_OK;
-        }
-    if (ids)
-        for (UINT i = 0; i < count; ++i) ids[i] = DISPID_UNKNOWN;
-    return DISP_E_UNKNOWNNAME;
+    // The members the contract gives no number, by the object that has them.
+    struct NamedMember {
+        const wchar_t* object;
+        const wchar_t* name;
+        DISPID id;
+        bool (Server::*offered)() const;  // null: always
+    };
+    static const NamedMember kNamedMembers[] = {
+        {L"document", L"SaveAs", kSaveAsId, &Server::KnowsSaveAs},
+        {L"application", L"ProcessID", kProcessIdDispId, nullptr},
+    };
+    if (!names || !ids || count == 0) return E_INVALIDARG;
+    server_.Journal(std::wstring(name_) + L" GetIDsOfNames " + (names[0] ? names[0] : L""));
+    HRESULT hr = S_OK;
+    for (UINT i = 0; i < count; ++i) {
+        ids[i] = DISPID_UNKNOWN;
+        for (const NamedMember& member : kNamedMembers)
+            if (names[i] && lstrcmpW(member.object, name_) == 0 && lstrcmpiW(member.name, names[i]) == 0 &&
+                (!member.offered || (server_.*member.offered)()))
+                ids[i] = member.id;
+        if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
+    }
+    return hr;
 }
 
 HRESULT STDMETHODCALLTYPE DispatchObject::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
@@ -325,6 +325,11 @@ void Document::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* resul
         ReturnObject(result, new Views(server_, draft_));
         return;
     }
+    if (id == kSaveAsId && kind == Kind::Call && server_.KnowsSaveAs()) {
+        const VARIANT& path = OnlyArgument(params, VT_BSTR);
+        SaveAs(path.bstrVal ? path.bstrVal : L"");
+        return;
+    }
     if (id == contract::kDocumentClose && kind == Kind::Call) {
         // A draft that cannot be stored stays open, as it would in the CAD
         // system; closing without storing always lets it go.
@@ -366,6 +371,42 @@ void Document::Store() {
         Fail(HRESULT_FROM_WIN32(error), L"Cannot store " + draft_->path + L": " + SystemText(error));
     }
     draft_->draft = std::move(stored);
+}
+
+// Writes the draft as the format its target's extension names, as a CAD
+// system does: straight into the file it is given, which a failure may leave
+// half written.
+void Document::SaveAs(const std::wstring& path) {
+    const size_t dot = path.find_last_of(L'.');
+    const size_t slash = path.find_last_of(L'\\');
+    const std::wstring extension = dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash)
+                                       ? std::wstring()
+                                       : path.substr(dot + 1);
+    const std::optional<std::string> bytes = ExportedFile(extension, draft_->path, draft_->draft);
+    if (!bytes) Fail(E_INVALIDARG, L"Cannot save a drawing as ." + extension + L": " + path);
+    if (draft_->draft.Has(FaultKind::Export)) Fail(E_FAIL, L"Simulated failure to save " + draft_->path + L" as " + path);
+    if (server_.ExportMs() > 0) Sleep(server_.ExportMs());
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        const DWORD error = GetLastError();
+        Fail(HRESULT_FROM_WIN32(error), L"Cannot save " + path + L": " + SystemText(error));
+    }
+    const DWORD half = static_cast<DWORD>(bytes->size() / 2);
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes->data(), half, &written, nullptr) && FlushFileBuffers(file);
+    if (draft_->draft.Has(FaultKind::ExportHalf)) {
+        CloseHandle(file);
+        Fail(E_FAIL, L"Simulated failure halfway through saving " + path);
+    }
+    if (draft_->draft.Has(FaultKind::ExportSlow)) {
+        server_.Journal(L"  export half written");
+        Sleep(draft_->draft.Milliseconds(FaultKind::ExportSlow));
+    }
+    ok = ok && WriteFile(file, bytes->data() + half, static_cast<DWORD>(bytes->size()) - half, &written, nullptr) &&
+         FlushFileBuffers(file);
+    const DWORD error = ok ? 0 : GetLastError();
+    CloseHandle(file);
+    if (error) Fail(HRESULT_FROM_WIN32(error), L"Cannot save " + path + L": " + SystemText(error));
 }
 
 Views::Views(Server& server, std::shared_ptr<OpenDraft> draft)

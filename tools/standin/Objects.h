@@ -77,6 +77,7 @@ private:
     void Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* result) override;
     void Store();
     void StoreTornAndEnd(const std::string& bytes);
+    void SaveAs(const std::wstring& path);
     std::shared_ptr<OpenDraft> draft_;
 };
 
@@ -115,6 +116,10 @@ private:
 
 // The application's process id, a member looked up by name.
 constexpr DISPID kProcessIdDispId = 1001;
+
+// The document's SaveAs, which the contract gives no number: clients look
+// it up by name.
+constexpr DISPID kSaveAsId = 10001;
 
 extern const CLSID kStandInClsid;
 extern const GUID kTypeLibraryId;

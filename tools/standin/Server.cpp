@@ -41,6 +41,8 @@ Server::Server() : lastCall_(GetTickCount64()) {
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
     createHangMs_ = Milliseconds(L"KESTROW_STANDIN_CREATE_HANG_MS", L"CreateHangMs", createHangMs_);
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
+    exportMs_ = Milliseconds(L"KESTROW_STANDIN_EXPORT_MS", L"ExportMs", exportMs_);
+    knowsSaveAs_ = Setting(L"KESTROW_STANDIN_NO_SAVE_AS", L"NoSaveAs") != L"1";
     multipleUse_ = Setting(L"KESTROW_STANDIN_MULTIPLE_USE", L"MultipleUse") == L"1";
     journalPids_ = Setting(L"KESTROW_STANDIN_JOURNAL_PIDS", L"JournalPids") == L"1";
     journalTimes_ = Setting(L"KESTROW_STANDIN_JOURNAL_TIMES", L"JournalTimes") == L"1";

@@ -89,6 +89,10 @@ public:
     bool UserSession() const { return userSession_; }
     // How long updating one view takes.
     DWORD ViewUpdateMs() const { return viewUpdateMs_; }
+    // How long saving a draft as another format takes.
+    DWORD ExportMs() const { return exportMs_; }
+    // A CAD system without SaveAs: its documents do not know the name.
+    bool KnowsSaveAs() const { return knowsSaveAs_; }
 
 private:
     // The journal's handle (opened for appending only) and the lock its
@@ -107,6 +111,8 @@ private:
     DWORD orphanExitMs_ = 3600000;
     DWORD startDelayMs_ = 0;
     DWORD viewUpdateMs_ = 0;
+    DWORD exportMs_ = 0;
+    bool knowsSaveAs_ = true;
     DWORD createHangMs_ = 0;
     bool multipleUse_ = false;
     bool userSession_ = false;

@@ -74,21 +74,32 @@ void BatchSession::TakeDrafts(CallWatch& watch) {
 BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draft, CallWatch& watch) {
     if (const Next start = EnsureServer(index, watch); start != Next::NextDraft) return start;
     if (!server_) return Next::NextDraft;  // a stop came first: the draft is not reached
+    draft.exports.clear();
+    std::vector<DraftExport> exports = exporter_ ? exporter_->Prepare(draft.name) : std::vector<DraftExport>{};
     try {
         watch.SetTask(draft.path);
         // Counted before the call: a draft that fails was tried all the same.
         ++draftsThisSession_;
-        if (server_->UpdateDraft(ExtendedLengthPath(draft.path), stop_, watch) == DraftOutcome::Stored) {
+        const DraftOutcome outcome = server_->UpdateDraft(ExtendedLengthPath(draft.path), exports, stop_, watch);
+        if (exporter_) exporter_->Settle(exports, outcome == DraftOutcome::Stored);
+        if (outcome == DraftOutcome::Stored) {
             draft.state = DraftState::Stored;
             draft.error.reset();
             draft.keptCopy.reset();
             draft.dialogLeftOpen.reset();
             draft.replaced.reset();
+            draft.exports = std::move(exports);
             serverLossesInARow_ = 0;
         }
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
+        // Not stored: no export takes its target's place.
+        if (exporter_) exporter_->Settle(exports, false);
         return AfterFailure(draft, error, watch);
+    } catch (...) {
+        // Kestrow's own failure ends the batch; its temporary files go too.
+        if (exporter_) exporter_->Settle(exports, false);
+        throw;
     }
 }
 

@@ -15,10 +15,11 @@ namespace kestrow {
 class BatchSession {
 public:
     // `number` counts from 1, as the user sees it.
+    // `exporter` is null when the drafts get no exports.
     BatchSession(std::int32_t number, BatchRun& run, ServerLauncher& launcher, CallWatch::Policy watchPolicy,
-                 RenewalPolicy renewal, std::shared_ptr<std::atomic<bool>> stop)
+                 RenewalPolicy renewal, std::shared_ptr<std::atomic<bool>> stop, DraftExporter* exporter)
         : number_(number), run_(run), launcher_(launcher), watchPolicy_(watchPolicy), renewal_(renewal),
-          stop_(std::move(stop)) {}
+          stop_(std::move(stop)), exporter_(exporter) {}
     BatchSession(const BatchSession&) = delete;
     BatchSession& operator=(const BatchSession&) = delete;
 
@@ -44,6 +45,7 @@ private:
     CallWatch::Policy watchPolicy_;
     RenewalPolicy renewal_;
     std::shared_ptr<std::atomic<bool>> stop_;
+    DraftExporter* exporter_;
     std::unique_ptr<ServerConnection> server_;
     const DraftRecord* inHand_ = nullptr;  // the draft the server works on, or starts for
     int serverLossesInARow_ = 0;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "batch/AutomationContract.h"
+#include "common/LongPath.h"
 #include "common/RuntimeError.h"
 
 namespace kestrow {
@@ -47,7 +48,8 @@ void CadSession::Start() {
     seApp->Invoke(contract::kAppPut18, InvokeKind::Put, {AutomationArg::Boolean(false)});
 }
 
-DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, const std::atomic<bool>& stop) {
+DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, std::vector<DraftExport>& exports,
+                                     const std::atomic<bool>& stop) {
     // A stop that came while the server was starting: no draft is opened.
     if (stop.load()) return DraftOutcome::Stopped;
     AutomationRef views;
@@ -85,6 +87,9 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, const std::atomic<b
             view->Invoke(contract::kViewUpdate, InvokeKind::Call, {});
         }
         views.reset();
+        // After every view, before the store: the store also lets the
+        // document go, so nothing can follow it.
+        SaveExports(exports, stop);
         ThrowIfAbandoned();
         seDoc->Invoke(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(true)});
         seDoc.reset();
@@ -99,6 +104,33 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, const std::atomic<b
         views.reset();
         CloseWithoutStoring();
         throw;
+    }
+}
+
+void CadSession::SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop) {
+    for (DraftExport& made : exports) {
+        if (made.state != DraftExport::State::ToMake) continue;
+        if (stop.load()) {
+            made.Fail(ExportNotMadeAsStopped());
+            continue;
+        }
+        try {
+            ThrowIfAbandoned();
+            if (!saveAs_) saveAs_ = seDoc->DispatchIdOf(L"SaveAs");
+            if (!*saveAs_) {
+                made.Fail(NoSaveAsCall(made.format));
+                continue;
+            }
+            ThrowIfAbandoned();
+            // The CAD system picks the format from the extension, which the
+            // temporary name keeps.
+            seDoc->Invoke(**saveAs_, InvokeKind::Call, {AutomationArg::String(ExtendedLengthPath(made.temporary))});
+            made.state = DraftExport::State::Made;
+        } catch (const RuntimeError& error) {
+            // A lost server fails the draft; anything else only the export.
+            if (error.ServerLost()) throw;
+            made.Fail(error);
+        }
     }
 }
 

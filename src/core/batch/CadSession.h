@@ -5,9 +5,13 @@
 // flags it is given are read between calls.
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include <vector>
+
 #include "batch/Automation.h"
+#include "exports/DraftExports.h"
 
 namespace kestrow {
 
@@ -29,13 +33,15 @@ public:
     // Creates the application object and puts False into 59 and 18.
     void Start();
 
-    // Opens one draft, updates each of its views and stores it. Once `stop`
-    // is set, no further view is updated: the draft is closed as it stands,
-    // stored only when every view was already done (or not opened at all, if
-    // the stop came first). A draft whose processing
+    // Opens one draft, updates each of its views, has it saved as each of
+    // `exports` still to make (to its temporary file), and stores it. Once
+    // `stop` is set, no further view is updated nor export made: the draft
+    // is closed as it stands, stored only when every view was already done
+    // (or not opened at all, if the stop came first). An export that fails
+    // fails alone; the draft is still stored. A draft whose processing
     // fails is closed without storing while its server is still there, so
     // that it is neither left open nor locked; then the error goes on.
-    DraftOutcome UpdateDraft(std::wstring& filePath, const std::atomic<bool>& stop);
+    DraftOutcome UpdateDraft(std::wstring& filePath, std::vector<DraftExport>& exports, const std::atomic<bool>& stop);
 
     // Tells the server to end its work (40). Never raises: a server that
     // cannot take the last call has nobody left to report to.
@@ -48,6 +54,11 @@ public:
 private:
     void ThrowIfAbandoned() const;
     void CloseWithoutStoring() noexcept;
+    void SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop);
+
+    // SaveAs has no dispatch identifier in the contract: it is looked up by
+    // name once a session, on its first document.
+    std::optional<std::optional<std::int32_t>> saveAs_;
 
     AutomationFactory& factory_;
     const std::atomic<bool>& abandoned_;

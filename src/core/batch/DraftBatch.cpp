@@ -13,9 +13,16 @@ std::int32_t BatchResult::Count(DraftState state) const {
         std::count_if(drafts.begin(), drafts.end(), [state](const DraftRecord& d) { return d.state == state; }));
 }
 
+std::int32_t BatchResult::CountExports(DraftExport::State state) const {
+    std::int32_t count = 0;
+    for (const DraftRecord& draft : drafts)
+        for (const DraftExport& made : draft.exports) count += made.state == state ? 1 : 0;
+    return count;
+}
+
 DraftBatch::DraftBatch(const std::wstring& folderPath, const std::vector<std::wstring>& names,
                        ServerLauncher& launcher, CallWatch::Policy watchPolicy)
-    : launcher_(launcher), watchPolicy_(watchPolicy) {
+    : folder_(folderPath), launcher_(launcher), watchPolicy_(watchPolicy) {
     drafts_.reserve(names.size());
     for (const std::wstring& name : names) {
         DraftRecord draft;
@@ -35,6 +42,10 @@ void DraftBatch::SetFiles(const std::vector<FileIdentity>& files) {
 
 void DraftBatch::SetSessions(std::int32_t sessions) { sessions_ = std::clamp(sessions, 1, kMaxSessions); }
 
+void DraftBatch::SetExports(const ExportRequest& request, ExportFiles& files) {
+    exporter_ = request.Any() ? std::make_unique<DraftExporter>(request, folder_, files) : nullptr;
+}
+
 BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
     BatchResult result;
     result.drafts = drafts_;
@@ -51,7 +62,7 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
     std::vector<std::unique_ptr<BatchSession>> workers;
     for (std::int32_t number = 1; number <= sessions; ++number)
         workers.push_back(
-            std::make_unique<BatchSession>(number, run, launcher_, watchPolicy_, renewal_, stop_));
+            std::make_unique<BatchSession>(number, run, launcher_, watchPolicy_, renewal_, stop_, exporter_.get()));
     std::vector<std::thread> threads;
     for (size_t i = 1; i < workers.size(); ++i) threads.emplace_back([&worker = *workers[i]] { worker.Work(); });
     workers.front()->Work();

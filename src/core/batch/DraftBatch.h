@@ -16,6 +16,7 @@
 #include "batch/CallWatch.h"
 #include "batch/DraftNotPutBack.h"
 #include "common/RuntimeError.h"
+#include "exports/DraftExports.h"
 #include "listing/FileIdentity.h"
 
 namespace kestrow {
@@ -40,8 +41,10 @@ public:
     virtual ~ServerConnection() = default;
     virtual void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
     // `stop` is shared, as the step may outlive the batch's wait for it.
-    virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                                     CallWatch& watch) = 0;
+    // `exports` are made once the views are updated, before the store (see
+    // CadSession::UpdateDraft); each comes back made or failed.
+    virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
+                                     std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
     virtual void Quit(CallWatch& watch) noexcept = 0;
     // The memory the server's process has committed, when it is known.
     virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
@@ -77,6 +80,8 @@ struct DraftRecord {
     // Another name of the same file, listed before this one: the batch did
     // the file under that name, and this one shares its fate. "" for most.
     std::wstring doneUnder;
+    // Stored: its exports, each in place or failed. Empty otherwise.
+    std::vector<DraftExport> exports;
 };
 
 enum class BatchEnd {
@@ -96,6 +101,8 @@ struct BatchResult {
     std::optional<RuntimeError> serverError;  // for the two server ends
     std::wstring kestrowFailure;              // what Kestrow's own failure said
     std::int32_t Count(DraftState state) const;
+    // The exports of the stored drafts in that state.
+    std::int32_t CountExports(DraftExport::State state) const;
 };
 
 struct FailureDecision {
@@ -176,6 +183,8 @@ public:
     void SetSessions(std::int32_t sessions);
     // How the CAD system's dialogs are answered during its calls.
     void SetAnswers(std::vector<AnswerRule> answers) { watchPolicy_.answers = std::move(answers); }
+    // The formats each draft is also saved as, and where; none by default.
+    void SetExports(const ExportRequest& request, ExportFiles& files);
 
     // Questions and progress may come from any of the sessions' threads;
     // questions come one at a time.
@@ -187,11 +196,13 @@ public:
     bool StopRequested() const { return stop_->load(); }
 
 private:
+    std::wstring folder_;
     std::vector<DraftRecord> drafts_;
     ServerLauncher& launcher_;
     CallWatch::Policy watchPolicy_;
     RenewalPolicy renewal_;
     std::int32_t sessions_ = 1;
+    std::unique_ptr<DraftExporter> exporter_;
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 

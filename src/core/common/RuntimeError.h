@@ -12,8 +12,10 @@ constexpr long InvalidProcedureCall = 5;
 constexpr long Overflow = 6;
 constexpr long OutOfMemory = 7;
 constexpr long DivisionByZero = 11;
+constexpr long UserInterrupt = 18;
 constexpr long ObjectNotSet = 91;
 constexpr long CannotCreateObject = 429;
+constexpr long NoSuchMember = 438;
 constexpr long InternalError = 51;
 }  // namespace ErrorNumber
 

@@ -10,9 +10,9 @@ public:
     void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
         inner_->Start(std::move(stop), watch);
     }
-    DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch& watch) override {
-        return owner_.UpdateDraft(*inner_, filePath, std::move(stop), watch);
+    DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
+                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+        return owner_.UpdateDraft(*inner_, filePath, exports, std::move(stop), watch);
     }
     void Quit(CallWatch& watch) noexcept override { inner_->Quit(watch); }
     std::optional<std::uint64_t> MemoryBytes() override { return inner_->MemoryBytes(); }
@@ -41,13 +41,14 @@ std::unique_ptr<ServerConnection> CopyKeepingLauncher::Launch() {
 }
 
 DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const std::wstring& filePath,
+                                              std::vector<DraftExport>& exports,
                                               std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) {
     // A stop that came first opens nothing, so there is nothing to copy.
-    if (stop->load()) return server.UpdateDraft(filePath, stop, watch);
+    if (stop->load()) return server.UpdateDraft(filePath, exports, stop, watch);
     const DraftCopy copy = CopyBeforeOpening(filePath);
     DraftOutcome outcome = DraftOutcome::Stopped;
     try {
-        outcome = server.UpdateDraft(filePath, stop, watch);
+        outcome = server.UpdateDraft(filePath, exports, stop, watch);
     } catch (const RuntimeError& failure) {
         PutBackAfter(copy, failure);
         throw;

@@ -26,7 +26,7 @@ public:
     std::unique_ptr<ServerConnection> Launch() override;
 
     // One draft's attempt, around the server's own step.
-    DraftOutcome UpdateDraft(ServerConnection& server, const std::wstring& filePath,
+    DraftOutcome UpdateDraft(ServerConnection& server, const std::wstring& filePath, std::vector<DraftExport>& exports,
                              std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch);
 
 private:

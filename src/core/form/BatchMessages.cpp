@@ -25,6 +25,28 @@ std::wstring ShortError(const RuntimeError& error) {
     return DescribeError(RuntimeError(error.Number(), L"", ShortDescription(error.Description())));
 }
 
+// The exports that failed, each named with its draft, which was stored, and
+// with the whole of its error: the target's path and the system's reason
+// both count, and would not fit the drafts' short form.
+constexpr std::int32_t kSummaryExports = 10;
+std::wstring FailedExportsSummary(const BatchResult& result) {
+    const std::int32_t failed = result.CountExports(DraftExport::State::Failed);
+    if (failed == 0) return std::wstring();
+    std::wstring text = L"\n\n" +
+                        (failed == 1 ? std::wstring(L"This export failed; its drawing was stored:\n")
+                                     : L"These " + std::to_wstring(failed) +
+                                           L" exports failed; their drawings were stored:\n");
+    std::int32_t listed = 0;
+    for (const DraftRecord& draft : result.drafts)
+        for (const DraftExport& made : draft.exports) {
+            if (made.state != DraftExport::State::Failed || listed++ >= kSummaryExports) continue;
+            text += L"\n" + draft.name + L" as " + ExportFormatName(made.format) + L" - " +
+                    (made.error ? DescribeError(*made.error) : std::wstring(L"failed"));
+        }
+    if (failed > kSummaryExports) text += L"\n... and " + std::to_wstring(failed - kSummaryExports) + L" more";
+    return text;
+}
+
 }  // namespace
 
 std::wstring CadAlreadyRunningText(bool midBatch) {
@@ -92,17 +114,20 @@ std::wstring BatchSummaryText(const BatchResult& result) {
     const std::int32_t failed = result.Count(DraftState::Failed);
     const std::int32_t notReached = result.Count(DraftState::NotReached);
     std::wstring text = std::to_wstring(stored) + L" of " + std::to_wstring(result.drafts.size()) +
-                        L" drawings were updated and stored. " +
-                        (failed == 1 ? std::wstring(L"This one was not:\n")
-                                     : L"These " + std::to_wstring(failed) + L" were not:\n");
-    std::int32_t listed = 0;
-    for (const DraftRecord& draft : result.drafts) {
-        if (draft.state != DraftState::Failed) continue;
-        if (listed++ == kSummaryNames) break;
-        text += L"\n" + draft.name + L" - " + (draft.error ? ShortError(*draft.error) : std::wstring(L"failed"));
+                        L" drawings were updated and stored.";
+    if (failed > 0) {
+        text += failed == 1 ? std::wstring(L" This one was not:\n")
+                            : L" These " + std::to_wstring(failed) + L" were not:\n";
+        std::int32_t listed = 0;
+        for (const DraftRecord& draft : result.drafts) {
+            if (draft.state != DraftState::Failed) continue;
+            if (listed++ == kSummaryNames) break;
+            text += L"\n" + draft.name + L" - " + (draft.error ? ShortError(*draft.error) : std::wstring(L"failed"));
+        }
+        if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
     }
-    if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
     text += KeptCopiesSummary(result);
+    text += FailedExportsSummary(result);
     if (notReached > 0)
         text += L"\n\n" + std::to_wstring(notReached) +
                 (notReached == 1 ? L" drawing was not reached." : L" drawings were not reached.");
@@ -133,9 +158,16 @@ std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folde
     return text;
 }
 
-std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed) {
-    if (stored == listed) return L"Updated " + std::to_wstring(listed) + L" files in : ";
-    return L"Updated " + std::to_wstring(stored) + L" of " + std::to_wstring(listed) + L" files in : ";
+std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed, std::int32_t exported,
+                           std::int32_t exportsFailed) {
+    const std::wstring files = stored == listed ? std::to_wstring(listed) + L" files"
+                                                : std::to_wstring(stored) + L" of " + std::to_wstring(listed) + L" files";
+    const std::int32_t asked = exported + exportsFailed;
+    const std::wstring exports = asked == 0 ? std::wstring()
+                                 : exportsFailed == 0
+                                     ? L", " + std::to_wstring(exported) + L" exports"
+                                     : L", " + std::to_wstring(exported) + L" of " + std::to_wstring(asked) + L" exports";
+    return L"Updated " + files + exports + L" in : ";
 }
 
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {

@@ -23,9 +23,11 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
 std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task);
 inline const wchar_t* const kSameForRemainingText = L"Do the same for the remaining drawings";
 
-// The box at the end of a batch in which drafts failed: up to
-// `kSummaryNames` of them, each with its error, then how many more, how many
-// were stored, and how many were not reached.
+// The box at the end of a batch in which drafts or exports failed: how
+// many drafts were stored; up to `kSummaryNames` of the drafts that were
+// not, each with its error, then how many more; up to ten of the exports
+// that failed, named with their drafts (which were stored) and their whole
+// error; and how many drafts were not reached.
 constexpr std::int32_t kSummaryNames = 30;
 std::wstring BatchSummaryText(const BatchResult& result);
 
@@ -36,8 +38,10 @@ std::wstring FolderUnreadableText(const std::wstring& folder, const RuntimeError
 std::wstring SubfoldersUnreadableText(const std::vector<UnreadableFolder>& folders, std::int32_t listed);
 
 // "Updated <n> files in : " when every listed file was stored, otherwise
-// "Updated <k> of <n> files in : ".
-std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed);
+// "Updated <k> of <n> files in : "; a batch with exports counts them too:
+// "Updated 3 files, 6 exports in : ", or "..., 5 of 6 exports in : ".
+std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed, std::int32_t exported = 0,
+                           std::int32_t exportsFailed = 0);
 // "Updating file <i> of <n>...", i counted from 1.
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count);
 inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";

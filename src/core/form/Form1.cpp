@@ -141,6 +141,7 @@ void Form1::UpdateDraftFiles() {
         batch_->SetSessions(settings.sessions);
         sessions = settings.sessions;
         batch_->SetAnswers(settings.answers);
+        if (s_.exportFiles) batch_->SetExports(ExportRequest{settings.exports, L""}, *s_.exportFiles);
     }
     batchRunning_ = true;
     batchStartedAt_ = clicks_.now();
@@ -264,7 +265,10 @@ void Form1::OnBatchFinished(const BatchResult& result) {
     c_.Text1.SetEnabled(true);
     const bool nothingTried = (result.end == BatchEnd::CadAlreadyRunning || result.end == BatchEnd::ServerCouldNotStart) &&
                               result.Count(DraftState::NotReached) == static_cast<std::int32_t>(result.drafts.size());
-    c_.Label1.SetCaption(nothingTried ? FoundStatus() : UpdatedStatus(result.Count(DraftState::Stored), fileCount));
+    c_.Label1.SetCaption(nothingTried ? FoundStatus()
+                                      : UpdatedStatus(result.Count(DraftState::Stored), fileCount,
+                                                      result.CountExports(DraftExport::State::Exported),
+                                                      result.CountExports(DraftExport::State::Failed)));
     c_.Text1.SetText(folderPath);
     c_.cmdUpdate.SetCaption(UpdateCaption);
     c_.cmdBrowse.SetEnabled(true);
@@ -277,7 +281,8 @@ void Form1::OnBatchFinished(const BatchResult& result) {
 }
 
 void Form1::ReportBatchEnd(const BatchResult& result) {
-    const bool failures = result.Count(DraftState::Failed) > 0;
+    const bool failures =
+        result.Count(DraftState::Failed) > 0 || result.CountExports(DraftExport::State::Failed) > 0;
     const bool midBatch = result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size());
     const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
     switch (result.end) {

@@ -50,6 +50,7 @@ struct Form1Services {
     BatchRunner& runner;
     TaskbarProgress& taskbar;
     LeftoverCopies* leftovers = nullptr;  // copies earlier runs left, named before a batch
+    ExportFiles* exportFiles = nullptr;   // where exports are written; none: no exports
 };
 
 // How soon a second click on a button counts as part of a double-click.

@@ -129,6 +129,17 @@ public:
                 draft.source = shared.source;
                 draft.description = shared.description;
             }
+        } else if ((result == LogResult::Exported || result == LogResult::ExportFailed) && columns > kDetail) {
+            // A resumed run that exports a file again replaces what it said
+            // of it before.
+            const std::wstring to = DetailValue(fields[kDetail], L"to");
+            const auto [found, added] = exportIndex_.try_emplace(DraftKey(to), run_.exports.size());
+            if (added) run_.exports.emplace_back();
+            const bool made = result == LogResult::Exported;
+            run_.exports[found->second] =
+                ReportedExport{fields[kFile], to, DetailValue(fields[kDetail], L"format"), made,
+                               made ? std::wstring() : fields[kError], made ? std::wstring() : fields[kSource],
+                               made ? std::wstring() : fields[kDescription], at, session};
         } else if (result == L"unreadable") {
             run_.unreadable.push_back(ReportedFolder{fields[kFile], fields[kError], fields[kDescription]});
         }
@@ -175,7 +186,8 @@ private:
     }
 
     ReportedRun run_;
-    std::unordered_map<std::wstring, size_t> index_;  // by DraftKey
+    std::unordered_map<std::wstring, size_t> index_;        // by DraftKey
+    std::unordered_map<std::wstring, size_t> exportIndex_;  // by DraftKey of the exported file
     std::int64_t partStart_ = kNoTime, partEnd_ = kNoTime;
 };
 

@@ -38,6 +38,16 @@ struct ReportedDialog {
     std::int32_t session = 0;
 };
 
+// A stored draft's export, as its last row about that file says.
+struct ReportedExport {
+    std::wstring file;  // the draft
+    std::wstring to, format;
+    bool made = false;  // in place; otherwise it failed, and why says so
+    std::wstring error, source, description;
+    std::int64_t time = kNoTime;
+    std::int32_t session = 0;
+};
+
 struct ReportedFolder {
     std::wstring path, error, description;
 };
@@ -55,6 +65,7 @@ struct ReportedRun {
     int offsetMinutes = 0;  // the writer's offset from UTC
     std::vector<ReportedDraft> drafts;  // in the order the log first names them
     std::vector<ReportedDialog> dialogs;
+    std::vector<ReportedExport> exports;  // one an exported file, in the log's order
     std::vector<ReportedFolder> unreadable;
     std::int32_t sessions = 0;  // the highest session the log names
 };

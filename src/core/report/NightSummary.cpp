@@ -39,6 +39,12 @@ FateCounts CountFates(const ReportedRun& run) {
     return counts;
 }
 
+ExportCounts CountExports(const ReportedRun& run) {
+    ExportCounts counts;
+    for (const ReportedExport& made : run.exports) ++(made.made ? counts.made : counts.failed);
+    return counts;
+}
+
 double DraftsPerHour(std::int64_t tried, double seconds) {
     return seconds > 0 ? static_cast<double>(tried) * 3600.0 / seconds : 0.0;
 }
@@ -59,6 +65,9 @@ NightTotals TotalsOf(const std::vector<ReportSource>& sources) {
             ++totals.runs;
             if (RecordsRuns(source.log.layout) && !run.ended) ++totals.runsNotEnded;
             totals.fates.Add(CountFates(run));
+            const ExportCounts exports = CountExports(run);
+            totals.exports.made += exports.made;
+            totals.exports.failed += exports.failed;
             totals.dialogs += static_cast<std::int64_t>(run.dialogs.size());
             totals.unreadableFolders += static_cast<std::int64_t>(run.unreadable.size());
             if (run.start == kNoTime) continue;
@@ -75,7 +84,7 @@ NightTotals TotalsOf(const std::vector<ReportSource>& sources) {
 
 bool NightWentWell(const std::vector<ReportSource>& sources) {
     const NightTotals totals = TotalsOf(sources);
-    if (!totals.fates.AllStored() || totals.unreadableFolders > 0) return false;
+    if (!totals.fates.AllStored() || totals.exports.failed > 0 || totals.unreadableFolders > 0) return false;
     for (const ReportSource& source : sources)
         for (const ReportedRun& run : source.log.runs)
             if (RecordsRuns(source.log.layout) && !RunEndedWell(run)) return false;
@@ -115,6 +124,15 @@ std::vector<FailureGroup> FailuresByError(const std::vector<ReportSource>& sourc
 
 std::vector<DraftInReport> DraftsWithFate(const std::vector<ReportSource>& sources, DraftFate fate) {
     return DraftsWhere(sources, [fate](const ReportedDraft& draft) { return draft.fate == fate; });
+}
+
+std::vector<ExportInReport> FailedExports(const std::vector<ReportSource>& sources) {
+    std::vector<ExportInReport> failed;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs)
+            for (const ReportedExport& made : run.exports)
+                if (!made.made) failed.push_back({&source, &run, &made});
+    return failed;
 }
 
 std::vector<DraftInReport> SlowestDrafts(const std::vector<ReportSource>& sources, size_t count) {

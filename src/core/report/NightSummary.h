@@ -26,11 +26,18 @@ struct FateCounts {
 };
 FateCounts CountFates(const ReportedRun& run);
 
+struct ExportCounts {
+    std::int64_t made = 0, failed = 0;
+    bool Any() const { return made + failed > 0; }
+};
+ExportCounts CountExports(const ReportedRun& run);
+
 // Drafts tried an hour over `seconds`; 0 when no time passed.
 double DraftsPerHour(std::int64_t tried, double seconds);
 
 struct NightTotals {
     FateCounts fates;
+    ExportCounts exports;
     std::int64_t start = kNoTime, end = kNoTime;  // the earliest and latest row of all runs
     int offsetMinutes = 0;                        // the first log's
     std::int64_t dialogs = 0, unreadableFolders = 0, tornRows = 0;
@@ -40,8 +47,9 @@ struct NightTotals {
 };
 NightTotals TotalsOf(const std::vector<ReportSource>& sources);
 
-// Every draft of the runs reported stored, every run ended as completed
-// and no folder left unread: what a morning script may take as all well.
+// Every draft of the runs reported stored with every export, every run
+// ended as completed and no folder left unread: what a morning script may
+// take as all well.
 bool NightWentWell(const std::vector<ReportSource>& sources);
 
 // How a run ended, in words: "completed", "ended: stopped", "running now",
@@ -63,6 +71,14 @@ struct FailureGroup {
 // error first.
 std::vector<FailureGroup> FailuresByError(const std::vector<ReportSource>& sources);
 std::vector<DraftInReport> DraftsWithFate(const std::vector<ReportSource>& sources, DraftFate fate);
+
+struct ExportInReport {
+    const ReportSource* source;
+    const ReportedRun* run;
+    const ReportedExport* made;
+};
+// The exports that failed, in the order of the logs.
+std::vector<ExportInReport> FailedExports(const std::vector<ReportSource>& sources);
 // Up to `count` drafts that took longest, the slowest first.
 std::vector<DraftInReport> SlowestDrafts(const std::vector<ReportSource>& sources, size_t count);
 

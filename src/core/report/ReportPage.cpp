@@ -77,6 +77,10 @@ std::wstring TotalsSection(const std::vector<ReportSource>& sources) {
                          LocalClockText(totals.end, totals.offsetMinutes));
         html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
     }
+    if (totals.exports.Any()) {
+        html += Tile(Number(totals.exports.made), L"exported");
+        html += Tile(Number(totals.exports.failed), L"exports failed", totals.exports.failed > 0 ? L"bad" : L"");
+    }
     if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of the CAD system");
     html += L"</div>\n";
     if (totals.runsNotEnded > 0)
@@ -159,6 +163,24 @@ std::wstring FailuresSection(const std::vector<ReportSource>& sources, const Pag
     return html;
 }
 
+std::wstring FailedExportsSection(const std::vector<ReportSource>& sources) {
+    const std::vector<ExportInReport> failed = FailedExports(sources);
+    if (failed.empty()) return std::wstring();
+    std::wstring html = L"<h2 id=\"failed-exports\">Failed exports <span class=\"count\">" +
+                        Number(static_cast<std::int64_t>(failed.size())) +
+                        L"</span></h2>\n<p>Their drafts were stored; the files they were to replace are as they "
+                        L"were.</p>\n<table><tr><th>Draft</th><th>Format</th><th>To</th><th>Error</th><th>Log</th>"
+                        L"<th>At</th></tr>\n";
+    for (const ExportInReport& failedExport : failed) {
+        const ReportedExport& made = *failedExport.made;
+        html += L"<tr>" + Cell(made.file, L"path") + Cell(made.format) + Cell(made.to, L"path") +
+                Cell(ErrorText(made.error, made.source, OneLine(made.description)), L"err") +
+                Cell(failedExport.source->name) +
+                Cell(made.time == kNoTime ? L"" : LocalClockText(made.time, failedExport.run->offsetMinutes)) + L"</tr>\n";
+    }
+    return html + L"</table>\n";
+}
+
 std::wstring DraftTable(const std::wstring& title, const std::vector<DraftInReport>& drafts, bool withFate) {
     if (drafts.empty()) return std::wstring();
     std::wstring html = L"<h2>" + HtmlText(title) + L"</h2>\n<table><tr><th>Draft</th><th>Log</th><th>At</th>"
@@ -211,6 +233,7 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
                 L"CAD system</p>\n";
     html += L"<h2>Runs</h2>\n" + RunsSection(sources);
     html += FailuresSection(sources, setting);
+    html += FailedExportsSection(sources);
     html += DraftTable(L"In hand when the log ends", DraftsWithFate(sources, DraftFate::InHand), false);
     html += DraftTable(L"Slowest drafts", SlowestDrafts(sources, setting.slowestDrafts), true);
     html += FoldersSection(sources);

@@ -30,6 +30,7 @@ void RunLines(std::vector<std::wstring>& lines, const ReportSource& source, cons
     std::wstring fates = L"  " + FateCountsText(counts);
     if (run.activeSeconds > 0) fates += L"; " + PerHour(DraftsPerHour(counts.Tried(), run.activeSeconds));
     lines.push_back(fates);
+    if (const ExportCounts exports = CountExports(run); exports.Any()) lines.push_back(L"  " + ExportCountsText(exports));
     if (!run.dialogs.empty())
         lines.push_back(L"  the CAD system showed " + GroupedNumber(static_cast<std::int64_t>(run.dialogs.size())) +
                         (run.dialogs.size() == 1 ? L" dialog" : L" dialogs"));
@@ -59,14 +60,22 @@ std::wstring RunTitle(const ReportSource& source, const ReportedRun& run) {
     return title;
 }
 
-std::wstring ErrorText(const FailureGroup& group) {
+std::wstring ErrorText(const std::wstring& error, const std::wstring& source, const std::wstring& description) {
     // As the run's own lines said it, from the number the log keeps.
     wchar_t* end = nullptr;
-    const long number = group.error.empty() ? 0 : std::wcstol(group.error.c_str(), &end, 10);
-    if (!group.error.empty() && end && *end == L'\0')
-        return DescribeError(RuntimeError(number, OneLine(group.source), group.description));
-    return L"Error " + group.error + (group.source.empty() ? L"" : L" in " + OneLine(group.source)) + L": " +
-           group.description;
+    const long number = error.empty() ? 0 : std::wcstol(error.c_str(), &end, 10);
+    if (!error.empty() && end && *end == L'\0') return DescribeError(RuntimeError(number, OneLine(source), description));
+    return L"Error " + error + (source.empty() ? L"" : L" in " + OneLine(source)) + L": " + description;
+}
+
+std::wstring ErrorText(const FailureGroup& group) { return ErrorText(group.error, group.source, group.description); }
+
+std::wstring ExportCountsText(const ExportCounts& counts) {
+    return L"exports: made " + GroupedNumber(counts.made) + L", failed " + GroupedNumber(counts.failed);
+}
+
+std::wstring FailedExportText(const ReportedExport& made) {
+    return made.file + L" as " + made.format + L" to " + made.to;
 }
 
 std::vector<std::wstring> ReportLines(const std::vector<ReportSource>& sources, RunsToRead which) {
@@ -93,6 +102,7 @@ std::vector<std::wstring> ReportLines(const std::vector<ReportSource>& sources, 
         if (totals.DraftsPerHour() > 0) total += L"; " + PerHour(totals.DraftsPerHour());
     }
     lines.push_back(total);
+    if (totals.exports.Any()) lines.push_back(L"  " + ExportCountsText(totals.exports));
     if (totals.runsNotEnded > 0)
         lines.push_back(L"  " + std::to_wstring(totals.runsNotEnded) +
                         (totals.runsNotEnded == 1 ? L" run has not ended" : L" runs have not ended"));
@@ -105,6 +115,20 @@ std::vector<std::wstring> ReportLines(const std::vector<ReportSource>& sources, 
             lines.push_back(L"  " + ErrorText(group) + L"  [" + Drafts(static_cast<std::int64_t>(group.drafts.size())) +
                             L"]");
             for (const DraftInReport& draft : group.drafts) lines.push_back(L"    " + draft.draft->file + Where(draft));
+        }
+    }
+    const std::vector<ExportInReport> failedExports = FailedExports(sources);
+    if (!failedExports.empty()) {
+        lines.emplace_back();
+        lines.push_back(L"Failed exports (" + GroupedNumber(static_cast<std::int64_t>(failedExports.size())) +
+                        L"; their drafts were stored):");
+        for (const ExportInReport& failed : failedExports) {
+            std::wstring where = L"  (" + failed.source->name;
+            if (failed.made->time != kNoTime)
+                where += L", " + LocalClockText(failed.made->time, failed.run->offsetMinutes);
+            lines.push_back(L"    " + FailedExportText(*failed.made) + where + L")");
+            lines.push_back(L"      " +
+                            ErrorText(failed.made->error, failed.made->source, OneLine(failed.made->description)));
         }
     }
     const std::vector<DraftInReport> inHand = DraftsWithFate(sources, DraftFate::InHand);

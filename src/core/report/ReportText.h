@@ -1,7 +1,7 @@
 #pragma once
 // The report as lines for a console: per log and run, then in total, then
-// every failed draft with its error, grouped by error, and the drafts a
-// run left in hand.
+// every failed draft with its error, grouped by error, every failed export,
+// and the drafts a run left in hand.
 #include <string>
 #include <vector>
 
@@ -18,6 +18,11 @@ std::wstring SpanText(std::int64_t start, std::int64_t end, int offsetMinutes, d
 // "run 4 (shard 1/2) over P:\Drawings\"; "all rows" for a log without runs.
 std::wstring RunTitle(const ReportSource& source, const ReportedRun& run);
 // "error 1234 (Source): Description"
+std::wstring ErrorText(const std::wstring& error, const std::wstring& source, const std::wstring& description);
 std::wstring ErrorText(const FailureGroup& group);
+// "exports: made 6, failed 1"
+std::wstring ExportCountsText(const ExportCounts& counts);
+// "Sub.dft as pdf to D:\Out\Sub.pdf"
+std::wstring FailedExportText(const ReportedExport& made);
 
 }  // namespace kestrow

@@ -1,21 +1,13 @@
 #include "unattended/CommandLine.h"
 
-#include <cwctype>
 #include <set>
 
 #include "batch/DraftBatch.h"
+#include "common/CommandLineWords.h"
 #include "unattended/ResumePlan.h"
 
 namespace kestrow {
 namespace {
-
-// "/Update" and "-UPDATE" both give "update"; "" for what is no switch.
-std::wstring SwitchName(const std::wstring& argument) {
-    if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return std::wstring();
-    std::wstring name = argument.substr(1);
-    for (wchar_t& c : name) c = static_cast<wchar_t>(std::towlower(c));
-    return name;
-}
 
 CommandLine Invalid(std::wstring why) {
     CommandLine line;
@@ -103,7 +95,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         }
         const bool takesValue = name == L"update" || name == L"log" || name == L"timeout" ||
                                 name == L"restart-every" || name == L"restart-memory" || name == L"sessions" ||
-                                name == L"shard";
+                                name == L"shard" || name == L"export" || name == L"exportto";
         if (name == L"answer") {
             // The one switch that may be given again: each is a rule.
             const std::optional<AnswerRule> rule =
@@ -147,6 +139,15 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         } else if (name == L"shard") {
             if (!ParseShard(arguments[++i], line.shardIndex, line.shardCount))
                 return Invalid(L"/shard needs <i>/<n> with 1 <= i <= n <= 1000, not \"" + arguments[i] + L"\".");
+        } else if (name == L"export") {
+            const std::optional<std::vector<ExportFormat>> formats = ParseExportFormats(arguments[++i]);
+            if (!formats || formats->empty())
+                return Invalid(L"/export needs a comma list of pdf, dwg and dxf, such as \"pdf,dxf\", not \"" +
+                               arguments[i] + L"\".");
+            line.exports.formats = *formats;
+        } else if (name == L"exportto") {
+            line.exports.folder = arguments[++i];
+            if (line.exports.folder.empty()) return Invalid(L"/exportto needs a folder.");
         } else if (name == L"resume") {
             line.resume = true;
         } else if (name == L"subfolders") {
@@ -161,6 +162,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     }
     if (!update) return Invalid(L"Nothing to do: give /update and a folder.");
     if (line.resume && line.log.empty()) return Invalid(L"/resume needs /log: the log says where the last run stopped.");
+    if (!line.exports.folder.empty() && !line.exports.Any())
+        return Invalid(L"/exportto needs /export: it says where the exported files go.");
     line.action = CommandLine::Action::Update;
     return line;
 }
@@ -173,7 +176,7 @@ std::wstring UsageText() {
            L"  Kestrow.exe                       opens the Kestrow window\n"
            L"  Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]\n"
            L"              [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]\n"
-           L"              [/answer \"<title>=<button>\"]...\n"
+           L"              [/answer \"<title>=<button>\"]... [/export <formats> [/exportto <folder>]]\n"
            L"  Kestrow.exe /update <folder> ... /whatif\n"
            L"  Kestrow.exe /report <log>... [/html <file>] [/runs all]\n"
            L"  Kestrow.exe /?                    shows this text\n"
@@ -194,6 +197,11 @@ std::wstring UsageText() {
            L"  /answer \"<t>=<b>\"    presses button <b> of a dialog of the CAD system titled <t> (* and ? match\n"
            L"                       any text, any case); may be given again: the first rule whose title matches\n"
            L"                       decides. A dialog no rule answers is left, and its draft fails at /timeout\n"
+           L"  /export <formats>    also saves each stored draft as pdf, dwg and/or dxf (a comma list), beside it\n"
+           L"                       (a.dft -> a.pdf), in the same open; a file is replaced only once its draft\n"
+           L"                       is stored, and never left half written\n"
+           L"  /exportto <folder>   puts the exports under <folder> instead, at each draft's path from the /update\n"
+           L"                       folder (Sub\\a.dft -> <folder>\\Sub\\a.pdf), folders made as needed\n"
            L"  /whatif              lists the drafts the run would update, in order, and why others are left;\n"
            L"                       starts no CAD system and changes nothing, not even the log\n"
            L"\n"
@@ -202,9 +210,9 @@ std::wstring UsageText() {
            L"                       every failure with its error; a name may hold * and ?\n"
            L"  /html <file>         also writes the report as one page, with a timeline of the night\n"
            L"\n"
-           L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, 2 the CAD system could not\n"
-           L"be started or kept failing, 3 bad command line, folder missing or unreadable, or log not writable,\n"
-           L"4 Kestrow itself failed.\n";
+           L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored or some exports failed,\n"
+           L"2 the CAD system could not be started or kept failing, 3 bad command line, folder missing or unreadable,\n"
+           L"or log not writable, 4 Kestrow itself failed.\n";
 }
 
 }  // namespace kestrow

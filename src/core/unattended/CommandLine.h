@@ -2,7 +2,7 @@
 // Kestrow's command line:
 //   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
 //               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
-//               [/answer "<title>=<button>"]...
+//               [/answer "<title>=<button>"]... [/export <formats> [/exportto <folder>]]
 //   Kestrow.exe /update <folder> ... /whatif
 //   Kestrow.exe /report <log>... [/html <file>] [/runs all]
 //   Kestrow.exe /?
@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "batch/CadDialog.h"
+#include "exports/ExportTargets.h"
 
 namespace kestrow {
 
@@ -38,6 +39,9 @@ struct CommandLine {
     std::int32_t shardIndex = 1;     // this run's share of the drafts: shardIndex of shardCount
     std::int32_t shardCount = 1;
     std::vector<AnswerRule> answers;  // for the CAD system's dialogs, in the order given
+    // /export pdf,dxf and /exportto: what each stored draft is also saved as,
+    // and where (the folder as given; "" beside each draft).
+    ExportRequest exports;
     bool whatIf = false;  // list what the run would do, and do nothing
     // /report
     std::vector<std::wstring> reportLogs;  // as given; a name may hold wildcards

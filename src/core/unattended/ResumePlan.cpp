@@ -5,7 +5,7 @@
 namespace kestrow {
 namespace {
 
-enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten };
+enum Column { kTime, kResult, kFile, kError, kSource, kDescription, kRun, kSeconds, kSize, kWritten, kSession, kDetail };
 
 std::int64_t RunNumber(const std::wstring& text) {
     if (text.empty() || text.size() > 18) return 0;
@@ -15,6 +15,14 @@ std::int64_t RunNumber(const std::wstring& text) {
         value = value * 10 + (c - L'0');
     }
     return value;
+}
+
+// Every export the run is asked for was made after the draft's stored row.
+bool AllExported(const LastRun::Fate& fate, const ExportRequest& exports, const std::wstring& folder,
+                 const std::wstring& name) {
+    for (const ExportTarget& target : ExportTargetsOf(exports, folder, name))
+        if (!fate.exported.count(FoldedPath(target.path))) return false;
+    return true;
 }
 
 }  // namespace
@@ -45,6 +53,9 @@ LastRun ReadLastRun(const std::wstring& logText, LogLayout layout) {
             last.completed = fields[kDescription] == kRunCompleted;
         } else if (TellsAFate(result)) {
             last.fates[FoldedPath(fields[kFile])] = LastRun::Fate{result, fields[kSize], fields[kWritten]};
+        } else if (result == LogResult::Exported && fields.size() > kDetail) {
+            const auto fate = last.fates.find(FoldedPath(fields[kFile]));
+            if (fate != last.fates.end()) fate->second.exported.insert(FoldedPath(DetailValue(fields[kDetail], L"to")));
         }
     }
     return last;
@@ -52,7 +63,8 @@ LastRun ReadLastRun(const std::wstring& logText, LogLayout layout) {
 
 RunPlan PlanRun(const LastRun& last, bool resume, const std::wstring& folder, const std::wstring& share,
                 const std::vector<std::wstring>& names,
-                const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts) {
+                const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts,
+                const ExportRequest& exports) {
     RunPlan plan;
     plan.resumes = resume && last.number > 0 && !last.completed && FoldedPath(last.folder) == FoldedPath(folder) &&
                    last.share == share;
@@ -68,7 +80,7 @@ RunPlan PlanRun(const LastRun& last, bool resume, const std::wstring& folder, co
             if (fate->second.result == LogResult::Stored) {
                 const std::optional<DraftFacts> now = facts(path);
                 if (now && !fate->second.size.empty() && now->size == fate->second.size &&
-                    now->written == fate->second.written) {
+                    now->written == fate->second.written && AllExported(fate->second, exports, folder, name)) {
                     ++plan.skipped;
                     continue;
                 }

@@ -6,11 +6,13 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
 
 #include "common/LongPath.h"
+#include "exports/ExportTargets.h"
 #include "unattended/RunLog.h"
 
 namespace kestrow {
@@ -27,6 +29,8 @@ struct LastRun {
     bool completed = false;  // it wrote a run-end row that says it completed
     struct Fate {
         std::wstring result, size, written;
+        // The files it was exported to after that row, folded.
+        std::set<std::wstring> exported{};
     };
     // Each draft's last row in the run, by its path folded to lower case.
     std::unordered_map<std::wstring, Fate> fates;
@@ -45,9 +49,11 @@ struct RunPlan {
 };
 
 // `names` as listed under `folder`; `facts` looks a draft's path up on
-// disk (none when it cannot be read).
+// disk (none when it cannot be read). A stored draft is skipped only when
+// the run also exported it to every target of `exports`.
 RunPlan PlanRun(const LastRun& last, bool resume, const std::wstring& folder, const std::wstring& share,
                 const std::vector<std::wstring>& names,
-                const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts);
+                const std::function<std::optional<DraftFacts>(const std::wstring& path)>& facts,
+                const ExportRequest& exports = {});
 
 }  // namespace kestrow

@@ -58,6 +58,14 @@ inline const wchar_t* const SameFile = L"same-file";
 // of the CAD system was started: description, what it said; session, the
 // one it is about (none: the whole run).
 inline const wchar_t* const Note = L"note";
+// A stored draft saved as another format too, one row an export, after the
+// draft's own: file, the draft; detail: to (the exported file), format,
+// size (in bytes).
+inline const wchar_t* const Exported = L"exported";
+// An export that was not made or could not take its target's place: file,
+// the draft (stored all the same); error, source and description as for a
+// failed draft; detail: to, format.
+inline const wchar_t* const ExportFailed = L"export-failed";
 }  // namespace LogResult
 
 // Whether a row of this result tells its draft's (or folder's) fate: the

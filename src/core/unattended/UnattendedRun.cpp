@@ -7,6 +7,7 @@
 #include "common/NumberText.h"
 #include "copies/CopyMessages.h"
 #include "unattended/DialogRows.h"
+#include "unattended/ExportRows.h"
 
 namespace kestrow {
 namespace {
@@ -61,7 +62,8 @@ int ExitCodeFor(const BatchResult& result) {
         case BatchEnd::Cancelled:
         case BatchEnd::Stopped: break;
     }
-    return result.Count(DraftState::Stored) == static_cast<std::int32_t>(result.drafts.size())
+    return result.Count(DraftState::Stored) == static_cast<std::int32_t>(result.drafts.size()) &&
+                   result.CountExports(DraftExport::State::Failed) == 0
                ? ExitCode::AllStored
                : ExitCode::SomeNotStored;
 }
@@ -86,6 +88,10 @@ void UnattendedUser::DraftEnded(std::int32_t index, std::int32_t count, const Dr
                  (nameSessions_ && draft.session > 0 ? L"  [session " + std::to_wstring(draft.session) + L"]"
                                                       : std::wstring()));
     output_.Row(draft, seconds);
+    for (const DraftExport& made : draft.exports) {
+        output_.Line(ExportLine(draft, made));
+        output_.ExportRow(draft, made);
+    }
     if (earlier_)
         for (const DraftCopy& copy : earlier_->Settle(draft)) {
             output_.Line(RetiredCopyLine(copy));
@@ -224,7 +230,7 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
     if (failed > 0 || notReached > 0)
         summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached" +
                    NotPutBackCount(result) + L")";
-    output_.Line(summary + L"." + UnreadableSummary());
+    output_.Line(summary + L"." + ExportSummary(result) + UnreadableSummary());
     return WithUnreadableFolders(ExitCodeFor(result));
 }
 

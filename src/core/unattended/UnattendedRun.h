@@ -26,6 +26,8 @@ constexpr int NothingTouched = 3;   // bad command line, folder or log
 constexpr int KestrowFailed = 4;    // Kestrow itself failed
 }  // namespace ExitCode
 
+// A failed export makes a run SomeNotStored at best, though its draft was
+// stored.
 int ExitCodeFor(const BatchResult& result);
 
 // Where an unattended run reports.
@@ -45,6 +47,12 @@ public:
         (void)draft;
         (void)dialog;
         (void)action;
+    }
+    // One row of the log for an export of a stored draft, after the
+    // draft's own row.
+    virtual void ExportRow(const DraftRecord& draft, const DraftExport& made) {
+        (void)draft;
+        (void)made;
     }
     // One row of the log about a copy an earlier run left: `result` is
     // kept-copy or retired-copy.

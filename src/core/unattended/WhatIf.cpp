@@ -20,6 +20,8 @@ std::vector<std::wstring> WhatIfLines(const WhatIfRequest& request, const RunPla
     for (const std::wstring& name : plan.toDo) {
         const bool inHand = std::find(plan.wasInHand.begin(), plan.wasInHand.end(), name) != plan.wasInHand.end();
         lines.push_back(L"would update  " + name + (inHand ? L"  (in hand when the run was cut short)" : L""));
+        for (const ExportTarget& target : ExportTargetsOf(request.exports, request.folder, name))
+            lines.push_back(L"  and save it as  " + target.path);
         for (const auto& [other, first] : request.otherNames)
             if (first == name)
                 lines.push_back(L"would update  " + other + L"  (the same file as " + name +

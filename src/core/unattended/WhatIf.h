@@ -1,11 +1,13 @@
 #pragma once
 // What a run with /whatif says instead of running: the drafts it would
-// update, one a line in the order it would take them, then how many of how
-// many listed and why the rest are left.
+// update, one a line in the order it would take them (each followed by the
+// files it would be exported to), then how many of how many listed and why
+// the rest are left.
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "exports/ExportTargets.h"
 #include "listing/FileTree.h"
 #include "unattended/ResumePlan.h"
 
@@ -22,6 +24,7 @@ struct WhatIfRequest {
     // Names in the share whose file was listed before under another name,
     // each with that first name: the file is done once, under it.
     std::vector<std::pair<std::wstring, std::wstring>> otherNames;
+    ExportRequest exports;  // its folder full, "" beside the drafts
 };
 
 std::vector<std::wstring> WhatIfLines(const WhatIfRequest& request, const RunPlan& plan);

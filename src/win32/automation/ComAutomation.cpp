@@ -5,27 +5,13 @@
 #include <cstdint>
 #include <memory>
 
+#include "system/ComValues.h"
 #include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-struct BstrFree {
-    void operator()(BSTR text) const { SysFreeString(text); }
-};
-using Bstr = std::unique_ptr<OLECHAR, BstrFree>;
-
-std::wstring FromBstr(BSTR text) { return text ? std::wstring(text, SysStringLen(text)) : std::wstring(); }
-
-// A VARIANT that is cleared on every way out.
-struct Variant : VARIANT {
-    Variant() { VariantInit(this); }
-    ~Variant() { VariantClear(this); }
-    Variant(const Variant&) = delete;
-    Variant& operator=(const Variant&) = delete;
-};
 
 struct ExcepInfo : EXCEPINFO {
     ExcepInfo() : EXCEPINFO{} {}

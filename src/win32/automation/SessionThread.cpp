@@ -202,16 +202,23 @@ public:
         Run([](CadSession& session) { session.Start(); }, watch, Starting::Yes);
     }
 
-    DraftOutcome UpdateDraft(const std::wstring& filePath, std::shared_ptr<const std::atomic<bool>> stop,
-                             CallWatch& watch) override {
+    DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
+                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
         // Everything the step touches is its own: a step given up on may
-        // still finish long after this returned.
-        auto outcome = std::make_shared<DraftOutcome>(DraftOutcome::Stopped);
-        Run([outcome, path = filePath, stop](CadSession& session) mutable {
-                *outcome = session.UpdateDraft(path, *stop);
+        // still finish long after this returned. Its exports come back only
+        // from a step that ended.
+        struct Step {
+            DraftOutcome outcome = DraftOutcome::Stopped;
+            std::vector<DraftExport> exports;
+        };
+        auto step = std::make_shared<Step>();
+        step->exports = exports;
+        Run([step, path = filePath, stop](CadSession& session) mutable {
+                step->outcome = session.UpdateDraft(path, step->exports, *stop);
             },
             watch);
-        return *outcome;
+        exports = step->exports;
+        return step->outcome;
     }
 
     void Quit(CallWatch& watch) noexcept override {

@@ -20,10 +20,12 @@
 #include "copies/CopyMessages.h"
 #include "copies/EarlierCopies.h"
 #include "files/DraftCopyFolder.h"
+#include "files/ExportFilesOnDisk.h"
 #include "files/FindFileEnumerator.h"
 #include "files/RunLogFile.h"
 #include "listing/FileTree.h"
 #include "listing/Shard.h"
+#include "schedule/ScheduleCommand.h"
 #include "system/ComApartment.h"
 #include "system/DataFolder.h"
 #include "system/FullPath.h"
@@ -39,6 +41,7 @@ namespace {
 // A request found sound: its folder listed and its log open.
 struct CheckedRequest {
     std::wstring folder;  // full, ending with "\"
+    ExportRequest exports;  // its folder full
     DraftListing listing;
     RunLogFile log;
     bool logged = false;  // /log was given
@@ -48,6 +51,8 @@ struct CheckedRequest {
 // starts or any file is touched: the exit code when something is.
 std::optional<int> CheckRequest(const CommandLine& line, ConsoleOutput& err, CheckedRequest& request) {
     request.folder = FullPath(line.folder);
+    request.exports = line.exports;
+    if (!request.exports.folder.empty()) request.exports.folder = FullPath(request.exports.folder);
     const std::wstring& folder = request.folder;
     const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(folder).c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
@@ -139,7 +144,8 @@ UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request) {
     const bool runRows = LogRecordsRuns(request);
     const LastRun last = runRows ? request.log.ReadLastRun() : LastRun{};
     PlanOverFirstNames(plan, request.listing, [&](const std::vector<std::wstring>& names) {
-        return PlanRun(last, line.resume && runRows, request.folder, ShareOf(line), names, DraftFactsOnDisk);
+        return PlanRun(last, line.resume && runRows, request.folder, ShareOf(line), names, DraftFactsOnDisk,
+                       request.exports);
     });
     return plan;
 }
@@ -169,6 +175,7 @@ int WhatIf(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     asked.logRecordsRuns = LogRecordsRuns(request);
     asked.unreadable = request.listing.unreadableFolders;
     asked.otherNames = plan.otherNames;
+    asked.exports = request.exports;
     out.Lines(WhatIfLines(asked, plan.run));
     return ExitCode::AllStored;
 }
@@ -200,6 +207,7 @@ std::function<std::wstring()> DialogPictures(const CommandLine& line) {
 BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan,
                      ConsoleAndLog& output, UnattendedUser& user, DraftCopyFolder& copies, RunningBatch& running) {
     const ThreadApartment apartment(COINIT_MULTITHREADED);
+    ExportFilesOnDisk exportFiles;
     SessionThreadLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
     CopyKeepingLauncher launcher(servers, copies);
     const std::wstring& folder = request.folder;
@@ -210,6 +218,7 @@ BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, con
         RenewalPolicy{line.restartEvery, static_cast<std::uint64_t>(line.restartMemoryMB) * kBytesPerMegabyte});
     batch.SetSessions(line.sessions);
     batch.SetAnswers(line.answers);
+    batch.SetExports(request.exports, exportFiles);
     const size_t listed = request.listing.names.size();
     output.Line(L"Kestrow: updating " + std::to_wstring(plan.run.toDo.size()) + L" drafts in " + folder +
                 (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
@@ -279,7 +288,7 @@ int RunCommandLine(const CommandLine& line) {
     ConsoleOutput err(STD_ERROR_HANDLE);
     switch (line.action) {
         case CommandLine::Action::Usage: {
-            std::wstring usage = UsageText();
+            std::wstring usage = UsageText() + L"\nNights in the Task Scheduler:\n" + ScheduleUsageText();
             if (!usage.empty() && usage.back() == L'\n') usage.pop_back();
             out.Line(usage);
             return ExitCode::AllStored;

@@ -5,6 +5,7 @@
 #include "system/FileTime.h"
 #include "system/SystemText.h"
 #include "unattended/DialogRows.h"
+#include "unattended/ExportRows.h"
 
 namespace kestrow::win32 {
 
@@ -50,6 +51,12 @@ void ConsoleAndLog::Row(const UnreadableFolder& folder) {
 void ConsoleAndLog::Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
     if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
     LogRow row = DialogLogRow(LocalTimeNow(), draft, dialog, action);
+    Write(row);
+}
+
+void ConsoleAndLog::ExportRow(const DraftRecord& draft, const DraftExport& made) {
+    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    LogRow row = ExportLogRow(LocalTimeNow(), draft, made);
     Write(row);
 }
 

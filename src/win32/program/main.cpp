@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/CommandLineRun.h"
+#include "console/ScheduleRun.h"
 #include "system/ComApartment.h"
 #include "window/Form1Window.h"
 #include "window/HandlerBoundary.h"
@@ -59,7 +60,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetDefaultDllDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32);
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
-    const kestrow::CommandLine line = kestrow::ParseCommandLine(Arguments());
+    const std::vector<std::wstring> arguments = Arguments();
+    if (kestrow::AsksForSchedule(arguments)) return kestrow::win32::RunSchedule(kestrow::ParseScheduleCommand(arguments));
+    const kestrow::CommandLine line = kestrow::ParseCommandLine(arguments);
     if (line.action != kestrow::CommandLine::Action::Window) return kestrow::win32::RunCommandLine(line);
     return RunWindow();
 }

@@ -36,4 +36,9 @@ std::wstring LastErrorText() {
     return text.empty() ? L"error " + std::to_wstring(error) : text;
 }
 
+RuntimeError LastErrorAs(const std::wstring& what) {
+    const DWORD error = GetLastError();
+    return RuntimeError(static_cast<long>(HRESULT_FROM_WIN32(error)), kProgramSource, what + L": " + LastErrorText());
+}
+
 }  // namespace kestrow::win32

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "common/RuntimeError.h"
+
 namespace kestrow::win32 {
 
 std::string Utf8(const std::wstring& text);
@@ -14,5 +16,8 @@ std::wstring FromUtf8(const std::string& bytes);
 std::wstring SystemMessage(HRESULT hr);
 // The system's text for the calling thread's last error, or its number.
 std::wstring LastErrorText();
+// The calling thread's last error as the program's error: its HRESULT, and
+// "<what>: <the system's text>".
+RuntimeError LastErrorAs(const std::wstring& what);
 
 }  // namespace kestrow::win32

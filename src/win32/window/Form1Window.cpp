@@ -5,8 +5,12 @@
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
+#include "window/ExportMenu.h"
 #include "window/HandlerBoundary.h"
+#include "window/NightMenu.h"
 #include "window/RegistrySettings.h"
+#include "window/ScheduleDialog.h"
+#include "window/SettingsDialog.h"
 #include "window/Twips.h"
 
 namespace kestrow::win32 {
@@ -69,13 +73,15 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, copyingServers_, *runner_, taskbar_, &copies_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_},
         std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
     });
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
+    AddNightMenuItems(Handle());
+    AddExportItems(Handle());
     Form_Load();
 }
 
@@ -210,6 +216,20 @@ void Form1Window::OnSessionEnding() {
     WaitForBatchEnd(kSessionEndWaitMs);
 }
 
+bool Form1Window::OnSystemCommand(UINT command) {
+    if (command != NightMenuCommand::Settings && command != NightMenuCommand::Schedule) return false;
+    // A command may arrive while the menu could not offer it (posted, or
+    // while a Browse holds the window disabled): it is passed over then.
+    if (form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())) return true;
+    RunHandler(Handle(), Form1::Caption, [&] {
+        if (command == NightMenuCommand::Settings)
+            ShowSettingsDialog(Handle());
+        else
+            ShowScheduleDialog(Handle(), form_->folderPath);
+    });
+    return true;
+}
+
 void Form1Window::OnCommand(int id, int code) {
     if (code != BN_CLICKED) return;
     switch (id) {
@@ -241,6 +261,18 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
                 SetTextColor(dc, GetSysColor(IsWindowEnabled(Text1_) ? COLOR_WINDOWTEXT : COLOR_GRAYTEXT));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(COLOR_BTNFACE));
             }
+            break;
+        case WM_INITMENUPOPUP:
+            if (HIWORD(lParam)) {
+                EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
+                ShowExportChecks(Handle());
+            }
+            break;
+        case WM_SYSCOMMAND:
+            // The low four bits are the system's own.
+            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0)) ||
+                ToggleExport(Handle(), static_cast<UINT>(wParam & 0xFFF0)))
+                return 0;
             break;
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));

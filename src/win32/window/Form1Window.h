@@ -11,6 +11,7 @@
 #include "automation/SessionThread.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "files/DraftCopyFolder.h"
+#include "files/ExportFilesOnDisk.h"
 #include "files/FindFileEnumerator.h"
 #include "form/Form1.h"
 #include "window/BatchThread.h"
@@ -83,6 +84,9 @@ private:
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left,
                        int top, int width, int height);
     void OnCommand(int id, int code);
+    // Settings... and Schedule a night... of the system menu; false for
+    // every other command, which the default handling takes.
+    bool OnSystemCommand(UINT command);
     void OnDropFiles(HDROP drop);
     void EndIfCloseWasHeld();
     // The Windows session ends: stops a batch as a closed window does.
@@ -103,6 +107,7 @@ private:
     SessionThreadLauncher servers_;
     DraftCopyFolder copies_;
     CopyKeepingLauncher copyingServers_{servers_, copies_};
+    ExportFilesOnDisk exportFiles_;
     TaskbarButton taskbar_;
     std::unique_ptr<BatchThread> runner_;
     std::unique_ptr<Form1> form_;

@@ -38,7 +38,31 @@ std::vector<AnswerRule> ReadAnswers(const wchar_t* name) {
     return rules;
 }
 
+std::optional<std::wstring> ReadText(const wchar_t* name) {
+    DWORD size = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
+    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
 }  // namespace
+
+std::vector<ExportFormat> ReadExportFormats() {
+    const std::optional<std::wstring> text = ReadText(L"Export");
+    if (!text) return {};
+    return ParseExportFormats(*text).value_or(std::vector<ExportFormat>{});
+}
+
+bool WriteExportFormats(const std::vector<ExportFormat>& formats) {
+    const std::wstring text = ExportFormatsText(formats);
+    return RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Export", REG_SZ, text.c_str(),
+                           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
 
 BatchSettings ReadBatchSettings() {
     BatchSettings settings;
@@ -48,6 +72,7 @@ BatchSettings ReadBatchSettings() {
     settings.sessions = static_cast<std::int32_t>(InRange(ReadDword(L"Sessions"), DraftBatch::kMaxSessions));
     if (settings.sessions == 0) settings.sessions = 1;
     settings.answers = ReadAnswers(L"Answers");
+    settings.exports = ReadExportFormats();
     return settings;
 }
 

@@ -5,11 +5,16 @@
 // value that is missing, of another type or out of range leaves that setting
 // as it is by default: no renewal, one session. The REG_MULTI_SZ value
 // Answers holds the rules for the CAD system's dialogs, one
-// "title=button" a line.
+// "title=button" a line. The REG_SZ value Export names the formats each
+// stored draft is also saved as ("pdf,dxf"); one that names anything else
+// exports nothing.
 #include "batch/BatchSettings.h"
 
 namespace kestrow::win32 {
 
 BatchSettings ReadBatchSettings();
+std::vector<ExportFormat> ReadExportFormats();
+// False when the value could not be written.
+bool WriteExportFormats(const std::vector<ExportFormat>& formats);
 
 }  // namespace kestrow::win32

@@ -1,0 +1,114 @@
+#include "form/WindowSettings.h"
+
+#include "batch/DraftBatch.h"
+#include "common/Blanks.h"
+#include "common/NumberText.h"
+
+namespace kestrow {
+namespace {
+
+std::wstring NumberOrEmpty(const std::optional<std::uint32_t>& value) {
+    return value ? std::to_wstring(*value) : std::wstring();
+}
+
+// A field that may be left empty for "never".
+bool ReadOptionalNumber(const std::wstring& text, std::int64_t high, std::optional<std::uint32_t>& value) {
+    if (WithoutBlanksAround(text).empty()) {
+        value.reset();
+        return true;
+    }
+    const std::optional<std::int64_t> number = WholeNumberField(text, 1, high);
+    if (number) value = static_cast<std::uint32_t>(*number);
+    return number.has_value();
+}
+
+SettingsCheck Refused(SettingsField field, std::wstring why) {
+    SettingsCheck check;
+    check.field = field;
+    check.refusal = std::move(why);
+    return check;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> WholeNumberField(const std::wstring& text, std::int64_t low, std::int64_t high) {
+    const std::wstring digits = WithoutBlanksAround(text);
+    if (digits.empty() || digits.size() > 10) return std::nullopt;
+    std::int64_t value = 0;
+    for (const wchar_t c : digits) {
+        if (c < L'0' || c > L'9') return std::nullopt;
+        value = value * 10 + (c - L'0');
+    }
+    if (value < low || value > high) return std::nullopt;
+    return value;
+}
+
+RuleLines ReadRuleLines(const std::wstring& text) {
+    RuleLines read;
+    size_t number = 0;
+    for (size_t at = 0; at <= text.size();) {
+        size_t end = text.find(L'\n', at);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(at, end - at);
+        if (!line.empty() && line.back() == L'\r') line.pop_back();
+        at = end + 1;
+        ++number;
+        line = WithoutBlanksAround(line);
+        if (line.empty()) continue;
+        const std::optional<AnswerRule> rule = ParseAnswerRule(line);
+        if (!rule) {
+            read.refusal = L"Line " + std::to_wstring(number) + L" of the rules, \"" + line +
+                           L"\", is no rule: write the dialog's title, \"=\" and the button to press, such as "
+                           L"\"Missing references=OK\".";
+            return read;
+        }
+        read.lines.push_back(line);
+        read.rules.push_back(*rule);
+    }
+    return read;
+}
+
+SettingsFields FieldsOfStored(const StoredSettings& stored) {
+    SettingsFields fields;
+    fields.sessions = stored.sessions ? std::to_wstring(*stored.sessions) : L"1";
+    fields.restartEvery = NumberOrEmpty(stored.restartEvery);
+    fields.restartMemoryMB = NumberOrEmpty(stored.restartMemoryMB);
+    for (const std::wstring& line : stored.answers) fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + line;
+    // Names that are no format (written by hand) are not shown.
+    size_t at = 0;
+    for (;;) {
+        const size_t comma = stored.exports.find(L',', at);
+        const auto named = ParseExportFormats(stored.exports.substr(at, comma == std::wstring::npos ? comma : comma - at));
+        if (named && named->size() == 1) fields.exports.push_back(named->front());
+        if (comma == std::wstring::npos) break;
+        at = comma + 1;
+    }
+    fields.exports = *ParseExportFormats(ExportFormatsText(fields.exports));
+    return fields;
+}
+
+SettingsCheck CheckSettings(const SettingsFields& fields) {
+    StoredSettings values;
+    const std::optional<std::int64_t> sessions = WholeNumberField(fields.sessions, 1, DraftBatch::kMaxSessions);
+    if (!sessions)
+        return Refused(SettingsField::Sessions, L"Sessions at once: give a whole number from 1 to " +
+                                                    std::to_wstring(DraftBatch::kMaxSessions) + L".");
+    values.sessions = static_cast<std::uint32_t>(*sessions);
+    if (!ReadOptionalNumber(fields.restartEvery, kMostDraftsPerSession, values.restartEvery))
+        return Refused(SettingsField::RestartEvery, L"A fresh session after so many drawings: give a whole number "
+                                                    L"from 1 to " + GroupedNumber(kMostDraftsPerSession) +
+                                                    L", or leave it empty for never.");
+    if (!ReadOptionalNumber(fields.restartMemoryMB, kMostMegabytes, values.restartMemoryMB))
+        return Refused(SettingsField::RestartMemory, L"A fresh session above so many megabytes: give a whole number "
+                                                     L"from 1 to " + GroupedNumber(kMostMegabytes) +
+                                                     L", or leave it empty for never.");
+    RuleLines rules = ReadRuleLines(fields.answers);
+    if (!rules.refusal.empty()) return Refused(SettingsField::Answers, rules.refusal);
+    values.answers = std::move(rules.lines);
+    values.exports = ExportFormatsText(fields.exports);
+    SettingsCheck check;
+    check.values = std::move(values);
+    return check;
+}
+
+}  // namespace kestrow
