@@ -251,17 +251,11 @@ TEST(Png, RowsComeBackUnfilteredFromStoredBlocks) {
 // program the user starts has none, whatever its path or its files say.
 TEST(ServerOwnership, TheLaunchSwitchIsAnArgumentOfItsOwnAfterTheProgram) {
     const std::vector<std::pair<std::wstring, bool>> cases = {
-        {L"\"C:\\Program Files\\CAD\\Program\\Edge.exe\" -Embedding", true},
-        {L"C:\\CAD\\Edge.exe /embedding", true},
-        {L"C:\\CAD\\Edge.exe /Automation -Embedding", true},
-        {L"C:\\CAD\\Edge.exe \"-EMBEDDING\"", true},
-        {L"\"C:\\CAD\\Edge.exe\"", false},
-        {L"C:\\CAD\\Edge.exe C:\\Drawings\\-Embedding.dft", false},
-        {L"\"C:\\-Embedding\\Edge.exe\" C:\\a.dft", false},
-        {L"C:\\CAD\\Edge.exe -EmbeddingX", false},
-        {L"-Embedding", false},
-        {L"", false},
-    };
+        {L"\"C:\\Program Files\\CAD\\Program\\Edge.exe\" -Embedding", true}, {L"C:\\CAD\\Edge.exe /embedding", true},
+        {L"C:\\CAD\\Edge.exe /Automation -Embedding", true}, {L"C:\\CAD\\Edge.exe \"-EMBEDDING\"", true},
+        {L"\"C:\\CAD\\Edge.exe\"", false}, {L"C:\\CAD\\Edge.exe C:\\Drawings\\-Embedding.dft", false},
+        {L"\"C:\\-Embedding\\Edge.exe\" C:\\a.dft", false}, {L"C:\\CAD\\Edge.exe -EmbeddingX", false},
+        {L"-Embedding", false}, {L"", false}};
     for (const auto& [line, carries] : cases) EXPECT_EQ(CarriesLaunchSwitch(line), carries) << Narrow(line);
 }
 

@@ -167,8 +167,7 @@ TEST_F(OwnSessions, TwoServersStartedAtOnceTheApplicationNamesItsOwn) {
         // A server that never offers its class: it can serve nobody.
         SetStandInSetting(L"StartDelayMs", L"600000");
         other = StartStandIn(L"-Embedding");
-        for (const ULONGLONG end = GetTickCount64() + 10000; GetTickCount64() < end; Sleep(50))
-            if (JournalPids(journal.Lines(), "start").size() == 2) break;
+        if (other) WaitForLine(journal, std::to_string(GetProcessId(other)) + ": start", 10000);
         SetStandInSetting(L"StartDelayMs", L"3000");
     });
     const ProgramRun run = Update(L"/timeout 60");

@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <thread>
-#include <vector>
 
 #include <windows.h>
+#include <aclapi.h>
 #include <sddl.h>
 
 #include "RunFixture.h"
@@ -139,15 +139,14 @@ TEST(StartTurns, AWaitEndsAtItsBoundAndTheTurnStaysFreeForEveryone) {
     third.GiveBack();
 
     HANDLE readable = OpenMutexW(READ_CONTROL, FALSE, L"Global\\Kestrow.SessionStart");
-    ASSERT_NE(readable, nullptr);
-    DWORD size = 0;
-    GetKernelObjectSecurity(readable, DACL_SECURITY_INFORMATION, nullptr, 0, &size);
-    std::vector<char> descriptor(size);
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
     LPWSTR text = nullptr;
-    ASSERT_TRUE(GetKernelObjectSecurity(readable, DACL_SECURITY_INFORMATION, descriptor.data(), size, &size) &&
-                ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor.data(), SDDL_REVISION_1,
+    ASSERT_TRUE(readable && GetSecurityInfo(readable, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                            nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
                                                                      DACL_SECURITY_INFORMATION, &text, nullptr));
     EXPECT_EQ(std::wstring(text), L"D:(A;;0x100001;;;WD)") << "everyone may wait for the turn and give it back";
     LocalFree(text);
+    LocalFree(descriptor);
     CloseHandle(readable);
 }
