@@ -41,6 +41,20 @@ unsigned long long CreationTime(HANDLE process) {
     return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
+// The user's own session, started on a thread of its own as soon as the
+// journal shows `line` (registered for every program when `forAll`).
+std::thread UserStartsOn(const Journal& journal, std::string line, HANDLE& user, bool forAll) {
+    return std::thread([&journal, line, &user, forAll] {
+        if (!WaitForLine(journal, line, 30000)) return;
+        // The look-up of the running session needs COM on this thread.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (forAll) SetStandInSetting(L"MultipleUse", L"1");
+        user = StartStandInUserSession();
+        if (forAll) ClearStandInSetting(L"MultipleUse");
+        CoUninitialize();
+    });
+}
+
 // What the process journaled beyond its start and the activations COM made
 // of it: no call of the contract, no look-up by name belongs there.
 std::vector<std::string> CallsBeyondActivation(const std::vector<std::string>& lines, DWORD pid) {
@@ -73,15 +87,7 @@ void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsig
 TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     const auto drafts = WriteDrafts(3, {{1, "fault delay 4000\r\n"}, {2, "fault crash\r\n"}});
     HANDLE user = nullptr;
-    std::thread starter([&] {
-        if (!WaitForLine(journal, "d01.dft", 20000)) return;
-        // The look-up of the running session needs COM on this thread.
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        SetStandInSetting(L"MultipleUse", L"1");
-        user = StartStandInUserSession();
-        ClearStandInSetting(L"MultipleUse");
-        CoUninitialize();
-    });
+    std::thread starter = UserStartsOn(journal, "d01.dft", user, true);
     const ProgramRun run = Update(L"/timeout 30", false);
     starter.join();
     ASSERT_NE(user, nullptr);
@@ -116,13 +122,7 @@ TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
     SetStandIn(L"RefuseCreates", L"2");
     const auto drafts = WriteDrafts(2);
     HANDLE user = nullptr;
-    std::thread starter([&] {
-        if (!WaitForLine(journal, "create refused", 30000)) return;
-        // The look-up of the running session needs COM on this thread.
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        user = StartStandInUserSession();
-        CoUninitialize();
-    });
+    std::thread starter = UserStartsOn(journal, "create refused", user, false);
     const ProgramRun run = Update(L"/timeout 60", false);
     starter.join();
     ASSERT_NE(user, nullptr);
