@@ -104,6 +104,9 @@ AutomationResult FakeObject::Invoke(std::int32_t dispatchId, InvokeKind kind, st
         result.object = std::make_unique<FakeObject>(server_, instance_, L"raw-view", path_);
     else if (kind_ == L"doc" && dispatchId == contract::kDocumentClose && args.at(0).boolean)
         server_.stored.insert(path_);
+    else if (const auto number = server_.numbers.find(dispatchId);
+             kind == InvokeKind::Get && number != server_.numbers.end())
+        result.number = number->second;
     return result;
 }
 

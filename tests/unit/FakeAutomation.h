@@ -42,6 +42,8 @@ struct FakeServer {
     std::function<void(CallWatch&)> duringStep;
     // Members known by name, on every object: name -> dispatch id.
     std::map<std::wstring, std::int32_t> names;
+    // What a get of a member the contract does not know answers: dispatch id -> number.
+    std::map<std::int32_t, std::int32_t> numbers;
     // The memory the server reports using, when set.
     std::function<std::optional<std::uint64_t>()> memory;
 

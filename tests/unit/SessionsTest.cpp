@@ -2,8 +2,10 @@
 // first free session; what ends one session leaves the others going.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <set>
 #include <thread>
@@ -32,6 +34,7 @@ public:
     std::set<int> failingLaunches;    // these launches cannot start
     std::function<void()> beforeFailing;  // runs as such a launch fails
     std::thread::id lostOnThread;     // servers launched from this thread crash on every draft
+    std::map<int, std::vector<StartNotice>> notices;  // what these launches' starts leave to tell
     std::chrono::milliseconds stepTime{0};
 
 private:
@@ -67,6 +70,12 @@ public:
         std::lock_guard<std::mutex> lock(launcher_.lock);
         inner_->Quit(watch);
     }
+    std::vector<StartNotice> TakeStartNotices() override {
+        std::lock_guard<std::mutex> lock(launcher_.lock);
+        std::vector<StartNotice> taken;
+        taken.swap(launcher_.notices[launch_]);
+        return taken;
+    }
 
 private:
     SharedLauncher& launcher_;
@@ -92,6 +101,11 @@ struct Output : RunOutput {
     void InHand(const DraftRecord&) override {}
     void Row(const UnreadableFolder&) override {}
     void Row(const DraftRecord&, std::optional<double>) override {}
+    std::vector<std::int32_t> notes;  // the session of each note row
+    void Note(std::int32_t session, const std::wstring&) override {
+        std::lock_guard<std::mutex> guard(lock);
+        notes.push_back(session);
+    }
     bool Has(const std::wstring& text) {
         for (const auto& line : lines)
             if (line.find(text) != std::wstring::npos) return true;
@@ -172,6 +186,29 @@ TEST(Sessions, ASessionThatCannotStartOrSharesAProcessLeavesTheOthersGoing) {
     EXPECT_EQ(std::count_if(sharedOutput.lines.begin(), sharedOutput.lines.end(),
                             [](const std::wstring& l) { return l.find(L"from one process") != std::wstring::npos; }),
               1);
+}
+
+// What the starts leave to tell is a line and a note row: the turn once a
+// batch, every other notice as often as it comes.
+TEST(Sessions, WhatStartsLeaveToTellIsSaidOnceALineAndARow) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    launcher.stepTime = std::chrono::milliseconds(2);
+    launcher.notices = {{1, {StartNotice::TurnNotComputerWide}},
+                        {2, {StartNotice::TurnNotComputerWide, StartNotice::ProcessNotProven}},
+                        {3, {StartNotice::TurnNotComputerWide, StartNotice::StartedWithoutTurn}}};
+    Output output;
+    UnattendedUser user(output);
+    user.NameSessions(true);
+    const BatchResult result = RunBatch(launcher, 6, 3, user, user);
+    EXPECT_EQ(result.Count(DraftState::Stored), 6);
+    EXPECT_EQ(Count(output.lines, L"Kestrow: the turn that starts of the CAD system take could not be shared"), 1);
+    EXPECT_EQ(Count(output.lines, L"Kestrow: which process of the CAD system serves session "), 1);
+    EXPECT_EQ(Count(output.lines, L"Kestrow: another start of the CAD system held the turn for over 10 minutes"), 1);
+    std::sort(output.notes.begin(), output.notes.end());
+    ASSERT_EQ(output.notes.size(), 3u);
+    EXPECT_EQ(output.notes[0], 0) << "the turn is the whole run's";
+    EXPECT_GT(output.notes[1], 0);
 }
 
 // A start cut short by a stop (or failing as the batch stops) ends the batch

@@ -327,6 +327,43 @@ TEST_F(ShortBounds, AServerThatWakesDuringTheQuestionGetsNoFurtherCall) {
     EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 1 files in : ");
 }
 
+// A start that hangs while the user is asked whether to keep waiting holds
+// no turn: another Kestrow starts its own session meanwhile and does its
+// drafts. The hung server that wakes meanwhile is asked nothing before the
+// answer; No then ends it.
+TEST_F(ShortBounds, WhileAHungStartIsAskedAboutAnotherKestrowStartsItsOwn) {
+    SetStandInSetting(L"JournalPids", L"1");
+    SetStandInSetting(L"CreateHangMs", L"5000");
+    TestFolder folder(L"hungstart"), beside(L"beside");
+    WriteDraft(folder / L"a.dft", 1);
+    WriteDraft(beside / L"b.dft", 1);
+    BrowseTo(folder.Path());
+    Journal journal;
+    ProgramRun other;
+    // Asked at 2.5 s; the hung server read its settings long before, and
+    // wakes at 5 s, before the answer.
+    const auto seen = Press(id::cmdUpdate, {Answer{IDNO, L"", [&] {
+                                                ClearStandInSetting(L"CreateHangMs");
+                                                other = RunKestrow(L"/update \"" + beside.Path() + L"\"", L"", 60000);
+                                                Sleep(3500);
+                                            }},
+                                            Answer{IDOK}});
+    ClearStandInSetting(L"CreateHangMs");
+    ClearStandInSetting(L"JournalPids");
+    EXPECT_EQ(other.exitCode, 0u) << Narrow(other.Text());
+    EXPECT_EQ(StoredCount(beside / L"b.dft"), 1) << "the other Kestrow waited for the turn of a start being asked about";
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NE(seen[1].text.find(L"ended it"), std::wstring::npos) << Narrow(seen[1].text);
+    EXPECT_EQ(StoredCount(folder / L"a.dft"), 0);
+    const auto lines = journal.Lines();
+    const DWORD hung = JournalPid(lines, "create hangs");
+    ASSERT_NE(hung, 0u);
+    for (const auto& line : lines) {
+        const auto entry = ReadJournalEntry(line);
+        EXPECT_FALSE(entry && entry->pid == hung && entry->call.rfind("application", 0) == 0) << line;
+    }
+}
+
 TEST_F(FaultWindow, FortyThousandDraftsAreListed) {
     // Creating 40,000 files through Wine takes minutes; scripts/test.sh
     // makes the folder natively and names it here.

@@ -41,6 +41,32 @@ unsigned long long CreationTime(HANDLE process) {
     return (static_cast<unsigned long long>(created.dwHighDateTime) << 32) | created.dwLowDateTime;
 }
 
+// The user's own session, started on a thread of its own as soon as the
+// journal shows `line` (registered for every program when `forAll`).
+std::thread UserStartsOn(const Journal& journal, std::string line, HANDLE& user, bool forAll) {
+    return std::thread([&journal, line, &user, forAll] {
+        if (!WaitForLine(journal, line, 30000)) return;
+        // The look-up of the running session needs COM on this thread.
+        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+        if (forAll) SetStandInSetting(L"MultipleUse", L"1");
+        user = StartStandInUserSession();
+        if (forAll) ClearStandInSetting(L"MultipleUse");
+        CoUninitialize();
+    });
+}
+
+// What the process journaled beyond its start and the activations COM made
+// of it: no call of the contract, no look-up by name belongs there.
+std::vector<std::string> CallsBeyondActivation(const std::vector<std::string>& lines, DWORD pid) {
+    std::vector<std::string> calls;
+    for (const auto& line : lines) {
+        if (std::strtoul(line.c_str(), nullptr, 10) != pid) continue;
+        const std::string call = line.substr(line.find(": ") + 2);
+        if (call != "start" && call != "user session" && call != "create") calls.push_back(call);
+    }
+    return calls;
+}
+
 // A session record as Kestrow writes them.
 void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsigned long long ownerCreation) {
     const DWORD serverId = GetProcessId(server);
@@ -61,15 +87,7 @@ void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsig
 TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     const auto drafts = WriteDrafts(3, {{1, "fault delay 4000\r\n"}, {2, "fault crash\r\n"}});
     HANDLE user = nullptr;
-    std::thread starter([&] {
-        if (!WaitForLine(journal, "d01.dft", 20000)) return;
-        // The look-up of the running session needs COM on this thread.
-        CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-        SetStandInSetting(L"MultipleUse", L"1");
-        user = StartStandInUserSession();
-        ClearStandInSetting(L"MultipleUse");
-        CoUninitialize();
-    });
+    std::thread starter = UserStartsOn(journal, "d01.dft", user, true);
     const ProgramRun run = Update(L"/timeout 30", false);
     starter.join();
     ASSERT_NE(user, nullptr);
@@ -84,12 +102,94 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     EXPECT_EQ(StoredCount(drafts[0]), 1);
     EXPECT_EQ(StoredCount(drafts[2]), 0);
     // The activation reached the user's process; no call of the contract did.
-    for (const auto& line : lines) {
-        if (std::strtoul(line.c_str(), nullptr, 10) != userPid) continue;
-        const std::string call = line.substr(line.find(": ") + 2);
-        EXPECT_TRUE(call == "start" || call == "user session" || call == "create") << line;
-    }
+    EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{});
     EXPECT_EQ(JournalPids(lines, "create").size(), 2u);
+}
+
+// The user starts their own session in the second after a start was refused
+// by a stopping server (as at the replacement of one that crashed), whether
+// the CAD system serves every program from one process or one each. That
+// process gets no call, is not told to quit, is not ended and is in no job:
+// the run works in a server COM started for it, or lets go of the session
+// as of one already running.
+class UserStartAfterARefusal : public OwnSessions, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
+    const bool multipleUse = GetParam();
+    if (multipleUse) SetStandIn(L"MultipleUse", L"1");
+    // Two refusals: the user's process has two seconds to appear before a
+    // try that could take it, however slow the machine is.
+    SetStandIn(L"RefuseCreates", L"2");
+    const auto drafts = WriteDrafts(2);
+    HANDLE user = nullptr;
+    std::thread starter = UserStartsOn(journal, "create refused", user, false);
+    const ProgramRun run = Update(L"/timeout 60", false);
+    starter.join();
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+    BOOL inJob = TRUE;
+    const bool jobKnown = IsProcessInJob(user, nullptr, &inJob) != FALSE;
+    const auto lines = journal.Lines();
+    EndStandInGently(user);
+
+    EXPECT_TRUE(userStillRuns) << "the user's own session was ended";
+    EXPECT_TRUE(jobKnown && !inJob) << "the user's own session was put in a job";
+    EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{}) << "the user's session was called";
+    if (!multipleUse || run.exitCode == 0) {
+        // A server of its own, which COM started for the retried activation.
+        EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
+    } else {
+        // The activation went to the user's process, registered for every
+        // program: let go of, as a CAD system already running.
+        EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+        EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
+        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 0) << Narrow(draft);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Registrations, UserStartAfterARefusal, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return info.param ? "MultipleUse" : "SingleUse";
+                         });
+
+// Another program has COM start the CAD system while Kestrow's own start is
+// under way: two processes appear with the launch switch. The application
+// names its process, and only that one is the session's; the other gets no
+// call, is not ended and is in no job.
+TEST_F(OwnSessions, TwoServersStartedAtOnceTheApplicationNamesItsOwn) {
+    SetStandIn(L"StartDelayMs", L"3000");
+    const auto drafts = WriteDrafts(1);
+    HANDLE other = nullptr;
+    std::thread starter([&] {
+        if (!WaitForLine(journal, ": start", 20000)) return;
+        // A server that never offers its class: it can serve nobody.
+        SetStandInSetting(L"StartDelayMs", L"600000");
+        other = StartStandIn(L"-Embedding");
+        if (other) WaitForLine(journal, std::to_string(GetProcessId(other)) + ": start", 10000);
+        SetStandInSetting(L"StartDelayMs", L"3000");
+    });
+    const ProgramRun run = Update(L"/timeout 60");
+    starter.join();
+    ASSERT_NE(other, nullptr);
+    const DWORD otherPid = GetProcessId(other);
+    const bool otherRuns = WaitForSingleObject(other, 0) == WAIT_TIMEOUT;
+    BOOL inJob = TRUE;
+    IsProcessInJob(other, nullptr, &inJob);
+    TerminateProcess(other, 0);
+    WaitForSingleObject(other, 5000);
+    CloseHandle(other);
+    const auto lines = journal.Lines();
+
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    const std::vector<DWORD> asked = JournalPids(lines, "application GetIDsOfNames ProcessID");
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_NE(asked[0], otherPid);
+    EXPECT_EQ(JournalPids(lines, "documents get 6"), asked);
+    EXPECT_TRUE(otherRuns && !inJob) << "the other program's server was ended, or put in Kestrow's job";
+    for (const auto& row : Log()) EXPECT_NE(row.result, L"note") << Narrow(row.description);
 }
 
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server

@@ -3,9 +3,15 @@
 // killed. Each start's process is known and ended when it is given up.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
+#include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
+
 #include "RunFixture.h"
+#include "automation/StartTurn.h"
 
 using namespace kestrow::wintest;
 
@@ -95,4 +101,52 @@ TEST_F(Starts, AStartRefusedByAStoppingServerIsTriedAgain) {
     EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
     EXPECT_EQ(JournalPids(journal.Lines(), "create refused").size(), 2u);
+}
+
+// The computer-wide turn taken by somebody who lets nobody else have it:
+// the run takes turns within this desktop session only, and says that starts
+// may overlap, on the console and in the log.
+TEST_F(Starts, WithoutAComputerWideTurnTheRunSaysStartsMayOverlap) {
+    PSECURITY_DESCRIPTOR nobody = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(L"D:(D;;GA;;;WD)", SDDL_REVISION_1, &nobody, nullptr));
+    SECURITY_ATTRIBUTES refusing{sizeof(refusing), nobody, FALSE};
+    HANDLE taken = CreateMutexExW(&refusing, L"Global\\Kestrow.SessionStart", 0, SYNCHRONIZE);
+    LocalFree(nobody);
+    ASSERT_NE(taken, nullptr);
+    const auto drafts = WriteDrafts(1);
+    const ProgramRun run = Update();
+    CloseHandle(taken);
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(LinesWith(run.lines, std::wstring(L"starts may overlap")), 1) << Narrow(run.Text());
+    const auto rows = Log();
+    const auto note = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"note"; });
+    ASSERT_NE(note, rows.end());
+    EXPECT_NE(note->description.find(L"starts may overlap"), std::wstring::npos);
+    EXPECT_EQ(StoredCount(drafts[0]), 1) << Narrow(run.Text()) << ReadUtf8(drafts[0]);
+}
+
+// A wait for the turn ends at its bound without it; the turn it never got
+// stays free for the next start. The turn is made for every user to take.
+TEST(StartTurns, AWaitEndsAtItsBoundAndTheTurnStaysFreeForEveryone) {
+    const kestrow::win32::StartTurns turns;
+    ASSERT_TRUE(turns.ComputerWide());
+    kestrow::win32::StartTurn first(turns.Mutex()), second(turns.Mutex()), third(turns.Mutex());
+    const auto always = [] { return true; };
+    ASSERT_EQ(first.Take(always, std::chrono::seconds(5)), kestrow::win32::TurnTaken::Yes);
+    EXPECT_EQ(second.Take(always, std::chrono::milliseconds(300)), kestrow::win32::TurnTaken::WaitedTooLong);
+    first.GiveBack();
+    EXPECT_EQ(third.Take(always, std::chrono::seconds(5)), kestrow::win32::TurnTaken::Yes);
+    third.GiveBack();
+
+    HANDLE readable = OpenMutexW(READ_CONTROL, FALSE, L"Global\\Kestrow.SessionStart");
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    LPWSTR text = nullptr;
+    ASSERT_TRUE(readable && GetSecurityInfo(readable, SE_KERNEL_OBJECT, DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                                            nullptr, nullptr, &descriptor) == ERROR_SUCCESS &&
+                ConvertSecurityDescriptorToStringSecurityDescriptorW(descriptor, SDDL_REVISION_1,
+                                                                     DACL_SECURITY_INFORMATION, &text, nullptr));
+    EXPECT_EQ(std::wstring(text), L"D:(A;;0x100001;;;WD)") << "everyone may wait for the turn and give it back";
+    LocalFree(text);
+    LocalFree(descriptor);
+    CloseHandle(readable);
 }

@@ -186,10 +186,11 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names,
         const wchar_t* object;
         const wchar_t* name;
         DISPID id;
-        bool (Server::*offered)() const;
+        bool (Server::*offered)() const;  // null: always
     };
     static const NamedMember kNamedMembers[] = {
         {L"document", L"SaveAs", kSaveAsId, &Server::KnowsSaveAs},
+        {L"application", L"ProcessID", kProcessIdDispId, nullptr},
     };
     if (!names || !ids || count == 0) return E_INVALIDARG;
     server_.Journal(std::wstring(name_) + L" GetIDsOfNames " + (names[0] ? names[0] : L""));
@@ -198,7 +199,7 @@ HRESULT STDMETHODCALLTYPE DispatchObject::GetIDsOfNames(REFIID, LPOLESTR* names,
         ids[i] = DISPID_UNKNOWN;
         for (const NamedMember& member : kNamedMembers)
             if (names[i] && lstrcmpW(member.object, name_) == 0 && lstrcmpiW(member.name, names[i]) == 0 &&
-                (server_.*member.offered)())
+                (!member.offered || (server_.*member.offered)()))
                 ids[i] = member.id;
         if (ids[i] == DISPID_UNKNOWN) hr = DISP_E_UNKNOWNNAME;
     }
@@ -272,6 +273,14 @@ void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* re
     if (id == contract::kAppQuit && kind == Kind::Call) {
         NoArguments(params);
         server_.RequestQuit();
+        return;
+    }
+    if (id == kProcessIdDispId && kind == Kind::Get) {
+        NoArguments(params);
+        if (result) {
+            result->vt = VT_I4;
+            result->lVal = static_cast<LONG>(GetCurrentProcessId());
+        }
         return;
     }
     Fail(DISP_E_MEMBERNOTFOUND, L"The application has no such member for this kind of call");
@@ -459,7 +468,9 @@ HRESULT STDMETHODCALLTYPE Factory::CreateInstance(IUnknown* outer, REFIID iid, v
     if (outer) return CLASS_E_NOAGGREGATION;
     server_.Journal(L"create");
     if (!server_.MultipleUse()) server_.RequestRevoke();
-    if (server_.RefusesCreate()) {
+    // Only a server COM started may be one that is stopping; a user's own
+    // session answers.
+    if (!server_.UserSession() && server_.RefusesCreate()) {
         server_.Journal(L"create refused");
         PostQuitMessage(0);
         return CO_E_SERVER_STOPPING;

@@ -114,6 +114,9 @@ private:
     Server& server_;
 };
 
+// The application's process id, a member looked up by name.
+constexpr DISPID kProcessIdDispId = 1001;
+
 // The document's SaveAs, which the contract gives no number: clients look
 // it up by name.
 constexpr DISPID kSaveAsId = 10001;

@@ -84,6 +84,9 @@ public:
     // refuses: RefuseCreates in the settings counts how many more are,
     // across the server processes that start meanwhile.
     bool RefusesCreate();
+    // Runs as a user's own session of the CAD system (/UserSession).
+    void ServeAsUserSession() { userSession_ = true; }
+    bool UserSession() const { return userSession_; }
     // How long updating one view takes.
     DWORD ViewUpdateMs() const { return viewUpdateMs_; }
     // How long saving a draft as another format takes.
@@ -112,6 +115,7 @@ private:
     bool knowsSaveAs_ = true;
     DWORD createHangMs_ = 0;
     bool multipleUse_ = false;
+    bool userSession_ = false;
     bool journalPids_ = false;  // each line begins with the process id
     bool journalTimes_ = false;  // and before that, with the tick count in ms
     DWORD growMbPerOpen_ = 0;

@@ -113,6 +113,7 @@ int ServeAsUserSession() {
     int exitCode = 0;
     {
         standin::Server server;
+        server.ServeAsUserSession();
         server.Journal(L"user session");
         auto* application = new standin::Application(server);
         DWORD registration = 0;

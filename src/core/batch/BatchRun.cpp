@@ -97,6 +97,16 @@ void BatchRun::DialogShown(const DraftRecord& draft, const CadDialog& dialog, co
     progress_.DialogShown(draft, dialog, action);
 }
 
+void BatchRun::StartNoticed(std::int32_t session, StartNotice notice) {
+    std::lock_guard<std::mutex> lock(progressMutex_);
+    // The turn is the same for every start of the batch.
+    if (notice == StartNotice::TurnNotComputerWide) {
+        if (turnNoticeTold_) return;
+        turnNoticeTold_ = true;
+    }
+    progress_.StartNoticed(session, notice);
+}
+
 void BatchRun::EndBatch(BatchEnd end) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);

@@ -44,6 +44,7 @@ public:
     void DraftEnded(std::int32_t index, const DraftRecord& draft);
     void SessionRenewed(const std::wstring& why);
     void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action);
+    void StartNoticed(std::int32_t session, StartNotice notice);
 
     // Ends the whole batch (Cancel, the user's own session found): every
     // session stops after its call in hand. The first reason stands.
@@ -83,6 +84,7 @@ private:
     std::int32_t running_;
     bool ended_ = false;
     bool sharingTold_ = false;
+    bool turnNoticeTold_ = false;  // under progressMutex_
     // By draft: the later names of its file, settled with it.
     std::vector<std::vector<std::int32_t>> otherNames_;
 };

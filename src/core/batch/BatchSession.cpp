@@ -144,8 +144,10 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         draftsThisSession_ = 0;
         server_ = launcher_.Launch();
         server_->Start(stop_, watch);
+        TellStartNotices();
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
+        TellStartNotices();
         // A server that started but refused its settings still ends its
         // work. One that is not this session's own was let go of before the
         // session held its object, so the last call cannot reach it.
@@ -172,6 +174,11 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         }
         return Next::EndSession;
     }
+}
+
+void BatchSession::TellStartNotices() {
+    if (!server_) return;
+    for (const StartNotice notice : server_->TakeStartNotices()) run_.StartNoticed(number_, notice);
 }
 
 // Ends the session as planned once it has done its share or grown past its

@@ -35,6 +35,7 @@ private:
     // Starts a server when none runs. When none can be had, this session
     // ends for good and hands the draft back to the others, if any.
     Next EnsureServer(std::int32_t index, CallWatch& watch);
+    void TellStartNotices();
     void EndServer(CallWatch& watch);
     void RenewServerIfDue(CallWatch& watch);
 

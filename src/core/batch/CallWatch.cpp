@@ -41,6 +41,7 @@ bool CallWatch::KeepWaiting(Clock::time_point callStarted) {
     const Clock::duration pending = now_() - callStarted;
     if (policy_.giveUpAfter.count() > 0 && pending >= policy_.giveUpAfter) return false;
     if (policy_.askEvery.count() <= 0 || !ask_ || pending < nextAsk_) return true;
+    if (beforeAsking_) beforeAsking_();
     const bool keepWaiting = ask_(std::chrono::duration_cast<std::chrono::seconds>(pending).count(), task_);
     // The next question comes one interval after this one was answered,
     // however long the user took.

@@ -50,6 +50,8 @@ public:
     // is named by it.
     const std::optional<CadDialog>& DialogLeftOpen() const { return leftOpen_; }
     void SetDialogReporter(DialogReporter reporter) { reportDialog_ = std::move(reporter); }
+    // Runs each time, just before the user is asked whether to keep waiting.
+    void SetBeforeAsking(std::function<void()> beforeAsking) { beforeAsking_ = std::move(beforeAsking); }
 
 private:
     // A new call forgets what the last one's dialogs were.
@@ -65,6 +67,7 @@ private:
     std::map<std::wstring, int> answered_;  // by title and text, during the call in hand
     std::optional<CadDialog> leftOpen_;
     DialogReporter reportDialog_;
+    std::function<void()> beforeAsking_;
 };
 
 }  // namespace kestrow

@@ -21,6 +21,15 @@
 
 namespace kestrow {
 
+// What a session's start leaves for the run to tell: how it took its turn
+// among the starts of the computer, and whether its process could be known.
+enum class StartNotice {
+    TurnNotComputerWide,  // no turn with every Kestrow of the computer: starts may overlap
+    StartedWithoutTurn,   // another start held the turn past the bound: started without it
+    ProcessNotProven,     // COM started several processes at once: the session is used,
+                          // but its process is never recorded or ended
+};
+
 // A session of the server that runs somewhere, typically a thread of its
 // own. Each step returns once its calls are done, or raises a RuntimeError
 // of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
@@ -39,6 +48,9 @@ public:
     virtual void Quit(CallWatch& watch) noexcept = 0;
     // The memory the server's process has committed, when it is known.
     virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
+    // What its start left to tell (after Start, whether it returned or
+    // raised); each notice is handed over once.
+    virtual std::vector<StartNotice> TakeStartNotices() { return {}; }
 };
 
 class ServerLauncher {
@@ -131,6 +143,12 @@ public:
         (void)draft;
         (void)dialog;
         (void)action;
+    }
+    // Something about the start of `session` (from 1) that the run's output
+    // tells; a notice about every start (the turn) is told once a batch.
+    virtual void StartNoticed(std::int32_t session, StartNotice notice) {
+        (void)session;
+        (void)notice;
     }
 };
 

@@ -16,6 +16,7 @@ public:
     }
     void Quit(CallWatch& watch) noexcept override { inner_->Quit(watch); }
     std::optional<std::uint64_t> MemoryBytes() override { return inner_->MemoryBytes(); }
+    std::vector<StartNotice> TakeStartNotices() override { return inner_->TakeStartNotices(); }
 
 private:
     CopyKeepingLauncher& owner_;

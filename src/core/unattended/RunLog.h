@@ -54,6 +54,10 @@ inline const wchar_t* const RetiredCopy = L"retired-copy";
 // one: file, this name; detail: done under (the other name's path). That
 // name's row tells the fate of both.
 inline const wchar_t* const SameFile = L"same-file";
+// Something the run said that tells no draft's fate, such as how a session
+// of the CAD system was started: description, what it said; session, the
+// one it is about (none: the whole run).
+inline const wchar_t* const Note = L"note";
 // A stored draft saved as another format too, one row an export, after the
 // draft's own: file, the draft; detail: to (the exported file), format,
 // size (in bytes).

@@ -136,6 +136,31 @@ void UnattendedUser::SessionsShareOneProcess() {
                  L"client); going on with the sessions that have a process of their own.");
 }
 
+std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool named) {
+    const std::wstring which = named ? L"session " + std::to_wstring(session) : std::wstring(L"the session");
+    switch (notice) {
+        case StartNotice::TurnNotComputerWide:
+            return L"the turn that starts of the CAD system take could not be shared with every Kestrow of this "
+                   L"computer, so starts may overlap with other Kestrows'; each start still knows its own process "
+                   L"by how COM started it.";
+        case StartNotice::StartedWithoutTurn:
+            return L"another start of the CAD system held the turn for over 10 minutes; " + which +
+                   L" started without it, and knows its own process by how COM started it.";
+        case StartNotice::ProcessNotProven:
+            return L"which process of the CAD system serves " + which +
+                   L" could not be told (several started at once, as when another program starts it too): Kestrow "
+                   L"works in that session but records it nowhere, answers none of its dialogs and never ends it, "
+                   L"so one may be left running after the run.";
+    }
+    return std::wstring();
+}
+
+void UnattendedUser::StartNoticed(std::int32_t session, StartNotice notice) {
+    const std::wstring text = StartNoticeText(notice, session, nameSessions_);
+    output_.Line(L"Kestrow: " + text);
+    output_.Note(notice == StartNotice::TurnNotComputerWide ? 0 : session, text);
+}
+
 void UnattendedUser::DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
     output_.Line(DialogLine(draft, dialog, action));
     output_.Dialog(draft, dialog, action);

@@ -60,6 +60,12 @@ public:
         (void)result;
         (void)copy;
     }
+    // One row of the log that tells no draft's fate: something the run said
+    // about `session` (0: the whole run).
+    virtual void Note(std::int32_t session, const std::wstring& text) {
+        (void)session;
+        (void)text;
+    }
 };
 
 class UnattendedUser : public BatchUser, public BatchProgress {
@@ -78,6 +84,8 @@ public:
     void SessionsReduced(std::int32_t running, const std::wstring& why) override;
     void SessionsShareOneProcess() override;
     void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
+    // A line, and a note row in the log.
+    void StartNoticed(std::int32_t session, StartNotice notice) override;
     // With several sessions, each draft's line names the one that did it.
     void NameSessions(bool name) { nameSessions_ = name; }
     // From here on, once a few drafts are done, a line now and then says
@@ -125,6 +133,9 @@ LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft);
 LogRow CopyLogRow(const std::wstring& time, const wchar_t* result, const DraftCopy& copy);
 // A folder's row: result "unreadable", the folder, and why.
 LogRow FolderLogRow(const std::wstring& time, const UnreadableFolder& folder);
+// What a run says of a session's start, without "Kestrow: ": "session 2"
+// named when `named`.
+std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool named);
 // How a run ended, for its run-end row ("completed" when it needs no resume).
 std::wstring RunEndName(BatchEnd end);
 // A field quoted as CSV requires.

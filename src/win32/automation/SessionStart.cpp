@@ -1,7 +1,5 @@
 #include "automation/SessionStart.h"
 
-#include <algorithm>
-
 #include "automation/ComAutomation.h"
 #include "automation/ServerImage.h"
 #include "automation/SessionRecords.h"
@@ -10,7 +8,6 @@
 namespace kestrow::win32 {
 namespace {
 
-constexpr const wchar_t* kTurnName = L"Kestrow.SessionStart";
 // How often a pending activation looks for its server's process.
 constexpr ULONGLONG kLookIntervalMs = 250;
 // How long a process that failed its start gets to go, and an ended one to be gone.
@@ -19,15 +16,10 @@ constexpr DWORD kEndWaitMs = 10000;
 // A server that is unavailable or stopping is asked again for so long, once a second.
 constexpr ULONGLONG kStartAgainForMs = 30000;
 constexpr DWORD kTryIntervalMs = 1000;
-
-HANDLE CreateTurnMutex() {
-    // Another user's Kestrow may have made the global one, which this user
-    // may not open: the turn then covers this desktop session only.
-    for (const wchar_t* scope : {L"Global\\", L"Local\\"})
-        if (HANDLE mutex = CreateMutexW(nullptr, FALSE, (std::wstring(scope) + kTurnName).c_str())) return mutex;
-    // No named one at all: the sessions of this run still take turns.
-    return CreateMutexW(nullptr, FALSE, nullptr);
-}
+// How long a returned activation waits for the command line of a process
+// that has only just appeared.
+constexpr int kCommandLineReads = 20;
+constexpr DWORD kCommandLineReadIntervalMs = 50;
 
 // "Server unavailable" and "server stopping": what an activation answers
 // for a while after a server was killed, before a fresh one can start.
@@ -38,111 +30,114 @@ bool StartsAgain(const RuntimeError& error) {
 
 }  // namespace
 
-StartTurns::StartTurns() : mutex_(CreateTurnMutex()) {}
-
-StartTurn::StartTurn(HANDLE mutex) : mutex_(mutex) {}
-
-StartTurn::~StartTurn() { GiveBack(); }
-
-bool StartTurn::Take(const std::function<bool()>& keepWaiting) {
-    // Without the objects a turn needs, the start goes ahead without one.
-    if (!mutex_ || !taken_ || !done_) return true;
-    holder_ = std::thread([mutex = mutex_, taken = taken_.get(), done = done_.get()] {
-        HANDLE waits[2] = {done, mutex};
-        const DWORD got = WaitForMultipleObjects(2, waits, FALSE, INFINITE);
-        const bool owned = got == WAIT_OBJECT_0 + 1 || got == WAIT_ABANDONED_0 + 1;
-        // Also when the wait failed: the start then goes ahead without it.
-        SetEvent(taken);
-        if (!owned) return;
-        WaitForSingleObject(done, INFINITE);
-        ReleaseMutex(mutex);
-    });
-    while (WaitForSingleObject(taken_.get(), 50) == WAIT_TIMEOUT) {
-        if (keepWaiting()) continue;
-        GiveBack();
-        return false;
-    }
-    return true;
-}
-
-void StartTurn::GiveBack() {
-    if (!holder_.joinable()) return;
-    SetEvent(done_.get());
-    holder_.join();
-}
-
 SessionStart::SessionStart(std::wstring progId, std::shared_ptr<const StartTurns> turns,
                            std::shared_ptr<const EndingJob> job)
     : progId_(std::move(progId)), turns_(std::move(turns)), job_(std::move(job)) {}
 
 bool SessionStart::Begin(const std::atomic<bool>& stop) {
     turn_ = std::make_unique<StartTurn>(turns_ ? turns_->Mutex() : nullptr);
-    if (!turn_->Take([&stop] { return !stop.load(); })) {
+    const TurnTaken taken = turn_->Take([&stop] { return !stop.load(); }, kLongestWaitForTurn);
+    if (taken == TurnTaken::Stopped) {
         turn_.reset();
         return false;
     }
     std::lock_guard<std::mutex> lock(mutex_);
-    image_ = LocalServerImage(progId_);
-    NoteProcessesBefore();
+    if (taken == TurnTaken::WaitedTooLong) notices_.push_back(StartNotice::StartedWithoutTurn);
+    if (turns_ && !turns_->ComputerWide()) notices_.push_back(StartNotice::TurnNotComputerWide);
+    processes_ = StartedProcesses(LocalServerImage(progId_));
+    processes_.Begin();
+    activating_ = true;
+    settled_ = false;
     return true;
 }
 
-void SessionStart::End() {
-    {
-        // Once the turn goes on, a process that appears is another start's:
-        // a start that never came back takes its own now, if it appeared
-        // while it held the turn, and none after.
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!process_ && !image_.empty()) {
-            std::vector<OwnedProcess> appeared = Appeared();
-            if (appeared.size() == 1) Take(std::move(appeared.front()));
-        }
-        image_.clear();
+void SessionStart::Look() {
+    if (!activating_ || settled_) return;
+    processes_.Look();
+    HoldTo(ProcessOfPendingStart(processes_.Facts()));
+}
+
+void SessionStart::HoldTo(std::optional<std::uint32_t> id) {
+    if (process_ && id && process_->Identity().id == *id) return;
+    if (process_) {
+        // No longer proven this start's (another appeared beside it): it is
+        // left as it is, and not recorded as Kestrow's.
+        ForgetSession(process_->Identity());
+        process_.reset();
     }
-    turn_.reset();
-}
-
-void SessionStart::NoteProcessesBefore() {
-    before_.clear();
-    for (const OwnedProcess& process : ProcessesOfImage(image_)) before_.push_back(process.Identity());
-}
-
-std::vector<OwnedProcess> SessionStart::Appeared() {
-    std::vector<OwnedProcess> appeared;
-    for (OwnedProcess& process : ProcessesOfImage(image_))
-        if (std::find(before_.begin(), before_.end(), process.Identity()) == before_.end())
-            appeared.push_back(std::move(process));
-    return appeared;
-}
-
-void SessionStart::Take(OwnedProcess process) {
+    const OwnedProcess* seen = id ? processes_.Find(*id) : nullptr;
+    if (!seen) return;
+    // A handle of its own, to the very process seen.
+    std::optional<OwnedProcess> held = OwnedProcess::Open(seen->Identity().id, seen->Identity().creationTime);
+    if (!held) return;
     if (givenUp_) {
-        process.End(kEndWaitMs);
+        held->End(kEndWaitMs);
         return;
     }
-    RecordSession(process.Identity());
-    if (job_) job_->Add(process);
-    process_ = std::move(process);
+    RecordSession(held->Identity());
+    process_ = std::move(held);
 }
 
 void SessionStart::LookForServer() {
     std::lock_guard<std::mutex> lock(mutex_);
     const ULONGLONG now = GetTickCount64();
-    if (process_ || image_.empty() || now < nextLook_) return;
+    if (now < nextLook_) return;
     nextLook_ = now + kLookIntervalMs;
-    std::vector<OwnedProcess> appeared = Appeared();
-    if (appeared.size() == 1) Take(std::move(appeared.front()));
+    Look();
 }
 
-ServedBy SessionStart::Identify() {
+void SessionStart::GiveTurnBack() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!processes_.Frozen()) {
+            // What appeared while the start held the turn is all it can
+            // ever call its own.
+            Look();
+            processes_.Freeze();
+        }
+    }
+    turn_.reset();
+}
+
+bool SessionStart::TurnGivenBack() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (process_) return ServedBy::NewProcess;
-    if (image_.empty()) return ServedBy::Unknown;
-    std::vector<OwnedProcess> appeared = Appeared();
-    if (appeared.empty()) return ServedBy::ExistingProcess;
-    if (appeared.size() > 1) return ServedBy::Unknown;
-    Take(std::move(appeared.front()));
-    return ServedBy::NewProcess;
+    return processes_.Frozen();
+}
+
+void SessionStart::ActivationBegins() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    processes_.Begin();
+    activating_ = true;
+}
+
+void SessionStart::ActivationFailed() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Look();
+}
+
+StartFacts SessionStart::FactsOnReturn() {
+    for (int read = 1;; ++read) {
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            Look();
+            if (!processes_.Unread() || read >= kCommandLineReads) return processes_.Facts();
+        }
+        Sleep(kCommandLineReadIntervalMs);
+    }
+}
+
+void SessionStart::Settle(const ServedVerdict& verdict) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    settled_ = true;
+    if (verdict.by != ServedBy::OwnProcess) {
+        HoldTo(std::nullopt);
+        if (verdict.by == ServedBy::UnprovenProcess) notices_.push_back(StartNotice::ProcessNotProven);
+        return;
+    }
+    HoldTo(verdict.process);
+    // Only a process proven the session's joins the job: another program's
+    // would end with Kestrow.
+    if (process_ && job_) job_->Add(*process_);
 }
 
 void SessionStart::Retrying() {
@@ -150,13 +145,12 @@ void SessionStart::Retrying() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         failed.swap(process_);
-        // Never taken again for the next try's, while it goes.
-        if (failed) before_.push_back(failed->Identity());
+        // Until the next try begins, nothing that appears is its.
+        activating_ = false;
+        settled_ = false;
     }
     // Ended outside the lock, so that the look for a server is not held up.
     if (failed && (failed->WaitForEnd(kFailedGraceMs) || failed->End(kEndWaitMs))) ForgetSession(failed->Identity());
-    std::lock_guard<std::mutex> lock(mutex_);
-    NoteProcessesBefore();
 }
 
 void SessionStart::GiveUp() {
@@ -195,6 +189,13 @@ std::optional<DWORD> SessionStart::ProcessId() {
     return process_->Identity().id;
 }
 
+std::vector<StartNotice> SessionStart::TakeNotices() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<StartNotice> taken;
+    taken.swap(notices_);
+    return taken;
+}
+
 AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
     const ULONGLONG giveUpAt = GetTickCount64() + kStartAgainForMs;
     for (;;) {
@@ -203,8 +204,9 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             created = inner_.CreateObject(progId);
         } catch (const RuntimeError& error) {
             // A server that started and then failed is still this run's to end.
-            start_.Identify();
-            if (!StartsAgain(error) || GetTickCount64() >= giveUpAt || cancelled_()) throw;
+            start_.ActivationFailed();
+            // A try after the turn went on could never tell its process.
+            if (!StartsAgain(error) || GetTickCount64() >= giveUpAt || cancelled_() || start_.TurnGivenBack()) throw;
         }
         if (!created) {
             start_.Retrying();
@@ -214,9 +216,17 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             if (cancelled_())
                 throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
                                    L"The start of the CAD system was given up", FailureKind::ServerAbandoned);
+            start_.ActivationBegins();
             continue;
         }
-        if (start_.Identify() != ServedBy::ExistingProcess) return created;
+        const StartFacts facts = start_.FactsOnReturn();
+        // The one call a server gets before it is proven the session's, and
+        // only when no process a user started could be that server.
+        const std::optional<std::uint32_t> reported =
+            MayAskServedProcess(facts) ? AskServedProcess(*created) : std::nullopt;
+        const ServedVerdict verdict = JudgeServedSession(facts, reported);
+        start_.Settle(verdict);
+        if (verdict.by != ServedBy::OtherProcess) return created;
         created.reset();
         if (otherSessionServes_ && otherSessionServes_())
             throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,

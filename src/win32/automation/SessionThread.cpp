@@ -109,16 +109,17 @@ void ServeSteps(std::shared_ptr<SharedState> shared, BusyRetry retry, std::share
     {
         ComAutomationFactory com(retry);
         ObservedFactory observed(com, *shared);
+        // Outside the observer, so that a call held at the gate is not
+        // counted as pending at the server; inside the start, so that the
+        // question a fresh server is asked (its process) waits there too.
+        GatedFactory gated(observed, shared->gate);
         SharedState& self = *shared;
         // Outside the observer, so that the wait between two tries is not
         // counted as a call pending at the server.
         StartingFactory starting(
-            observed, shared->start, [&self] { return self.Cancelled(); },
+            gated, shared->start, [&self] { return self.Cancelled(); },
             [&self, launched] { return launched->OtherServes(&self); });
-        // Outermost, so that a call held at the gate is not counted as
-        // pending at the server.
-        GatedFactory gated(starting, shared->gate);
-        CadSession session(gated, shared->abandoned);
+        CadSession session(starting, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
             {
@@ -186,11 +187,18 @@ public:
         // A stop while it waits for its turn starts nothing.
         if (!shared_->start.Begin(*stop)) return;
         // The turn goes on to the next start however this one ends, given
-        // up included: the thread that activates may never come back.
+        // up included: the thread that activates may never come back. Nor
+        // does it wait for the user's answer about a start that hangs: that
+        // may take all night.
         struct TurnBack {
             SessionStart& start;
-            ~TurnBack() { start.End(); }
-        } turnBack{shared_->start};
+            CallWatch& watch;
+            ~TurnBack() {
+                watch.SetBeforeAsking(nullptr);
+                start.GiveTurnBack();
+            }
+        } turnBack{shared_->start, watch};
+        watch.SetBeforeAsking([&start = shared_->start] { start.GiveTurnBack(); });
         Run([](CadSession& session) { session.Start(); }, watch, Starting::Yes);
     }
 
@@ -224,6 +232,8 @@ public:
     std::optional<std::uint64_t> MemoryBytes() override {
         return shared_->start.MemoryBytes();
     }
+
+    std::vector<StartNotice> TakeStartNotices() override { return shared_->start.TakeNotices(); }
 
 private:
     enum class Starting { No, Yes };

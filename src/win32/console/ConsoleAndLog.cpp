@@ -66,6 +66,16 @@ void ConsoleAndLog::Row(const wchar_t* result, const DraftCopy& copy) {
     Write(row);
 }
 
+void ConsoleAndLog::Note(std::int32_t session, const std::wstring& text) {
+    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    LogRow row;
+    row.time = LocalTimeNow();
+    row.result = LogResult::Note;
+    row.description = text;
+    if (session > 0) row.session = std::to_wstring(session);
+    Write(row);
+}
+
 void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
                               const std::wstring& seconds, std::vector<DetailPart> detail) {
     if (!RunRows()) return;

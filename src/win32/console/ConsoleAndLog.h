@@ -29,6 +29,7 @@ public:
     void Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
     void Row(const wchar_t* result, const DraftCopy& copy) override;
     // Only in a log with a row's details, as a dialog's row.
+    void Note(std::int32_t session, const std::wstring& text) override;
     void ExportRow(const DraftRecord& draft, const DraftExport& made) override;
     // A row of the run itself: its start, resumption or end. A start or a
     // resumption names the version of Kestrow in its detail, before `detail`.
