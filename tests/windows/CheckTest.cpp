@@ -184,10 +184,14 @@ TEST_F(Checks, ADialogOnOpenNeedsARuleAndWithOneANightCanRun) {
     EXPECT_TRUE(Contains(unanswered, L"left open: no rule answers it"));
     EXPECT_TRUE(Contains(unanswered, L" /answer \"Missing references=OK\"\n"));
 
-    const ProgramRun answered = Check(Sample() + L" /answer \"Missing*=OK\"");
+    // The page carries the dialog's picture itself: the check's folder,
+    // where it was kept, is gone by then.
+    const std::wstring page = folder / L"check.html";
+    const ProgramRun answered = Check(Sample() + L" /answer \"Missing*=OK\" /html " + Quoted(page));
     EXPECT_EQ(answered.exitCode, 0u);
     EXPECT_TRUE(Contains(answered, L"during the sample: pressed OK"));
     EXPECT_TRUE(Contains(answered, L"/answer \"Missing*=OK\""));
+    EXPECT_NE(ReadUtf8(page).find("src=\"data:image/png;base64,iVBOR"), std::string::npos);
 }
 
 TEST_F(Checks, AServerForEveryProgramIsReadyForOneSession) {
