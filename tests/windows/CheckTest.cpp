@@ -129,6 +129,12 @@ TEST_F(Checks, APlainServerIsReadyAndOnlyACopyOfTheSampleIsOpened) {
     EXPECT_EQ(LinesWith(journal.Lines(), std::string("SaveAs")), 1);
     EXPECT_NE(ReadUtf8(page).find("A night can run."), std::string::npos);
 
+    // Without a sample the rest is checked, and the sample's part is said
+    // to be left out.
+    const ProgramRun bare = Check(L"");
+    EXPECT_EQ(bare.exitCode, 0u);
+    EXPECT_TRUE(Contains(bare, L"no sample draft was given"));
+
     EXPECT_EQ(Check(Sample() + L" /html " + Sample()).exitCode, 3u);
     EXPECT_EQ(Check(Sample() + L" /timeout 0").exitCode, 3u);
 }
