@@ -202,7 +202,7 @@ TEST(CallWatch, ADialogThatKeepsComingBackIsLeftAfterItsTenthAnswerAndNamesTheCa
     policy.answers = {{L"Missing*", L"OK"}};
     CallWatch watch(policy, nullptr);
     std::vector<std::wstring> actions;
-    watch.SetDialogReporter([&](const CadDialog&, const std::wstring& action) { actions.push_back(action); });
+    watch.SetDialogReporter([&](const CadDialog&, const std::wstring& action, bool) { actions.push_back(action); });
     const CadDialog dialog{L"Missing references", L"x", {L"OK"}, L""};
     const CallWatch::Clock::time_point call{}, next = call + std::chrono::seconds(5);
     for (int shown = 1; shown <= CallWatch::kMostAnswersPerDialog; ++shown) {

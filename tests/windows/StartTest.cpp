@@ -22,25 +22,6 @@ protected:
     void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
 };
 
-// The stand-in registered, as some installers do, without quotes from a
-// folder with spaces; the built one is registered again afterwards,
-// whatever happened.
-class UnquotedRegistration {
-public:
-    UnquotedRegistration() {
-        registered = CopyFileW(StandInPath().c_str(), exe.c_str(), FALSE) &&
-                     RunKestrow(L"/RegServer /Unquoted", L"", 30000, exe).exitCode == 0;
-    }
-    ~UnquotedRegistration() {
-        WaitForNoStandIn(20000);
-        KillStandIn();
-        RunStandIn(L"/RegServer");
-    }
-    TestFolder folder{L"Stand In"};
-    const std::wstring exe = folder / L"KestrowStandIn.exe";
-    bool registered = false;
-};
-
 }  // namespace
 
 // Every start hangs in the server's class factory: each is given up at the

@@ -224,6 +224,17 @@ DWORD RunStandIn(const wchar_t* argument) {
 UnregisteredStandIn::UnregisteredStandIn() { done = RunStandIn(L"/UnregServer") == 0; }
 UnregisteredStandIn::~UnregisteredStandIn() { RunStandIn(L"/RegServer"); }
 
+UnquotedRegistration::UnquotedRegistration() {
+    registered = CopyFileW(StandInPath().c_str(), exe.c_str(), FALSE) &&
+                 RunKestrow(L"/RegServer /Unquoted", L"", 30000, exe).exitCode == 0;
+}
+
+UnquotedRegistration::~UnquotedRegistration() {
+    WaitForNoStandIn(20000);
+    KillStandIn();
+    RunStandIn(L"/RegServer");
+}
+
 HANDLE StartStandInUserSession() {
     HANDLE process = StartStandIn(L"/UserSession");
     if (!process) return nullptr;

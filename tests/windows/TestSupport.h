@@ -118,6 +118,17 @@ struct UnregisteredStandIn {
     bool done = false;
 };
 
+// The stand-in registered, as some installers do, without quotes from a
+// folder with spaces; the built one is registered again afterwards,
+// whatever happened.
+struct UnquotedRegistration {
+    UnquotedRegistration();
+    ~UnquotedRegistration();
+    TestFolder folder{L"Stand In"};
+    const std::wstring exe = folder / L"KestrowStandIn.exe";
+    bool registered = false;
+};
+
 int StandInProcessCount();
 // Waits up to `ms` for every stand-in server process to end.
 bool WaitForNoStandIn(DWORD ms);

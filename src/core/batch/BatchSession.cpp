@@ -21,7 +21,7 @@ void BatchSession::Work() {
     CallWatch watch(watchPolicy_, [this](std::int64_t seconds, const std::wstring& task) {
         return run_.AskKeepWaiting(seconds, task);
     });
-    watch.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action) {
+    watch.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action, bool) {
         if (inHand_) run_.DialogShown(*inHand_, dialog, action);
     });
     try {

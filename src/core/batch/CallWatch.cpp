@@ -29,7 +29,7 @@ void CallWatch::DialogHandled(const CadDialog& dialog, const std::wstring& actio
     } else {
         leftOpen_ = dialog;
     }
-    if (reportDialog_) reportDialog_(dialog, action);
+    if (reportDialog_) reportDialog_(dialog, action, pressed);
 }
 
 bool CallWatch::KeepWaiting(Clock::time_point callStarted) {

@@ -26,7 +26,8 @@ public:
     // A dialog answered so often during one call is left from then on: it
     // keeps coming back, and pressing its button again would never end.
     static constexpr int kMostAnswersPerDialog = 10;
-    using DialogReporter = std::function<void(const CadDialog& dialog, const std::wstring& action)>;
+    // `pressed`: its button was pressed; otherwise it was left open.
+    using DialogReporter = std::function<void(const CadDialog& dialog, const std::wstring& action, bool pressed)>;
 
     CallWatch(Policy policy, Asker ask, std::function<Clock::time_point()> now = &Clock::now)
         : policy_(policy), ask_(std::move(ask)), now_(std::move(now)) {}

@@ -30,6 +30,15 @@ enum class StartNotice {
                           // but its process is never recorded or ended
 };
 
+// How the process that served a session went once the session was told to
+// end its work.
+enum class ServerProcessEnd {
+    NotKnown,        // no process was known as the session's, or it was not told yet
+    ByItself,        // it ended within the while it is given
+    EndedByKestrow,  // it did not, and Kestrow ended it
+    StillRuns,       // it did not, and it could not be ended
+};
+
 // A session of the server that runs somewhere, typically a thread of its
 // own. Each step returns once its calls are done, or raises a RuntimeError
 // of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
@@ -48,6 +57,10 @@ public:
     virtual void Quit(CallWatch& watch) noexcept = 0;
     // The memory the server's process has committed, when it is known.
     virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
+    // The process proven the session's own, while it is known.
+    virtual std::optional<std::uint32_t> ProcessId() { return std::nullopt; }
+    // How that process went at the last Quit.
+    virtual ServerProcessEnd QuitEnded() { return ServerProcessEnd::NotKnown; }
     // What its start left to tell (after Start, whether it returned or
     // raised); each notice is handed over once.
     virtual std::vector<StartNotice> TakeStartNotices() { return {}; }

@@ -32,6 +32,7 @@ public:
     }
     AutomationResult Invoke(std::int32_t dispatchId, InvokeKind kind, std::vector<AutomationArg> args) override {
         AutomationResult result;
+        observer_.Invoking(dispatchId, kind, args);
         {
             ObservedCall call(observer_);
             result = inner_->Invoke(dispatchId, kind, std::move(args));

@@ -11,6 +11,14 @@ public:
     virtual ~CallObserver() = default;
     virtual void CallStarted() = 0;
     virtual void CallEnded() = 0;
+    // Told just before the CallStarted of an invocation, for an observer
+    // that tells the contract's calls apart; the other calls (creation,
+    // casts, look-ups, releases) come unnamed.
+    virtual void Invoking(std::int32_t dispatchId, InvokeKind kind, const std::vector<AutomationArg>& args) {
+        (void)dispatchId;
+        (void)kind;
+        (void)args;
+    }
 };
 
 class ObservedFactory : public AutomationFactory {

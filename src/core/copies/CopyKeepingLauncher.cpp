@@ -16,6 +16,8 @@ public:
     }
     void Quit(CallWatch& watch) noexcept override { inner_->Quit(watch); }
     std::optional<std::uint64_t> MemoryBytes() override { return inner_->MemoryBytes(); }
+    std::optional<std::uint32_t> ProcessId() override { return inner_->ProcessId(); }
+    ServerProcessEnd QuitEnded() override { return inner_->QuitEnded(); }
     std::vector<StartNotice> TakeStartNotices() override { return inner_->TakeStartNotices(); }
 
 private:

@@ -83,6 +83,10 @@ public:
     void BrowseDroppedFolder(const std::wstring& folder);
 
     bool BatchRunning() const { return batchRunning_; }
+    // The first draft of the last listing, in full; "" when none is listed.
+    std::wstring FirstListedDraft() const {
+        return listedNames_.empty() ? std::wstring() : folderPath + listedNames_.front();
+    }
     bool Browsing() const { return browsing_; }
     // Stops a running batch after the drawing in hand.
     void RequestStop();

@@ -24,6 +24,12 @@ std::wstring FileReference(const std::wstring& pageFolder, const std::wstring& b
 std::optional<std::wstring> DialogPictureReference(const std::wstring& pageFolder, const std::wstring& logPath,
                                                    const std::wstring& picture);
 
+// The style sheet Kestrow's pages share, to be put inline.
+const wchar_t* PageStyle();
+
+// `bytes` inline in a page: "data:image/png;base64,...".
+std::wstring DataUri(const std::wstring& mediaType, const std::string& bytes);
+
 // Text as UTF-8 bytes; a lone surrogate becomes U+FFFD.
 std::string Utf8Of(const std::wstring& text);
 

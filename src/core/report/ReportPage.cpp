@@ -13,28 +13,6 @@
 namespace kestrow {
 namespace {
 
-const wchar_t* const kStyle = LR"(
-body{font:15px/1.45 "Segoe UI",system-ui,-apple-system,sans-serif;color:#1f2328;background:#fff;margin:28px auto;max-width:1120px;padding:0 20px}
-h1{font-size:26px;margin:0 0 2px}h2{font-size:19px;margin:34px 0 10px;border-bottom:1px solid #d0d7de;padding-bottom:4px}
-h3{font-size:15px;margin:20px 0 6px}.sub{color:#59636e;margin:0 0 18px}
-.tiles{display:flex;flex-wrap:wrap;gap:12px}.tile{border:1px solid #d0d7de;border-radius:8px;padding:10px 16px;min-width:118px}
-.tile b{display:block;font-size:28px;line-height:1.2}.tile span{color:#59636e;font-size:13px}
-.tile.bad{border-color:#cf222e;background:#ffebe9}.tile.bad b{color:#cf222e}.tile.warn{border-color:#bf8700;background:#fff8c5}
-.tile.good b{color:#1a7f37}.alert{background:#fff8c5;border:1px solid #d4a72c;border-radius:6px;padding:8px 12px}
-table{border-collapse:collapse;width:100%;font-size:14px}th,td{text-align:left;padding:4px 8px;border-bottom:1px solid #eaeef2;vertical-align:top}
-th{background:#f6f8fa;font-weight:600}td.n,th.n{text-align:right;font-variant-numeric:tabular-nums}
-td.n{white-space:nowrap}td.path{word-break:break-all;font-family:Consolas,"DejaVu Sans Mono",monospace;font-size:13px}
-.count{color:#59636e;font-weight:normal}.err{color:#cf222e}
-figure{display:inline-block;margin:6px 12px 6px 0;border:1px solid #d0d7de;border-radius:6px;padding:6px;max-width:480px;vertical-align:top}
-figure img{max-width:100%;display:block}figcaption{font-size:13px;color:#59636e}
-.timeline{display:block;max-width:100%;height:auto}.timeline text{font-size:12px;fill:#3d444d}
-.timeline .lane{text-anchor:end}.timeline .tick{text-anchor:middle;fill:#59636e}.timeline .grid{stroke:#eaeef2}
-.timeline .lanebg{fill:#f6f8fa}.timeline .stored{fill:#2da44e}.timeline .failed{fill:#cf222e}
-.timeline .inhand{fill:#d4a72c}.timeline .dialog{fill:#6639ba}
-.legend{font-size:13px;color:#59636e}.legend i{display:inline-block;width:12px;height:12px;margin:0 4px 0 12px;vertical-align:-1px}
-footer{margin-top:36px;color:#59636e;font-size:13px}
-)";
-
 std::wstring Tile(const std::wstring& value, const std::wstring& label, const wchar_t* kind = L"") {
     return L"<div class=\"tile " + std::wstring(kind) + L"\"><b>" + HtmlText(value) + L"</b><span>" +
            HtmlText(label) + L"</span></div>";
@@ -220,7 +198,7 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
                                                            static_cast<double>(totals.end - totals.start));
     std::wstring html = L"<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
                         L"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Kestrow report: " +
-                        HtmlText(when) + L"</title>\n<style>" + kStyle + L"</style>\n</head>\n<body>\n";
+                        HtmlText(when) + L"</title>\n<style>" + PageStyle() + L"</style>\n</head>\n<body>\n";
     html += L"<h1>Kestrow report</h1>\n<p class=\"sub\">" + HtmlText(when) + L" \u00B7 " +
             std::to_wstring(sources.size()) + (sources.size() == 1 ? L" log" : L" logs") +
             (which == RunsToRead::All ? L", every run" : L", the last run of each") + L"</p>\n";

@@ -80,6 +80,29 @@ CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
 
 }  // namespace
 
+std::wstring ReadAnswerSwitch(const std::vector<std::wstring>& arguments, size_t& i, std::vector<AnswerRule>& answers) {
+    const std::optional<AnswerRule> rule = i + 1 < arguments.size() ? ParseAnswerRule(arguments[++i]) : std::nullopt;
+    if (!rule)
+        return L"/answer needs \"<title>=<button>\", such as \"Missing references=OK\"" +
+               (i < arguments.size() && SwitchName(arguments[i]) != L"answer" ? L", not \"" + arguments[i] + L"\"."
+                                                                               : std::wstring(L"."));
+    answers.push_back(*rule);
+    return std::wstring();
+}
+
+std::wstring ReadTimeoutSwitch(const std::wstring& value, std::int64_t& seconds) {
+    if (ParseWhole(value, 1, 7 * 24 * 3600, seconds)) return std::wstring();
+    return L"/timeout needs a whole number of seconds from 1 to 604800, not \"" + value + L"\".";
+}
+
+std::wstring ReadExportSwitch(const std::wstring& value, std::vector<ExportFormat>& formats) {
+    const std::optional<std::vector<ExportFormat>> read = ParseExportFormats(value);
+    if (!read || read->empty())
+        return L"/export needs a comma list of pdf, dwg and dxf, such as \"pdf,dxf\", not \"" + value + L"\".";
+    formats = *read;
+    return std::wstring();
+}
+
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     CommandLine line;
     if (arguments.empty()) return line;
@@ -97,15 +120,7 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
                                 name == L"restart-every" || name == L"restart-memory" || name == L"sessions" ||
                                 name == L"shard" || name == L"export" || name == L"exportto";
         if (name == L"answer") {
-            // The one switch that may be given again: each is a rule.
-            const std::optional<AnswerRule> rule =
-                i + 1 < arguments.size() ? ParseAnswerRule(arguments[++i]) : std::nullopt;
-            if (!rule)
-                return Invalid(L"/answer needs \"<title>=<button>\", such as \"Missing references=OK\"" +
-                               (i < arguments.size() && SwitchName(arguments[i]) != L"answer"
-                                    ? L", not \"" + arguments[i] + L"\"."
-                                    : std::wstring(L".")));
-            line.answers.push_back(*rule);
+            if (const std::wstring why = ReadAnswerSwitch(arguments, i, line.answers); !why.empty()) return Invalid(why);
             continue;
         }
         if (takesValue && i + 1 >= arguments.size()) return Invalid(arguments[i] + L" needs a value.");
@@ -119,9 +134,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
             line.log = arguments[++i];
             if (line.log.empty()) return Invalid(L"/log needs a file name.");
         } else if (name == L"timeout") {
-            if (!ParseWhole(arguments[++i], 1, 7 * 24 * 3600, line.timeoutSeconds))
-                return Invalid(L"/timeout needs a whole number of seconds from 1 to 604800, not \"" + arguments[i] +
-                               L"\".");
+            if (const std::wstring why = ReadTimeoutSwitch(arguments[++i], line.timeoutSeconds); !why.empty())
+                return Invalid(why);
         } else if (name == L"restart-every") {
             if (!ParseWhole(arguments[++i], 1, 1000000, line.restartEvery))
                 return Invalid(L"/restart-every needs a whole number of drafts from 1 to 1000000, not \"" +
@@ -140,11 +154,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
             if (!ParseShard(arguments[++i], line.shardIndex, line.shardCount))
                 return Invalid(L"/shard needs <i>/<n> with 1 <= i <= n <= 1000, not \"" + arguments[i] + L"\".");
         } else if (name == L"export") {
-            const std::optional<std::vector<ExportFormat>> formats = ParseExportFormats(arguments[++i]);
-            if (!formats || formats->empty())
-                return Invalid(L"/export needs a comma list of pdf, dwg and dxf, such as \"pdf,dxf\", not \"" +
-                               arguments[i] + L"\".");
-            line.exports.formats = *formats;
+            if (const std::wstring why = ReadExportSwitch(arguments[++i], line.exports.formats); !why.empty())
+                return Invalid(why);
         } else if (name == L"exportto") {
             line.exports.folder = arguments[++i];
             if (line.exports.folder.empty()) return Invalid(L"/exportto needs a folder.");

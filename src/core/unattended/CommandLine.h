@@ -55,4 +55,11 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 std::wstring UsageText();
 
+// The switches a run shares with /check, each read as a run reads it: ""
+// when the value is sound (and stored), otherwise why it is not.
+// /answer "<title>=<button>" at `i`, which moves past its value.
+std::wstring ReadAnswerSwitch(const std::vector<std::wstring>& arguments, size_t& i, std::vector<AnswerRule>& answers);
+std::wstring ReadTimeoutSwitch(const std::wstring& value, std::int64_t& seconds);
+std::wstring ReadExportSwitch(const std::wstring& value, std::vector<ExportFormat>& formats);
+
 }  // namespace kestrow

@@ -8,21 +8,25 @@
 namespace kestrow::win32 {
 namespace {
 
+// The key's default value as written: an expandable value must be read
+// unexpanded (else the call fails).
 std::wstring RegistryDefault(const std::wstring& key) {
     wchar_t buffer[2048];
     DWORD size = sizeof(buffer);
-    // An expandable value must be read unexpanded (else the call fails) and
-    // is expanded here.
     if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                      nullptr, buffer, &size) != ERROR_SUCCESS)
         return std::wstring();
-    wchar_t expanded[2048];
-    const DWORD length = ExpandEnvironmentStringsW(buffer, expanded, 2048);
-    return length > 0 && length <= 2048 ? expanded : buffer;
+    return buffer;
 }
 
-// Whether a program of that name can be started: a path names a file (not
-// a folder); a bare name is looked for where the system looks.
+std::wstring Expanded(const std::wstring& text) {
+    wchar_t expanded[2048];
+    const DWORD length = ExpandEnvironmentStringsW(text.c_str(), expanded, 2048);
+    return length > 0 && length <= 2048 ? expanded : text;
+}
+
+}  // namespace
+
 bool ProgramFileExists(const std::wstring& path) {
     if (path.find_first_of(L"\\/") == std::wstring::npos) {
         wchar_t found[MAX_PATH];
@@ -32,15 +36,20 @@ bool ProgramFileExists(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-}  // namespace
+LocalServerRegistration ReadLocalServerRegistration(const std::wstring& progId) {
+    LocalServerRegistration registration;
+    CLSID clsid{};
+    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return registration;
+    wchar_t text[64];
+    if (!StringFromGUID2(clsid, text, 64)) return registration;
+    registration.classId = text;
+    registration.commandLine = RegistryDefault(std::wstring(L"CLSID\\") + text + L"\\LocalServer32");
+    registration.program = ProgramOfCommandLine(Expanded(registration.commandLine), ProgramFileExists);
+    return registration;
+}
 
 std::wstring LocalServerImage(const std::wstring& progId) {
-    CLSID clsid{};
-    if (FAILED(CLSIDFromProgID(progId.c_str(), &clsid))) return std::wstring();
-    wchar_t text[64];
-    if (!StringFromGUID2(clsid, text, 64)) return std::wstring();
-    const std::wstring command = RegistryDefault(std::wstring(L"CLSID\\") + text + L"\\LocalServer32");
-    return FileNameOf(ProgramOfCommandLine(command, ProgramFileExists));
+    return FileNameOf(ReadLocalServerRegistration(progId).program);
 }
 
 std::vector<OwnedProcess> ProcessesOfImage(const std::wstring& fileName) {

@@ -158,23 +158,22 @@ void SessionStart::GiveUp() {
     givenUp_ = true;
 }
 
-bool SessionStart::KnowsProcess() {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return process_.has_value();
-}
-
 bool SessionStart::ServesRunning() {
     std::lock_guard<std::mutex> lock(mutex_);
     return !givenUp_ && process_ && process_->Running();
 }
 
-bool SessionStart::EndProcess(DWORD graceMs) {
+ServerProcessEnd SessionStart::EndProcess(DWORD graceMs) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!process_) return false;
-    if (!process_->WaitForEnd(graceMs) && !process_->End(kEndWaitMs)) return false;
+    if (!process_) return ServerProcessEnd::NotKnown;
+    ServerProcessEnd end = ServerProcessEnd::ByItself;
+    if (!process_->WaitForEnd(graceMs)) {
+        if (!process_->End(kEndWaitMs)) return ServerProcessEnd::StillRuns;
+        end = ServerProcessEnd::EndedByKestrow;
+    }
     ForgetSession(process_->Identity());
     process_.reset();
-    return true;
+    return end;
 }
 
 std::optional<std::uint64_t> SessionStart::MemoryBytes() {

@@ -65,12 +65,11 @@ public:
 
     // The session was given up: a process found from now on is ended at once.
     void GiveUp();
-    bool KnowsProcess();
     // The process runs, and the session was not given up.
     bool ServesRunning();
-    // Ends the process unless it goes by itself within `graceMs`. False when
-    // none is known, or it would not end.
-    bool EndProcess(DWORD graceMs);
+    // Ends the process unless it goes by itself within `graceMs`: how it
+    // went (NotKnown when none is known).
+    ServerProcessEnd EndProcess(DWORD graceMs);
     std::optional<std::uint64_t> MemoryBytes();
     std::optional<DWORD> ProcessId();
     std::vector<StartNotice> TakeNotices();

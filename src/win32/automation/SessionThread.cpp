@@ -29,6 +29,10 @@ constexpr DWORD kWatchIntervalMs = 20;
 // from then on its windows are looked at every so often.
 constexpr auto kDialogsAfter = std::chrono::milliseconds(1000);
 constexpr auto kDialogLookInterval = std::chrono::milliseconds(200);
+bool Gone(ServerProcessEnd end) {
+    return end == ServerProcessEnd::ByItself || end == ServerProcessEnd::EndedByKestrow;
+}
+
 // How long a server told to end its work (40) gets to be gone before it is
 // ended; a lost server gets a shorter while to finish going.
 constexpr DWORD kQuitGraceMs = 30000;
@@ -50,7 +54,7 @@ struct SharedState : CallObserver {
     std::shared_ptr<const std::atomic<bool>> stop;  // the batch's, set before the first step
     PendingCall pending;
     CallGate gate;
-    CallObserver* extra = nullptr;
+    std::shared_ptr<CallObserver> extra;
     // The start, and then the process that serves the session.
     SessionStart start;
 
@@ -61,6 +65,9 @@ struct SharedState : CallObserver {
     void CallEnded() override {
         pending.Ended();
         if (extra) extra->CallEnded();
+    }
+    void Invoking(std::int32_t dispatchId, InvokeKind kind, const std::vector<AutomationArg>& args) override {
+        if (extra) extra->Invoking(dispatchId, kind, args);
     }
     // A start gone on for nothing: the session was given up, or the batch stops.
     bool Cancelled() {
@@ -159,10 +166,10 @@ void ServeSteps(std::shared_ptr<SharedState> shared, BusyRetry retry, std::share
 
 class SessionThread : public ServerConnection {
 public:
-    SessionThread(BusyRetry retry, CallObserver* observer, std::shared_ptr<const EndingJob> job,
+    SessionThread(BusyRetry retry, std::shared_ptr<CallObserver> observer, std::shared_ptr<const EndingJob> job,
                   std::shared_ptr<LaunchedServers> launched, std::function<std::wstring()> dialogPictures)
         : shared_(std::make_shared<SharedState>(launched->turns, std::move(job))), dialogs_(std::move(dialogPictures)) {
-        shared_->extra = observer;
+        shared_->extra = std::move(observer);
         launched->Add(shared_);
         thread_ = std::thread(ServeSteps, shared_, retry, std::move(launched));
     }
@@ -226,12 +233,17 @@ public:
             Run([](CadSession& session) { session.Quit(); }, watch);
         } catch (...) {
         }
-        shared_->start.EndProcess(kQuitGraceMs);
+        const ServerProcessEnd end = shared_->start.EndProcess(kQuitGraceMs);
+        // A quit given up ended the process already.
+        quitEnded_ = end == ServerProcessEnd::NotKnown && shared_->abandoned ? endedWhenGivenUp_ : end;
     }
 
     std::optional<std::uint64_t> MemoryBytes() override {
         return shared_->start.MemoryBytes();
     }
+
+    std::optional<std::uint32_t> ProcessId() override { return shared_->start.ProcessId(); }
+    ServerProcessEnd QuitEnded() override { return quitEnded_; }
 
     std::vector<StartNotice> TakeStartNotices() override { return shared_->start.TakeNotices(); }
 
@@ -278,7 +290,7 @@ private:
             // draft in hand: nothing may put the draft back until it is
             // gone. One that will not end, or whose process is not known,
             // is reported as still running.
-            if (shared_->start.KnowsProcess() && shared_->start.EndProcess(kLostGraceMs)) throw;
+            if (Gone(shared_->start.EndProcess(kLostGraceMs))) throw;
             throw RuntimeError(error.Number(), error.Source(), error.Description(),
                                FailureKind::ServerAbandonedRunning);
         }
@@ -298,7 +310,8 @@ private:
         shared_->gate.ShutForGood();
         thread_.detach();
         shared_->start.GiveUp();
-        const bool ended = shared_->start.EndProcess(0);
+        endedWhenGivenUp_ = shared_->start.EndProcess(0);
+        const bool ended = Gone(endedWhenGivenUp_);
         std::wstring description = ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
                                          : L"The CAD system did not answer, and Kestrow gave up on it";
         if (const std::optional<CadDialog>& dialog = watch.DialogLeftOpen()) {
@@ -314,13 +327,21 @@ private:
     std::thread thread_;
     DialogWatch dialogs_;
     Clock::time_point nextDialogLook_{};
+    ServerProcessEnd quitEnded_ = ServerProcessEnd::NotKnown;
+    ServerProcessEnd endedWhenGivenUp_ = ServerProcessEnd::NotKnown;
 };
 
 }  // namespace
 
 SessionThreadLauncher::SessionThreadLauncher(BusyRetry retry, CallObserver* observer,
-                                     std::function<std::wstring()> dialogPictures)
-    : retry_(retry), observer_(observer), dialogPictures_(std::move(dialogPictures)),
+                                             std::function<std::wstring()> dialogPictures)
+    // Not owned: the caller keeps it alive.
+    : SessionThreadLauncher(retry, std::shared_ptr<CallObserver>(std::shared_ptr<CallObserver>(), observer),
+                            std::move(dialogPictures)) {}
+
+SessionThreadLauncher::SessionThreadLauncher(BusyRetry retry, std::shared_ptr<CallObserver> observer,
+                                             std::function<std::wstring()> dialogPictures)
+    : retry_(retry), observer_(std::move(observer)), dialogPictures_(std::move(dialogPictures)),
       launched_(std::make_shared<LaunchedServers>()) {}
 
 SessionThreadLauncher::~SessionThreadLauncher() = default;

@@ -21,11 +21,16 @@ namespace kestrow::win32 {
 class SessionThreadLauncher : public ServerLauncher {
 public:
     // `observer`, when given, is told of every call too (on the server's
-    // thread), as benchmarks time them. `dialogPictures` names the folder
-    // where pictures of the CAD system's dialogs are kept (made when first
-    // asked for; "" keeps none).
+    // thread), as benchmarks time them; it must outlive every session the
+    // launcher started. `dialogPictures` names the folder where pictures of
+    // the CAD system's dialogs are kept (made when first asked for; "" keeps
+    // none).
     explicit SessionThreadLauncher(BusyRetry retry = {}, CallObserver* observer = nullptr,
                                    std::function<std::wstring()> dialogPictures = {});
+    // An observer shared with the sessions' threads, so that a thread left
+    // behind on a hung call still reaches it when it wakes, however long after.
+    SessionThreadLauncher(BusyRetry retry, std::shared_ptr<CallObserver> observer,
+                          std::function<std::wstring()> dialogPictures);
     ~SessionThreadLauncher() override;
     // Needs COM on the calling thread.
     bool CadSystemRunning() override;
@@ -33,7 +38,7 @@ public:
 
 private:
     BusyRetry retry_;
-    CallObserver* observer_;
+    std::shared_ptr<CallObserver> observer_;
     std::function<std::wstring()> dialogPictures_;
     // Every server this launcher started ends with it at the latest.
     std::shared_ptr<const EndingJob> job_ = std::make_shared<EndingJob>();

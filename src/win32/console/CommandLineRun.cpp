@@ -11,6 +11,7 @@
 
 #include "automation/SessionThread.h"
 #include "batch/BatchSettings.h"
+#include "check/CheckCommand.h"
 #include "common/LongPath.h"
 #include "console/ConsoleAndLog.h"
 #include "console/ConsoleControl.h"
@@ -288,7 +289,8 @@ int RunCommandLine(const CommandLine& line) {
     ConsoleOutput err(STD_ERROR_HANDLE);
     switch (line.action) {
         case CommandLine::Action::Usage: {
-            std::wstring usage = UsageText() + L"\nNights in the Task Scheduler:\n" + ScheduleUsageText();
+            std::wstring usage = UsageText() + L"\nBefore the first night:\n" + CheckUsageText() +
+                                 L"\nNights in the Task Scheduler:\n" + ScheduleUsageText();
             if (!usage.empty() && usage.back() == L'\n') usage.pop_back();
             out.Line(usage);
             return ExitCode::AllStored;

@@ -48,16 +48,20 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
 }  // namespace
 
 void RunningBatch::SetBatch(DraftBatch* batch) {
+    SetStopTarget(batch ? std::function<void()>([batch] { batch->RequestStop(); }) : nullptr);
+}
+
+void RunningBatch::SetStopTarget(std::function<void()> requestStop) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    batch_ = batch;
-    if (batch_ && stopRequested_) batch_->RequestStop();
+    requestStop_ = std::move(requestStop);
+    if (requestStop_ && stopRequested_) requestStop_();
 }
 
 bool RunningBatch::Stop() {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (stopRequested_) return false;
     stopRequested_ = true;
-    if (batch_) batch_->RequestStop();
+    if (requestStop_) requestStop_();
     return true;
 }
 
@@ -66,7 +70,7 @@ void RunningBatch::StopForEnd(const std::wstring& why) {
         const std::lock_guard<std::mutex> lock(mutex_);
         stopRequested_ = true;
         if (stoppedBy_.empty()) stoppedBy_ = why;
-        if (batch_) batch_->RequestStop();
+        if (requestStop_) requestStop_();
     }
     output_.Line(L"Kestrow: " + why +
                  L": the run stops after the call in hand and the CAD system is told to end its work. Kestrow waits "

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,6 +32,8 @@ public:
     // The batch from its start to its end; a stop asked for before it
     // existed reaches it as it starts.
     void SetBatch(DraftBatch* batch);
+    // What a stop reaches when the run is no batch (a check), as SetBatch.
+    void SetStopTarget(std::function<void()> requestStop);
     // Ctrl+C: false when a stop was asked for already.
     bool Stop();
     // The session or the console ends: stops, settles the log's rows, and
@@ -43,7 +46,7 @@ private:
     ConsoleAndLog& output_;
     const std::vector<std::wstring> paths_;
     std::mutex mutex_;  // over the batch and why it stopped
-    DraftBatch* batch_ = nullptr;
+    std::function<void()> requestStop_;  // none until the run exists
     bool stopRequested_ = false;
     std::wstring stoppedBy_;
 };

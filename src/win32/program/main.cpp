@@ -7,6 +7,8 @@
 
 #include <vector>
 
+#include "check/CheckCommand.h"
+#include "console/CheckRun.h"
 #include "console/CommandLineRun.h"
 #include "console/ScheduleRun.h"
 #include "system/ComApartment.h"
@@ -62,6 +64,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
 
     const std::vector<std::wstring> arguments = Arguments();
     if (kestrow::AsksForSchedule(arguments)) return kestrow::win32::RunSchedule(kestrow::ParseScheduleCommand(arguments));
+    if (kestrow::AsksForCheck(arguments)) return kestrow::win32::RunCheckCommand(kestrow::ParseCheckCommand(arguments));
     const kestrow::CommandLine line = kestrow::ParseCommandLine(arguments);
     if (line.action != kestrow::CommandLine::Action::Window) return kestrow::win32::RunCommandLine(line);
     return RunWindow();

@@ -4,6 +4,7 @@
 // in both dialogs share an identifier.
 #define IDD_SETTINGS 200
 #define IDD_SCHEDULE 201
+#define IDD_CHECK 202
 
 #define IDC_SESSIONS 1001
 #define IDC_RESTART_EVERY 1002
@@ -28,3 +29,7 @@
 #define IDC_LOGGED_OFF 1120
 #define IDC_COMMAND 1121
 #define IDC_STATUS 1122
+
+#define IDC_CHECK_STATUS 1201
+#define IDC_CHECK_TEXT 1202
+#define IDC_CHECK_COPY 1203

@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
+#include "window/CheckDialog.h"
 #include "window/ExportMenu.h"
 #include "window/HandlerBoundary.h"
 #include "window/NightMenu.h"
@@ -217,12 +218,16 @@ void Form1Window::OnSessionEnding() {
 }
 
 bool Form1Window::OnSystemCommand(UINT command) {
-    if (command != NightMenuCommand::Settings && command != NightMenuCommand::Schedule) return false;
+    if (command != NightMenuCommand::Check && command != NightMenuCommand::Settings &&
+        command != NightMenuCommand::Schedule)
+        return false;
     // A command may arrive while the menu could not offer it (posted, or
     // while a Browse holds the window disabled): it is passed over then.
     if (form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())) return true;
     RunHandler(Handle(), Form1::Caption, [&] {
-        if (command == NightMenuCommand::Settings)
+        if (command == NightMenuCommand::Check)
+            ShowCheckDialog(Handle(), form_->FirstListedDraft());
+        else if (command == NightMenuCommand::Settings)
             ShowSettingsDialog(Handle());
         else
             ShowScheduleDialog(Handle(), form_->folderPath);

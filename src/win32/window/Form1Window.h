@@ -84,8 +84,8 @@ private:
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left,
                        int top, int width, int height);
     void OnCommand(int id, int code);
-    // Settings... and Schedule a night... of the system menu; false for
-    // every other command, which the default handling takes.
+    // Check Solid Edge..., Settings... and Schedule a night... of the system
+    // menu; false for every other command, which the default handling takes.
     bool OnSystemCommand(UINT command);
     void OnDropFiles(HDROP drop);
     void EndIfCloseWasHeld();

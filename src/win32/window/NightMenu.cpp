@@ -6,6 +6,7 @@ void AddNightMenuItems(HWND window) {
     HMENU menu = GetSystemMenu(window, FALSE);
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, NightMenuCommand::Check, L"Check Solid Edge...");
     AppendMenuW(menu, MF_STRING, NightMenuCommand::Settings, L"Settings...");
     AppendMenuW(menu, MF_STRING, NightMenuCommand::Schedule, L"Schedule a night...");
 }
@@ -13,6 +14,7 @@ void AddNightMenuItems(HWND window) {
 void EnableNightMenuItems(HWND window, bool batchRunning) {
     HMENU menu = GetSystemMenu(window, FALSE);
     const UINT state = MF_BYCOMMAND | (batchRunning ? MF_GRAYED : MF_ENABLED);
+    EnableMenuItem(menu, NightMenuCommand::Check, state);
     EnableMenuItem(menu, NightMenuCommand::Settings, state);
     EnableMenuItem(menu, NightMenuCommand::Schedule, state);
 }

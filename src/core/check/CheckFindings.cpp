@@ -1,0 +1,372 @@
+#include "check/CheckFindings.h"
+
+#include <algorithm>
+
+#include "exports/ExportFormats.h"
+
+namespace kestrow {
+namespace {
+
+std::wstring Quoted(const std::wstring& text) { return L"'" + text + L"'"; }
+
+std::wstring StepTopic(const TimedCall& call) {
+    switch (call.step) {
+        case DraftStep::Open: return L"open";
+        case DraftStep::UpdateView: return L"update views";
+        case DraftStep::SaveAs: return L"save as " + call.format;
+        case DraftStep::Store: return L"store";
+        case DraftStep::CloseUnstored: return L"close";
+        case DraftStep::Quit: return L"quit";
+    }
+    return std::wstring();
+}
+
+std::wstring DialogText(const CheckedDialog& seen) {
+    const CadDialog& dialog = seen.dialog;
+    std::wstring buttons;
+    for (const std::wstring& button : dialog.buttons) buttons += (buttons.empty() ? L"" : L" / ") + button;
+    return Quoted(dialog.title + (dialog.text.empty() ? L"" : L": " + dialog.text)) + L" [" + buttons + L"] during " +
+           seen.during + L": " + seen.action;
+}
+
+class Judge {
+public:
+    Judge(const CheckFacts& facts, const CheckRequest& request) : facts_(facts), request_(request) {}
+
+    std::vector<Finding> Findings() {
+        if (Registration() && OwnSession()) {
+            const bool started = Start();
+            Dialogs(CheckStep::Start);
+            Second();
+            Dialogs(CheckStep::SecondStart);
+            Sample(started);
+            End();
+            Dialogs(CheckStep::End);
+        }
+        if (facts_.stopped)
+            Add(FindingMark::Problem, L"check", L"", L"the check was stopped before it was done",
+                L"check again, and let it finish");
+        return std::move(findings_);
+    }
+
+private:
+    void Add(FindingMark mark, std::wstring topic, std::wstring figure, std::wstring text, std::wstring mend = L"",
+             std::optional<size_t> dialog = std::nullopt) {
+        findings_.push_back(Finding{mark, std::move(topic), std::move(figure), std::move(text), std::move(mend), dialog});
+    }
+
+    std::wstring Timeout() const { return std::to_wstring(request_.timeout.count()) + L" s (/timeout)"; }
+
+    bool Registration() {
+        const RegistrationFacts& registration = facts_.registration;
+        const std::wstring& progId = registration.progId;
+        if (registration.classId.empty()) {
+            Add(FindingMark::Problem, L"registration", L"",
+                progId + L" is not registered on this computer: Windows knows no program to start for it",
+                L"install Solid Edge, or repair its installation, on the computer that runs the nights");
+            return false;
+        }
+        if (registration.commandLine.empty()) {
+            Add(FindingMark::Problem, L"registration", L"",
+                progId + L" is the class " + registration.classId + L", but no program is registered to serve it",
+                L"repair Solid Edge's installation");
+            return false;
+        }
+        const bool quoted = registration.commandLine.front() == L'"';
+        Add(FindingMark::Ok, L"registration", L"",
+            progId + L" is the class " + registration.classId + L", served by " + registration.commandLine +
+                (quoted ? L" (quoted)" : L" (without quotes)"));
+        return Program(quoted);
+    }
+
+    bool Program(bool quoted) {
+        const RegistrationFacts& registration = facts_.registration;
+        if (registration.program.empty() || !registration.programExists) {
+            Add(FindingMark::Problem, L"program", L"",
+                registration.program.empty() ? L"no program file is found from that command line"
+                                             : registration.program + L" does not exist",
+                L"repair Solid Edge's installation");
+            return true;  // the start will say what Windows makes of it
+        }
+        std::wstring text = L"Windows starts " + registration.program;
+        if (registration.productName.empty() && registration.fileVersion.empty())
+            text += L"; it has no version resource";
+        else
+            text += L": " + (registration.productName.empty() ? L"no product name" : registration.productName) +
+                    L", file version " + (registration.fileVersion.empty() ? L"not given" : registration.fileVersion);
+        const bool readWordByWord = !quoted && registration.program.find(L' ') != std::wstring::npos;
+        if (readWordByWord)
+            text += L" (registered without quotes: Windows, and Kestrow with it, reads the command line word by word "
+                    L"until the words name a file)";
+        Add(readWordByWord ? FindingMark::Note : FindingMark::Ok, L"program", registration.fileVersion, text);
+        return true;
+    }
+
+    bool OwnSession() {
+        if (facts_.userSessionRunning) {
+            Add(FindingMark::Problem, L"your Solid Edge", L"",
+                L"Solid Edge runs as your own session: the check started nothing and made no call to it",
+                L"close Solid Edge and check again");
+            return false;
+        }
+        Add(FindingMark::Ok, L"your Solid Edge", L"", L"no session of yours runs");
+        return true;
+    }
+
+    bool Start() {
+        const CheckedStart& start = facts_.start;
+        if (!start.tried) return false;
+        const std::wstring figure = SecondsFigure(start.seconds);
+        if (start.error) {
+            StartFailed(*start.error, figure);
+            return false;
+        }
+        const bool unproven = std::find(start.notices.begin(), start.notices.end(), StartNotice::ProcessNotProven) !=
+                              start.notices.end();
+        if (start.process && !unproven)
+            Add(FindingMark::Ok, L"start", figure,
+                L"a session of Kestrow's own answered, in process " + std::to_wstring(*start.process) +
+                    L", which COM started for it: Kestrow's own, as a night proves it");
+        else if (unproven)
+            Add(FindingMark::Note, L"start", figure,
+                L"a session answered, but COM started another process at the same moment, so Kestrow could not "
+                L"tell which was its own: a night would use it, but never end it");
+        else
+            Add(FindingMark::Note, L"start", figure,
+                L"a session answered, but its process could not be found: a night could not end it if it hung");
+        for (const StartNotice notice : start.notices) {
+            if (notice == StartNotice::TurnNotComputerWide)
+                Add(FindingMark::Note, L"start", L"",
+                    L"no turn could be taken with every Kestrow of the computer: starts of several may overlap");
+            else if (notice == StartNotice::StartedWithoutTurn)
+                Add(FindingMark::Note, L"start", L"",
+                    L"another start held the turn for 10 minutes: this one went ahead without it");
+        }
+        if (start.memoryBytes)
+            Add(FindingMark::Ok, L"memory", MegabytesFigure(*start.memoryBytes),
+                L"committed by Solid Edge's process once started");
+        return true;
+    }
+
+    void StartFailed(const RuntimeError& error, const std::wstring& figure) {
+        if (error.ServerGivenUp()) {
+            Add(FindingMark::Problem, L"start", figure, L"Solid Edge's start did not answer within " + Timeout(),
+                L"if Solid Edge takes this long to start here, check again with a longer /timeout; if it waits for "
+                L"something (a licence, a dialog), see to that first");
+        } else if (error.Kind() == FailureKind::ForeignServer) {
+            Add(FindingMark::Problem, L"start", figure,
+                L"Windows handed the start to a Solid Edge that Kestrow did not start (yours, or another "
+                L"program's): Kestrow let go of it without a call",
+                L"close Solid Edge and check again");
+        } else {
+            Add(FindingMark::Problem, L"start", figure, L"Solid Edge could not be started: " + DescribeError(error),
+                L"start Solid Edge yourself to see what it says, and repair it if it does not start");
+        }
+    }
+
+    void Second() {
+        const kestrow::SecondSession& second = facts_.second;
+        const std::wstring figure = SecondsFigure(second.seconds);
+        switch (second.served) {
+            case SecondSession::Served::NotTried: break;
+            case SecondSession::Served::OwnProcess:
+                Add(FindingMark::Ok, L"second session", figure,
+                    L"a second start got a process of its own" +
+                        (second.process ? L" (" + std::to_wstring(*second.process) + L")" : std::wstring()) +
+                        L": Solid Edge gives each program a process of its own, so a night may run several "
+                        L"sessions at once (/sessions)");
+                break;
+            case SecondSession::Served::FirstSessionsProcess:
+                Add(FindingMark::Note, L"second session", figure,
+                    L"a second start was handed the first session's process: Solid Edge serves every program from "
+                    L"one process, so a night runs one session (/sessions 1)");
+                break;
+            case SecondSession::Served::Failed:
+                Add(FindingMark::Note, L"second session", figure,
+                    L"a second session could not be started beside the first (" + DescribeError(*second.error) +
+                        L"): a night can run one session (/sessions 1)");
+                break;
+        }
+    }
+
+    void Sample(bool started) {
+        const SampleFacts& sample = facts_.sample;
+        if (sample.draft.empty()) {
+            Add(FindingMark::Note, L"sample", L"",
+                L"no sample draft was given, so opening, updating, storing, saving as other formats and Solid "
+                L"Edge's dialogs were not checked: give one, as in Kestrow /check \"D:\\Drawings\\Bracket.dft\"");
+            return;
+        }
+        if (sample.copyFailed) {
+            Add(FindingMark::Problem, L"sample", L"",
+                L"the sample could not be copied to a temporary folder: " + DescribeError(*sample.copyFailed),
+                L"see that the draft can be read and that the temporary folder has room");
+            return;
+        }
+        if (!started || (sample.calls.empty() && !sample.error)) {
+            Add(FindingMark::Note, L"sample", L"",
+                started ? L"the sample was not reached" : L"the sample was not checked: no session was started");
+            return;
+        }
+        Add(FindingMark::Ok, L"sample", L"",
+            L"a copy of " + sample.draft + L" in a temporary folder (the draft itself is never opened or written)");
+        Calls();
+        if (sample.error && !sample.error->ServerGivenUp()) SampleFailed(*sample.error);
+        Dialogs(CheckStep::Sample);
+        if (sample.memoryBytes && sample.stored)
+            Add(FindingMark::Ok, L"memory", MegabytesFigure(*sample.memoryBytes),
+                L"committed by Solid Edge's process after the sample");
+    }
+
+    // In the order of a draft's steps: open, views, exports, store.
+    void Calls() {
+        const SampleFacts& sample = facts_.sample;
+        // The call the sample failed on is told by its failure.
+        const TimedCall* failed = sample.error && !sample.error->ServerGivenUp() ? FailingCall() : nullptr;
+        const TimedCall* open = nullptr;
+        const TimedCall* store = nullptr;
+        double viewsTotal = 0, viewsSlowest = 0;
+        int views = 0;
+        for (const TimedCall& call : sample.calls) {
+            if (!call.answered || &call == failed) continue;
+            if (call.step == DraftStep::Open) open = &call;
+            if (call.step == DraftStep::Store) store = &call;
+            if (call.step != DraftStep::UpdateView) continue;
+            ++views;
+            viewsTotal += call.seconds;
+            viewsSlowest = std::max(viewsSlowest, call.seconds);
+        }
+        if (open) Add(FindingMark::Ok, L"open", SecondsFigure(open->seconds), L"Solid Edge opened the copy");
+        if (views > 0)
+            Add(FindingMark::Ok, L"update views", SecondsFigure(viewsTotal),
+                std::to_wstring(views) + (views == 1 ? L" view" : L" views") + L" updated, the slowest in " +
+                    SecondsFigure(viewsSlowest));
+        else if (sample.stored)
+            Add(FindingMark::Ok, L"update views", L"", L"the sample has no views");
+        if (sample.stored) Exports();
+        if (store) Add(FindingMark::Ok, L"store", SecondsFigure(store->seconds), L"stored and closed");
+        for (const TimedCall& call : sample.calls)
+            if (!call.answered) CallGivenUp(call);
+    }
+
+    void CallGivenUp(const TimedCall& call) {
+        const CheckedDialog* open = nullptr;
+        for (const CheckedDialog& seen : facts_.dialogs)
+            if (!seen.pressed && seen.during == CheckStep::Sample) open = &seen;
+        std::wstring text = L"Solid Edge did not answer within " + Timeout();
+        if (open) text += L", while its dialog " + Quoted(open->dialog.title) + L" stood open";
+        text += facts_.end.givenUpEnded ? L"; Kestrow gave up on it and ended its process"
+                                        : L"; Kestrow gave up on it, but could not end its process";
+        // A dialog left open is the cause, and its own finding the reason.
+        Add(open ? FindingMark::Note : FindingMark::Problem, StepTopic(call), SecondsFigure(call.seconds), text,
+            open ? L"" : L"if such a draft only takes this long, check again with a longer /timeout; a night would "
+                         L"lose it and start Solid Edge afresh");
+    }
+
+    // The call the sample failed on: its last one before a close without storing.
+    const TimedCall* FailingCall() const {
+        const std::vector<TimedCall>& calls = facts_.sample.calls;
+        for (auto call = calls.rbegin(); call != calls.rend(); ++call)
+            if (call->step != DraftStep::CloseUnstored) return &*call;
+        return nullptr;
+    }
+
+    void SampleFailed(const RuntimeError& error) {
+        const TimedCall* failed = FailingCall();
+        const std::wstring topic = failed ? StepTopic(*failed) : L"sample";
+        const std::wstring figure = failed ? SecondsFigure(failed->seconds) : L"";
+        if (error.ServerLost()) {
+            Add(FindingMark::Problem, topic, figure,
+                L"Solid Edge's process ended while it worked on the sample: " + DescribeError(error),
+                L"open the draft yourself to see whether Solid Edge fails on it; a night would start Solid Edge "
+                L"afresh and go on with the next draft");
+            return;
+        }
+        Add(FindingMark::Problem, topic, figure, L"Solid Edge failed on the sample: " + DescribeError(error),
+            L"if the draft itself is at fault (open it yourself to see), check again with another; a night would "
+            L"fail each draft like it");
+    }
+
+    void Exports() {
+        for (const DraftExport& made : facts_.sample.exports) {
+            const std::wstring format = ExportFormatName(made.format);
+            std::wstring figure;
+            for (const TimedCall& call : facts_.sample.calls)
+                if (call.step == DraftStep::SaveAs && call.format == format) figure = SecondsFigure(call.seconds);
+            if (made.state == DraftExport::State::Exported) {
+                Add(FindingMark::Ok, L"save as " + format, figure, L"saved as " + format + L" (the document's SaveAs)");
+            } else if (made.state == DraftExport::State::Failed && made.error) {
+                Add(FindingMark::Problem, L"save as " + format, figure,
+                    L"saving the sample as " + format + L" (the document's SaveAs) failed: " + DescribeError(*made.error),
+                    L"a night with /export " + format + L" would store each draft and fail this export: leave " +
+                        format + L" out of /export, or see that Solid Edge can save as " + format + L" here");
+            }
+        }
+    }
+
+    void Dialogs(const std::wstring& during) {
+        for (size_t i = 0; i < facts_.dialogs.size(); ++i) {
+            const CheckedDialog& seen = facts_.dialogs[i];
+            if (seen.during != during) continue;
+            if (seen.pressed)
+                Add(FindingMark::Ok, L"dialog", L"", DialogText(seen), L"", i);
+            else
+                Add(FindingMark::Problem, L"dialog", L"", DialogText(seen),
+                    L"a night would wait on it until /timeout, lose the draft and start Solid Edge afresh: answer "
+                    L"it with the /answer line below",
+                    i);
+        }
+    }
+
+    void End() {
+        const CheckedEnd& end = facts_.end;
+        if (end.givenUp) {
+            if (end.givenUpEnded)
+                Add(FindingMark::Note, L"end", L"", L"Kestrow gave up on the session and ended its process, as a night does");
+            else
+                Add(FindingMark::Problem, L"end", L"",
+                    L"Kestrow gave up on the session but could not end its process: it may still run",
+                    L"end Solid Edge in Task Manager");
+            return;
+        }
+        if (!end.quit) return;
+        const std::wstring figure = SecondsFigure(end.untilGoneSeconds);
+        const std::wstring quit = end.quitCall ? L"Solid Edge ended its work (the quit took " +
+                                                     SecondsFigure(end.quitCall->seconds) + L")"
+                                               : L"Solid Edge was told to end its work";
+        switch (end.process) {
+            case ServerProcessEnd::ByItself:
+                Add(FindingMark::Ok, L"end", figure, quit + L", and its process was gone " + figure + L" after, by itself");
+                break;
+            case ServerProcessEnd::EndedByKestrow:
+                Add(FindingMark::Note, L"end", figure,
+                    quit + L", but its process did not end by itself; Kestrow ended it, as a night does");
+                break;
+            case ServerProcessEnd::StillRuns:
+                Add(FindingMark::Problem, L"end", figure,
+                    quit + L", but its process did not end, and Kestrow could not end it",
+                    L"end it in Task Manager; a night would leave it running");
+                break;
+            case ServerProcessEnd::NotKnown:
+                Add(FindingMark::Note, L"end", figure, quit + L"; its process was not known, so its end could not be seen");
+                break;
+        }
+    }
+
+    const CheckFacts& facts_;
+    const CheckRequest& request_;
+    std::vector<Finding> findings_;
+};
+
+}  // namespace
+
+bool CheckVerdict::NightCanRun() const {
+    return std::none_of(findings.begin(), findings.end(),
+                        [](const Finding& finding) { return finding.mark == FindingMark::Problem; });
+}
+
+CheckVerdict JudgeCheck(const CheckFacts& facts, const CheckRequest& request) {
+    return CheckVerdict{Judge(facts, request).Findings(), SuggestSwitches(facts, request.answers)};
+}
+
+}  // namespace kestrow

@@ -1,0 +1,173 @@
+#include "check/CheckProbe.h"
+
+#include "batch/CallWatch.h"
+#include "common/CommandLineProgram.h"
+#include "common/LongPath.h"
+#include "exports/ExportTargets.h"
+
+namespace kestrow {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double SecondsSince(Clock::time_point since) { return std::chrono::duration<double>(Clock::now() - since).count(); }
+
+class Probe {
+public:
+    Probe(const CheckRequest& request, CheckPorts ports, const std::shared_ptr<const std::atomic<bool>>& stop,
+          CheckFacts& facts)
+        : request_(request), ports_(ports), stop_(stop), facts_(facts),
+          watch_(CallWatch::Policy{std::chrono::milliseconds(0), request.timeout, request.answers}, nullptr) {
+        watch_.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action, bool pressed) {
+            facts_.dialogs.push_back(CheckedDialog{dialog, during_, action, pressed, {}});
+        });
+    }
+
+    void Run() {
+        facts_.registration = ports_.platform.Registration();
+        facts_.machine = ports_.platform.Machine();
+        facts_.sample.draft = request_.sample;
+        // Nothing is registered to start.
+        if (facts_.registration.classId.empty()) return;
+        // The user's own session gets not a single call, and nothing is
+        // started beside it.
+        if (ports_.launcher.CadSystemRunning()) {
+            facts_.userSessionRunning = true;
+            return;
+        }
+        std::wstring copy;
+        if (!request_.sample.empty()) {
+            try {
+                copy = ports_.platform.CopySample(request_.sample);
+            } catch (const RuntimeError& error) {
+                facts_.sample.copyFailed = error;
+            }
+        }
+        const std::unique_ptr<ServerConnection> session = ports_.launcher.Launch();
+        if (Start(*session)) {
+            if (!Stopped()) TrySecondSession();
+            if (!copy.empty() && !Stopped()) Sample(*session, copy);
+            if (!lost_) End(*session);
+        }
+        for (CheckedDialog& seen : facts_.dialogs)
+            if (!seen.dialog.picture.empty()) seen.picturePng = ports_.platform.PictureBytes(seen.dialog.picture);
+    }
+
+private:
+    bool Stopped() const { return stop_->load(); }
+
+    // A call given up ended the session as a night ends it: without a quit.
+    void Lost(const RuntimeError& error) {
+        lost_ = true;
+        facts_.end.givenUp = error.ServerGivenUp();
+        facts_.end.givenUpEnded = error.Kind() == FailureKind::ServerAbandoned;
+    }
+
+    bool Start(ServerConnection& session) {
+        CheckedStart& start = facts_.start;
+        start.tried = true;
+        watch_.SetTask(L"starting a session of the CAD system");
+        during_ = CheckStep::Start;
+        const Clock::time_point began = Clock::now();
+        try {
+            session.Start(stop_, watch_);
+        } catch (const RuntimeError& error) {
+            start.error = error;
+        }
+        start.seconds = SecondsSince(began);
+        start.notices = session.TakeStartNotices();
+        start.process = session.ProcessId();
+        start.memoryBytes = session.MemoryBytes();
+        ports_.times.Take();
+        if (!start.error) return true;
+        if (start.error->ServerLost()) {
+            Lost(*start.error);
+        } else {
+            // A server that started but refused its settings still ends its
+            // work, as in a night; one that is not the session's gets no call.
+            session.Quit(watch_);
+        }
+        return false;
+    }
+
+    // A second session while the first runs: a process of its own
+    // (single-use), or the first one's (one process serves every program).
+    void TrySecondSession() {
+        SecondSession& second = facts_.second;
+        const std::unique_ptr<ServerConnection> other = ports_.launcher.Launch();
+        during_ = CheckStep::SecondStart;
+        const Clock::time_point began = Clock::now();
+        try {
+            other->Start(stop_, watch_);
+            second.served = SecondSession::Served::OwnProcess;
+            second.process = other->ProcessId();
+        } catch (const RuntimeError& error) {
+            if (error.Kind() == FailureKind::SharedServer) {
+                second.served = SecondSession::Served::FirstSessionsProcess;
+            } else {
+                second.served = SecondSession::Served::Failed;
+                second.error = error;
+            }
+        }
+        second.seconds = SecondsSince(began);
+        if (!second.error || !second.error->ServerLost()) other->Quit(watch_);
+        ports_.times.Take();
+    }
+
+    void Sample(ServerConnection& session, const std::wstring& copy) {
+        SampleFacts& sample = facts_.sample;
+        DraftExporter exporter(ExportRequest{request_.exports, L""}, FolderOfFile(copy) + L"\\", ports_.exportFiles);
+        std::vector<DraftExport> exports = exporter.Prepare(FileNameOf(copy));
+        watch_.SetTask(copy);
+        during_ = CheckStep::Sample;
+        try {
+            sample.stored =
+                session.UpdateDraft(ExtendedLengthPath(copy), exports, stop_, watch_) == DraftOutcome::Stored;
+        } catch (const RuntimeError& error) {
+            sample.error = error;
+            if (error.ServerLost()) Lost(error);
+        }
+        exporter.Settle(exports, sample.stored);
+        sample.exports = exports;
+        sample.calls = ports_.times.Take();
+        // The call given up is the last one named: its server, once ended,
+        // may have let it return meanwhile, but too late.
+        if (sample.error && sample.error->ServerGivenUp() && !sample.calls.empty()) sample.calls.back().answered = false;
+        sample.memoryBytes = session.MemoryBytes();
+    }
+
+    void End(ServerConnection& session) {
+        CheckedEnd& end = facts_.end;
+        watch_.SetTask(L"ending the session of the CAD system");
+        during_ = CheckStep::End;
+        const Clock::time_point began = Clock::now();
+        session.Quit(watch_);
+        end.quit = true;
+        end.untilGoneSeconds = SecondsSince(began);
+        end.process = session.QuitEnded();
+        for (const TimedCall& call : ports_.times.Take())
+            if (call.step == DraftStep::Quit) end.quitCall = call;
+    }
+
+    const CheckRequest& request_;
+    CheckPorts ports_;
+    std::shared_ptr<const std::atomic<bool>> stop_;
+    CheckFacts& facts_;
+    CallWatch watch_;
+    bool lost_ = false;    // no further call can reach the session's server
+    std::wstring during_;  // the step under way, for the dialogs it shows
+};
+
+}  // namespace
+
+CheckFacts ProbeCadSystem(const CheckRequest& request, CheckPorts ports,
+                          const std::shared_ptr<const std::atomic<bool>>& stop) {
+    const Clock::time_point began = Clock::now();
+    CheckFacts facts;
+    Probe(request, ports, stop, facts).Run();
+    facts.stopped = stop->load();
+    facts.seconds = SecondsSince(began);
+    return facts;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,175 @@
+#include "check/SuggestedSwitches.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <optional>
+
+#include "batch/BatchSettings.h"
+#include "common/CommandLineWords.h"
+#include "common/NumberText.h"
+#include "listing/WildcardMatch.h"
+
+namespace kestrow {
+namespace {
+
+// A night gives a call ten times what the slowest took here, and never
+// less than a minute: a loaded computer at night is slower than an idle one.
+constexpr double kTimeoutTimesSlowest = 10;
+constexpr std::int64_t kLeastTimeoutSeconds = 60;
+constexpr std::int32_t kMostSessions = 8;
+
+struct Slowest {
+    double seconds = 0;
+    std::wstring what;
+    void Consider(double s, const std::wstring& name) {
+        if (s < seconds) return;
+        seconds = s;
+        what = name;
+    }
+};
+
+std::wstring StepName(const TimedCall& call) {
+    switch (call.step) {
+        case DraftStep::Open: return L"the open";
+        case DraftStep::UpdateView: return L"a view's update";
+        case DraftStep::SaveAs: return L"the save as " + call.format;
+        case DraftStep::Store: return L"the store";
+        case DraftStep::CloseUnstored: return L"the close";
+        case DraftStep::Quit: return L"the quit";
+    }
+    return std::wstring();
+}
+
+// The slowest call that answered; none when nothing answered, or a call was
+// given up (its time is not known).
+std::optional<Slowest> SlowestCall(const CheckFacts& facts) {
+    if (!facts.start.tried || facts.start.error) return std::nullopt;
+    Slowest slowest;
+    slowest.Consider(facts.start.seconds, L"the start");
+    if (facts.second.served == SecondSession::Served::OwnProcess)
+        slowest.Consider(facts.second.seconds, L"the second start");
+    for (const TimedCall& call : facts.sample.calls) {
+        if (!call.answered) return std::nullopt;
+        slowest.Consider(call.seconds, StepName(call));
+    }
+    if (facts.end.quitCall) {
+        if (!facts.end.quitCall->answered) return std::nullopt;
+        slowest.Consider(facts.end.quitCall->seconds, L"the quit");
+    }
+    return slowest;
+}
+
+std::optional<SuggestedSwitch> Timeout(const CheckFacts& facts) {
+    const std::optional<Slowest> slowest = SlowestCall(facts);
+    if (!slowest) return std::nullopt;
+    const auto seconds = std::max(kLeastTimeoutSeconds,
+                                  static_cast<std::int64_t>(std::ceil(kTimeoutTimesSlowest * slowest->seconds)));
+    return SuggestedSwitch{L"/timeout " + std::to_wstring(seconds),
+                           L"ten times the slowest call (" + slowest->what + L": " + SecondsFigure(slowest->seconds) +
+                               L"), and at least " + std::to_wstring(kLeastTimeoutSeconds) + L" s"};
+}
+
+std::optional<std::uint64_t> SessionMemory(const CheckFacts& facts) {
+    if (facts.sample.memoryBytes && facts.sample.stored) return facts.sample.memoryBytes;
+    return facts.start.memoryBytes;
+}
+
+std::optional<SuggestedSwitch> Sessions(const CheckFacts& facts) {
+    switch (facts.second.served) {
+        case SecondSession::Served::NotTried: return std::nullopt;
+        case SecondSession::Served::FirstSessionsProcess:
+            return SuggestedSwitch{L"/sessions 1", L"Solid Edge serves every program from one process: a second "
+                                                   L"session would be handed the first one's"};
+        case SecondSession::Served::Failed:
+            return SuggestedSwitch{L"/sessions 1", L"a second session could not be started beside the first"};
+        case SecondSession::Served::OwnProcess: break;
+    }
+    // One core is left to the rest of the computer.
+    const std::int32_t byCores = std::max(1, facts.machine.cores - 1);
+    std::wstring why = std::to_wstring(facts.machine.cores) + L" cores, one left for the rest of the computer";
+    std::int64_t sessions = byCores;
+    const std::optional<std::uint64_t> memory = SessionMemory(facts);
+    if (memory && *memory > 0 && facts.machine.freeMemoryBytes > 0) {
+        // Each session may grow to twice its size before /restart-memory renews it.
+        const std::uint64_t each = 2 * *memory;
+        sessions = std::min<std::int64_t>(sessions, static_cast<std::int64_t>(facts.machine.freeMemoryBytes / each));
+        why += L"; " + MegabytesFigure(facts.machine.freeMemoryBytes) + L" of memory free, for sessions of up to " +
+               MegabytesFigure(each) + L" each";
+    } else {
+        why += L" (the session's memory is not known)";
+    }
+    sessions = std::clamp<std::int64_t>(sessions, 1, kMostSessions);
+    return SuggestedSwitch{L"/sessions " + std::to_wstring(sessions), why};
+}
+
+// Twice the megabytes, rounded up to a round figure: tens below 1,000,
+// hundreds from there.
+std::uint64_t RoundBound(std::uint64_t megabytes) {
+    const std::uint64_t step = megabytes < 1000 ? 10 : 100;
+    return std::max<std::uint64_t>(step, (megabytes + step - 1) / step * step);
+}
+
+std::optional<SuggestedSwitch> RestartMemory(const CheckFacts& facts) {
+    if (!facts.sample.stored || !facts.sample.memoryBytes) return std::nullopt;
+    const std::uint64_t megabytes = (*facts.sample.memoryBytes + kBytesPerMegabyte - 1) / kBytesPerMegabyte;
+    return SuggestedSwitch{L"/restart-memory " + std::to_wstring(RoundBound(2 * megabytes)),
+                           L"about twice the " + MegabytesFigure(*facts.sample.memoryBytes) +
+                               L" Solid Edge committed after the sample"};
+}
+
+std::wstring AnswerWords(const std::wstring& title, const std::wstring& button) {
+    return L"/answer " + QuotedArgument(title + L"=" + button, true);
+}
+
+const AnswerRule* RuleForTitle(const std::vector<AnswerRule>& answers, const std::wstring& title) {
+    for (const AnswerRule& rule : answers)
+        if (WildcardMatch(rule.title, title)) return &rule;
+    return nullptr;
+}
+
+std::optional<SuggestedSwitch> Answer(const CheckedDialog& seen, const std::vector<AnswerRule>& answers) {
+    const CadDialog& dialog = seen.dialog;
+    const AnswerRule* rule = RuleForTitle(answers, dialog.title);
+    if (seen.pressed && rule)
+        return SuggestedSwitch{AnswerWords(rule->title, rule->button), L"answered '" + dialog.title + L"' here"};
+    std::vector<std::wstring> enabled;
+    for (size_t i = 0; i < dialog.buttons.size(); ++i)
+        if (std::find(dialog.disabled.begin(), dialog.disabled.end(), i) == dialog.disabled.end())
+            enabled.push_back(dialog.buttons[i]);
+    if (enabled.empty()) return std::nullopt;
+    std::wstring buttons;
+    for (const std::wstring& button : enabled) buttons += (buttons.empty() ? L"" : L", ") + button;
+    std::wstring why = L"'" + dialog.title + L"' was left open here: name the button a night should press (" +
+                       buttons + L")";
+    if (rule) why += L", in place of " + AnswerWords(rule->title, rule->button) + L", which names no button it can press";
+    return SuggestedSwitch{AnswerWords(dialog.title, enabled.front()), why};
+}
+
+}  // namespace
+
+std::wstring SecondsFigure(double seconds) {
+    wchar_t text[32];
+    std::swprintf(text, 32, seconds < 10 ? L"%.2f s" : seconds < 100 ? L"%.1f s" : L"%.0f s", seconds);
+    return text;
+}
+
+std::wstring MegabytesFigure(std::uint64_t bytes) {
+    return GroupedNumber(static_cast<std::int64_t>((bytes + kBytesPerMegabyte / 2) / kBytesPerMegabyte)) + L" MB";
+}
+
+std::vector<SuggestedSwitch> SuggestSwitches(const CheckFacts& facts, const std::vector<AnswerRule>& answers) {
+    std::vector<SuggestedSwitch> switches;
+    for (const std::optional<SuggestedSwitch>& suggested : {Timeout(facts), Sessions(facts), RestartMemory(facts)})
+        if (suggested) switches.push_back(*suggested);
+    for (const CheckedDialog& seen : facts.dialogs) {
+        const std::optional<SuggestedSwitch> answer = Answer(seen, answers);
+        const bool said = answer && std::any_of(switches.begin(), switches.end(), [&](const SuggestedSwitch& s) {
+                              return s.words == answer->words;
+                          });
+        if (answer && !said) switches.push_back(*answer);
+    }
+    return switches;
+}
+
+}  // namespace kestrow

@@ -1,0 +1,75 @@
+#include "check/CheckFolder.h"
+
+#include <windows.h>
+
+#include "common/CommandLineProgram.h"
+#include "common/LongPath.h"
+#include "system/FindHandle.h"
+#include "system/SystemText.h"
+
+namespace kestrow::win32 {
+namespace {
+
+// Everything under `folder`, then the folder itself; what cannot go (a file
+// a CAD process that could not be ended still holds) stays.
+void RemoveTree(const std::wstring& folder) {
+    WIN32_FIND_DATAW found{};
+    const FindHandle find = OwnSearch(FindFirstFileW(ExtendedLengthPath(folder + L"\\*").c_str(), &found));
+    if (find) {
+        do {
+            const std::wstring name = found.cFileName;
+            if (name == L"." || name == L"..") continue;
+            const std::wstring path = folder + L"\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                RemoveTree(path);
+            } else {
+                SetFileAttributesW(ExtendedLengthPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileW(ExtendedLengthPath(path).c_str());
+            }
+        } while (FindNextFileW(find.get(), &found));
+    }
+    RemoveDirectoryW(ExtendedLengthPath(folder).c_str());
+}
+
+}  // namespace
+
+CheckFolder::~CheckFolder() {
+    if (!path_.empty()) RemoveTree(path_);
+}
+
+void CheckFolder::Make() {
+    if (!path_.empty()) return;
+    wchar_t temporary[MAX_PATH + 1];
+    const DWORD length = GetTempPathW(MAX_PATH + 1, temporary);
+    if (length == 0 || length > MAX_PATH) throw LastErrorAs(L"The temporary folder is not known");
+    // Named after this process and the moment, so that two checks at once
+    // never share one.
+    const std::wstring path = std::wstring(temporary) + L"Kestrow check " + std::to_wstring(GetCurrentProcessId()) +
+                              L"-" + std::to_wstring(GetTickCount64());
+    if (!CreateDirectoryW(ExtendedLengthPath(path).c_str(), nullptr))
+        throw LastErrorAs(L"A folder for the check could not be made in " + std::wstring(temporary));
+    path_ = path;
+}
+
+std::wstring CheckFolder::CopyIn(const std::wstring& draft) {
+    Make();
+    const std::wstring copy = path_ + L"\\" + FileNameOf(draft);
+    if (!CopyFileW(ExtendedLengthPath(draft).c_str(), ExtendedLengthPath(copy).c_str(), TRUE))
+        throw LastErrorAs(L"The sample could not be copied from " + draft);
+    // A read-only draft's copy must take the CAD system's store all the same.
+    SetFileAttributesW(ExtendedLengthPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
+    return copy;
+}
+
+std::wstring CheckFolder::PictureFolder() {
+    try {
+        Make();
+    } catch (const RuntimeError&) {
+        return std::wstring();
+    }
+    const std::wstring folder = path_ + L"\\dialogs";
+    const bool made = CreateDirectoryW(folder.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    return made ? folder : std::wstring();
+}
+
+}  // namespace kestrow::win32

@@ -1,0 +1,245 @@
+// The check's judgement, natively: the verdict and the switches suggested
+// from what was measured, the command line, the names of the timed calls,
+// and the page's inline pictures.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "batch/AutomationContract.h"
+#include "check/CheckCommand.h"
+#include "check/CheckFindings.h"
+#include "check/CheckPage.h"
+#include "report/Html.h"
+
+namespace kestrow {
+namespace {
+
+constexpr std::uint64_t kMB = 1024 * 1024;
+
+TimedCall Timed(DraftStep step, double seconds, std::wstring format = L"") {
+    TimedCall call;
+    call.step = step;
+    call.seconds = seconds;
+    call.format = std::move(format);
+    return call;
+}
+
+// A check that found nothing wrong: a quoted registration, a start of its
+// own in 1.2 s, a second process, a sample of two views stored and saved as
+// pdf, 16 MB after it, and a process that ended by itself.
+CheckFacts ReadyFacts() {
+    CheckFacts facts;
+    facts.registration = {L"SolidEdge.Application", L"{C}", L"\"C:\\SE\\Edge.exe\"", L"C:\\SE\\Edge.exe", true,
+                          L"219.0.0.104", L"Solid Edge"};
+    facts.machine = {L"PC", 8000 * kMB, 2};
+    facts.start.tried = true;
+    facts.start.seconds = 1.2;
+    facts.start.process = 312;
+    facts.start.memoryBytes = 12 * kMB;
+    facts.second.served = SecondSession::Served::OwnProcess;
+    facts.second.seconds = 1.1;
+    facts.sample.draft = L"D:\\Drawings\\Bracket.dft";
+    facts.sample.stored = true;
+    facts.sample.calls = {Timed(DraftStep::Open, 0.5), Timed(DraftStep::UpdateView, 0.2),
+                          Timed(DraftStep::UpdateView, 0.3), Timed(DraftStep::SaveAs, 0.4, L"pdf"),
+                          Timed(DraftStep::Store, 0.1)};
+    DraftExport pdf;
+    pdf.state = DraftExport::State::Exported;
+    facts.sample.exports = {pdf};
+    facts.sample.memoryBytes = 16 * kMB;
+    facts.end.quit = true;
+    facts.end.untilGoneSeconds = 0.3;
+    facts.end.process = ServerProcessEnd::ByItself;
+    return facts;
+}
+
+CheckedDialog MissingReferences(bool pressed) {
+    return CheckedDialog{{L"Missing references", L"Some models were not found.", {L"OK", L"Cancel"}, L"", {}},
+                         CheckStep::Sample,
+                         pressed ? L"pressed OK" : L"left open: no rule answers it",
+                         pressed,
+                         {}};
+}
+
+const RuntimeError kGivenUp(-1, L"Kestrow", L"given up", FailureKind::ServerAbandoned);
+
+struct VerdictCase {
+    const char* what;
+    std::function<void(CheckFacts&)> change;
+    const wchar_t* problem;  // the first problem's topic; null: a night can run
+};
+
+TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
+    const VerdictCase cases[] = {
+        {"nothing wrong", [](CheckFacts&) {}, nullptr},
+        {"not registered", [](CheckFacts& f) { f.registration.classId.clear(); }, L"registration"},
+        {"program missing", [](CheckFacts& f) { f.registration.programExists = false; }, L"program"},
+        {"registered without quotes under spaces",
+         [](CheckFacts& f) { f.registration.commandLine = f.registration.program = L"C:\\Program Files\\SE\\Edge.exe"; },
+         nullptr},
+        {"the user's own session", [](CheckFacts& f) { f.userSessionRunning = true; }, L"your Solid Edge"},
+        {"a start given up", [](CheckFacts& f) { f.start.error = kGivenUp; }, L"start"},
+        {"a start handed to a foreign process",
+         [](CheckFacts& f) { f.start.error = RuntimeError(1, L"K", L"x", FailureKind::ForeignServer); }, L"start"},
+        {"one process for every program",
+         [](CheckFacts& f) { f.second.served = SecondSession::Served::FirstSessionsProcess; }, nullptr},
+        {"no sample", [](CheckFacts& f) { f.sample = SampleFacts{}; }, nullptr},
+        {"a dialog answered", [](CheckFacts& f) { f.dialogs = {MissingReferences(true)}; }, nullptr},
+        {"a dialog left open, its call given up",
+         [](CheckFacts& f) {
+             f.dialogs = {MissingReferences(false)};
+             f.sample.stored = false;
+             f.sample.error = kGivenUp;
+             f.sample.calls = {Timed(DraftStep::Open, 5)};
+             f.sample.calls[0].answered = false;
+             f.end = CheckedEnd{};
+             f.end.givenUp = f.end.givenUpEnded = true;
+         },
+         L"dialog"},
+        {"an export failed",
+         [](CheckFacts& f) {
+             f.sample.exports[0].Fail(RuntimeError(438, L"Kestrow", L"no SaveAs"));
+         },
+         L"save as pdf"},
+        {"a process Kestrow had to end", [](CheckFacts& f) { f.end.process = ServerProcessEnd::EndedByKestrow; }, nullptr},
+        {"a process that would not end", [](CheckFacts& f) { f.end.process = ServerProcessEnd::StillRuns; }, L"end"},
+        {"stopped", [](CheckFacts& f) { f.stopped = true; }, L"check"},
+    };
+    for (const VerdictCase& c : cases) {
+        CheckFacts facts = ReadyFacts();
+        c.change(facts);
+        const CheckVerdict verdict = JudgeCheck(facts, CheckRequest{});
+        EXPECT_EQ(verdict.NightCanRun(), c.problem == nullptr) << c.what;
+        const auto problem = std::find_if(verdict.findings.begin(), verdict.findings.end(),
+                                          [](const Finding& f) { return f.mark == FindingMark::Problem; });
+        if (c.problem && problem != verdict.findings.end()) EXPECT_EQ(problem->topic, c.problem) << c.what;
+    }
+}
+
+struct SwitchCase {
+    const char* what;
+    std::function<void(CheckFacts&)> change;
+    std::vector<std::wstring> words;
+};
+
+TEST(SuggestedSwitches, ComeFromTheFiguresMeasured) {
+    const SwitchCase cases[] = {
+        {"a fast check on two cores", [](CheckFacts&) {}, {L"/timeout 60", L"/sessions 1", L"/restart-memory 40"}},
+        {"a slow view; memory leaves room for two of four cores' three",
+         [](CheckFacts& f) {
+             f.sample.calls[2].seconds = 8.46;
+             f.machine.cores = 4;
+             f.sample.memoryBytes = 1500 * kMB;
+         },
+         {L"/timeout 85", L"/sessions 2", L"/restart-memory 3000"}},
+        {"many cores and much memory: at most eight",
+         [](CheckFacts& f) {
+             f.machine = {L"PC", 64000 * kMB, 16};
+             f.sample.memoryBytes = 1234 * kMB;
+         },
+         {L"/timeout 60", L"/sessions 8", L"/restart-memory 2500"}},
+        {"less memory free than one session may take",
+         [](CheckFacts& f) {
+             f.machine.cores = 8;
+             f.machine.freeMemoryBytes = 20 * kMB;
+         },
+         {L"/timeout 60", L"/sessions 1", L"/restart-memory 40"}},
+        {"one process for every program",
+         [](CheckFacts& f) {
+             f.machine.cores = 8;
+             f.second.served = SecondSession::Served::FirstSessionsProcess;
+         },
+         {L"/timeout 60", L"/sessions 1", L"/restart-memory 40"}},
+        {"a call given up has no time to multiply, and no sample no memory to double",
+         [](CheckFacts& f) {
+             f.sample.calls[0].answered = false;
+             f.sample.stored = false;
+         },
+         {L"/sessions 1"}},
+        {"a dialog left open, one answered by a rule with wildcards",
+         [](CheckFacts& f) {
+             f.dialogs = {MissingReferences(false), MissingReferences(false)};
+             f.dialogs.push_back(CheckedDialog{{L"Newer \"version\"", L"", {L"No", L"Yes"}, L"", {0}}, CheckStep::Sample,
+                                               L"left open", false, {}});
+             f.dialogs.push_back(CheckedDialog{{L"Licence", L"", {L"OK"}, L"", {}}, CheckStep::Start, L"pressed OK",
+                                               true, {}});
+         },
+         {L"/timeout 60", L"/sessions 1", L"/restart-memory 40", L"/answer \"Missing references=OK\"",
+          L"/answer \"Newer \\\"version\\\"=Yes\"", L"/answer \"Lic*=OK\""}},
+    };
+    for (const SwitchCase& c : cases) {
+        CheckFacts facts = ReadyFacts();
+        c.change(facts);
+        std::vector<std::wstring> words;
+        for (const SuggestedSwitch& suggested : SuggestSwitches(facts, {{L"Lic*", L"OK"}})) words.push_back(suggested.words);
+        EXPECT_EQ(words, c.words) << c.what;
+    }
+}
+
+TEST(CheckCommand, TakesASampleAndTheSwitchesItSharesWithANight) {
+    const CheckCommand full = ParseCheckCommand({L"/check", L"D:\\a.dft", L"-EXPORT", L"pdf,dxf", L"/answer", L"T*=OK",
+                                                 L"/timeout", L"30", L"/html", L"p.html"});
+    ASSERT_EQ(full.kind, CheckCommand::Kind::Check) << full.error;
+    EXPECT_EQ(full.sample, L"D:\\a.dft");
+    EXPECT_EQ(full.exports, (std::vector<ExportFormat>{ExportFormat::Pdf, ExportFormat::Dxf}));
+    ASSERT_EQ(full.answers.size(), 1u);
+    EXPECT_EQ(full.answers[0].title, L"T*");
+    EXPECT_EQ(full.timeoutSeconds, 30);
+    EXPECT_EQ(full.page, L"p.html");
+    const CheckCommand bare = ParseCheckCommand({L"/check"});
+    EXPECT_EQ(bare.kind, CheckCommand::Kind::Check);
+    EXPECT_EQ(bare.timeoutSeconds, CheckCommand::kDefaultTimeoutSeconds);
+    EXPECT_TRUE(AsksForCheck({L"a.dft", L"-Check"}));
+    const std::vector<std::vector<std::wstring>> refused = {
+        {L"/check", L"a.dft", L"b.dft"}, {L"/check", L"/update", L"D:\\"}, {L"/check", L"/timeout", L"0"},
+        {L"/check", L"/html"},           {L"/check", L"/export", L"png"},  {L"/check", L"/timeout", L"5", L"/timeout", L"6"},
+        {L"/check", L"/answer", L"no rule"}};
+    for (const auto& arguments : refused)
+        EXPECT_EQ(ParseCheckCommand(arguments).kind, CheckCommand::Kind::Invalid) << arguments.back().size();
+}
+
+TEST(CallTimes, NameTheContractsStepsAndTimeThem) {
+    std::wstring path = L"C:\\a.dft";
+    EXPECT_EQ(NameOfCall(contract::kDocumentsOpen, InvokeKind::Get, {AutomationArg::StringByRef(path)})->step,
+              DraftStep::Open);
+    EXPECT_EQ(NameOfCall(contract::kViewUpdate, InvokeKind::Call, {})->step, DraftStep::UpdateView);
+    EXPECT_EQ(NameOfCall(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(true)})->step,
+              DraftStep::Store);
+    EXPECT_EQ(NameOfCall(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(false)})->step,
+              DraftStep::CloseUnstored);
+    EXPECT_EQ(NameOfCall(contract::kAppQuit, InvokeKind::Call, {})->step, DraftStep::Quit);
+    // SaveAs has whatever identifier the server gave it: known by its argument.
+    const auto saveAs = NameOfCall(contract::kViewUpdate, InvokeKind::Call, {AutomationArg::String(L"C:\\T\\a.k-1.PDF")});
+    EXPECT_EQ(saveAs->step, DraftStep::SaveAs);
+    EXPECT_EQ(saveAs->format, L"pdf");
+    EXPECT_FALSE(NameOfCall(contract::kAppDocuments, InvokeKind::Get, {}));
+
+    CallTimes times;
+    times.Invoking(contract::kAppQuit, InvokeKind::Call, {});
+    times.CallStarted();
+    times.CallStarted();  // unnamed calls between are passed over
+    const std::vector<TimedCall> pending = times.Take();
+    ASSERT_EQ(pending.size(), 1u);
+    EXPECT_FALSE(pending[0].answered);
+    times.CallEnded();  // a call given up that returns late belongs to nobody
+    EXPECT_TRUE(times.Take().empty());
+}
+
+TEST(CheckPage, ShowsTheDialogsPicturesInlineAndEscapesTheirText) {
+    EXPECT_EQ(DataUri(L"image/png", ""), L"data:image/png;base64,");
+    EXPECT_EQ(DataUri(L"image/png", "f"), L"data:image/png;base64,Zg==");
+    EXPECT_EQ(DataUri(L"image/png", "fo"), L"data:image/png;base64,Zm8=");
+    EXPECT_EQ(DataUri(L"image/png", "foob\xff"), L"data:image/png;base64,Zm9vYv8=");
+    CheckFacts facts = ReadyFacts();
+    facts.dialogs = {MissingReferences(true)};
+    facts.dialogs[0].dialog.title = L"<Missing & refs>";
+    facts.dialogs[0].picturePng = "foo";
+    const std::wstring page = CheckPage(facts, JudgeCheck(facts, CheckRequest{}), L"2026-12-09T10:00:00+01:00");
+    EXPECT_NE(page.find(L"src=\"data:image/png;base64,Zm9v\""), std::wstring::npos);
+    EXPECT_NE(page.find(L"&lt;Missing &amp; refs&gt;"), std::wstring::npos);
+    EXPECT_EQ(page.find(L"<Missing"), std::wstring::npos);
+    EXPECT_NE(page.find(L"A night can run."), std::wstring::npos);
+}
+
+}  // namespace
+}  // namespace kestrow

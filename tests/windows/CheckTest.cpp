@@ -1,0 +1,251 @@
+// Kestrow /check against the stand-in in each state a user's CAD system may
+// be in: the verdict the user must see. After every check the user's draft
+// is as it was and was never opened, the user's registry is as it was, no
+// folder of the check is left and no stand-in process runs.
+#include <gtest/gtest.h>
+
+#include <map>
+#include <optional>
+
+#include "RunFixture.h"
+#include "window/NightMenu.h"
+
+#include "MainWindowFixture.h"
+#include "resources/DialogIds.h"
+
+using namespace kestrow::wintest;
+
+namespace {
+
+using RegistryValues = std::map<std::wstring, std::vector<BYTE>>;
+
+// Every value under a key and the keys below it, by path and name.
+void ReadTree(HKEY key, const std::wstring& path, RegistryValues& values) {
+    wchar_t name[16384];
+    BYTE data[65536];
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 16384, size = sizeof(data), type = 0;
+        if (RegEnumValueW(key, i, name, &nameLength, nullptr, &type, data, &size) != ERROR_SUCCESS) break;
+        values[path + L"\\" + name + L":" + std::to_wstring(type)] = std::vector<BYTE>(data, data + size);
+    }
+    for (DWORD i = 0;; ++i) {
+        DWORD nameLength = 16384;
+        if (RegEnumKeyExW(key, i, name, &nameLength, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+        HKEY sub = nullptr;
+        if (RegOpenKeyExW(key, name, 0, KEY_READ, &sub) != ERROR_SUCCESS) continue;
+        ReadTree(sub, path + L"\\" + name, values);
+        RegCloseKey(sub);
+    }
+}
+
+RegistryValues KestrowSettings() {
+    RegistryValues values;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, L"Software\\Kestrow", 0, KEY_READ, &key) != ERROR_SUCCESS) return values;
+    ReadTree(key, L"", values);
+    RegCloseKey(key);
+    return values;
+}
+
+// The folders checks made in the temporary folder and left there.
+int ChecksLeftInTemp() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    WIN32_FIND_DATAW found{};
+    HANDLE find = FindFirstFileW((std::wstring(temp) + L"Kestrow check *").c_str(), &found);
+    if (find == INVALID_HANDLE_VALUE) return 0;
+    int count = 0;
+    do ++count;
+    while (FindNextFileW(find, &found));
+    FindClose(find);
+    return count;
+}
+
+ULONGLONG WrittenTime(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data);
+    return (static_cast<ULONGLONG>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
+}
+
+// What must hold after any check, whatever it found.
+class LeavesNothing {
+public:
+    LeavesNothing(const std::wstring& sample, const Journal& journal, std::wstring userFolder)
+        : sample_(sample), journal_(journal), userFolder_(Narrow(userFolder)), bytes_(ReadUtf8(sample)),
+          written_(WrittenTime(sample)), settings_(KestrowSettings()) {}
+    void Verify() const {
+        EXPECT_EQ(ReadUtf8(sample_), bytes_) << "the user's draft was written";
+        EXPECT_EQ(WrittenTime(sample_), written_) << "the user's draft was written";
+        for (const auto& line : journal_.Lines())
+            EXPECT_EQ(line.find(userFolder_), std::string::npos) << "the user's draft was opened: " << line;
+        EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in process was left running";
+        EXPECT_EQ(ChecksLeftInTemp(), 0) << "the check's temporary folder was left";
+        EXPECT_EQ(KestrowSettings(), settings_) << "the check changed the user's registry";
+    }
+
+private:
+    const std::wstring& sample_;
+    const Journal& journal_;
+    std::string userFolder_;
+    std::string bytes_;
+    ULONGLONG written_;
+    RegistryValues settings_;
+};
+
+class Checks : public RunTest {
+protected:
+    Checks() : RunTest(L"check drafts") {}
+    void SetUp() override { WriteDraft(sample, 2); }
+
+    // Kestrow.exe /check <arguments>; `userSession`, when given, still runs
+    // afterwards and is ended before what must hold is verified.
+    ProgramRun Check(const std::wstring& arguments, HANDLE userSession = nullptr) {
+        const LeavesNothing after(sample, journal, folder.Path());
+        ProgramRun run = RunKestrow(L"/check " + arguments, L"", 3 * 60 * 1000);
+        std::printf("%s", Narrow(run.Text()).c_str());
+        if (userSession) {
+            EXPECT_EQ(WaitForSingleObject(userSession, 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "the user's session ended";
+            EndStandInGently(userSession);
+        }
+        after.Verify();
+        return run;
+    }
+    std::wstring Sample() const { return Quoted(sample); }
+
+    const std::wstring sample = folder / L"Bracket.dft";
+};
+
+}  // namespace
+
+// The check opens, updates, exports and stores a copy, writes its page, and
+// refuses a page that would replace a file that is no page, as /report does.
+TEST_F(Checks, APlainServerIsReadyAndOnlyACopyOfTheSampleIsOpened) {
+    const std::wstring page = folder / L"check.html";
+    const ProgramRun run = Check(Sample() + L" /export pdf /html " + Quoted(page));
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Contains(run, L"\nA night can run.\n"));
+    EXPECT_TRUE(Contains(run, L"/timeout 60 "));
+    EXPECT_EQ(OpenedNames(journal.Lines()), std::vector<std::string>{"Bracket.dft"});
+    EXPECT_EQ(LinesWith(journal.Lines(), std::string("SaveAs")), 1);
+    EXPECT_NE(ReadUtf8(page).find("A night can run."), std::string::npos);
+
+    // Without a sample the rest is checked, and the sample's part is said
+    // to be left out.
+    const ProgramRun bare = Check(L"");
+    EXPECT_EQ(bare.exitCode, 0u);
+    EXPECT_TRUE(Contains(bare, L"no sample draft was given"));
+
+    EXPECT_EQ(Check(Sample() + L" /html " + Sample()).exitCode, 3u);
+    EXPECT_EQ(Check(Sample() + L" /timeout 0").exitCode, 3u);
+}
+
+TEST_F(Checks, AnUnquotedRegistrationUnderAPathWithSpacesIsReadAsWindowsReadsIt) {
+    const UnquotedRegistration registration;
+    ASSERT_TRUE(registration.registered);
+    const ProgramRun run = Check(Sample());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Contains(run, L"served by " + registration.exe + L" (without quotes)"));
+    EXPECT_TRUE(Contains(run, L"Windows starts " + registration.exe + L":"));
+}
+
+TEST_F(Checks, WithoutARegistrationANightCannotRun) {
+    const UnregisteredStandIn unregistered;
+    ASSERT_TRUE(unregistered.done);
+    const ProgramRun run = Check(Sample());
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(Contains(run, L"SolidEdge.Application is not registered on this computer"));
+}
+
+// Not a single call reaches the user's session, and nothing starts beside it.
+TEST_F(Checks, TheUsersOwnSessionIsLeftUntouchedAndTheCheckEndsThere) {
+    SetStandIn(L"JournalPids", L"1");
+    HANDLE user = StartStandInUserSession();
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    const ProgramRun run = Check(Sample(), user);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(Contains(run, L"Close Solid Edge and check again."));
+    for (const auto& line : journal.Lines()) {
+        const std::optional<JournalEntry> entry = ReadJournalEntry(line);
+        ASSERT_TRUE(entry) << line;
+        EXPECT_EQ(entry->pid, userPid) << "another server was started: " << line;
+        EXPECT_TRUE(entry->call == "start" || entry->call == "user session") << "the user's session got a call: " << line;
+    }
+}
+
+TEST_F(Checks, AStartThatHangsIsGivenUpAtTheTimeoutAndItsProcessEnded) {
+    SetStandIn(L"CreateHangMs", L"600000");
+    const ProgramRun run = Check(Sample() + L" /timeout 5");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(Contains(run, L"start did not answer within 5 s"));
+    EXPECT_TRUE(Contains(run, L"ended its process"));
+}
+
+// Left open, the dialog stops a night, and the check says which /answer
+// would press its button; with that rule, a night can run.
+TEST_F(Checks, ADialogOnOpenNeedsARuleAndWithOneANightCanRun) {
+    WriteDraft(sample, 1, "fault dialog 1 Missing references|Some models were not found.|OK/Cancel\r\n");
+    const ProgramRun unanswered = Check(Sample() + L" /timeout 5");
+    EXPECT_EQ(unanswered.exitCode, 1u);
+    EXPECT_TRUE(Contains(unanswered, L"left open: no rule answers it"));
+    EXPECT_TRUE(Contains(unanswered, L" /answer \"Missing references=OK\"\n"));
+
+    // The page carries the dialog's picture itself: the check's folder,
+    // where it was kept, is gone by then.
+    const std::wstring page = folder / L"check.html";
+    const ProgramRun answered = Check(Sample() + L" /answer \"Missing*=OK\" /html " + Quoted(page));
+    EXPECT_EQ(answered.exitCode, 0u);
+    EXPECT_TRUE(Contains(answered, L"during the sample: pressed OK"));
+    EXPECT_TRUE(Contains(answered, L"/answer \"Missing*=OK\""));
+    EXPECT_NE(ReadUtf8(page).find("src=\"data:image/png;base64,iVBOR"), std::string::npos);
+}
+
+TEST_F(Checks, AServerForEveryProgramIsReadyForOneSession) {
+    SetStandIn(L"MultipleUse", L"1");
+    const ProgramRun run = Check(Sample());
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_TRUE(Contains(run, L"handed the first session's process"));
+    EXPECT_TRUE(Contains(run, L"\n  /sessions 1 "));
+    EXPECT_TRUE(Contains(run, L"Solid Edge serves every program from one process: a second session"));
+}
+
+TEST_F(Checks, WithoutSaveAsAnExportCannotBeMadeAndTheCheckNamesTheCall) {
+    SetStandIn(L"NoSaveAs", L"1");
+    const ProgramRun run = Check(Sample() + L" /export pdf");
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_TRUE(Contains(run, L"saving the sample as pdf (the document's SaveAs) failed"));
+}
+
+namespace {
+
+class CheckFromTheWindow : public MainWindowTest {
+protected:
+    CheckFromTheWindow() : MainWindowTest({}, kestrow::win32::Form1Overrides{&picker_, nullptr}) {}
+    FixedFolderPicker picker_;
+    TestFolder folder{L"check window"};
+};
+
+}  // namespace
+
+// "Check Solid Edge..." checks with the listed folder's first draft and
+// shows what it found where it can be copied from.
+TEST_F(CheckFromTheWindow, ChecksWithTheFirstListedDraftAndShowsTheResult) {
+    WriteDraft(folder / L"a.dft", 1);
+    picker_.folder = folder.Path();
+    Press(kestrow::win32::ControlId::cmdBrowse, {});
+    std::wstring shown;
+    Answer close{IDCANCEL};
+    close.before = [&shown] {
+        const HWND dialog = FindWindowW(nullptr, L"Check Solid Edge");
+        PumpUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_CHECK_COPY)) != FALSE; },
+                  std::chrono::minutes(2));
+        shown = kestrow::win32::WindowText(GetDlgItem(dialog, IDC_CHECK_TEXT));
+    };
+    DialogWatcher watcher({close});
+    SendMessageW(window_.Handle(), WM_SYSCOMMAND, kestrow::win32::NightMenuCommand::Check, 0);
+    EXPECT_NE(shown.find(L"a copy of " + folder.Path() + L"\\a.dft in a temporary folder"), std::wstring::npos)
+        << Narrow(shown);
+    EXPECT_NE(shown.find(L"\r\nA night can run.\r\n"), std::wstring::npos) << Narrow(shown);
+    EXPECT_TRUE(WaitForNoStandIn(20000));
+    EXPECT_EQ(ChecksLeftInTemp(), 0);
+}
