@@ -330,12 +330,29 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     EXPECT_EQ(fresh.answers.size(), 1u);
     EXPECT_EQ(fresh.exports, std::vector<ExportFormat>{ExportFormat::Pdf});
 
-    const ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
+    ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
+    loaded.night.shardIndex = 3;
+    loaded.night.shardCount = 4;
+    loaded.night.exportFolder = L"X:\\Out";
     NightFields fields = FieldsOfNight(loaded);
-    const NightCheck same = CheckNightFields(fields);
+    const NightCheck same = CheckNightFields(fields, stored);
     ASSERT_TRUE(same.night);
     ExpectSameNight(same.night->night, loaded.night);
     EXPECT_EQ(same.night->days, 0x13);
+    // Saved back to its own folder, however spelt, the night keeps what no
+    // field shows; for another folder (another task) it starts as a new
+    // night does, with a log of its own unless one is typed.
+    NightFields spelt = fields;
+    spelt.folder = L"d:\\projects\\DRAWINGS\\";
+    EXPECT_EQ(CheckNightFields(spelt, stored).night->night.shardIndex, 3);
+    NightFields moved = fields;
+    moved.folder = L"D:\\Projects\\Other";
+    const Night other = CheckNightFields(moved, stored).night->night;
+    EXPECT_EQ(std::tuple(other.shardIndex, other.shardCount, other.exportFolder, other.restartEvery, other.restartMemoryMB,
+                         other.log, other.sessions),
+              std::tuple(1, 1, std::wstring(), std::int64_t{200}, std::int64_t{0}, std::wstring(), 3));
+    moved.log = L"D:\\Logs\\other.csv";
+    EXPECT_EQ(CheckNightFields(moved, stored).night->night.log, moved.log);
 
     const std::vector<std::pair<std::function<void(NightFields&)>, NightField>> refused = {
         {[](NightFields& f) { f.folder = L"  "; }, NightField::Folder},
@@ -348,7 +365,7 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     for (const auto& [spoil, field] : refused) {
         NightFields spoilt = fields;
         spoil(spoilt);
-        const NightCheck check = CheckNightFields(spoilt);
+        const NightCheck check = CheckNightFields(spoilt, stored);
         EXPECT_FALSE(check.night);
         EXPECT_EQ(check.field, field);
         EXPECT_FALSE(check.refusal.empty());

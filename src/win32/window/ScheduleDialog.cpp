@@ -52,8 +52,8 @@ private:
             SendMessageW(Item(IDC_LOG), EM_SETCUEBANNER, TRUE,
                          reinterpret_cast<LPARAM>(L"empty: one of Kestrow's own for each folder, in "
                                                   L"%LOCALAPPDATA%\\Kestrow\\Logs"));
-            ShowFields(FieldsOfNight(
-                NightOfSettings(folder_.empty() ? folder_ : FolderAsMeant(folder_), ReadStoredSettings())));
+            settings_ = ReadStoredSettings();
+            ShowFields(FieldsOfNight(NightOfSettings(folder_.empty() ? folder_ : FolderAsMeant(folder_), settings_)));
             try {
                 tasks_ = std::make_unique<KestrowTasks>();
                 Refresh();
@@ -180,7 +180,7 @@ private:
     // The night the fields describe, its paths full; none when a field is
     // wrong (`check` says which).
     std::optional<ScheduledNight> FieldsNight(NightCheck& check) const {
-        check = CheckNightFields(Fields());
+        check = CheckNightFields(Fields(), settings_);
         if (!check.night) return std::nullopt;
         ScheduledNight night = *check.night;
         night.night.folder = FolderAsMeant(night.night.folder);
@@ -244,7 +244,7 @@ private:
                     L" from its task: the task holds no action of Kestrow's that it can read." +
                     (row->reading.folder ? L" Its folder is filled in; set the rest and Save." : L""),
                 MB_OK | MB_ICONINFORMATION);
-            if (row->reading.folder) ShowFields(FieldsOfNight(NightOfSettings(*row->reading.folder, ReadStoredSettings())));
+            if (row->reading.folder) ShowFields(FieldsOfNight(NightOfSettings(*row->reading.folder, settings_)));
             return;
         }
         ScheduledNight night;
@@ -291,6 +291,7 @@ private:
     std::wstring folder_;
     std::unique_ptr<KestrowTasks> tasks_;
     std::vector<NightRow> rows_;
+    StoredSettings settings_;  // what a night for a folder of its own starts from
     Night kept_;
     bool ready_ = false;
 };
