@@ -28,7 +28,7 @@ Night SampleNight() {
     night.timeoutSeconds = 900;
     night.restartEvery = 200;
     night.restartMemoryMB = 1500;
-    night.answers = {{L"Missing references", L"OK"}, {L"*newer \"version\"*", L"Yes"}};
+    night.answers = {{L"Missing references", L"OK"}, {L"*newer \"version\"*", L"Yes"}, {L"Save changes?", L"Save & Close"}};
     night.exports = {ExportFormat::Pdf, ExportFormat::Dxf};
     return night;
 }
@@ -118,7 +118,7 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
               L"\"C:\\Program Files\\Kestrow\\Kestrow.exe\" /update \"D:\\Projects\\Drawings\" /subfolders /log "
               L"\"C:\\Users\\Ann\\AppData\\Local\\Kestrow\\Logs\\Nightly - Drawings.csv\" /resume /sessions 3 "
               L"/timeout 900 /restart-every 200 /restart-memory 1500 /export pdf,dxf /answer \"Missing references=OK\" "
-              L"/answer \"*newer \\\"version\\\"*=Yes\"");
+              L"/answer \"*newer \\\"version\\\"*=Yes\" /answer \"Save changes?=Save && Close\"");
     // Past the 262 characters a schtasks line may hold, and with a root.
     for (const std::wstring& folder : {kLongFolder, std::wstring(L"D:\\")}) {
         night.folder = folder;

@@ -47,7 +47,7 @@ NightFields FieldsOfNight(const ScheduledNight& scheduled) {
     fields.sessions = std::to_wstring(night.sessions);
     fields.timeout = std::to_wstring(night.timeoutSeconds);
     for (const AnswerRule& rule : night.answers)
-        fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + rule.title + L"=" + rule.button;
+        fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + AnswerRuleText(rule);
     fields.exports = night.exports;
     fields.logon = scheduled.logon;
     fields.kept = night;
