@@ -374,7 +374,7 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
 
 TEST(LastResult, SaysKestrowsExitCodesAndTheSchedulersOwnInWords) {
     EXPECT_EQ(LastResultText(0, L""), L"every draft stored");
-    EXPECT_EQ(LastResultText(1, L""), L"some drafts not stored (see the log)");
+    EXPECT_EQ(LastResultText(1, L""), L"some drafts not stored, exports failed or subfolders unread (see the log)");
     EXPECT_EQ(LastResultText(0x41303, L""), L"has not run yet");
     EXPECT_EQ(LastResultText(static_cast<std::int32_t>(0x800710E0), L"The operator refused."),
               L"ended with code 0x800710E0: The operator refused.");
