@@ -187,7 +187,8 @@ using ExportMenu = MainWindowTest;
 
 // The system menu's check items, after the standard ones behind a
 // separator, change the registry's Export value and show what it holds
-// when the menu opens, whoever changed it.
+// when the menu opens, whoever changed it (by hand too, with a name that
+// is no format).
 TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
     const int count = GetMenuItemCount(menu);
@@ -209,4 +210,14 @@ TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     EXPECT_EQ(checks(), L"-x- dwg");
     SendMessageW(window_.Handle(), WM_SYSCOMMAND, win32::ExportCommand::Dwg, 0);
     EXPECT_EQ(checks(), L"--- ");
+    // Written by hand with a name that is no format: the known ones count,
+    // and ticking another keeps them.
+    const std::wstring byHand = L"pdf,step";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Export", REG_SZ, byHand.c_str(),
+                    static_cast<DWORD>((byHand.size() + 1) * sizeof(wchar_t)));
+    SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    EXPECT_EQ(checks(), L"x-- pdf");
+    SendMessageW(window_.Handle(), WM_SYSCOMMAND, win32::ExportCommand::Dxf, 0);
+    EXPECT_EQ(checks(), L"x-x pdf,dxf");
+    win32::WriteExportFormats({});  // the window's later batches export nothing
 }
