@@ -215,6 +215,47 @@ TEST(TaskDefinition, AChangeReplacesOnlyKestrowsPartsAndKeepsWhatWasSetByHand) {
     EXPECT_FALSE(ChangedTaskXml(L"<Task>unterminated", scheduled, L"K.exe", L"2026-12-07"));
 }
 
+// A logon set by hand in the Task Scheduler, which Kestrow does not offer,
+// reads back as such and stays in the task through a change.
+TEST(TaskDefinition, ALogonSetByHandReadsBackAndIsKeptThroughAChange) {
+    const auto taskWith = [](const std::wstring& principal) {
+        return L"<Task version=\"1.2\"><RegistrationInfo/><Triggers/><Principals><Principal id=\"Author\">" + principal +
+               L"</Principal></Principals><Actions><Exec/></Actions></Task>";
+    };
+    const std::vector<std::tuple<std::wstring, TaskLogon, NightLogon>> logons = {
+        {L"<UserId>ann</UserId><LogonType>InteractiveToken</LogonType>", TaskLogon::InteractiveToken,
+         NightLogon::WhenLoggedOn},
+        {L"<UserId>ann</UserId><LogonType>Password</LogonType>", TaskLogon::Password, NightLogon::WhetherLoggedOnOrNot},
+        {L"<UserId>ann</UserId><LogonType>InteractiveTokenOrPassword</LogonType>", TaskLogon::Password,
+         NightLogon::WhetherLoggedOnOrNot},
+        {L"<UserId>ann</UserId><LogonType>S4U</LogonType>", TaskLogon::S4U, NightLogon::AsSetInTheTask},
+        {L"<GroupId>S-1-5-32-545</GroupId>", TaskLogon::Group, NightLogon::AsSetInTheTask},
+        {L"<UserId>nt authority\\system</UserId>", TaskLogon::ServiceAccount, NightLogon::AsSetInTheTask},
+        {L"<UserId>ann</UserId>", TaskLogon::InteractiveToken, NightLogon::WhenLoggedOn},
+        {L"<UserId>ann</UserId><LogonType>Batch</LogonType>", TaskLogon::Unknown, NightLogon::AsSetInTheTask},
+    };
+    ScheduledNight scheduled{SampleNight(), NightTime{2, 0}, kEveryDay, NightLogon::AsSetInTheTask};
+    for (const auto& [principal, taskLogon, nightLogon] : logons) {
+        const TaskReading read = ReadTaskXml(taskWith(principal));
+        EXPECT_EQ(read.taskLogon, taskLogon) << principal.size();
+        EXPECT_EQ(read.logon, nightLogon) << principal.size();
+        EXPECT_EQ(ReadTaskXml(*ChangedTaskXml(taskWith(principal), scheduled, L"K.exe", L"2026-12-07")).taskLogon, taskLogon)
+            << principal.size();
+    }
+    // Chosen in Kestrow, the logon replaces the one set by hand.
+    scheduled.logon = NightLogon::WhenLoggedOn;
+    EXPECT_EQ(ReadTaskXml(*ChangedTaskXml(taskWith(std::get<0>(logons[3])), scheduled, L"K.exe", L"2026-12-07")).logon,
+              NightLogon::WhenLoggedOn);
+
+    // Saved to its own folder the task's logon stays; a night for another
+    // folder is a new task and starts in the user's session.
+    scheduled.logon = NightLogon::AsSetInTheTask;
+    NightFields fields = FieldsOfNight(scheduled);
+    EXPECT_EQ(CheckNightFields(fields, StoredSettings{}).night->logon, NightLogon::AsSetInTheTask);
+    fields.folder = L"D:\\Projects\\Other";
+    EXPECT_EQ(CheckNightFields(fields, StoredSettings{}).night->logon, NightLogon::WhenLoggedOn);
+}
+
 TEST(TaskNames, EachFolderKeepsItsOwnTask) {
     const std::vector<KnownTask> tasks = {{L"Nightly - Drawings", L"D:\\A\\X\\Drawings"},
                                           {L"Nightly - Parts", std::nullopt},

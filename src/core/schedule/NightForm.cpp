@@ -85,7 +85,8 @@ NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& sto
     if (!rules.refusal.empty()) return Refused(NightField::Answers, rules.refusal);
     night.answers = rules.rules;
     night.exports = fields.exports;
-    scheduled.logon = fields.logon;
+    // A logon set by hand belongs to the task it came from.
+    scheduled.logon = sameTask || fields.logon != NightLogon::AsSetInTheTask ? fields.logon : NightLogon::WhenLoggedOn;
     NightCheck check;
     check.night = std::move(scheduled);
     return check;

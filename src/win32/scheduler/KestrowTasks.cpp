@@ -1,6 +1,7 @@
 #include "scheduler/KestrowTasks.h"
 
 #include "common/RuntimeError.h"
+#include "schedule/TaskDefinition.h"
 #include "schedule/TaskNames.h"
 #include "system/ComValues.h"
 #include "system/SystemText.h"
@@ -64,6 +65,24 @@ std::vector<std::wstring> NamesInTaskStore() {
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return names;
+}
+
+// How the task is registered: as the night says, or for a logon set by hand
+// in the Task Scheduler, as its definition says, so that the Task Scheduler
+// keeps it (registered otherwise, it would take the logon given here).
+TASK_LOGON_TYPE LogonTypeFor(NightLogon logon, const std::wstring& xml, const std::wstring& name) {
+    if (logon == NightLogon::WhenLoggedOn) return TASK_LOGON_INTERACTIVE_TOKEN;
+    if (logon == NightLogon::WhetherLoggedOnOrNot) return TASK_LOGON_PASSWORD;
+    switch (ReadTaskXml(xml).taskLogon) {
+        case TaskLogon::InteractiveToken: return TASK_LOGON_INTERACTIVE_TOKEN;
+        case TaskLogon::Password: return TASK_LOGON_PASSWORD;
+        case TaskLogon::S4U: return TASK_LOGON_S4U;
+        case TaskLogon::Group: return TASK_LOGON_GROUP;
+        case TaskLogon::ServiceAccount: return TASK_LOGON_SERVICE_ACCOUNT;
+        case TaskLogon::Unknown: break;
+    }
+    throw RuntimeError(E_INVALIDARG, kSource,
+                       L"The task " + name + L" logs on in a way Kestrow does not know, and Kestrow leaves it as it is");
 }
 
 }  // namespace
@@ -159,8 +178,9 @@ void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, N
         Check(root->CreateFolder(ToBstr(std::wstring(kKestrowTaskFolder).substr(1)).get(), inherited, &folder),
               L"The Task Scheduler's folder \\Kestrow cannot be made");
     }
+    const TASK_LOGON_TYPE logonType = LogonTypeFor(logon, xml, name);
     Variant user, password;
-    const bool withPassword = logon == NightLogon::WhetherLoggedOnOrNot;
+    const bool withPassword = logonType == TASK_LOGON_PASSWORD;
     if (withPassword) {
         if (!credentials) throw RuntimeError(E_INVALIDARG, kSource, L"Windows needs your password for this night");
         user.vt = password.vt = VT_BSTR;
@@ -170,8 +190,7 @@ void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, N
     const Variant sddl;
     ComPtr<IRegisteredTask> task;
     const HRESULT hr = folder->RegisterTask(ToBstr(name).get(), ToBstr(xml).get(), TASK_CREATE_OR_UPDATE, user, password,
-                                            withPassword ? TASK_LOGON_PASSWORD : TASK_LOGON_INTERACTIVE_TOKEN, sddl,
-                                            &task);
+                                            logonType, sddl, &task);
     if (password.bstrVal) SecureZeroMemory(password.bstrVal, SysStringByteLen(password.bstrVal));
     Check(hr, L"The task " + name + L" cannot be saved");
 }

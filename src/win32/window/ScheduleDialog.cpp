@@ -152,8 +152,10 @@ private:
         SetItemText(IDC_TIMEOUT, fields.timeout);
         SetItemText(IDC_ANSWERS, fields.answers);
         SetExportChecks(Handle(), fields.exports);
-        CheckRadioButton(Handle(), IDC_LOGGED_ON, IDC_LOGGED_OFF,
-                         fields.logon == NightLogon::WhenLoggedOn ? IDC_LOGGED_ON : IDC_LOGGED_OFF);
+        // A logon set by hand in the Task Scheduler ticks neither: it stays
+        // as it is unless one is chosen.
+        Check(IDC_LOGGED_ON, fields.logon == NightLogon::WhenLoggedOn);
+        Check(IDC_LOGGED_OFF, fields.logon == NightLogon::WhetherLoggedOnOrNot);
         kept_ = fields.kept;
         ready_ = wasReady;
         ShowCommandLine();
@@ -172,7 +174,9 @@ private:
         fields.timeout = ItemText(IDC_TIMEOUT);
         fields.answers = ItemText(IDC_ANSWERS);
         fields.exports = ExportChecks(Handle());
-        fields.logon = Checked(IDC_LOGGED_OFF) ? NightLogon::WhetherLoggedOnOrNot : NightLogon::WhenLoggedOn;
+        fields.logon = Checked(IDC_LOGGED_OFF) ? NightLogon::WhetherLoggedOnOrNot
+                       : Checked(IDC_LOGGED_ON) ? NightLogon::WhenLoggedOn
+                                                : NightLogon::AsSetInTheTask;
         fields.kept = kept_;
         return fields;
     }
@@ -253,7 +257,10 @@ private:
         night.days = row->reading.days.value_or(kEveryDay);
         night.logon = row->reading.logon;
         ShowFields(FieldsOfNight(night));
-        SetItemText(IDC_STATUS, L"Change the night of " + row->name + L", then Save.");
+        SetItemText(IDC_STATUS, L"Change the night of " + row->name + L", then Save." +
+                                    (night.logon == NightLogon::AsSetInTheTask
+                                         ? L" It logs on as set in the Task Scheduler, and stays so unless you choose."
+                                         : L""));
     }
 
     void Delete() {
