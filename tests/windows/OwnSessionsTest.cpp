@@ -192,6 +192,34 @@ TEST_F(OwnSessions, TwoServersStartedAtOnceTheApplicationNamesItsOwn) {
     for (const auto& row : Log()) EXPECT_NE(row.result, L"note") << Narrow(row.description);
 }
 
+// The user starts their own session, registered for every program, while
+// the server COM launched for Kestrow is still starting, and it serves the
+// activation: the start is let go of as of a CAD system already running,
+// and the launched server, which serves nobody, does not outlive the run.
+// The user's session goes on.
+TEST_F(OwnSessions, AServerLaunchedForAStartHandedToAUsersSessionIsEnded) {
+    SetStandIn(L"StartDelayMs", L"3000");
+    WriteDrafts(1);
+    HANDLE user = nullptr;
+    std::thread starter = UserStartsOn(journal, ": start", user, true);
+    const ProgramRun run = Update(L"/timeout 60", false);
+    starter.join();
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+    const auto lines = journal.Lines();
+    EndStandInGently(user);
+
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
+    EXPECT_TRUE(userStillRuns) << "the user's own session was ended";
+    EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{});
+    std::vector<DWORD> launched = JournalPids(lines, "start");
+    launched.erase(std::remove(launched.begin(), launched.end(), userPid), launched.end());
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_FALSE(ProcessRuns(launched[0])) << "the server launched for the start outlived the run";
+}
+
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server
 // with it.
 TEST_F(OwnSessions, AKilledKestrowLeavesNoServer) {

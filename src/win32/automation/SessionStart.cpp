@@ -1,5 +1,7 @@
 #include "automation/SessionStart.h"
 
+#include <algorithm>
+
 #include "automation/ComAutomation.h"
 #include "automation/ServerImage.h"
 #include "automation/SessionRecords.h"
@@ -129,6 +131,13 @@ StartFacts SessionStart::FactsOnReturn() {
 void SessionStart::Settle(const ServedVerdict& verdict) {
     std::lock_guard<std::mutex> lock(mutex_);
     settled_ = true;
+    if (verdict.by == ServedBy::OtherProcess && process_) {
+        // The session went to another process, but the one COM launched
+        // for this start still runs and serves nobody: it stays this run's,
+        // recorded, and is ended once given its time to go.
+        serves_ = false;
+        return;
+    }
     if (verdict.by != ServedBy::OwnProcess) {
         HoldTo(std::nullopt);
         if (verdict.by == ServedBy::UnprovenProcess) notices_.push_back(StartNotice::ProcessNotProven);
@@ -165,13 +174,16 @@ bool SessionStart::KnowsProcess() {
 
 bool SessionStart::ServesRunning() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !givenUp_ && process_ && process_->Running();
+    return !givenUp_ && serves_ && process_ && process_->Running();
 }
 
 bool SessionStart::EndProcess(DWORD graceMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!process_) return false;
-    if (!process_->WaitForEnd(graceMs) && !process_->End(kEndWaitMs)) return false;
+    // One that serves nothing was asked nothing, and gets only the time of a
+    // failed start.
+    const DWORD grace = serves_ ? graceMs : std::min(graceMs, kFailedGraceMs);
+    if (!process_->WaitForEnd(grace) && !process_->End(kEndWaitMs)) return false;
     ForgetSession(process_->Identity());
     process_.reset();
     return true;
@@ -179,13 +191,13 @@ bool SessionStart::EndProcess(DWORD graceMs) {
 
 std::optional<std::uint64_t> SessionStart::MemoryBytes() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!process_) return std::nullopt;
+    if (!process_ || !serves_) return std::nullopt;
     return process_->MemoryBytes();
 }
 
 std::optional<DWORD> SessionStart::ProcessId() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!process_) return std::nullopt;
+    if (!process_ || !serves_) return std::nullopt;
     return process_->Identity().id;
 }
 
