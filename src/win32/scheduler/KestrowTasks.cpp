@@ -23,6 +23,10 @@ bool NotFound(HRESULT hr) {
     return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
 }
 
+bool AlreadyExists(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) || hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
+}
+
 std::optional<SYSTEMTIME> TimeOf(DATE date) {
     SYSTEMTIME time{};
     if (date == 0 || !VariantTimeToSystemTime(date, &time)) return std::nullopt;
@@ -86,6 +90,18 @@ TASK_LOGON_TYPE LogonTypeFor(NightLogon logon, const std::wstring& xml, const st
 }
 
 }  // namespace
+
+RuntimeError MadeMeanwhile(HRESULT hr, const std::wstring& name) {
+    return RuntimeError(hr, kSource,
+                        L"The task " + name + L" cannot be made: another window or user made a task of that name "
+                        L"meanwhile, and Kestrow leaves it as it is. Look at the list again.");
+}
+
+RuntimeError DeletedMeanwhile(HRESULT hr, const std::wstring& name) {
+    return RuntimeError(hr, kSource,
+                        L"The task " + name + L" cannot be changed: another window or user deleted it meanwhile, "
+                        L"and Kestrow does not make it again. Look at the list again.");
+}
 
 std::wstring TaskSchedulerMessage(HRESULT hr) {
     std::wstring text = SystemMessage(hr);
@@ -167,7 +183,7 @@ std::optional<RegisteredTask> KestrowTasks::Find(const std::wstring& name) {
     return described;
 }
 
-void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, NightLogon logon,
+void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, Save save, NightLogon logon,
                             const Credentials* credentials) {
     if (!IsTaskName(name)) throw RuntimeError(E_INVALIDARG, kSource, L"\"" + name + L"\" cannot name a task");
     ComPtr<ITaskFolder> folder = Folder();
@@ -189,9 +205,12 @@ void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, N
     }
     const Variant sddl;
     ComPtr<IRegisteredTask> task;
-    const HRESULT hr = folder->RegisterTask(ToBstr(name).get(), ToBstr(xml).get(), TASK_CREATE_OR_UPDATE, user, password,
-                                            logonType, sddl, &task);
+    const HRESULT hr = folder->RegisterTask(ToBstr(name).get(), ToBstr(xml).get(),
+                                            save == Save::New ? TASK_CREATE : TASK_UPDATE, user, password, logonType,
+                                            sddl, &task);
     if (password.bstrVal) SecureZeroMemory(password.bstrVal, SysStringByteLen(password.bstrVal));
+    if (save == Save::New && AlreadyExists(hr)) throw MadeMeanwhile(hr, name);
+    if (save == Save::Change && NotFound(hr)) throw DeletedMeanwhile(hr, name);
     Check(hr, L"The task " + name + L" cannot be saved");
 }
 

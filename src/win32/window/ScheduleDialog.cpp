@@ -220,7 +220,15 @@ private:
                 return;
             }
         }
-        const SavedNight saved = SaveNight(*tasks_, rows_, *night, credentials.get());
+        SavedNight saved;
+        try {
+            saved = SaveNight(*tasks_, rows_, *night, credentials.get());
+        } catch (const RuntimeError&) {
+            // Another window or user may have changed the nights meanwhile:
+            // the list shows them as they now are.
+            Refresh();
+            throw;
+        }
         Refresh(saved.name);
         SetItemText(IDC_COMMAND, saved.commandLine);
         SetItemText(IDC_STATUS, (saved.changed ? L"Changed " : L"Saved ") + saved.name + L": " +
