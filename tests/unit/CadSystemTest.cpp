@@ -126,6 +126,12 @@ TEST(AnswerRules, ParsedFromTitleEqualsButton) {
         EXPECT_EQ(parsed->title, rule->title) << Narrow(text);
         EXPECT_EQ(parsed->button, rule->button) << Narrow(text);
     }
+    // Written back, a rule reads as the same rule, its '&'s kept.
+    for (const AnswerRule& rule : {AnswerRule{L"a=b", L"Save & Close"}, AnswerRule{L"Save?", L"&&&"}}) {
+        const auto again = ParseAnswerRule(AnswerRuleText(rule));
+        ASSERT_TRUE(again) << Narrow(rule.button);
+        EXPECT_EQ(std::tie(again->title, again->button), std::tie(rule.title, rule.button));
+    }
     EXPECT_EQ(ButtonLabel(L"&Yes"), L"Yes");
     EXPECT_EQ(ButtonLabel(L"Save && Close"), L"Save & Close");
     EXPECT_EQ(ButtonLabel(L"&&&No"), L"&No");

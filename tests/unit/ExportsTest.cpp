@@ -101,17 +101,47 @@ TEST(ExportTargets, BesideTheDraftOrMirroredUnderTheFolderWithATemporaryNameOfTh
         EXPECT_EQ(targets, expected) << Narrow(name);
     }
 
-    const ExportRun run{4312, 0x01DB4C2A9F3E1200};
-    EXPECT_EQ(TemporaryExportPath(L"C:\\D\\a.pdf", run, 7), L"C:\\D\\a.kestrow-4312-01DB4C2A9F3E1200-7.pdf");
-    EXPECT_EQ(TemporaryExportOwner(L"b.c.kestrow-1-0000000000000001-12.dxf"), (ExportRun{1, 1}));
+    const ExportRun run{0x9E3A51C0, 4312, 0x01DB4C2A9F3E1200};
+    EXPECT_EQ(TemporaryExportPath(L"C:\\D\\a.pdf", run, 7), L"C:\\D\\a.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-7.pdf");
+    EXPECT_EQ(TemporaryExportOwner(L"b.c.kestrow-0000ABCD-1-0000000000000001-12.dxf"), (ExportRun{0xABCD, 1, 1}));
+    // An earlier version's name, without the computer, is still known.
+    EXPECT_EQ(TemporaryExportOwner(L"b.c.kestrow-1-0000000000000001-12.dxf"), (ExportRun{std::nullopt, 1, 1}));
     for (const wchar_t* other : {L"B.KESTROW-1-0000000000000001-12.DXF", L"a.dft.kestrow-312.tmp", L"a.kestrow-new.pdf",
                                  L"a.kestrow-4312-01db4c2a9f3e1200-7.pdf", L"a.kestrow-4312-01DB4C2A9F3E1200.pdf",
-                                 L"a.kestrow-99999999999-01DB4C2A9F3E1200-7.pdf"})
+                                 L"a.kestrow-99999999999-01DB4C2A9F3E1200-7.pdf", L"a.kestrow-9e3a51c0-1-0000000000000001-1.pdf",
+                                 L"a.kestrow-9E3A51C-1-0000000000000001-1.pdf", L"a.kestrow-X-9E3A51C0-1-0000000000000001-1.pdf"})
         EXPECT_FALSE(TemporaryExportOwner(other)) << Narrow(other);
     // A long name is cut so that the file's name stays within 255 characters.
     const std::wstring cut = TemporaryExportPath(L"C:\\D\\" + std::wstring(250, L'x') + L".pdf", run, 123456).substr(5);
     EXPECT_EQ(cut.size(), 255u);
     EXPECT_EQ(TemporaryExportOwner(cut), run);
+    EXPECT_EQ(ComputerMark(L"cad-07.example.com"), ComputerMark(L"CAD-07.EXAMPLE.COM"));
+    EXPECT_NE(ComputerMark(L"CAD-07"), ComputerMark(L"CAD-08"));
+}
+
+// Which temporary files a run sweeps from an export folder: this
+// computer's once their run has ended, an earlier version's as before (by
+// this computer's processes), and another computer's, whose runs cannot be
+// seen from here, only once unwritten for a day: computers that share a
+// folder never take each other's files while they are written.
+TEST(ExportTemporary, ALeftoverIsThisComputersEndedRunsOrAnotherComputersFileUnwrittenForADay) {
+    using std::chrono::hours;
+    const ExportRun self{0x9E3A51C0, 4312, 100}, ended{0x9E3A51C0, 77, 5}, otherComputer{0x12345678, 4312, 100},
+        earlierVersion{std::nullopt, 77, 5};
+    const std::vector<std::tuple<ExportRun, hours, bool, bool>> cases = {
+        // owner, since its last write, whether its run runs here, left over
+        {self, hours(48), false, false},
+        {ended, hours(0), false, true},
+        {ended, hours(48), true, false},
+        {earlierVersion, hours(0), false, true},
+        {earlierVersion, hours(0), true, false},
+        {otherComputer, hours(0), false, false},
+        {otherComputer, hours(23), false, false},
+        {otherComputer, hours(24), true, true},
+    };
+    for (const auto& [owner, age, runs, leftOver] : cases)
+        EXPECT_EQ(IsLeftOverExport(owner, self, age, [&](const ExportRun&) { return runs; }), leftOver)
+            << owner.process << " " << age.count();
 }
 
 // SaveAs is looked up once a session and made with each temporary name
@@ -127,12 +157,12 @@ TEST(DraftExports, MadeAfterEveryViewAndBeforeTheStoreThenMovedInPlace) {
     ASSERT_NE(store, calls.end());
     EXPECT_EQ(std::vector<std::wstring>(store - 5, store + 1),
               (std::vector<std::wstring>{L"qi view", L"view call 107", L"doc name SaveAs",
-                                         kSaveAsCall + L"C:\\D\\a.kestrow-4312-01DB4C2A9F3E1200-1.pdf",
-                                         kSaveAsCall + L"C:\\D\\a.kestrow-4312-01DB4C2A9F3E1200-2.dxf",
+                                         kSaveAsCall + L"C:\\D\\a.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-1.pdf",
+                                         kSaveAsCall + L"C:\\D\\a.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-2.dxf",
                                          L"doc call 6 bool:true"}));
     EXPECT_EQ(std::count(calls.begin(), calls.end(), L"doc name SaveAs"), 1);
     EXPECT_EQ(*(std::find(store + 1, calls.end(), L"doc call 6 bool:true") - 1),
-              kSaveAsCall + L"\\\\?\\C:\\D\\" + deep + L"\\b.kestrow-4312-01DB4C2A9F3E1200-4.dxf");
+              kSaveAsCall + L"\\\\?\\C:\\D\\" + deep + L"\\b.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-4.dxf");
     EXPECT_EQ(night.files.calls,
               (std::vector<std::wstring>{L"make C:\\D", L"sweep C:\\D", L"replace C:\\D\\a.pdf", L"replace C:\\D\\a.dxf",
                                          L"make C:\\D\\" + deep, L"sweep C:\\D\\" + deep,

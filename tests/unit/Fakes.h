@@ -153,7 +153,7 @@ struct FakeExportFiles : ExportFiles {
     }
     void RemoveLeftovers(const std::wstring& folder) noexcept override { calls.push_back(L"sweep " + folder); }
     std::wstring TemporaryFor(const std::wstring& target) override {
-        return TemporaryExportPath(target, ExportRun{4312, 0x01DB4C2A9F3E1200}, ++attempts);
+        return TemporaryExportPath(target, ExportRun{0x9E3A51C0, 4312, 0x01DB4C2A9F3E1200}, ++attempts);
     }
     std::uint64_t Replace(const std::wstring& temporary, const std::wstring& target) override {
         calls.push_back(L"replace " + target);

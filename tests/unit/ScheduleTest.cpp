@@ -28,7 +28,7 @@ Night SampleNight() {
     night.timeoutSeconds = 900;
     night.restartEvery = 200;
     night.restartMemoryMB = 1500;
-    night.answers = {{L"Missing references", L"OK"}, {L"*newer \"version\"*", L"Yes"}};
+    night.answers = {{L"Missing references", L"OK"}, {L"*newer \"version\"*", L"Yes"}, {L"Save changes?", L"Save & Close"}};
     night.exports = {ExportFormat::Pdf, ExportFormat::Dxf};
     return night;
 }
@@ -118,7 +118,7 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
               L"\"C:\\Program Files\\Kestrow\\Kestrow.exe\" /update \"D:\\Projects\\Drawings\" /subfolders /log "
               L"\"C:\\Users\\Ann\\AppData\\Local\\Kestrow\\Logs\\Nightly - Drawings.csv\" /resume /sessions 3 "
               L"/timeout 900 /restart-every 200 /restart-memory 1500 /export pdf,dxf /answer \"Missing references=OK\" "
-              L"/answer \"*newer \\\"version\\\"*=Yes\"");
+              L"/answer \"*newer \\\"version\\\"*=Yes\" /answer \"Save changes?=Save && Close\"");
     // Past the 262 characters a schtasks line may hold, and with a root.
     for (const std::wstring& folder : {kLongFolder, std::wstring(L"D:\\")}) {
         night.folder = folder;
@@ -213,6 +213,47 @@ TEST(TaskDefinition, AChangeReplacesOnlyKestrowsPartsAndKeepsWhatWasSetByHand) {
     EXPECT_FALSE(ReadTaskXml(bare).night);
     EXPECT_FALSE(ChangedTaskXml(L"<Job/>", scheduled, L"K.exe", L"2026-12-07"));
     EXPECT_FALSE(ChangedTaskXml(L"<Task>unterminated", scheduled, L"K.exe", L"2026-12-07"));
+}
+
+// A logon set by hand in the Task Scheduler, which Kestrow does not offer,
+// reads back as such and stays in the task through a change.
+TEST(TaskDefinition, ALogonSetByHandReadsBackAndIsKeptThroughAChange) {
+    const auto taskWith = [](const std::wstring& principal) {
+        return L"<Task version=\"1.2\"><RegistrationInfo/><Triggers/><Principals><Principal id=\"Author\">" + principal +
+               L"</Principal></Principals><Actions><Exec/></Actions></Task>";
+    };
+    const std::vector<std::tuple<std::wstring, TaskLogon, NightLogon>> logons = {
+        {L"<UserId>ann</UserId><LogonType>InteractiveToken</LogonType>", TaskLogon::InteractiveToken,
+         NightLogon::WhenLoggedOn},
+        {L"<UserId>ann</UserId><LogonType>Password</LogonType>", TaskLogon::Password, NightLogon::WhetherLoggedOnOrNot},
+        {L"<UserId>ann</UserId><LogonType>InteractiveTokenOrPassword</LogonType>", TaskLogon::Password,
+         NightLogon::WhetherLoggedOnOrNot},
+        {L"<UserId>ann</UserId><LogonType>S4U</LogonType>", TaskLogon::S4U, NightLogon::AsSetInTheTask},
+        {L"<GroupId>S-1-5-32-545</GroupId>", TaskLogon::Group, NightLogon::AsSetInTheTask},
+        {L"<UserId>nt authority\\system</UserId>", TaskLogon::ServiceAccount, NightLogon::AsSetInTheTask},
+        {L"<UserId>ann</UserId>", TaskLogon::InteractiveToken, NightLogon::WhenLoggedOn},
+        {L"<UserId>ann</UserId><LogonType>Batch</LogonType>", TaskLogon::Unknown, NightLogon::AsSetInTheTask},
+    };
+    ScheduledNight scheduled{SampleNight(), NightTime{2, 0}, kEveryDay, NightLogon::AsSetInTheTask};
+    for (const auto& [principal, taskLogon, nightLogon] : logons) {
+        const TaskReading read = ReadTaskXml(taskWith(principal));
+        EXPECT_EQ(read.taskLogon, taskLogon) << principal.size();
+        EXPECT_EQ(read.logon, nightLogon) << principal.size();
+        EXPECT_EQ(ReadTaskXml(*ChangedTaskXml(taskWith(principal), scheduled, L"K.exe", L"2026-12-07")).taskLogon, taskLogon)
+            << principal.size();
+    }
+    // Chosen in Kestrow, the logon replaces the one set by hand.
+    scheduled.logon = NightLogon::WhenLoggedOn;
+    EXPECT_EQ(ReadTaskXml(*ChangedTaskXml(taskWith(std::get<0>(logons[3])), scheduled, L"K.exe", L"2026-12-07")).logon,
+              NightLogon::WhenLoggedOn);
+
+    // Saved to its own folder the task's logon stays; a night for another
+    // folder is a new task and starts in the user's session.
+    scheduled.logon = NightLogon::AsSetInTheTask;
+    NightFields fields = FieldsOfNight(scheduled);
+    EXPECT_EQ(CheckNightFields(fields, StoredSettings{}).night->logon, NightLogon::AsSetInTheTask);
+    fields.folder = L"D:\\Projects\\Other";
+    EXPECT_EQ(CheckNightFields(fields, StoredSettings{}).night->logon, NightLogon::WhenLoggedOn);
 }
 
 TEST(TaskNames, EachFolderKeepsItsOwnTask) {
@@ -330,12 +371,29 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     EXPECT_EQ(fresh.answers.size(), 1u);
     EXPECT_EQ(fresh.exports, std::vector<ExportFormat>{ExportFormat::Pdf});
 
-    const ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
+    ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
+    loaded.night.shardIndex = 3;
+    loaded.night.shardCount = 4;
+    loaded.night.exportFolder = L"X:\\Out";
     NightFields fields = FieldsOfNight(loaded);
-    const NightCheck same = CheckNightFields(fields);
+    const NightCheck same = CheckNightFields(fields, stored);
     ASSERT_TRUE(same.night);
     ExpectSameNight(same.night->night, loaded.night);
     EXPECT_EQ(same.night->days, 0x13);
+    // Saved back to its own folder, however spelt, the night keeps what no
+    // field shows; for another folder (another task) it starts as a new
+    // night does, with a log of its own unless one is typed.
+    NightFields spelt = fields;
+    spelt.folder = L"d:\\projects\\DRAWINGS\\";
+    EXPECT_EQ(CheckNightFields(spelt, stored).night->night.shardIndex, 3);
+    NightFields moved = fields;
+    moved.folder = L"D:\\Projects\\Other";
+    const Night other = CheckNightFields(moved, stored).night->night;
+    EXPECT_EQ(std::tuple(other.shardIndex, other.shardCount, other.exportFolder, other.restartEvery, other.restartMemoryMB,
+                         other.log, other.sessions),
+              std::tuple(1, 1, std::wstring(), std::int64_t{200}, std::int64_t{0}, std::wstring(), 3));
+    moved.log = L"D:\\Logs\\other.csv";
+    EXPECT_EQ(CheckNightFields(moved, stored).night->night.log, moved.log);
 
     const std::vector<std::pair<std::function<void(NightFields&)>, NightField>> refused = {
         {[](NightFields& f) { f.folder = L"  "; }, NightField::Folder},
@@ -348,7 +406,7 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     for (const auto& [spoil, field] : refused) {
         NightFields spoilt = fields;
         spoil(spoilt);
-        const NightCheck check = CheckNightFields(spoilt);
+        const NightCheck check = CheckNightFields(spoilt, stored);
         EXPECT_FALSE(check.night);
         EXPECT_EQ(check.field, field);
         EXPECT_FALSE(check.refusal.empty());
@@ -357,7 +415,7 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
 
 TEST(LastResult, SaysKestrowsExitCodesAndTheSchedulersOwnInWords) {
     EXPECT_EQ(LastResultText(0, L""), L"every draft stored");
-    EXPECT_EQ(LastResultText(1, L""), L"some drafts not stored (see the log)");
+    EXPECT_EQ(LastResultText(1, L""), L"some drafts not stored, exports failed or subfolders unread (see the log)");
     EXPECT_EQ(LastResultText(0x41303, L""), L"has not run yet");
     EXPECT_EQ(LastResultText(static_cast<std::int32_t>(0x800710E0), L"The operator refused."),
               L"ended with code 0x800710E0: The operator refused.");

@@ -93,6 +93,21 @@ TEST_F(Dialogs, ARuleOnADisabledButtonLeavesTheDialogAndTheDraftFailsNamingIt) {
         << Narrow(failed->description);
 }
 
+// A box on top of a dialog disables it until that box goes; then the dialog
+// below is answered by its rule.
+TEST_F(Dialogs, ADialogUnderAnotherBoxIsAnsweredOnceThatBoxIsGone) {
+    const auto drafts =
+        WriteDrafts(1, {{1, "fault dialog 1 Missing references|Some models were not found.|OK/Cancel|Please wait\r\n"}});
+    const ProgramRun run = Update(L"/answer \"Missing*=Cancel\" /timeout 20");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "dialog answered Cancel"), 1);
+    std::vector<std::wstring> actions;
+    for (const LoggedRow& row : DialogRows(Log())) actions.push_back(row.source + L": " + DetailValue(row.detail, L"action"));
+    EXPECT_NE(std::find(actions.begin(), actions.end(), L"Missing references: pressed Cancel"), actions.end());
+}
+
 TEST_F(Dialogs, ADialogThatKeepsComingBackStopsBeingAnswered) {
     WriteDrafts(1, {{1, "fault dialog 50 Missing references|Some models were not found.|OK\r\n"}});
     const ProgramRun run = Update(L"/answer \"Missing*=OK\" /timeout 15");

@@ -127,9 +127,9 @@ TEST_F(Exports, ATreeExportedToAnotherFolderLandsMirrored) {
 
 // A run killed while the CAD system writes an export leaves the old file
 // and a half-written temporary one. The next run with /resume removes that
-// file (and no file of a Kestrow that still runs, nor anybody else's),
-// skips the draft stored and exported before the kill, and redoes the one
-// in hand.
+// file (and no file of a Kestrow that still runs, nor anybody else's, nor
+// another computer's written within the day), skips the draft stored and
+// exported before the kill, and redoes the one in hand.
 TEST_F(Exports, AKilledRunLeavesTheOldFileAndTheNextRunRemovesItsTemporaryFile) {
     const auto drafts = WriteDrafts(2, {{2, "fault exportslow 60000\r\n"}});
     WriteUtf8(Pdf(2), "%PDF old");
@@ -141,6 +141,21 @@ TEST_F(Exports, AKilledRunLeavesTheOldFileAndTheNextRunRemovesItsTemporaryFile) 
              created.dwLowDateTime);
     WriteUtf8(folder / running, "%PDF half");
     WriteUtf8(folder / L"notes.kestrow-plan.pdf", "somebody's");
+    // Another computer's, whose process ids mean nothing here: one written
+    // now, one two days ago.
+    const std::wstring otherComputers = L"d08.kestrow-00C0FFEE-77-0000000000000005-1.pdf";
+    WriteUtf8(folder / otherComputers, "%PDF being written");
+    WriteUtf8(folder / L"d07.kestrow-00C0FFEE-77-0000000000000005-1.pdf", "%PDF left");
+    {
+        const HANDLE file = CreateFileW((folder / L"d07.kestrow-00C0FFEE-77-0000000000000005-1.pdf").c_str(),
+                                        FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        const ULONGLONG twoDaysAgo = ((ULONGLONG(now.dwHighDateTime) << 32) | now.dwLowDateTime) - 2 * 864000000000ULL;
+        const FILETIME written{DWORD(twoDaysAgo), DWORD(twoDaysAgo >> 32)};
+        SetFileTime(file, nullptr, nullptr, &written);
+        CloseHandle(file);
+    }
 
     PROCESS_INFORMATION kestrow =
         StartKestrow(L"/update " + Quoted(folder.Path()) + L" /log " + Quoted(log) + L" /export pdf");
@@ -164,14 +179,16 @@ TEST_F(Exports, AKilledRunLeavesTheOldFileAndTheNextRunRemovesItsTemporaryFile) 
     EXPECT_EQ(next.exitCode, 0u) << Narrow(next.Text());
     EXPECT_EQ(OpenedNames(journal.Lines()), std::vector<std::string>{"d02.dft"});
     EXPECT_TRUE(IsPdf(Pdf(2)));
-    EXPECT_EQ(FilesWith(folder.Path(), L".kestrow-"), (std::vector<std::wstring>{running, L"notes.kestrow-plan.pdf"}));
+    EXPECT_EQ(FilesWith(folder.Path(), L".kestrow-"),
+              (std::vector<std::wstring>{otherComputers, running, L"notes.kestrow-plan.pdf"}));
 }
 
 using ExportMenu = MainWindowTest;
 
 // The system menu's check items, after the standard ones behind a
 // separator, change the registry's Export value and show what it holds
-// when the menu opens, whoever changed it.
+// when the menu opens, whoever changed it (by hand too, with a name that
+// is no format).
 TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
     const int count = GetMenuItemCount(menu);
@@ -193,4 +210,14 @@ TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     EXPECT_EQ(checks(), L"-x- dwg");
     SendMessageW(window_.Handle(), WM_SYSCOMMAND, win32::ExportCommand::Dwg, 0);
     EXPECT_EQ(checks(), L"--- ");
+    // Written by hand with a name that is no format: the known ones count,
+    // and ticking another keeps them.
+    const std::wstring byHand = L"pdf,step";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Export", REG_SZ, byHand.c_str(),
+                    static_cast<DWORD>((byHand.size() + 1) * sizeof(wchar_t)));
+    SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    EXPECT_EQ(checks(), L"x-- pdf");
+    SendMessageW(window_.Handle(), WM_SYSCOMMAND, win32::ExportCommand::Dxf, 0);
+    EXPECT_EQ(checks(), L"x-x pdf,dxf");
+    win32::WriteExportFormats({});  // the window's later batches export nothing
 }

@@ -16,10 +16,6 @@ using namespace kestrow::wintest;
 
 namespace {
 
-class OwnSessions : public RunTest {
-protected:
-    void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
-};
 
 // Waits up to `ms` for a journal line that contains `text`.
 bool WaitForLine(const Journal& journal, const std::string& text, DWORD ms) {
@@ -55,6 +51,35 @@ std::thread UserStartsOn(const Journal& journal, std::string line, HANDLE& user,
     });
 }
 
+// What a run saw of the session the user started while it ran, which is
+// ended afterwards.
+struct BesideUser {
+    ProgramRun run;
+    DWORD userPid = 0;  // 0 when the user's session did not start
+    bool userStillRuns = false;
+    std::vector<std::string> lines;  // the journal once the run ended
+};
+
+class OwnSessions : public RunTest {
+protected:
+    void SetUp() override { SetStandIn(L"JournalPids", L"1"); }
+
+    // A run of `switches` while the user starts their own session as the
+    // journal shows `line` (see UserStartsOn).
+    BesideUser UpdateWhileUserStarts(const std::string& line, bool forAll, const std::wstring& switches) {
+        HANDLE user = nullptr;
+        std::thread starter = UserStartsOn(journal, line, user, forAll);
+        BesideUser seen{Update(switches, false)};
+        starter.join();
+        if (!user) return seen;
+        seen.userPid = GetProcessId(user);
+        seen.userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+        seen.lines = journal.Lines();
+        EndStandInGently(user);
+        return seen;
+    }
+};
+
 // What the process journaled beyond its start and the activations COM made
 // of it: no call of the contract, no look-up by name belongs there.
 std::vector<std::string> CallsBeyondActivation(const std::vector<std::string>& lines, DWORD pid) {
@@ -86,24 +111,17 @@ void WriteRecord(const std::wstring& folder, HANDLE server, DWORD ownerId, unsig
 // system already running, and the user's session goes on.
 TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
     const auto drafts = WriteDrafts(3, {{1, "fault delay 4000\r\n"}, {2, "fault crash\r\n"}});
-    HANDLE user = nullptr;
-    std::thread starter = UserStartsOn(journal, "d01.dft", user, true);
-    const ProgramRun run = Update(L"/timeout 30", false);
-    starter.join();
-    ASSERT_NE(user, nullptr);
-    const DWORD userPid = GetProcessId(user);
-    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
-    const auto lines = journal.Lines();
-    EndStandInGently(user);
+    const BesideUser seen = UpdateWhileUserStarts("d01.dft", true, L"/timeout 30");
+    ASSERT_NE(seen.userPid, 0u);
 
-    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
-    EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
-    EXPECT_TRUE(userStillRuns);
+    EXPECT_EQ(seen.run.exitCode, 2u) << Narrow(seen.run.Text());
+    EXPECT_TRUE(Contains(seen.run, L"already running")) << Narrow(seen.run.Text());
+    EXPECT_TRUE(seen.userStillRuns);
     EXPECT_EQ(StoredCount(drafts[0]), 1);
     EXPECT_EQ(StoredCount(drafts[2]), 0);
     // The activation reached the user's process; no call of the contract did.
-    EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{});
-    EXPECT_EQ(JournalPids(lines, "create").size(), 2u);
+    EXPECT_EQ(CallsBeyondActivation(seen.lines, seen.userPid), std::vector<std::string>{});
+    EXPECT_EQ(JournalPids(seen.lines, "create").size(), 2u);
 }
 
 // The user starts their own session in the second after a start was refused
@@ -190,6 +208,27 @@ TEST_F(OwnSessions, TwoServersStartedAtOnceTheApplicationNamesItsOwn) {
     EXPECT_EQ(JournalPids(lines, "documents get 6"), asked);
     EXPECT_TRUE(otherRuns && !inJob) << "the other program's server was ended, or put in Kestrow's job";
     for (const auto& row : Log()) EXPECT_NE(row.result, L"note") << Narrow(row.description);
+}
+
+// The user starts their own session, registered for every program, while
+// the server COM launched for Kestrow is still starting, and it serves the
+// activation: the start is let go of as of a CAD system already running,
+// and the launched server, which serves nobody, does not outlive the run.
+// The user's session goes on.
+TEST_F(OwnSessions, AServerLaunchedForAStartHandedToAUsersSessionIsEnded) {
+    SetStandIn(L"StartDelayMs", L"3000");
+    WriteDrafts(1);
+    const BesideUser seen = UpdateWhileUserStarts(": start", true, L"/timeout 60");
+    ASSERT_NE(seen.userPid, 0u);
+
+    EXPECT_EQ(seen.run.exitCode, 2u) << Narrow(seen.run.Text());
+    EXPECT_TRUE(Contains(seen.run, L"already running")) << Narrow(seen.run.Text());
+    EXPECT_TRUE(seen.userStillRuns) << "the user's own session was ended";
+    EXPECT_EQ(CallsBeyondActivation(seen.lines, seen.userPid), std::vector<std::string>{});
+    std::vector<DWORD> launched = JournalPids(seen.lines, "start");
+    launched.erase(std::remove(launched.begin(), launched.end(), seen.userPid), launched.end());
+    ASSERT_EQ(launched.size(), 1u);
+    EXPECT_FALSE(ProcessRuns(launched[0])) << "the server launched for the start outlived the run";
 }
 
 // Kestrow ended abruptly (as by a power cut or kill -KILL) takes its server

@@ -18,6 +18,7 @@
 #include "RunFixture.h"
 #include "resources/DialogIds.h"
 #include "scheduler/KestrowTasks.h"
+#include "scheduler/Nights.h"
 #include "system/ComApartment.h"
 #include "system/ComValues.h"
 #include "system/WindowPicture.h"
@@ -216,6 +217,36 @@ TEST_F(Nights, FromTheCommandLineANightIsMadeChangedAndDeletedInKestrowsFolderOn
     EXPECT_FALSE(KestrowTask(name));
     EXPECT_EQ(RunKestrow(L"/schedule delete " + Quoted(name)).exitCode, 3u) << "the task outside is no Kestrow's";
     EXPECT_EQ(RootTaskXml(name), outsideBefore) << "a task outside \\Kestrow was changed";
+}
+
+// Another window or user got there first, between the list Kestrow read and
+// its save: a night made under the same name is not replaced, and one
+// deleted is not made again.
+TEST_F(Nights, ANightMadeOrDeletedMeanwhileElsewhereIsLeftAsItIs) {
+    win32::KestrowTasks tasks;
+    ScheduledNight night;
+    night.night.folder = folder.Path();
+    night.time = NightTime{4, 0};
+    const auto savedAs = [&](const std::vector<win32::NightRow>& rows) -> std::wstring {
+        try {
+            win32::SaveNight(tasks, rows, night, nullptr);
+            return L"saved";
+        } catch (const RuntimeError& error) {
+            return error.Description();
+        }
+    };
+
+    const std::vector<win32::NightRow> withoutIt = win32::ListNights(tasks);
+    ASSERT_EQ(RunKestrow(L"/schedule 02:00 /update " + Quoted(folder.Path())).exitCode, 0u);
+    ASSERT_TRUE(KestrowTask(name));
+    const std::wstring theirs = KestrowTask(name)->xml;
+    EXPECT_NE(savedAs(withoutIt).find(L"made a task of that name meanwhile"), std::wstring::npos);
+    EXPECT_EQ(KestrowTask(name)->xml, theirs) << "the other's night was replaced";
+
+    const std::vector<win32::NightRow> withIt = win32::ListNights(tasks);
+    ASSERT_EQ(RunKestrow(L"/schedule delete " + Quoted(name)).exitCode, 0u);
+    EXPECT_NE(savedAs(withIt).find(L"deleted it meanwhile"), std::wstring::npos);
+    EXPECT_FALSE(KestrowTask(name)) << "a night deleted elsewhere was made again";
 }
 
 // Values written by hand show; one out of range is refused with its range

@@ -64,30 +64,66 @@ std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed) {
     return buttons;
 }
 
-// The buttons this thread greys out in the message boxes it shows; a hook
-// procedure is told nothing else.
-thread_local const std::vector<int>* tGreyed = nullptr;
+// What this thread does to the message boxes it shows: the buttons it
+// greys out, and the box it shows on top of each (which disables the one
+// below until it is answered). A hook procedure is told nothing else.
+struct BoxTouches {
+    Server* server = nullptr;
+    std::vector<int> greyed;
+    std::wstring coverTitle;  // "" for none
+    HWND covered = nullptr;   // the last box covered, which is covered once
+    HWND cover = nullptr;     // the box on top while it is shown
+};
+thread_local BoxTouches* tTouches = nullptr;
+
+// A box on top goes by itself after so long, as a progress note does.
+constexpr UINT kCoverMs = 2000;
+
+void CALLBACK CloseCover(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (tTouches && IsWindow(tTouches->cover)) EndDialog(tTouches->cover, IDOK);
+}
+
+void CALLBACK ShowCover(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (!tTouches || !IsWindow(tTouches->covered)) return;
+    const HWND below = tTouches->covered;
+    SetTimer(nullptr, 0, kCoverMs, CloseCover);
+    tTouches->server->Journal(L"dialog shown " + tTouches->coverTitle);
+    const int answer = MessageBoxW(below, L"Please wait.", tTouches->coverTitle.c_str(), MB_OK | MB_ICONINFORMATION);
+    tTouches->server->Journal(std::wstring(L"dialog answered ") + AnswerName(answer));
+}
 
 LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
-    if (code == HCBT_ACTIVATE && tGreyed)
-        for (const int id : *tGreyed)
-            if (const HWND button = GetDlgItem(reinterpret_cast<HWND>(wParam), id)) EnableWindow(button, FALSE);
+    if (code == HCBT_ACTIVATE && tTouches) {
+        const HWND box = reinterpret_cast<HWND>(wParam);
+        for (const int id : tTouches->greyed)
+            if (const HWND button = GetDlgItem(box, id)) EnableWindow(button, FALSE);
+        if (GetWindow(box, GW_OWNER) == tTouches->covered) tTouches->cover = box;
+        // The cover is shown from the box's own message loop, once it runs.
+        if (!tTouches->coverTitle.empty() && box != tTouches->covered && GetWindow(box, GW_OWNER) == nullptr) {
+            tTouches->covered = box;
+            SetTimer(nullptr, 0, 0, ShowCover);
+        }
+    }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Greys out `greyed` in the boxes this thread shows while it lives.
-class GreyedButtons {
+// Touches the boxes this thread shows while it lives.
+class TouchedBoxes {
 public:
-    explicit GreyedButtons(const std::vector<int>& greyed)
-        : hook_(greyed.empty() ? nullptr : SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId())) {
-        tGreyed = &greyed;
+    explicit TouchedBoxes(BoxTouches& touches)
+        : hook_(touches.greyed.empty() && touches.coverTitle.empty()
+                    ? nullptr
+                    : SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId())) {
+        tTouches = &touches;
     }
-    ~GreyedButtons() {
-        tGreyed = nullptr;
+    ~TouchedBoxes() {
+        tTouches = nullptr;
         if (hook_) UnhookWindowsHookEx(hook_);
     }
-    GreyedButtons(const GreyedButtons&) = delete;
-    GreyedButtons& operator=(const GreyedButtons&) = delete;
+    TouchedBoxes(const TouchedBoxes&) = delete;
+    TouchedBoxes& operator=(const TouchedBoxes&) = delete;
 
 private:
     HHOOK hook_;
@@ -101,9 +137,13 @@ void ShowDialogs(Server& server, const Fault& fault) {
     const size_t second = first == std::wstring::npos ? std::wstring::npos : spec.find(L'|', first + 1);
     const std::wstring title = spec.substr(0, first);
     const std::wstring text = first == std::wstring::npos ? L"" : spec.substr(first + 1, second - first - 1);
-    std::vector<int> greyed;
-    const UINT kind = MessageBoxKind(ButtonsOf(second == std::wstring::npos ? L"" : spec.substr(second + 1), greyed));
-    const GreyedButtons greying(greyed);
+    const size_t third = second == std::wstring::npos ? std::wstring::npos : spec.find(L'|', second + 1);
+    BoxTouches touches;
+    touches.server = &server;
+    if (third != std::wstring::npos) touches.coverTitle = spec.substr(third + 1);
+    const UINT kind = MessageBoxKind(
+        ButtonsOf(second == std::wstring::npos ? L"" : spec.substr(second + 1, third - second - 1), touches.greyed));
+    const TouchedBoxes touching(touches);
     for (std::uint32_t shown = 0; shown < std::max<std::uint32_t>(fault.milliseconds, 1); ++shown) {
         server.Journal(L"dialog shown " + title);
         const int answer = MessageBoxW(nullptr, text.c_str(), title.c_str(), kind | MB_ICONWARNING);

@@ -7,7 +7,9 @@
 namespace standin {
 
 // Shows the box as often as the fault says, each time once the last was
-// answered. A button written "!OK" is shown greyed out.
+// answered. A button written "!OK" is shown greyed out; a fourth part,
+// "|<title>", shows a box of that title on top of each, which disables it
+// until it goes by itself after 2 s.
 void ShowDialogs(Server& server, const Fault& fault);
 
 }  // namespace standin

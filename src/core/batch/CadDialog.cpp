@@ -24,6 +24,12 @@ std::optional<AnswerRule> ParseAnswerRule(const std::wstring& text) {
     return rule;
 }
 
+std::wstring AnswerRuleText(const AnswerRule& rule) {
+    std::wstring text = rule.title + L"=";
+    for (const wchar_t c : rule.button) text += c == L'&' ? L"&&" : std::wstring(1, c);
+    return text;
+}
+
 std::wstring ButtonLabel(const std::wstring& caption) {
     std::wstring label;
     for (size_t i = 0; i < caption.size(); ++i) {

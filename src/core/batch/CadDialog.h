@@ -27,6 +27,11 @@ struct AnswerRule {
 // spaces around either part do not count. None when a part is empty.
 std::optional<AnswerRule> ParseAnswerRule(const std::wstring& text);
 
+// A rule as ParseAnswerRule reads it back: "Save changes?=Save && Close"
+// for the button "Save & Close" (a single '&' would be taken for the
+// button's accelerator and dropped).
+std::wstring AnswerRuleText(const AnswerRule& rule);
+
 // The label a user reads on a button: "&Yes" -> "Yes", "Save && Close" ->
 // "Save & Close".
 std::wstring ButtonLabel(const std::wstring& caption);

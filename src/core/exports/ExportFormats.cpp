@@ -44,6 +44,18 @@ std::optional<std::vector<ExportFormat>> ParseExportFormats(const std::wstring& 
     return formats;
 }
 
+std::vector<ExportFormat> KnownExportFormats(const std::wstring& text) {
+    std::vector<ExportFormat> known;
+    for (size_t at = 0;;) {
+        const size_t comma = text.find(L',', at);
+        const auto named = ParseExportFormats(text.substr(at, comma == std::wstring::npos ? comma : comma - at));
+        if (named && named->size() == 1) known.push_back(named->front());
+        if (comma == std::wstring::npos) break;
+        at = comma + 1;
+    }
+    return *ParseExportFormats(ExportFormatsText(known));  // in their order, each once
+}
+
 std::wstring ExportFormatsText(const std::vector<ExportFormat>& formats) {
     std::wstring text;
     for (const ExportFormat format : formats) text += (text.empty() ? L"" : L",") + ExportFormatName(format);

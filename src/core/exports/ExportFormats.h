@@ -22,6 +22,11 @@ std::wstring ExportFormatName(ExportFormat format);
 // format, or an entry is empty ("pdf,,dxf").
 std::optional<std::vector<ExportFormat>> ParseExportFormats(const std::wstring& text);
 
+// The formats a value written by hand names, as every reader of the
+// registry's Export takes them: "pdf,step" -> {Pdf}. A name that is no
+// format is passed over, so that it disables no other.
+std::vector<ExportFormat> KnownExportFormats(const std::wstring& text);
+
 // {Pdf, Dxf} -> "pdf,dxf".
 std::wstring ExportFormatsText(const std::vector<ExportFormat>& formats);
 

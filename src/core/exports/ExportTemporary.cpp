@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <vector>
 
 #include "common/CaseFold.h"
 #include "exports/ExportFormats.h"
@@ -12,10 +13,20 @@ namespace {
 constexpr const wchar_t* kMark = L".kestrow-";
 constexpr size_t kLongestFileName = 255;
 
-std::wstring Hex16(std::uint64_t value) {
+std::wstring Hex(std::uint64_t value, int digits) {
     wchar_t text[17];
-    std::swprintf(text, 17, L"%016llX", static_cast<unsigned long long>(value));
+    std::swprintf(text, 17, L"%0*llX", digits, static_cast<unsigned long long>(value));
     return text;
+}
+
+std::vector<std::wstring> Split(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    for (size_t start = 0;;) {
+        const size_t end = text.find(separator, start);
+        parts.push_back(text.substr(start, end - start));
+        if (end == std::wstring::npos) return parts;
+        start = end + 1;
+    }
 }
 
 bool AllOf(const std::wstring& text, bool (*wanted)(wchar_t)) {
@@ -26,6 +37,16 @@ bool UpperHex(wchar_t c) { return Decimal(c) || (c >= L'A' && c <= L'F'); }
 
 }  // namespace
 
+std::uint32_t ComputerMark(std::wstring_view computerName) {
+    // FNV-1a over the folded characters: short, and stable across versions.
+    std::uint32_t hash = 2166136261u;
+    for (const wchar_t c : computerName) {
+        const char32_t folded = FoldToUpper(static_cast<char32_t>(c));
+        for (int shift = 0; shift < 32; shift += 8) hash = (hash ^ ((folded >> shift) & 0xFF)) * 16777619u;
+    }
+    return hash;
+}
+
 std::wstring TemporaryExportPath(const std::wstring& target, const ExportRun& run, std::uint64_t attempt) {
     const size_t slash = target.find_last_of(L'\\');
     const std::wstring folder = slash == std::wstring::npos ? std::wstring() : target.substr(0, slash + 1);
@@ -33,8 +54,9 @@ std::wstring TemporaryExportPath(const std::wstring& target, const ExportRun& ru
     const size_t dot = name.find_last_of(L'.');
     const std::wstring extension = dot == std::wstring::npos ? std::wstring() : name.substr(dot);
     std::wstring stem = name.substr(0, dot);
-    const std::wstring suffix = kMark + std::to_wstring(run.process) + L"-" + Hex16(run.started) + L"-" +
-                                std::to_wstring(attempt) + extension;
+    const std::wstring computer = run.computer ? Hex(*run.computer, 8) + L"-" : std::wstring();
+    const std::wstring suffix = kMark + computer + std::to_wstring(run.process) + L"-" + Hex(run.started, 16) +
+                                L"-" + std::to_wstring(attempt) + extension;
     if (stem.size() + suffix.size() > kLongestFileName) stem.resize(kLongestFileName - suffix.size());
     return folder + stem + suffix;
 }
@@ -47,19 +69,31 @@ std::optional<ExportRun> TemporaryExportOwner(const std::wstring& fileName) {
     if (std::none_of(std::begin(kExportFormats), std::end(kExportFormats),
                      [&](ExportFormat format) { return SameIgnoringCase(extension, ExportFormatName(format)); }))
         return std::nullopt;
-    // "<process>-<start>-<attempt>", each part as TemporaryExportPath writes it.
-    const std::wstring parts = fileName.substr(mark + std::wcslen(kMark), dot - mark - std::wcslen(kMark));
-    const size_t first = parts.find(L'-');
-    const size_t second = first == std::wstring::npos ? std::wstring::npos : parts.find(L'-', first + 1);
-    if (second == std::wstring::npos) return std::nullopt;
-    const std::wstring process = parts.substr(0, first), started = parts.substr(first + 1, second - first - 1),
-                       attempt = parts.substr(second + 1);
+    // "[<computer>-]<process>-<start>-<attempt>", each part as
+    // TemporaryExportPath writes it (an earlier version wrote no computer).
+    std::vector<std::wstring> parts =
+        Split(fileName.substr(mark + std::wcslen(kMark), dot - mark - std::wcslen(kMark)), L'-');
+    std::optional<std::uint32_t> computer;
+    if (parts.size() == 4) {
+        if (parts[0].size() != 8 || !AllOf(parts[0], UpperHex)) return std::nullopt;
+        computer = static_cast<std::uint32_t>(std::wcstoul(parts[0].c_str(), nullptr, 16));
+        parts.erase(parts.begin());
+    }
+    if (parts.size() != 3) return std::nullopt;
+    const std::wstring &process = parts[0], &started = parts[1], &attempt = parts[2];
     if (!AllOf(process, Decimal) || process.size() > 10 || started.size() != 16 || !AllOf(started, UpperHex) ||
         !AllOf(attempt, Decimal) || attempt.size() > 20)
         return std::nullopt;
     const unsigned long long id = std::wcstoull(process.c_str(), nullptr, 10);
     if (id > UINT32_MAX) return std::nullopt;
-    return ExportRun{static_cast<std::uint32_t>(id), std::wcstoull(started.c_str(), nullptr, 16)};
+    return ExportRun{computer, static_cast<std::uint32_t>(id), std::wcstoull(started.c_str(), nullptr, 16)};
+}
+
+bool IsLeftOverExport(const ExportRun& owner, const ExportRun& self, std::chrono::seconds sinceLastWrite,
+                      const std::function<bool(const ExportRun&)>& runs) {
+    if (owner == self) return false;
+    if (!owner.computer || owner.computer == self.computer) return !runs(owner);
+    return sinceLastWrite >= kOtherComputersLeftoverAge;
 }
 
 }  // namespace kestrow

@@ -74,16 +74,7 @@ SettingsFields FieldsOfStored(const StoredSettings& stored) {
     fields.restartEvery = NumberOrEmpty(stored.restartEvery);
     fields.restartMemoryMB = NumberOrEmpty(stored.restartMemoryMB);
     for (const std::wstring& line : stored.answers) fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + line;
-    // Names that are no format (written by hand) are not shown.
-    size_t at = 0;
-    for (;;) {
-        const size_t comma = stored.exports.find(L',', at);
-        const auto named = ParseExportFormats(stored.exports.substr(at, comma == std::wstring::npos ? comma : comma - at));
-        if (named && named->size() == 1) fields.exports.push_back(named->front());
-        if (comma == std::wstring::npos) break;
-        at = comma + 1;
-    }
-    fields.exports = *ParseExportFormats(ExportFormatsText(fields.exports));
+    fields.exports = KnownExportFormats(stored.exports);
     return fields;
 }
 

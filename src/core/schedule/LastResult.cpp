@@ -17,7 +17,8 @@ constexpr std::int64_t kTaskTerminated = 0x41306;
 std::wstring LastResultText(std::int64_t code, const std::wstring& systemText) {
     switch (code) {
         case ExitCode::AllStored: return L"every draft stored";
-        case ExitCode::SomeNotStored: return L"some drafts not stored (see the log)";
+        case ExitCode::SomeNotStored:
+            return L"some drafts not stored, exports failed or subfolders unread (see the log)";
         case ExitCode::ServerFailed: return L"Solid Edge could not be started or kept failing";
         case ExitCode::NothingTouched: return L"refused: folder missing or unreadable, or log not writable";
         case ExitCode::KestrowFailed: return L"Kestrow itself failed";

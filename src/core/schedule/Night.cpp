@@ -28,7 +28,7 @@ std::vector<std::wstring> NightArguments(const Night& night) {
         words.insert(words.end(), {L"/restart-memory", std::to_wstring(night.restartMemoryMB)});
     if (!night.exports.empty()) words.insert(words.end(), {L"/export", ExportFormatsText(night.exports)});
     if (!night.exportFolder.empty()) words.insert(words.end(), {L"/exportto", night.exportFolder});
-    for (const AnswerRule& rule : night.answers) words.insert(words.end(), {L"/answer", rule.title + L"=" + rule.button});
+    for (const AnswerRule& rule : night.answers) words.insert(words.end(), {L"/answer", AnswerRuleText(rule)});
     return words;
 }
 

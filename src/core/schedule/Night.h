@@ -30,6 +30,10 @@ struct Night {
 enum class NightLogon {
     WhenLoggedOn,          // in the user's session; Windows needs no password
     WhetherLoggedOnOrNot,  // Windows keeps the user's password for it
+    // As set by hand in the Task Scheduler in a way Kestrow does not offer
+    // (without a stored password, for a group, as a service account): the
+    // task's own logon is kept as it is.
+    AsSetInTheTask,
 };
 
 struct ScheduledNight {

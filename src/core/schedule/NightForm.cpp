@@ -2,6 +2,7 @@
 
 #include "batch/DraftBatch.h"
 #include "common/Blanks.h"
+#include "schedule/TaskNames.h"
 
 namespace kestrow {
 namespace {
@@ -46,19 +47,21 @@ NightFields FieldsOfNight(const ScheduledNight& scheduled) {
     fields.sessions = std::to_wstring(night.sessions);
     fields.timeout = std::to_wstring(night.timeoutSeconds);
     for (const AnswerRule& rule : night.answers)
-        fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + rule.title + L"=" + rule.button;
+        fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + AnswerRuleText(rule);
     fields.exports = night.exports;
     fields.logon = scheduled.logon;
     fields.kept = night;
     return fields;
 }
 
-NightCheck CheckNightFields(const NightFields& fields) {
+NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& stored) {
     ScheduledNight scheduled;
     Night& night = scheduled.night;
-    night = fields.kept;
-    night.folder = WithoutBlanksAround(fields.folder);
-    if (night.folder.empty()) return Refused(NightField::Folder, L"Choose the folder whose drafts the night updates.");
+    const std::wstring folder = WithoutBlanksAround(fields.folder);
+    if (folder.empty()) return Refused(NightField::Folder, L"Choose the folder whose drafts the night updates.");
+    const bool sameTask = SameFolder(folder, fields.kept.folder);
+    night = sameTask ? fields.kept : NightOfSettings(folder, stored).night;
+    night.folder = folder;
     night.subfolders = fields.subfolders;
     const std::optional<NightTime> time = ParseNightTime(fields.time);
     if (!time) return Refused(NightField::Time, L"The time: give hours and minutes from 00:00 to 23:59, such as 02:00.");
@@ -66,6 +69,8 @@ NightCheck CheckNightFields(const NightFields& fields) {
     if ((fields.days & kEveryDay) == 0) return Refused(NightField::Days, L"Tick at least one day of the week.");
     scheduled.days = fields.days & kEveryDay;
     night.log = WithoutBlanksAround(fields.log);
+    // The other task's log shown in the field would mix two nights in one log.
+    if (!sameTask && !night.log.empty() && SameFolder(night.log, fields.kept.log)) night.log.clear();
     const std::optional<std::int64_t> sessions = WholeNumberField(fields.sessions, 1, DraftBatch::kMaxSessions);
     if (!sessions)
         return Refused(NightField::Sessions, L"Sessions at once: give a whole number from 1 to " +
@@ -80,7 +85,8 @@ NightCheck CheckNightFields(const NightFields& fields) {
     if (!rules.refusal.empty()) return Refused(NightField::Answers, rules.refusal);
     night.answers = rules.rules;
     night.exports = fields.exports;
-    scheduled.logon = fields.logon;
+    // A logon set by hand belongs to the task it came from.
+    scheduled.logon = sameTask || fields.logon != NightLogon::AsSetInTheTask ? fields.logon : NightLogon::WhenLoggedOn;
     NightCheck check;
     check.night = std::move(scheduled);
     return check;

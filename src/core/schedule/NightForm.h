@@ -20,7 +20,8 @@ struct NightFields {
     std::wstring answers;      // one rule a line
     std::vector<ExportFormat> exports;
     NightLogon logon = NightLogon::WhenLoggedOn;
-    // What the dialog shows no field for, kept from the night it was given.
+    // What the dialog shows no field for, kept from the night it was given
+    // (its /shard, /exportto, renewals), and that night's folder and log.
     Night kept;
 };
 
@@ -38,6 +39,10 @@ ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings&
 
 // The fields of a night (a new one, or one read from its task).
 NightFields FieldsOfNight(const ScheduledNight& night);
-NightCheck CheckNightFields(const NightFields& fields);
+// The night the fields say. What no field shows is kept only for the folder
+// it came with (the same task, saved back); a night for another folder is
+// another task and starts from `stored` as a new night does, with its own
+// log unless one was typed.
+NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& stored);
 
 }  // namespace kestrow

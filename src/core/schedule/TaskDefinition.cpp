@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "common/CaseFold.h"
 #include "common/CommandLineWords.h"
 #include "schedule/XmlText.h"
 
@@ -11,8 +12,43 @@ namespace {
 constexpr std::array<const wchar_t*, kDaysInWeek> kDayElements = {L"Monday", L"Tuesday",  L"Wednesday", L"Thursday",
                                                                  L"Friday", L"Saturday", L"Sunday"};
 
+// A new task with a logon AsSetInTheTask (the task it came from is gone)
+// runs in the user's session, as a new night does.
 const wchar_t* LogonTypeName(NightLogon logon) {
     return logon == NightLogon::WhetherLoggedOnOrNot ? L"Password" : L"InteractiveToken";
+}
+
+bool IsServiceAccount(const std::wstring& user) {
+    for (const wchar_t* account : {L"S-1-5-18", L"S-1-5-19", L"S-1-5-20", L"SYSTEM", L"LOCAL SERVICE", L"NETWORK SERVICE",
+                                   L"NT AUTHORITY\\SYSTEM", L"NT AUTHORITY\\LOCAL SERVICE", L"NT AUTHORITY\\NETWORK SERVICE"})
+        if (SameIgnoringCase(user, account)) return true;
+    return false;
+}
+
+// The principal's logon: its LogonType, or what the Task Scheduler takes
+// when it names none (a group's or a service account's principal).
+TaskLogon TaskLogonOf(const std::wstring& xml, const XmlElement& principal) {
+    const std::optional<XmlElement> type = ChildNamed(xml, principal, L"LogonType");
+    if (!type) {
+        if (ChildNamed(xml, principal, L"GroupId")) return TaskLogon::Group;
+        const std::optional<XmlElement> user = ChildNamed(xml, principal, L"UserId");
+        return user && IsServiceAccount(TextOf(xml, *user)) ? TaskLogon::ServiceAccount : TaskLogon::InteractiveToken;
+    }
+    const std::wstring name = TextOf(xml, *type);
+    if (name == L"InteractiveToken") return TaskLogon::InteractiveToken;
+    if (name == L"Password" || name == L"InteractiveTokenOrPassword") return TaskLogon::Password;
+    if (name == L"S4U") return TaskLogon::S4U;
+    if (name == L"Group") return TaskLogon::Group;
+    if (name == L"ServiceAccount") return TaskLogon::ServiceAccount;
+    return TaskLogon::Unknown;
+}
+
+NightLogon NightLogonOf(TaskLogon logon) {
+    switch (logon) {
+        case TaskLogon::InteractiveToken: return NightLogon::WhenLoggedOn;
+        case TaskLogon::Password: return NightLogon::WhetherLoggedOnOrNot;
+        default: return NightLogon::AsSetInTheTask;
+    }
 }
 
 std::wstring TriggerXml(const ScheduledNight& night, const std::wstring& today) {
@@ -152,7 +188,7 @@ std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const S
     const std::optional<XmlElement> principals = ChildNamed(*xml, *task, L"Principals");
     const std::optional<XmlElement> principal = principals ? ChildNamed(*xml, *principals, L"Principal") : std::nullopt;
     const std::optional<XmlElement> logon = principal ? ChildNamed(*xml, *principal, L"LogonType") : std::nullopt;
-    if (logon) xml = WithContent(*xml, *logon, LogonTypeName(night.logon));
+    if (logon && night.logon != NightLogon::AsSetInTheTask) xml = WithContent(*xml, *logon, LogonTypeName(night.logon));
     return xml;
 }
 
@@ -195,8 +231,8 @@ TaskReading ReadTaskXml(const std::wstring& xml) {
     }
     const std::optional<XmlElement> principals = ChildNamed(xml, *task, L"Principals");
     const std::optional<XmlElement> principal = principals ? ChildNamed(xml, *principals, L"Principal") : std::nullopt;
-    const std::optional<XmlElement> logon = principal ? ChildNamed(xml, *principal, L"LogonType") : std::nullopt;
-    if (logon && TextOf(xml, *logon) == L"Password") reading.logon = NightLogon::WhetherLoggedOnOrNot;
+    if (principal) reading.taskLogon = TaskLogonOf(xml, *principal);
+    reading.logon = NightLogonOf(reading.taskLogon);
     if (reading.night) {
         reading.folder = reading.night->folder;
     } else if (const std::optional<XmlElement> info = ChildNamed(xml, *task, L"RegistrationInfo")) {

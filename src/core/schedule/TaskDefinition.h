@@ -26,10 +26,22 @@ std::wstring NightCommandLine(const std::wstring& program, const Night& night);
 std::wstring NewTaskXml(const ScheduledNight& night, const std::wstring& program, const std::wstring& today);
 
 // `existing` with Kestrow's trigger, action, description and logon made
-// those of `night`: replaced where the task has them, added where not.
-// None when `existing` is no task definition.
+// those of `night`: replaced where the task has them, added where not; a
+// logon AsSetInTheTask is left as the task has it. None when `existing` is
+// no task definition.
 std::optional<std::wstring> ChangedTaskXml(const std::wstring& existing, const ScheduledNight& night,
                                            const std::wstring& program, const std::wstring& today);
+
+// How a task's principal is logged on, as its definition says: the two
+// ways Kestrow sets, and those only set by hand, which Kestrow keeps.
+enum class TaskLogon {
+    InteractiveToken,  // also a principal that names none
+    Password,          // also InteractiveTokenOrPassword, which Windows now treats alike
+    S4U,               // "do not store password"
+    Group,
+    ServiceAccount,  // SYSTEM, LOCAL SERVICE, NETWORK SERVICE
+    Unknown,         // a logon type Kestrow does not know
+};
 
 // What a task's definition says of its night. A part the task does not hold
 // (a task whose action Kestrow cannot read, a definition kept without its
@@ -41,6 +53,7 @@ struct TaskReading {
     std::optional<NightTime> time;
     std::optional<NightDays> days;
     NightLogon logon = NightLogon::WhenLoggedOn;
+    TaskLogon taskLogon = TaskLogon::InteractiveToken;
     std::wstring program;  // the action's program, unquoted
 };
 TaskReading ReadTaskXml(const std::wstring& xml);

@@ -221,9 +221,9 @@ std::wstring UsageText() {
            L"                       every failure with its error; a name may hold * and ?\n"
            L"  /html <file>         also writes the report as one page, with a timeline of the night\n"
            L"\n"
-           L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored or some exports failed,\n"
-           L"2 the CAD system could not be started or kept failing, 3 bad command line, folder missing or unreadable,\n"
-           L"or log not writable, 4 Kestrow itself failed.\n";
+           L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, exports failed or\n"
+           L"subfolders unread, 2 the CAD system could not be started or kept failing, 3 bad command line, folder\n"
+           L"missing or unreadable, or log not writable, 4 Kestrow itself failed.\n";
 }
 
 }  // namespace kestrow

@@ -165,6 +165,9 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
         // One that does not answer yet is read once it does; the CAD
         // system's other windows are asked nothing.
         if (seen_.count(window) || !MayBeDialog(window) || !Answers(window)) continue;
+        // A box on top of it disables it: it is looked at again once that
+        // box is gone, and not taken as seen meanwhile.
+        if (!IsWindowEnabled(window)) continue;
         std::optional<FoundDialog> found = ReadDialog(window);
         if (!found) continue;
         seen_.insert(window);

@@ -1,5 +1,7 @@
 #include "automation/SessionStart.h"
 
+#include <algorithm>
+
 #include "automation/ComAutomation.h"
 #include "automation/ServerImage.h"
 #include "automation/SessionRecords.h"
@@ -129,6 +131,13 @@ StartFacts SessionStart::FactsOnReturn() {
 void SessionStart::Settle(const ServedVerdict& verdict) {
     std::lock_guard<std::mutex> lock(mutex_);
     settled_ = true;
+    if (verdict.by == ServedBy::OtherProcess && process_) {
+        // The session went to another process, but the one COM launched
+        // for this start still runs and serves nobody: it stays this run's,
+        // recorded, and is ended once given its time to go.
+        serves_ = false;
+        return;
+    }
     if (verdict.by != ServedBy::OwnProcess) {
         HoldTo(std::nullopt);
         if (verdict.by == ServedBy::UnprovenProcess) notices_.push_back(StartNotice::ProcessNotProven);
@@ -160,14 +169,17 @@ void SessionStart::GiveUp() {
 
 bool SessionStart::ServesRunning() {
     std::lock_guard<std::mutex> lock(mutex_);
-    return !givenUp_ && process_ && process_->Running();
+    return !givenUp_ && serves_ && process_ && process_->Running();
 }
 
 ServerProcessEnd SessionStart::EndProcess(DWORD graceMs) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (!process_) return ServerProcessEnd::NotKnown;
+    // One that serves nothing was asked nothing, and gets only the time of a
+    // failed start.
+    const DWORD grace = serves_ ? graceMs : std::min(graceMs, kFailedGraceMs);
     ServerProcessEnd end = ServerProcessEnd::ByItself;
-    if (!process_->WaitForEnd(graceMs)) {
+    if (!process_->WaitForEnd(grace)) {
         if (!process_->End(kEndWaitMs)) return ServerProcessEnd::StillRuns;
         end = ServerProcessEnd::EndedByKestrow;
     }
@@ -178,13 +190,13 @@ ServerProcessEnd SessionStart::EndProcess(DWORD graceMs) {
 
 std::optional<std::uint64_t> SessionStart::MemoryBytes() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!process_) return std::nullopt;
+    if (!process_ || !serves_) return std::nullopt;
     return process_->MemoryBytes();
 }
 
 std::optional<DWORD> SessionStart::ProcessId() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (!process_) return std::nullopt;
+    if (!process_ || !serves_) return std::nullopt;
     return process_->Identity().id;
 }
 

@@ -57,7 +57,9 @@ public:
     // application object is the caller's, made outside every lock).
     StartFacts FactsOnReturn();
     // Takes the verdict's own process as the session's (recorded, in the
-    // job), or holds to none. Said once per start.
+    // job), or holds to none; a process COM launched for a start handed to
+    // another process is held to, serving nothing, only to be ended. Said
+    // once per start.
     void Settle(const ServedVerdict& verdict);
     // A try failed and another follows: the process it started is ended.
     void Retrying();
@@ -65,7 +67,7 @@ public:
 
     // The session was given up: a process found from now on is ended at once.
     void GiveUp();
-    // The process runs, and the session was not given up.
+    // The process runs and serves the session, which was not given up.
     bool ServesRunning();
     // Ends the process unless it goes by itself within `graceMs`: how it
     // went (NotKnown when none is known).
@@ -89,6 +91,7 @@ private:
     bool activating_ = false;  // a try is under way: what appears may be its
     bool settled_ = false;     // its verdict is in: the process held is final
     bool givenUp_ = false;
+    bool serves_ = true;  // false: the process held serves no session, and is only to be ended
     ULONGLONG nextLook_ = 0;
     std::vector<StartNotice> notices_;
 };

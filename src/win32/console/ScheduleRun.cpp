@@ -67,11 +67,15 @@ int Set(KestrowTasks& tasks, ScheduledNight night, ConsoleOutput& out, ConsoleOu
                      L"your password to change it: change it in Kestrow's window (Schedule a night...).");
             return ExitCode::NothingTouched;
         }
+        // A logon set by hand in the Task Scheduler stays as it is.
+        if (task.exists && row.name == task.name && row.reading.logon == NightLogon::AsSetInTheTask)
+            night.logon = NightLogon::AsSetInTheTask;
     }
     const SavedNight saved = SaveNight(tasks, rows, night, nullptr);
     out.Line(L"Kestrow: " + std::wstring(saved.changed ? L"changed" : L"created") + L" the task " + saved.name +
              L" in the Task Scheduler's folder \\Kestrow: " + NightScheduleText(night.time, night.days) +
-             L", while you are logged on.");
+             (night.logon == NightLogon::AsSetInTheTask ? L", logged on as set in the Task Scheduler."
+                                                        : L", while you are logged on."));
     out.Line(L"It runs: " + saved.commandLine);
     return ExitCode::AllStored;
 }

@@ -2,7 +2,10 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include "common/LongPath.h"
+#include "system/FileTime.h"
 #include "system/FindHandle.h"
 #include "system/Process.h"
 #include "system/SystemText.h"
@@ -18,11 +21,29 @@ bool IsRoot(const std::wstring& folder) {
     return folder.rfind(L"\\\\", 0) == 0 && folder.find(L'\\', folder.find(L'\\', 2) + 1) == std::wstring::npos;
 }
 
+// This computer's full name, as other computers on the network know it.
+std::wstring ThisComputerName() {
+    wchar_t name[256];
+    DWORD size = 256;
+    if (GetComputerNameExW(ComputerNameDnsFullyQualified, name, &size)) return std::wstring(name, size);
+    size = 256;
+    return GetComputerNameW(name, &size) ? std::wstring(name, size) : std::wstring();
+}
+
+std::chrono::seconds SinceLastWrite(const FILETIME& lastWrite) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    // A file time ahead of this computer's clock (another's clock) counts as
+    // written just now.
+    const auto ticks = static_cast<std::int64_t>(FileTimeNumber(now) - FileTimeNumber(lastWrite));
+    return std::chrono::seconds(std::max<std::int64_t>(ticks, 0) / 10'000'000);
+}
+
 }  // namespace
 
 ExportFilesOnDisk::ExportFilesOnDisk() {
     const ProcessIdentity self = ThisProcess();
-    run_ = ExportRun{self.id, self.creationTime};
+    run_ = ExportRun{ComputerMark(ThisComputerName()), self.id, self.creationTime};
 }
 
 void ExportFilesOnDisk::MakeFolder(const std::wstring& folder) {
@@ -47,8 +68,12 @@ void ExportFilesOnDisk::RemoveLeftovers(const std::wstring& folder) noexcept {
         if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
         const std::optional<ExportRun> owner = TemporaryExportOwner(entry.cFileName);
         // Only a file of Kestrow's whose run has ended: a run that still
-        // runs (this one included) may be about to move it in place.
-        if (!owner || *owner == run_ || StillRuns(ProcessIdentity{owner->process, owner->started})) continue;
+        // runs (this one included, or another computer's) may be about to
+        // move it in place.
+        if (!owner || !IsLeftOverExport(*owner, run_, SinceLastWrite(entry.ftLastWriteTime), [](const ExportRun& run) {
+                return StillRuns(ProcessIdentity{run.process, run.started});
+            }))
+            continue;
         DeleteFileW(Extended(folder + L"\\" + entry.cFileName).c_str());
     } while (FindNextFileW(find.get(), &entry));
 }

@@ -1,6 +1,7 @@
 #include "scheduler/KestrowTasks.h"
 
 #include "common/RuntimeError.h"
+#include "schedule/TaskDefinition.h"
 #include "schedule/TaskNames.h"
 #include "system/ComValues.h"
 #include "system/SystemText.h"
@@ -20,6 +21,10 @@ void Check(HRESULT hr, const std::wstring& what) {
 
 bool NotFound(HRESULT hr) {
     return hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND) || hr == HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND);
+}
+
+bool AlreadyExists(HRESULT hr) {
+    return hr == HRESULT_FROM_WIN32(ERROR_ALREADY_EXISTS) || hr == HRESULT_FROM_WIN32(ERROR_FILE_EXISTS);
 }
 
 std::optional<SYSTEMTIME> TimeOf(DATE date) {
@@ -66,7 +71,37 @@ std::vector<std::wstring> NamesInTaskStore() {
     return names;
 }
 
+// How the task is registered: as the night says, or for a logon set by hand
+// in the Task Scheduler, as its definition says, so that the Task Scheduler
+// keeps it (registered otherwise, it would take the logon given here).
+TASK_LOGON_TYPE LogonTypeFor(NightLogon logon, const std::wstring& xml, const std::wstring& name) {
+    if (logon == NightLogon::WhenLoggedOn) return TASK_LOGON_INTERACTIVE_TOKEN;
+    if (logon == NightLogon::WhetherLoggedOnOrNot) return TASK_LOGON_PASSWORD;
+    switch (ReadTaskXml(xml).taskLogon) {
+        case TaskLogon::InteractiveToken: return TASK_LOGON_INTERACTIVE_TOKEN;
+        case TaskLogon::Password: return TASK_LOGON_PASSWORD;
+        case TaskLogon::S4U: return TASK_LOGON_S4U;
+        case TaskLogon::Group: return TASK_LOGON_GROUP;
+        case TaskLogon::ServiceAccount: return TASK_LOGON_SERVICE_ACCOUNT;
+        case TaskLogon::Unknown: break;
+    }
+    throw RuntimeError(E_INVALIDARG, kSource,
+                       L"The task " + name + L" logs on in a way Kestrow does not know, and Kestrow leaves it as it is");
+}
+
 }  // namespace
+
+RuntimeError MadeMeanwhile(HRESULT hr, const std::wstring& name) {
+    return RuntimeError(hr, kSource,
+                        L"The task " + name + L" cannot be made: another window or user made a task of that name "
+                        L"meanwhile, and Kestrow leaves it as it is. Look at the list again.");
+}
+
+RuntimeError DeletedMeanwhile(HRESULT hr, const std::wstring& name) {
+    return RuntimeError(hr, kSource,
+                        L"The task " + name + L" cannot be changed: another window or user deleted it meanwhile, "
+                        L"and Kestrow does not make it again. Look at the list again.");
+}
 
 std::wstring TaskSchedulerMessage(HRESULT hr) {
     std::wstring text = SystemMessage(hr);
@@ -148,7 +183,7 @@ std::optional<RegisteredTask> KestrowTasks::Find(const std::wstring& name) {
     return described;
 }
 
-void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, NightLogon logon,
+void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, Save save, NightLogon logon,
                             const Credentials* credentials) {
     if (!IsTaskName(name)) throw RuntimeError(E_INVALIDARG, kSource, L"\"" + name + L"\" cannot name a task");
     ComPtr<ITaskFolder> folder = Folder();
@@ -159,8 +194,9 @@ void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, N
         Check(root->CreateFolder(ToBstr(std::wstring(kKestrowTaskFolder).substr(1)).get(), inherited, &folder),
               L"The Task Scheduler's folder \\Kestrow cannot be made");
     }
+    const TASK_LOGON_TYPE logonType = LogonTypeFor(logon, xml, name);
     Variant user, password;
-    const bool withPassword = logon == NightLogon::WhetherLoggedOnOrNot;
+    const bool withPassword = logonType == TASK_LOGON_PASSWORD;
     if (withPassword) {
         if (!credentials) throw RuntimeError(E_INVALIDARG, kSource, L"Windows needs your password for this night");
         user.vt = password.vt = VT_BSTR;
@@ -169,10 +205,12 @@ void KestrowTasks::Register(const std::wstring& name, const std::wstring& xml, N
     }
     const Variant sddl;
     ComPtr<IRegisteredTask> task;
-    const HRESULT hr = folder->RegisterTask(ToBstr(name).get(), ToBstr(xml).get(), TASK_CREATE_OR_UPDATE, user, password,
-                                            withPassword ? TASK_LOGON_PASSWORD : TASK_LOGON_INTERACTIVE_TOKEN, sddl,
-                                            &task);
+    const HRESULT hr = folder->RegisterTask(ToBstr(name).get(), ToBstr(xml).get(),
+                                            save == Save::New ? TASK_CREATE : TASK_UPDATE, user, password, logonType,
+                                            sddl, &task);
     if (password.bstrVal) SecureZeroMemory(password.bstrVal, SysStringByteLen(password.bstrVal));
+    if (save == Save::New && AlreadyExists(hr)) throw MadeMeanwhile(hr, name);
+    if (save == Save::Change && NotFound(hr)) throw DeletedMeanwhile(hr, name);
     Check(hr, L"The task " + name + L" cannot be saved");
 }
 

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "common/RuntimeError.h"
 #include "schedule/Night.h"
 
 namespace kestrow::win32 {
@@ -48,10 +49,15 @@ public:
 
     std::vector<RegisteredTask> List();
     std::optional<RegisteredTask> Find(const std::wstring& name);
-    // Creates the task or replaces its definition; the folder \Kestrow is
-    // made when it is missing. `credentials` only for a night that runs
-    // whether the user is logged on or not.
-    void Register(const std::wstring& name, const std::wstring& xml, NightLogon logon, const Credentials* credentials);
+    // Creates a new task, which fails when one of that name was made
+    // meanwhile, or replaces the definition of one that exists, which fails
+    // when it was deleted meanwhile: another window or user is never
+    // overruled. The folder \Kestrow is made when it is missing.
+    // `credentials` only for a night that runs whether the user is logged on
+    // or not.
+    enum class Save { New, Change };
+    void Register(const std::wstring& name, const std::wstring& xml, Save save, NightLogon logon,
+                  const Credentials* credentials);
     // False when \Kestrow holds no task of that name.
     bool Delete(const std::wstring& name);
     void RunNow(const std::wstring& name);
@@ -63,6 +69,11 @@ private:
 
     Microsoft::WRL::ComPtr<ITaskService> service_;
 };
+
+// Why a night could not be saved when another window or user got there
+// first: a task of its name made, or the task deleted.
+RuntimeError MadeMeanwhile(HRESULT hr, const std::wstring& name);
+RuntimeError DeletedMeanwhile(HRESULT hr, const std::wstring& name);
 
 // A task scheduler's result code in the system's words, "" when it has none.
 std::wstring TaskSchedulerMessage(HRESULT hr);

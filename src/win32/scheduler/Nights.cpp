@@ -93,16 +93,17 @@ SavedNight SaveNight(KestrowTasks& tasks, const std::vector<NightRow>& rows, Sch
     std::optional<std::wstring> xml;
     if (task.exists) {
         const std::optional<RegisteredTask> existing = tasks.Find(task.name);
-        if (existing) {
-            xml = ChangedTaskXml(existing->xml, night, program, Today());
-            if (!xml)
-                throw RuntimeError(E_UNEXPECTED, L"Task Scheduler",
-                                   L"Kestrow cannot read the definition of the task " + task.name +
-                                       L", and leaves it as it is");
-        }
+        if (!existing) throw DeletedMeanwhile(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), task.name);
+        xml = ChangedTaskXml(existing->xml, night, program, Today());
+        if (!xml)
+            throw RuntimeError(E_UNEXPECTED, L"Task Scheduler",
+                               L"Kestrow cannot read the definition of the task " + task.name +
+                                   L", and leaves it as it is");
+    } else {
+        xml = NewTaskXml(night, program, Today());
     }
-    if (!xml) xml = NewTaskXml(night, program, Today());
-    tasks.Register(task.name, *xml, night.logon, credentials);
+    tasks.Register(task.name, *xml, task.exists ? KestrowTasks::Save::Change : KestrowTasks::Save::New, night.logon,
+                   credentials);
     return saved;
 }
 

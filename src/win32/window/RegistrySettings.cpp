@@ -55,7 +55,7 @@ std::optional<std::wstring> ReadText(const wchar_t* name) {
 std::vector<ExportFormat> ReadExportFormats() {
     const std::optional<std::wstring> text = ReadText(L"Export");
     if (!text) return {};
-    return ParseExportFormats(*text).value_or(std::vector<ExportFormat>{});
+    return KnownExportFormats(*text);
 }
 
 bool WriteExportFormats(const std::vector<ExportFormat>& formats) {

@@ -6,8 +6,8 @@
 // as it is by default: no renewal, one session. The REG_MULTI_SZ value
 // Answers holds the rules for the CAD system's dialogs, one
 // "title=button" a line. The REG_SZ value Export names the formats each
-// stored draft is also saved as ("pdf,dxf"); one that names anything else
-// exports nothing.
+// stored draft is also saved as ("pdf,dxf"); a name in it that is no format
+// is passed over.
 #include "batch/BatchSettings.h"
 
 namespace kestrow::win32 {

@@ -52,8 +52,8 @@ private:
             SendMessageW(Item(IDC_LOG), EM_SETCUEBANNER, TRUE,
                          reinterpret_cast<LPARAM>(L"empty: one of Kestrow's own for each folder, in "
                                                   L"%LOCALAPPDATA%\\Kestrow\\Logs"));
-            ShowFields(FieldsOfNight(
-                NightOfSettings(folder_.empty() ? folder_ : FolderAsMeant(folder_), ReadStoredSettings())));
+            settings_ = ReadStoredSettings();
+            ShowFields(FieldsOfNight(NightOfSettings(folder_.empty() ? folder_ : FolderAsMeant(folder_), settings_)));
             try {
                 tasks_ = std::make_unique<KestrowTasks>();
                 Refresh();
@@ -152,8 +152,10 @@ private:
         SetItemText(IDC_TIMEOUT, fields.timeout);
         SetItemText(IDC_ANSWERS, fields.answers);
         SetExportChecks(Handle(), fields.exports);
-        CheckRadioButton(Handle(), IDC_LOGGED_ON, IDC_LOGGED_OFF,
-                         fields.logon == NightLogon::WhenLoggedOn ? IDC_LOGGED_ON : IDC_LOGGED_OFF);
+        // A logon set by hand in the Task Scheduler ticks neither: it stays
+        // as it is unless one is chosen.
+        Check(IDC_LOGGED_ON, fields.logon == NightLogon::WhenLoggedOn);
+        Check(IDC_LOGGED_OFF, fields.logon == NightLogon::WhetherLoggedOnOrNot);
         kept_ = fields.kept;
         ready_ = wasReady;
         ShowCommandLine();
@@ -172,7 +174,9 @@ private:
         fields.timeout = ItemText(IDC_TIMEOUT);
         fields.answers = ItemText(IDC_ANSWERS);
         fields.exports = ExportChecks(Handle());
-        fields.logon = Checked(IDC_LOGGED_OFF) ? NightLogon::WhetherLoggedOnOrNot : NightLogon::WhenLoggedOn;
+        fields.logon = Checked(IDC_LOGGED_OFF) ? NightLogon::WhetherLoggedOnOrNot
+                       : Checked(IDC_LOGGED_ON) ? NightLogon::WhenLoggedOn
+                                                : NightLogon::AsSetInTheTask;
         fields.kept = kept_;
         return fields;
     }
@@ -180,7 +184,7 @@ private:
     // The night the fields describe, its paths full; none when a field is
     // wrong (`check` says which).
     std::optional<ScheduledNight> FieldsNight(NightCheck& check) const {
-        check = CheckNightFields(Fields());
+        check = CheckNightFields(Fields(), settings_);
         if (!check.night) return std::nullopt;
         ScheduledNight night = *check.night;
         night.night.folder = FolderAsMeant(night.night.folder);
@@ -216,7 +220,15 @@ private:
                 return;
             }
         }
-        const SavedNight saved = SaveNight(*tasks_, rows_, *night, credentials.get());
+        SavedNight saved;
+        try {
+            saved = SaveNight(*tasks_, rows_, *night, credentials.get());
+        } catch (const RuntimeError&) {
+            // Another window or user may have changed the nights meanwhile:
+            // the list shows them as they now are.
+            Refresh();
+            throw;
+        }
         Refresh(saved.name);
         SetItemText(IDC_COMMAND, saved.commandLine);
         SetItemText(IDC_STATUS, (saved.changed ? L"Changed " : L"Saved ") + saved.name + L": " +
@@ -244,7 +256,7 @@ private:
                     L" from its task: the task holds no action of Kestrow's that it can read." +
                     (row->reading.folder ? L" Its folder is filled in; set the rest and Save." : L""),
                 MB_OK | MB_ICONINFORMATION);
-            if (row->reading.folder) ShowFields(FieldsOfNight(NightOfSettings(*row->reading.folder, ReadStoredSettings())));
+            if (row->reading.folder) ShowFields(FieldsOfNight(NightOfSettings(*row->reading.folder, settings_)));
             return;
         }
         ScheduledNight night;
@@ -253,7 +265,10 @@ private:
         night.days = row->reading.days.value_or(kEveryDay);
         night.logon = row->reading.logon;
         ShowFields(FieldsOfNight(night));
-        SetItemText(IDC_STATUS, L"Change the night of " + row->name + L", then Save.");
+        SetItemText(IDC_STATUS, L"Change the night of " + row->name + L", then Save." +
+                                    (night.logon == NightLogon::AsSetInTheTask
+                                         ? L" It logs on as set in the Task Scheduler, and stays so unless you choose."
+                                         : L""));
     }
 
     void Delete() {
@@ -291,6 +306,7 @@ private:
     std::wstring folder_;
     std::unique_ptr<KestrowTasks> tasks_;
     std::vector<NightRow> rows_;
+    StoredSettings settings_;  // what a night for a folder of its own starts from
     Night kept_;
     bool ready_ = false;
 };
