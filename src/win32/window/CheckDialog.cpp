@@ -134,7 +134,9 @@ private:
         SetItemText(IDC_CHECK_TEXT, result_);
         EnableWindow(Item(IDC_CHECK_COPY), TRUE);
         SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_CHECK_TEXT)), TRUE);
-        SendMessageW(Item(IDC_CHECK_TEXT), EM_SETSEL, 0, -1);
+        // The dialog manager selects all of an edit it moves the focus to; the
+        // caret at the top reads better, and Copy takes the whole text anyway.
+        SendMessageW(Item(IDC_CHECK_TEXT), EM_SETSEL, 0, 0);
     }
 
     CheckRequest request_;
