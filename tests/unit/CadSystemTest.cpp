@@ -159,6 +159,8 @@ TEST(AnswerRules, TheFirstRuleWhoseTitleMatchesDecides) {
     greyed.disabled = {0};
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"ok"}}, greyed).button, std::nullopt);
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"ok"}}, greyed).leftBecause, L"its button \"ok\" is disabled");
+    EXPECT_TRUE(AnswerByRules({{L"Missing*", L"ok"}}, greyed).buttonDisabled);
+    EXPECT_FALSE(AnswerByRules({{L"Missing*", L"Retry"}}, greyed).buttonDisabled);
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"Cancel"}}, greyed).button, std::optional<size_t>(1));
     EXPECT_EQ(DialogShownText(CadDialog{L"T", L"x.", {}, L"C:\\p.png"}), L"the CAD system showed 'T: x.' (picture: C:\\p.png)");
 }

@@ -93,6 +93,20 @@ TEST_F(Dialogs, ARuleOnADisabledButtonLeavesTheDialogAndTheDraftFailsNamingIt) {
         << Narrow(failed->description);
 }
 
+// A dialog that greys its button out only while it gets ready is said once
+// as left open, and pressed once the button comes alive.
+TEST_F(Dialogs, ARuleOnAButtonGreyedOutAWhileIsPressedOnceItIsEnabled) {
+    const auto drafts = WriteDrafts(1, {{1, "fault dialog 1 Missing references|Some models were not found.|~OK/Cancel\r\n"}});
+    const ProgramRun run = Update(L"/answer \"Missing*=OK\" /timeout 20");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(StoredCount(drafts[0]), 1);
+    const auto lines = journal.Lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "dialog answered OK"), 1);
+    std::vector<std::wstring> actions;
+    for (const LoggedRow& row : DialogRows(Log())) actions.push_back(DetailValue(row.detail, L"action"));
+    EXPECT_EQ(actions, (std::vector<std::wstring>{L"left open: its button \"OK\" is disabled", L"pressed OK"}));
+}
+
 // A box on top of a dialog disables it until that box goes; then the dialog
 // below is answered by its rule.
 TEST_F(Dialogs, ADialogUnderAnotherBoxIsAnsweredOnceThatBoxIsGone) {

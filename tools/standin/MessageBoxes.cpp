@@ -43,9 +43,10 @@ const wchar_t* AnswerName(int answer) {
     }
 }
 
-// "OK/!Cancel": the buttons in lower case without their marks, and the ids
-// of those marked to be greyed out.
-std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed) {
+// "OK/!Cancel/~Retry": the buttons in lower case without their marks, the
+// ids of those greyed out ('!') and of those greyed out until the box has
+// stood for a while ('~'), as a dialog that is still getting ready.
+std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed, std::vector<int>& greyedAWhile) {
     CharLowerBuffW(spec.data(), static_cast<DWORD>(spec.size()));
     std::wstring buttons;
     size_t at = 0;
@@ -53,10 +54,11 @@ std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed) {
         size_t end = spec.find(L'/', at);
         if (end == std::wstring::npos) end = spec.size();
         std::wstring button = spec.substr(at, end - at);
-        if (!button.empty() && button[0] == L'!') {
+        if (!button.empty() && (button[0] == L'!' || button[0] == L'~')) {
+            std::vector<int>& ids = button[0] == L'!' ? greyed : greyedAWhile;
             button.erase(0, 1);
             for (const ButtonKind& kind : kButtons)
-                if (button == kind.label) greyed.push_back(kind.id);
+                if (button == kind.label) ids.push_back(kind.id);
         }
         buttons += (buttons.empty() ? L"" : L"/") + button;
         at = end + 1;
@@ -70,6 +72,8 @@ std::wstring ButtonsOf(std::wstring spec, std::vector<int>& greyed) {
 struct BoxTouches {
     Server* server = nullptr;
     std::vector<int> greyed;
+    std::vector<int> greyedAWhile;
+    HWND getsReady = nullptr;  // the last box whose buttons were greyed a while
     std::wstring coverTitle;  // "" for none
     HWND covered = nullptr;   // the last box covered, which is covered once
     HWND cover = nullptr;     // the box on top while it is shown
@@ -82,6 +86,13 @@ constexpr UINT kCoverMs = 2000;
 void CALLBACK CloseCover(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
     if (tTouches && IsWindow(tTouches->cover)) EndDialog(tTouches->cover, IDOK);
+}
+
+void CALLBACK EnableGreyedAWhile(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (!tTouches || !IsWindow(tTouches->getsReady)) return;
+    for (const int id : tTouches->greyedAWhile)
+        if (const HWND button = GetDlgItem(tTouches->getsReady, id)) EnableWindow(button, TRUE);
 }
 
 void CALLBACK ShowCover(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -99,6 +110,12 @@ LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
         const HWND box = reinterpret_cast<HWND>(wParam);
         for (const int id : tTouches->greyed)
             if (const HWND button = GetDlgItem(box, id)) EnableWindow(button, FALSE);
+        if (!tTouches->greyedAWhile.empty() && box != tTouches->getsReady && GetWindow(box, GW_OWNER) == nullptr) {
+            tTouches->getsReady = box;
+            for (const int id : tTouches->greyedAWhile)
+                if (const HWND button = GetDlgItem(box, id)) EnableWindow(button, FALSE);
+            SetTimer(nullptr, 0, kCoverMs, EnableGreyedAWhile);
+        }
         if (GetWindow(box, GW_OWNER) == tTouches->covered) tTouches->cover = box;
         // The cover is shown from the box's own message loop, once it runs.
         if (!tTouches->coverTitle.empty() && box != tTouches->covered && GetWindow(box, GW_OWNER) == nullptr) {
@@ -113,7 +130,7 @@ LRESULT CALLBACK OnCbt(int code, WPARAM wParam, LPARAM lParam) {
 class TouchedBoxes {
 public:
     explicit TouchedBoxes(BoxTouches& touches)
-        : hook_(touches.greyed.empty() && touches.coverTitle.empty()
+        : hook_(touches.greyed.empty() && touches.greyedAWhile.empty() && touches.coverTitle.empty()
                     ? nullptr
                     : SetWindowsHookExW(WH_CBT, OnCbt, nullptr, GetCurrentThreadId())) {
         tTouches = &touches;
@@ -142,7 +159,8 @@ void ShowDialogs(Server& server, const Fault& fault) {
     touches.server = &server;
     if (third != std::wstring::npos) touches.coverTitle = spec.substr(third + 1);
     const UINT kind = MessageBoxKind(
-        ButtonsOf(second == std::wstring::npos ? L"" : spec.substr(second + 1, third - second - 1), touches.greyed));
+        ButtonsOf(second == std::wstring::npos ? L"" : spec.substr(second + 1, third - second - 1), touches.greyed,
+                  touches.greyedAWhile));
     const TouchedBoxes touching(touches);
     for (std::uint32_t shown = 0; shown < std::max<std::uint32_t>(fault.milliseconds, 1); ++shown) {
         server.Journal(L"dialog shown " + title);

@@ -52,8 +52,10 @@ DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog
                 return DialogAnswer{i, std::wstring()};
             disabled = true;
         }
-        return DialogAnswer{std::nullopt, disabled ? L"its button \"" + rule.button + L"\" is disabled"
-                                                   : L"it has no button \"" + rule.button + L"\""};
+        return DialogAnswer{std::nullopt,
+                            disabled ? L"its button \"" + rule.button + L"\" is disabled"
+                                     : L"it has no button \"" + rule.button + L"\"",
+                            disabled};
     }
     return DialogAnswer{std::nullopt, L"no rule answers it"};
 }

@@ -40,6 +40,9 @@ std::wstring ButtonLabel(const std::wstring& caption);
 struct DialogAnswer {
     std::optional<size_t> button;  // an index into the dialog's buttons
     std::wstring leftBecause;      // why it is left, when it is
+    // Left only because the rule's button is greyed out for now: a dialog
+    // may enable it once it is ready, and is then answered after all.
+    bool buttonDisabled = false;
 };
 
 // The first rule whose title matches decides: its button, or none when the

@@ -26,6 +26,9 @@ DialogAnswer CallWatch::AnswerDialog(const CadDialog& dialog, Clock::time_point 
 void CallWatch::DialogHandled(const CadDialog& dialog, const std::wstring& action, bool pressed) {
     if (pressed) {
         ++answered_[DialogKey(dialog)];
+        // Left open at first, while its button was greyed out: it stands
+        // open no longer.
+        if (leftOpen_ && DialogKey(*leftOpen_) == DialogKey(dialog)) leftOpen_.reset();
     } else {
         leftOpen_ = dialog;
     }

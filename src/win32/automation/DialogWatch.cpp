@@ -160,6 +160,7 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
     if (call_ != callStarted) {
         call_ = callStarted;
         seen_.clear();
+        waitingForButton_.clear();
     }
     for (const HWND window : VisibleWindowsOf(processId)) {
         // One that does not answer yet is read once it does; the CAD
@@ -170,13 +171,25 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
         if (!IsWindowEnabled(window)) continue;
         std::optional<FoundDialog> found = ReadDialog(window);
         if (!found) continue;
-        seen_.insert(window);
+        const auto waiting = waitingForButton_.find(window);
+        const bool toldBefore = waiting != waitingForButton_.end();
         found->dialog.picture =
-            KeepDialogPicture(window, pictureFolder_ ? pictureFolder_() : std::wstring(), watch.Task());
+            toldBefore ? waiting->second
+                       : KeepDialogPicture(window, pictureFolder_ ? pictureFolder_() : std::wstring(), watch.Task());
         const DialogAnswer answer = watch.AnswerDialog(found->dialog, callStarted);
         if (answer.button && Press(window, found->buttons[*answer.button], processId)) {
+            seen_.insert(window);
+            if (toldBefore) waitingForButton_.erase(waiting);
             watch.DialogHandled(found->dialog, L"pressed " + found->dialog.buttons[*answer.button], true);
             continue;
+        }
+        if (answer.buttonDisabled) {
+            // Said once; pressed at a later look if the button comes alive.
+            if (toldBefore) continue;
+            waitingForButton_.emplace(window, found->dialog.picture);
+        } else {
+            seen_.insert(window);
+            if (toldBefore) waitingForButton_.erase(waiting);
         }
         watch.DialogHandled(found->dialog,
                             L"left open: " + (answer.button ? L"its button could not be pressed" : answer.leftBecause),

@@ -3,13 +3,16 @@
 // Each one not seen during the call is read (title, text, buttons), its
 // picture kept as a PNG, answered as the watch decides (its button pressed
 // as a user's click presses it: the dialog gets the button's command, and
-// a disabled button is never pressed) or left, and told to the watch. Only
+// a disabled button is never pressed) or left, and told to the watch. One
+// left only because the rule's button is greyed out is read again at each
+// look and answered once the button is enabled. Only
 // top-level windows of that one process are looked at, and nothing is sent
 // to any other. The look runs on the thread that keeps /timeout: every
 // message to the CAD system's windows waits a bounded time.
 #include <windows.h>
 
 #include <functional>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -32,6 +35,9 @@ private:
     std::function<std::wstring()> pictureFolder_;
     std::optional<CallWatch::Clock::time_point> call_;
     std::set<HWND> seen_;  // during the call in hand
+    // Left open only because the rule's button was greyed out: looked at
+    // again until it is pressed, the picture kept from the first look.
+    std::map<HWND, std::wstring> waitingForButton_;
 };
 
 }  // namespace kestrow::win32
