@@ -289,7 +289,7 @@ TEST(ServerOwnership, WhatComStartedForTheActivationDecides) {
         {"one appeared with the switch", {mine}, {}, 20, true, {ServedBy::OwnProcess, 20}},
         {"the user's session from before is never asked", {usersBefore, mine}, {}, 20, false, {ServedBy::OwnProcess, 20}},
         {"the user started one meanwhile", {usersNew}, {}, {}, false, other},
-        {"the user's and COM's at once", {usersNew, mine}, {}, 20, false, other},
+        {"the user's and COM's at once", {usersNew, mine}, {}, 20, false, {ServedBy::OtherProcess, {}, 20}},
         {"two with the switch, not said which", {mine, alsoStarted}, {}, {}, true, unproven},
         {"two with the switch, the application names one", {mine, alsoStarted}, 21, {}, true, {ServedBy::OwnProcess, 21}},
         {"the application names a server from before", {serverBefore, mine}, 11, 20, true, other},

@@ -72,10 +72,11 @@ ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uin
     if (!facts.imageKnown) return {ServedBy::UnprovenProcess, std::nullopt};
     // A process nobody proved COM started appeared meanwhile: a user's own
     // session, which may have taken the activation.
+    const std::vector<std::uint32_t> candidates = Candidates(facts);
     if (std::any_of(facts.processes.begin(), facts.processes.end(),
                     [](const ServerProcessSeen& process) { return process.appeared && !process.launchedByCom; }))
-        return {ServedBy::OtherProcess, std::nullopt};
-    const std::vector<std::uint32_t> candidates = Candidates(facts);
+        return {ServedBy::OtherProcess, std::nullopt,
+                candidates.size() == 1 ? std::optional<std::uint32_t>(candidates.front()) : std::nullopt};
     if (reported) {
         if (std::find(candidates.begin(), candidates.end(), *reported) != candidates.end())
             return {ServedBy::OwnProcess, reported};

@@ -56,6 +56,11 @@ enum class ServedBy {
 struct ServedVerdict {
     ServedBy by = ServedBy::OtherProcess;
     std::optional<std::uint32_t> process;  // the own process
+    // Let go to a process a user started meanwhile, while the one COM
+    // launched for this start serves nothing: that one is still the start's
+    // to end. None when the application named another process: then what
+    // COM launched meanwhile was another program's.
+    std::optional<std::uint32_t> launchedUnused;
     bool operator==(const ServedVerdict&) const = default;
 };
 

@@ -131,7 +131,7 @@ StartFacts SessionStart::FactsOnReturn() {
 void SessionStart::Settle(const ServedVerdict& verdict) {
     std::lock_guard<std::mutex> lock(mutex_);
     settled_ = true;
-    if (verdict.by == ServedBy::OtherProcess && process_) {
+    if (verdict.by == ServedBy::OtherProcess && process_ && verdict.launchedUnused == process_->Identity().id) {
         // The session went to another process, but the one COM launched
         // for this start still runs and serves nobody: it stays this run's,
         // recorded, and is ended once given its time to go.
