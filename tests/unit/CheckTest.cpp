@@ -85,6 +85,12 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
          [](CheckFacts& f) { f.second.served = SecondSession::Served::FirstSessionsProcess; }, nullptr},
         {"no sample", [](CheckFacts& f) { f.sample = SampleFacts{}; }, nullptr},
         {"a dialog answered", [](CheckFacts& f) { f.dialogs = {MissingReferences(true)}; }, nullptr},
+        {"a dialog left open at the second start only",
+         [](CheckFacts& f) {
+             f.dialogs = {MissingReferences(false)};
+             f.dialogs[0].during = CheckStep::SecondStart;
+         },
+         nullptr},
         {"a dialog left open, its call given up",
          [](CheckFacts& f) {
              f.dialogs = {MissingReferences(false)};
@@ -163,9 +169,15 @@ TEST(SuggestedSwitches, ComeFromTheFiguresMeasured) {
                                                L"left open", false, {}});
              f.dialogs.push_back(CheckedDialog{{L"Licence", L"", {L"OK"}, L"", {}}, CheckStep::Start, L"pressed OK",
                                                true, {}});
+             // Its '&' doubled, the rule reads back as this button.
+             f.dialogs.push_back(CheckedDialog{{L"Save?", L"", {L"Save & Close"}, L"", {}}, CheckStep::Sample,
+                                               L"left open", false, {}});
+             // A night of one session never meets it.
+             f.dialogs.push_back(CheckedDialog{{L"No licence left", L"", {L"OK"}, L"", {}}, CheckStep::SecondStart,
+                                               L"left open", false, {}});
          },
          {L"/timeout 60", L"/sessions 1", L"/restart-memory 40", L"/answer \"Missing references=OK\"",
-          L"/answer \"Newer \\\"version\\\"=Yes\"", L"/answer \"Lic*=OK\""}},
+          L"/answer \"Newer \\\"version\\\"=Yes\"", L"/answer \"Lic*=OK\"", L"/answer \"Save?=Save && Close\""}},
     };
     for (const SwitchCase& c : cases) {
         CheckFacts facts = ReadyFacts();

@@ -310,6 +310,10 @@ private:
             if (seen.during != during) continue;
             if (seen.pressed)
                 Add(FindingMark::Ok, L"dialog", L"", DialogText(seen), L"", i);
+            else if (during == CheckStep::SecondStart)
+                Add(FindingMark::Note, L"dialog", L"",
+                    DialogText(seen) + L": a night of one session (/sessions 1) starts no second Solid Edge to meet it",
+                    L"", i);
             else
                 Add(FindingMark::Problem, L"dialog", L"", DialogText(seen),
                     L"a night would wait on it until /timeout, lose the draft and start Solid Edge afresh: answer "

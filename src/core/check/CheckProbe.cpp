@@ -1,5 +1,7 @@
 #include "check/CheckProbe.h"
 
+#include <algorithm>
+
 #include "batch/CallWatch.h"
 #include "common/CommandLineProgram.h"
 #include "common/LongPath.h"
@@ -19,7 +21,19 @@ public:
         : request_(request), ports_(ports), stop_(stop), facts_(facts),
           watch_(CallWatch::Policy{std::chrono::milliseconds(0), request.timeout, request.answers}, nullptr) {
         watch_.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action, bool pressed) {
-            facts_.dialogs.push_back(CheckedDialog{dialog, during_, action, pressed, {}});
+            CheckedDialog seen{dialog, during_, action, pressed, {}};
+            // A dialog left open while its button was greyed out, pressed
+            // once it was enabled: what counts is that a night gets past it.
+            if (pressed) {
+                const auto leftOpen = std::find_if(facts_.dialogs.rbegin(), facts_.dialogs.rend(), [&](const CheckedDialog& d) {
+                    return !d.pressed && d.during == during_ && d.dialog.title == dialog.title && d.dialog.text == dialog.text;
+                });
+                if (leftOpen != facts_.dialogs.rend()) {
+                    *leftOpen = std::move(seen);
+                    return;
+                }
+            }
+            facts_.dialogs.push_back(std::move(seen));
         });
     }
 

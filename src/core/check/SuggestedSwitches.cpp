@@ -119,7 +119,7 @@ std::optional<SuggestedSwitch> RestartMemory(const CheckFacts& facts) {
 }
 
 std::wstring AnswerWords(const std::wstring& title, const std::wstring& button) {
-    return L"/answer " + QuotedArgument(title + L"=" + button, true);
+    return L"/answer " + QuotedArgument(AnswerRuleText(AnswerRule{title, button}), true);
 }
 
 const AnswerRule* RuleForTitle(const std::vector<AnswerRule>& answers, const std::wstring& title) {
@@ -163,6 +163,8 @@ std::vector<SuggestedSwitch> SuggestSwitches(const CheckFacts& facts, const std:
     for (const std::optional<SuggestedSwitch>& suggested : {Timeout(facts), Sessions(facts), RestartMemory(facts)})
         if (suggested) switches.push_back(*suggested);
     for (const CheckedDialog& seen : facts.dialogs) {
+        // One session, as suggested then, starts no second one to meet it.
+        if (seen.during == CheckStep::SecondStart && !seen.pressed) continue;
         const std::optional<SuggestedSwitch> answer = Answer(seen, answers);
         const bool said = answer && std::any_of(switches.begin(), switches.end(), [&](const SuggestedSwitch& s) {
                               return s.words == answer->words;

@@ -58,16 +58,18 @@ struct SharedState : CallObserver {
     // The start, and then the process that serves the session.
     SessionStart start;
 
+    // A call that returns after its session was given up is no longer the
+    // caller's: the observer shared with other sessions hears nothing of it.
     void CallStarted() override {
         pending.Started();
-        if (extra) extra->CallStarted();
+        if (extra && !abandoned) extra->CallStarted();
     }
     void CallEnded() override {
         pending.Ended();
-        if (extra) extra->CallEnded();
+        if (extra && !abandoned) extra->CallEnded();
     }
     void Invoking(std::int32_t dispatchId, InvokeKind kind, const std::vector<AutomationArg>& args) override {
-        if (extra) extra->Invoking(dispatchId, kind, args);
+        if (extra && !abandoned) extra->Invoking(dispatchId, kind, args);
     }
     // A start gone on for nothing: the session was given up, or the batch stops.
     bool Cancelled() {

@@ -101,7 +101,8 @@ private:
             return true;
         }
         if (id != IDCANCEL) return false;
-        if (!done_) {
+        // No worker (its thread could not be made): nothing to wait for.
+        if (!done_ && worker_.joinable()) {
             // The check stops after the call in hand and ends its session;
             // the dialog closes once it has.
             stop_->store(true);
