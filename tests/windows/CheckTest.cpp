@@ -136,6 +136,10 @@ TEST_F(Checks, APlainServerIsReadyAndOnlyACopyOfTheSampleIsOpened) {
     EXPECT_TRUE(Contains(bare, L"no sample draft was given"));
 
     EXPECT_EQ(Check(Sample() + L" /html " + Sample()).exitCode, 3u);
+    // A page that could not be written is said before anything is started.
+    const size_t linesBefore = journal.Lines().size();
+    EXPECT_EQ(Check(Sample() + L" /html " + Quoted(folder / L"no such folder\\check.html")).exitCode, 3u);
+    EXPECT_EQ(journal.Lines().size(), linesBefore);
     EXPECT_EQ(Check(Sample() + L" /timeout 0").exitCode, 3u);
 }
 

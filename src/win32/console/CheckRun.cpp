@@ -51,6 +51,16 @@ int Check(const CheckCommand& command, ConsoleOutput& out, ConsoleOutput& err) {
                  page);
         return CheckExit::BadCommandLine;
     }
+    // Said before Solid Edge is started, not after the whole check.
+    const size_t lastSeparator = page.find_last_of(L'\\');
+    if (!page.empty() && lastSeparator != std::wstring::npos) {
+        const std::wstring pageFolder = page.substr(0, lastSeparator + 1);
+        const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(pageFolder).c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            err.Line(L"Kestrow: the page's folder cannot be found: " + pageFolder);
+            return CheckExit::BadCommandLine;
+        }
+    }
     out.Line(CheckIntroLine(contract::kProgId));
     const auto stop = std::make_shared<std::atomic<bool>>(false);
     // Ctrl+C, a closed console or the end of the session stop the check
