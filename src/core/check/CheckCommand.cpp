@@ -16,18 +16,14 @@ CheckCommand Invalid(std::wstring why) {
 
 }  // namespace
 
-bool AsksForCheck(const std::vector<std::wstring>& arguments) {
-    for (const std::wstring& argument : arguments)
-        if (SwitchName(argument) == L"check") return true;
-    return false;
-}
+bool AsksForCheck(const std::vector<std::wstring>& arguments) { return HasSwitch(arguments, L"check"); }
 
 CheckCommand ParseCheckCommand(const std::vector<std::wstring>& arguments) {
     CheckCommand command;
     std::set<std::wstring> seen;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring name = SwitchName(arguments[i]);
-        if (name == L"?" || name == L"h" || name == L"help") {
+        if (IsHelpSwitch(name)) {
             command.kind = CheckCommand::Kind::Usage;
             return command;
         }

@@ -67,4 +67,12 @@ std::wstring SwitchName(const std::wstring& argument) {
     return name;
 }
 
+bool HasSwitch(const std::vector<std::wstring>& arguments, const std::wstring& name) {
+    for (const std::wstring& argument : arguments)
+        if (SwitchName(argument) == name) return true;
+    return false;
+}
+
+bool IsHelpSwitch(const std::wstring& name) { return name == L"?" || name == L"h" || name == L"help"; }
+
 }  // namespace kestrow

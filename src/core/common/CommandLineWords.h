@@ -22,4 +22,11 @@ std::vector<std::wstring> SplitArguments(const std::wstring& commandLine);
 // "" for what is no switch.
 std::wstring SwitchName(const std::wstring& argument);
 
+// Whether any of `arguments` is the switch `name` (in lower case), wherever
+// it stands: it decides which command the whole line is.
+bool HasSwitch(const std::vector<std::wstring>& arguments, const std::wstring& name);
+
+// "/?", "/h" and "/help", by their names as SwitchName gives them.
+bool IsHelpSwitch(const std::wstring& name);
+
 }  // namespace kestrow

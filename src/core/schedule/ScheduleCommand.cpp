@@ -21,11 +21,7 @@ ScheduleCommand Invalid(std::wstring why) {
 
 }  // namespace
 
-bool AsksForSchedule(const std::vector<std::wstring>& arguments) {
-    for (const std::wstring& argument : arguments)
-        if (SwitchName(argument) == L"schedule") return true;
-    return false;
-}
+bool AsksForSchedule(const std::vector<std::wstring>& arguments) { return HasSwitch(arguments, L"schedule"); }
 
 ScheduleCommand ParseScheduleCommand(const std::vector<std::wstring>& arguments) {
     std::vector<std::wstring> rest;

@@ -53,7 +53,7 @@ CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
             line.reportLogs.push_back(arguments[i]);
             continue;
         }
-        if (name == L"?" || name == L"h" || name == L"help") {
+        if (IsHelpSwitch(name)) {
             line.action = CommandLine::Action::Usage;
             return line;
         }
@@ -106,13 +106,12 @@ std::wstring ReadExportSwitch(const std::wstring& value, std::vector<ExportForma
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     CommandLine line;
     if (arguments.empty()) return line;
-    for (const std::wstring& argument : arguments)
-        if (SwitchName(argument) == L"report") return ParseReport(arguments);
+    if (HasSwitch(arguments, L"report")) return ParseReport(arguments);
     bool update = false;
     std::set<std::wstring> seen;
     for (size_t i = 0; i < arguments.size(); ++i) {
         const std::wstring name = SwitchName(arguments[i]);
-        if (name == L"?" || name == L"h" || name == L"help") {
+        if (IsHelpSwitch(name)) {
             line.action = CommandLine::Action::Usage;
             return line;
         }
