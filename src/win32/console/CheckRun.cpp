@@ -55,8 +55,7 @@ int Check(const CheckCommand& command, ConsoleOutput& out, ConsoleOutput& err) {
     const size_t lastSeparator = page.find_last_of(L'\\');
     if (!page.empty() && lastSeparator != std::wstring::npos) {
         const std::wstring pageFolder = page.substr(0, lastSeparator + 1);
-        const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(pageFolder).c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        if (!FolderExists(pageFolder)) {
             err.Line(L"Kestrow: the page's folder cannot be found: " + pageFolder);
             return CheckExit::BadCommandLine;
         }

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include "common/LongPath.h"
 #include "console/ConsoleControl.h"
 #include "console/ConsoleOutput.h"
 #include "scheduler/Nights.h"
@@ -12,11 +11,6 @@
 
 namespace kestrow::win32 {
 namespace {
-
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(path).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 int List(KestrowTasks& tasks, ConsoleOutput& out) {
     const std::vector<NightRow> rows = ListNights(tasks);
@@ -51,7 +45,7 @@ int Delete(KestrowTasks& tasks, const std::wstring& name, ConsoleOutput& out, Co
 int Set(KestrowTasks& tasks, ScheduledNight night, ConsoleOutput& out, ConsoleOutput& err) {
     Night& run = night.night;
     run.folder = FullPath(run.folder);
-    if (!IsFolder(run.folder)) {
+    if (!FolderExists(run.folder)) {
         err.Line(L"Kestrow: the folder cannot be found: " + run.folder);
         return ExitCode::NothingTouched;
     }

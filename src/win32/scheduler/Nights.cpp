@@ -4,6 +4,7 @@
 #include "common/RuntimeError.h"
 #include "schedule/LastResult.h"
 #include "system/DataFolder.h"
+#include "system/FullPath.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -23,10 +24,6 @@ std::wstring Today() {
     return text;
 }
 
-bool FolderExists(const std::wstring& folder) {
-    const DWORD attributes = GetFileAttributesW(ExtendedLengthPath(folder).c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 std::vector<KnownTask> Known(const std::vector<NightRow>& rows) {
     std::vector<KnownTask> known;

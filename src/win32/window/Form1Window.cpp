@@ -5,6 +5,7 @@
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
+#include "system/FullPath.h"
 #include "window/CheckDialog.h"
 #include "window/ExportMenu.h"
 #include "window/HandlerBoundary.h"
@@ -34,8 +35,7 @@ std::wstring FirstDroppedFolder(HDROP drop) {
     for (UINT i = 0; i < count; ++i) {
         std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
         path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
-        const DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY)) return path;
+        if (FolderExists(path)) return path;
     }
     return std::wstring();
 }

@@ -36,10 +36,6 @@ std::wstring FolderAsMeant(const std::wstring& text) {
     return folder;
 }
 
-bool IsFolder(const std::wstring& path) {
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
 
 class ScheduleDialog : public ModalDialog {
 public:
@@ -207,7 +203,7 @@ private:
             FocusField(FieldId(check.field));
             return;
         }
-        if (!IsFolder(night->night.folder)) {
+        if (!FolderExists(night->night.folder)) {
             Say(L"The folder cannot be found: " + night->night.folder + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
             FocusField(IDC_FOLDER);
             return;
