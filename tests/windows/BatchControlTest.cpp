@@ -14,7 +14,7 @@
 #include "listing/FolderEntry.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "window/NightMenu.h"
+#include "scheduler/NightMenu.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

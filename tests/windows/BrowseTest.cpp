@@ -9,7 +9,7 @@
 #include "files/FindFileEnumerator.h"
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
-#include "window/ShellFolderDialog.h"
+#include "ui/ShellFolderDialog.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

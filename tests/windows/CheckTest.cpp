@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "RunFixture.h"
-#include "window/NightMenu.h"
+#include "scheduler/NightMenu.h"
 
 #include "MainWindowFixture.h"
 #include "resources/DialogIds.h"

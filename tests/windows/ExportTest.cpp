@@ -10,7 +10,7 @@
 #include "RunFixture.h"
 #include "common/LongPath.h"
 #include "window/ExportMenu.h"
-#include "window/RegistrySettings.h"
+#include "settings/RegistrySettings.h"
 
 using namespace kestrow::wintest;
 namespace win32 = kestrow::win32;

@@ -4,7 +4,7 @@
 #include "MainWindowFixture.h"
 #include "resources/resource.h"
 #include "TestSupport.h"
-#include "window/Twips.h"
+#include "ui/Twips.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

@@ -6,7 +6,7 @@
 #include "DialogWatcher.h"
 #include "TestSupport.h"
 #include "window/Form1Window.h"
-#include "window/Win32Controls.h"
+#include "ui/Win32Controls.h"
 
 namespace kestrow::wintest {
 

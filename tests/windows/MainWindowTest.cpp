@@ -4,8 +4,8 @@
 
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
-#include "window/HandlerBoundary.h"
-#include "window/Twips.h"
+#include "ui/HandlerBoundary.h"
+#include "ui/Twips.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

@@ -22,9 +22,9 @@
 #include "system/ComApartment.h"
 #include "system/ComValues.h"
 #include "system/WindowPicture.h"
-#include "window/RegistrySettings.h"
-#include "window/NightMenu.h"
-#include "window/SettingsStore.h"
+#include "settings/RegistrySettings.h"
+#include "scheduler/NightMenu.h"
+#include "settings/SettingsStore.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;

@@ -13,7 +13,7 @@
 #include "console/ScheduleRun.h"
 #include "system/ComApartment.h"
 #include "window/Form1Window.h"
-#include "window/HandlerBoundary.h"
+#include "ui/HandlerBoundary.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "form/Form1.h"
-#include "window/UiThreadCalls.h"
+#include "ui/UiThreadCalls.h"
 
 namespace kestrow::win32 {
 

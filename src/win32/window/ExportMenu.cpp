@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "window/RegistrySettings.h"
+#include "settings/RegistrySettings.h"
 
 namespace kestrow::win32 {
 namespace {

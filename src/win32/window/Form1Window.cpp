@@ -6,14 +6,14 @@
 #include "resources/resource.h"
 #include "system/DataFolder.h"
 #include "system/FullPath.h"
-#include "window/CheckDialog.h"
+#include "check/CheckDialog.h"
 #include "window/ExportMenu.h"
-#include "window/HandlerBoundary.h"
-#include "window/NightMenu.h"
-#include "window/RegistrySettings.h"
-#include "window/ScheduleDialog.h"
-#include "window/SettingsDialog.h"
-#include "window/Twips.h"
+#include "ui/HandlerBoundary.h"
+#include "scheduler/NightMenu.h"
+#include "settings/RegistrySettings.h"
+#include "scheduler/ScheduleDialog.h"
+#include "settings/SettingsDialog.h"
+#include "ui/Twips.h"
 
 namespace kestrow::win32 {
 namespace {

@@ -15,13 +15,13 @@
 #include "files/FindFileEnumerator.h"
 #include "form/Form1.h"
 #include "window/BatchThread.h"
-#include "window/GdiObjects.h"
+#include "ui/GdiObjects.h"
 #include "window/HelpWindow.h"
-#include "window/ShellFolderDialog.h"
+#include "ui/ShellFolderDialog.h"
 #include "window/TaskbarButton.h"
-#include "window/Win32Controls.h"
-#include "window/Win32MessageBox.h"
-#include "window/Window.h"
+#include "ui/Win32Controls.h"
+#include "ui/Win32MessageBox.h"
+#include "ui/Window.h"
 
 namespace kestrow::win32 {
 

@@ -1,8 +1,8 @@
 #include "window/HelpWindow.h"
 
 #include "resources/resource.h"
-#include "window/HandlerBoundary.h"
-#include "window/Twips.h"
+#include "ui/HandlerBoundary.h"
+#include "ui/Twips.h"
 
 namespace kestrow::win32 {
 

@@ -3,8 +3,8 @@
 // a help page. A click anywhere on it goes back to the main window.
 #include <functional>
 
-#include "window/GdiObjects.h"
-#include "window/Window.h"
+#include "ui/GdiObjects.h"
+#include "ui/Window.h"
 
 namespace kestrow::win32 {
 

@@ -1,4 +1,4 @@
-#include "window/SettingsStore.h"
+#include "settings/SettingsStore.h"
 
 #include <windows.h>
 

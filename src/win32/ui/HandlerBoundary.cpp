@@ -1,6 +1,6 @@
-#include "window/HandlerBoundary.h"
+#include "ui/HandlerBoundary.h"
 
-#include "window/Win32MessageBox.h"
+#include "ui/Win32MessageBox.h"
 
 namespace kestrow::win32 {
 

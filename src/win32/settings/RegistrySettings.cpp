@@ -1,4 +1,4 @@
-#include "window/RegistrySettings.h"
+#include "settings/RegistrySettings.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "window/Window.h"
+#include "ui/Window.h"
 
 namespace kestrow::win32 {
 

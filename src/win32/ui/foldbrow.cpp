@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/RuntimeError.h"
-#include "window/ShellFolderDialog.h"
+#include "ui/ShellFolderDialog.h"
 
 namespace kestrow::foldbrow {
 namespace {

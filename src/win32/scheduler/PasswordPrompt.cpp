@@ -1,4 +1,4 @@
-#include "window/PasswordPrompt.h"
+#include "scheduler/PasswordPrompt.h"
 
 #define SECURITY_WIN32
 #include <security.h>

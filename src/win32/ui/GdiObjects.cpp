@@ -1,4 +1,4 @@
-#include "window/GdiObjects.h"
+#include "ui/GdiObjects.h"
 
 namespace kestrow::win32 {
 

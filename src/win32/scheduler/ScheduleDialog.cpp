@@ -1,4 +1,4 @@
-#include "window/ScheduleDialog.h"
+#include "scheduler/ScheduleDialog.h"
 
 #include <commctrl.h>
 
@@ -9,12 +9,12 @@
 #include "schedule/NightForm.h"
 #include "scheduler/Nights.h"
 #include "system/FullPath.h"
-#include "window/ExportChecks.h"
-#include "window/HandlerBoundary.h"
-#include "window/ModalDialog.h"
-#include "window/PasswordPrompt.h"
-#include "window/SettingsStore.h"
-#include "window/ShellFolderDialog.h"
+#include "settings/ExportChecks.h"
+#include "ui/HandlerBoundary.h"
+#include "ui/ModalDialog.h"
+#include "scheduler/PasswordPrompt.h"
+#include "settings/SettingsStore.h"
+#include "ui/ShellFolderDialog.h"
 
 namespace kestrow::win32 {
 namespace {

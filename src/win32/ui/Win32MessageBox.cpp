@@ -1,11 +1,11 @@
-#include "window/Win32MessageBox.h"
+#include "ui/Win32MessageBox.h"
 
 #include <commctrl.h>
 #include <shellapi.h>
 
 #include <cstring>
 
-#include "window/Win32Controls.h"
+#include "ui/Win32Controls.h"
 
 namespace kestrow::win32 {
 namespace {

@@ -1,4 +1,4 @@
-#include "window/CheckDialog.h"
+#include "check/CheckDialog.h"
 
 #include <atomic>
 #include <memory>
@@ -11,11 +11,11 @@
 #include "check/CheckOnThisComputer.h"
 #include "check/CheckText.h"
 #include "resources/DialogIds.h"
-#include "window/GdiObjects.h"
-#include "window/HandlerBoundary.h"
-#include "window/ModalDialog.h"
-#include "window/RegistrySettings.h"
-#include "window/Win32Controls.h"
+#include "ui/GdiObjects.h"
+#include "ui/HandlerBoundary.h"
+#include "ui/ModalDialog.h"
+#include "settings/RegistrySettings.h"
+#include "ui/Win32Controls.h"
 
 namespace kestrow::win32 {
 namespace {

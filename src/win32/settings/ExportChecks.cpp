@@ -1,4 +1,4 @@
-#include "window/ExportChecks.h"
+#include "settings/ExportChecks.h"
 
 #include <algorithm>
 

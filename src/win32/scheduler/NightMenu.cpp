@@ -1,4 +1,4 @@
-#include "window/NightMenu.h"
+#include "scheduler/NightMenu.h"
 
 namespace kestrow::win32 {
 

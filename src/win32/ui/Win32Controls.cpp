@@ -1,4 +1,4 @@
-#include "window/Win32Controls.h"
+#include "ui/Win32Controls.h"
 
 #include "common/RuntimeError.h"
 

@@ -1,11 +1,11 @@
-#include "window/SettingsDialog.h"
+#include "settings/SettingsDialog.h"
 
 #include "form/WindowSettings.h"
 #include "resources/DialogIds.h"
-#include "window/ExportChecks.h"
-#include "window/HandlerBoundary.h"
-#include "window/ModalDialog.h"
-#include "window/SettingsStore.h"
+#include "settings/ExportChecks.h"
+#include "ui/HandlerBoundary.h"
+#include "ui/ModalDialog.h"
+#include "settings/SettingsStore.h"
 
 namespace kestrow::win32 {
 namespace {

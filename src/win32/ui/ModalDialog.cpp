@@ -1,6 +1,6 @@
-#include "window/ModalDialog.h"
+#include "ui/ModalDialog.h"
 
-#include "window/Win32Controls.h"
+#include "ui/Win32Controls.h"
 
 namespace kestrow::win32 {
 
