@@ -7,7 +7,6 @@
 
 #include "batch/CadDialog.h"
 #include "batch/CallWatch.h"
-#include "batch/ServerOwnership.h"
 #include "common/CommandLineProgram.h"
 #include "common/Png.h"
 #include "common/Utf8.h"
@@ -255,68 +254,3 @@ TEST(Png, RowsComeBackUnfilteredFromStoredBlocks) {
     EXPECT_EQ(EncodePng(0, 2, {}), "");
 }
 
-// COM puts its launch switch on the command line of a server it starts; a
-// program the user starts has none, whatever its path or its files say.
-TEST(ServerOwnership, TheLaunchSwitchIsAnArgumentOfItsOwnAfterTheProgram) {
-    const std::vector<std::pair<std::wstring, bool>> cases = {
-        {L"\"C:\\Program Files\\CAD\\Program\\Edge.exe\" -Embedding", true}, {L"C:\\CAD\\Edge.exe /embedding", true},
-        {L"C:\\CAD\\Edge.exe /Automation -Embedding", true}, {L"C:\\CAD\\Edge.exe \"-EMBEDDING\"", true},
-        {L"\"C:\\CAD\\Edge.exe\"", false}, {L"C:\\CAD\\Edge.exe C:\\Drawings\\-Embedding.dft", false},
-        {L"\"C:\\-Embedding\\Edge.exe\" C:\\a.dft", false}, {L"C:\\CAD\\Edge.exe -EmbeddingX", false},
-        {L"-Embedding", false}, {L"", false}};
-    for (const auto& [line, carries] : cases) EXPECT_EQ(CarriesLaunchSwitch(line), carries) << Narrow(line);
-}
-
-// Which process serves a session: one that appeared during its activation
-// with COM's launch switch; the application's own word decides between
-// several; a process the user started meanwhile means the session is let go.
-TEST(ServerOwnership, WhatComStartedForTheActivationDecides) {
-    using Seen = ServerProcessSeen;
-    const Seen usersBefore{10, false, false}, serverBefore{11, false, true};
-    const Seen mine{20, true, true}, alsoStarted{21, true, true}, usersNew{30, true, false};
-    struct Case {
-        const char* what;
-        std::vector<Seen> seen;
-        std::optional<std::uint32_t> reported;
-        std::optional<std::uint32_t> pending;
-        bool mayAsk;
-        ServedVerdict verdict;
-    };
-    const ServedVerdict other{ServedBy::OtherProcess, std::nullopt};
-    const ServedVerdict unproven{ServedBy::UnprovenProcess, std::nullopt};
-    const std::vector<Case> cases = {
-        {"nothing appeared: a server from before took it", {serverBefore}, {}, {}, false, other},
-        {"one appeared with the switch", {mine}, {}, 20, true, {ServedBy::OwnProcess, 20}},
-        {"the user's session from before is never asked", {usersBefore, mine}, {}, 20, false, {ServedBy::OwnProcess, 20}},
-        {"the user started one meanwhile", {usersNew}, {}, {}, false, other},
-        {"the user's and COM's at once", {usersNew, mine}, {}, 20, false, {ServedBy::OtherProcess, {}, 20}},
-        {"two with the switch, not said which", {mine, alsoStarted}, {}, {}, true, unproven},
-        {"two with the switch, the application names one", {mine, alsoStarted}, 21, {}, true, {ServedBy::OwnProcess, 21}},
-        {"the application names a server from before", {serverBefore, mine}, 11, 20, true, other},
-        {"the application names no process seen", {mine}, 99, 20, true, other},
-    };
-    for (const Case& c : cases) {
-        const StartFacts facts{true, c.seen};
-        EXPECT_EQ(ProcessOfPendingStart(facts), c.pending) << c.what;
-        EXPECT_EQ(MayAskServedProcess(facts), c.mayAsk) << c.what;
-        EXPECT_EQ(JudgeServedSession(facts, c.reported), c.verdict) << c.what;
-    }
-    // Without the server's program nothing can be told: used, never ended.
-    const StartFacts unknown{false, {mine}};
-    EXPECT_FALSE(ProcessOfPendingStart(unknown) || MayAskServedProcess(unknown));
-    EXPECT_EQ(JudgeServedSession(unknown, std::nullopt), unproven);
-}
-
-TEST(ServerOwnership, TheApplicationSaysItsProcessOrNothingAndOnlyALostServerFailsTheStart) {
-    kestrow::testing::FakeServer server;
-    kestrow::testing::FakeFactory factory(server);
-    const AutomationRef application = factory.CreateObject(L"SolidEdge.Application");
-    EXPECT_EQ(AskServedProcess(*application), std::nullopt) << "no such property";
-    server.names[kProcessIdProperty] = 1001;
-    server.numbers[1001] = 4312;
-    EXPECT_EQ(AskServedProcess(*application), 4312u);
-    server.Fail(L"raw-app get 1001", RuntimeError(static_cast<long>(0x80020009), L"CAD", L"No such property"));
-    EXPECT_EQ(AskServedProcess(*application), std::nullopt);
-    server.Fail(L"raw-app name", RuntimeError(static_cast<long>(0x800706BA), L"", L"gone", FailureKind::ServerGone));
-    EXPECT_THROW(AskServedProcess(*application), RuntimeError);
-}

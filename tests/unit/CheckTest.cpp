@@ -3,7 +3,9 @@
 // and the page's inline pictures.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <functional>
+#include <tuple>
 
 #include "batch/AutomationContract.h"
 #include "check/CheckCommand.h"
@@ -21,6 +23,12 @@ TimedCall Timed(DraftStep step, double seconds, std::wstring format = L"") {
     call.step = step;
     call.seconds = seconds;
     call.format = std::move(format);
+    return call;
+}
+
+TimedCall Pending(DraftStep step, double seconds) {
+    TimedCall call = Timed(step, seconds);
+    call.answered = false;
     return call;
 }
 
@@ -77,10 +85,30 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
         {"registered without quotes under spaces",
          [](CheckFacts& f) { f.registration.commandLine = f.registration.program = L"C:\\Program Files\\SE\\Edge.exe"; },
          nullptr},
-        {"the user's own session", [](CheckFacts& f) { f.userSessionRunning = true; }, L"your Solid Edge"},
+        {"the user's own session, running or starting",
+         [](CheckFacts& f) { f.inTheWay = SessionLetGo::UsersSession; }, L"your Solid Edge"},
+        {"a program that cannot be read from the registration",
+         [](CheckFacts& f) {
+             f.registration.program.clear();
+             f.inTheWay = SessionLetGo::ProgramNotKnown;
+         },
+         L"program"},
         {"a start given up", [](CheckFacts& f) { f.start.error = kGivenUp; }, L"start"},
         {"a start handed to a foreign process",
          [](CheckFacts& f) { f.start.error = RuntimeError(1, L"K", L"x", FailureKind::ForeignServer); }, L"start"},
+        {"a start whose settings hang",
+         [](CheckFacts& f) {
+             f.start.error = kGivenUp;
+             f.start.calls = {Timed(DraftStep::Activation, 1), Pending(DraftStep::Settings, 8)};
+         },
+         L"start"},
+        {"a second start given up",
+         [](CheckFacts& f) {
+             f.second.served = SecondSession::Served::Failed;
+             f.second.error = kGivenUp;
+             f.second.calls = {Pending(DraftStep::Activation, 8)};
+         },
+         L"second session"},
         {"one process for every program",
          [](CheckFacts& f) { f.second.served = SecondSession::Served::FirstSessionsProcess; }, nullptr},
         {"no sample", [](CheckFacts& f) { f.sample = SampleFacts{}; }, nullptr},
@@ -102,6 +130,32 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
              f.end.givenUp = f.end.givenUpEnded = true;
          },
          L"dialog"},
+        {"the document collection hangs before the open",
+         [](CheckFacts& f) {
+             f.sample.stored = false;
+             f.sample.error = kGivenUp;
+             f.sample.calls = {Pending(DraftStep::Documents, 8)};
+             f.end = CheckedEnd{};
+             f.end.givenUp = f.end.givenUpEnded = true;
+         },
+         L"open"},
+        {"the views hang after the open",
+         [](CheckFacts& f) {
+             f.sample.stored = false;
+             f.sample.error = kGivenUp;
+             f.sample.calls = {Timed(DraftStep::Documents, 0), Timed(DraftStep::Open, 0.5), Timed(DraftStep::Cast, 0),
+                               Pending(DraftStep::Views, 8)};
+             f.end = CheckedEnd{};
+             f.end.givenUp = f.end.givenUpEnded = true;
+         },
+         L"update views"},
+        {"the quit given up",
+         [](CheckFacts& f) {
+             f.end.calls = {Pending(DraftStep::Quit, 8)};
+             f.end.quitCall = f.end.calls[0];
+             f.end.process = ServerProcessEnd::EndedByKestrow;
+         },
+         L"end"},
         {"an export failed",
          [](CheckFacts& f) {
              f.sample.exports[0].Fail(RuntimeError(438, L"Kestrow", L"no SaveAs"));
@@ -120,6 +174,35 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
                                           [](const Finding& f) { return f.mark == FindingMark::Problem; });
         if (c.problem && problem != verdict.findings.end()) EXPECT_EQ(problem->topic, c.problem) << c.what;
     }
+}
+
+// A session given up is named by its call, whichever call it was.
+TEST(CheckVerdict, ACallGivenUpIsNamed) {
+    const std::pair<TimedCall, const wchar_t*> cases[] = {
+        {Pending(DraftStep::Documents, 8.01), L"the document collection did not answer within 8 s (/timeout)"},
+        {Pending(DraftStep::Views, 8.01), L"the view collection did not answer within 8 s (/timeout)"},
+        {Pending(DraftStep::ViewCount, 8.01), L"the number of views did not answer within 8 s (/timeout)"},
+    };
+    CheckRequest request;
+    request.timeout = std::chrono::seconds(8);
+    for (const auto& [call, text] : cases) {
+        CheckFacts facts = ReadyFacts();
+        facts.sample.stored = false;
+        facts.sample.error = kGivenUp;
+        facts.sample.calls = {call};
+        facts.end = CheckedEnd{};
+        facts.end.givenUp = facts.end.givenUpEnded = true;
+        const CheckVerdict verdict = JudgeCheck(facts, request);
+        EXPECT_TRUE(std::any_of(verdict.findings.begin(), verdict.findings.end(), [&](const Finding& f) {
+            return f.mark == FindingMark::Problem && f.text.find(text) == 0;
+        })) << std::string(text, text + std::wcslen(text));
+    }
+    CheckFacts quit = ReadyFacts();
+    quit.end.calls = {Pending(DraftStep::Quit, 8.01)};
+    quit.end.quitCall = quit.end.calls[0];
+    quit.end.process = ServerProcessEnd::EndedByKestrow;
+    for (const Finding& f : JudgeCheck(quit, request).findings)
+        EXPECT_EQ(f.text.find(L"the quit took"), std::wstring::npos) << std::string(f.text.begin(), f.text.end());
 }
 
 struct SwitchCase {
@@ -210,26 +293,34 @@ TEST(CheckCommand, TakesASampleAndTheSwitchesItSharesWithANight) {
         EXPECT_EQ(ParseCheckCommand(arguments).kind, CheckCommand::Kind::Invalid) << arguments.back().size();
 }
 
-TEST(CallTimes, NameTheContractsStepsAndTimeThem) {
+TEST(CallTimes, NameEveryCallOfTheContractAndTimeThem) {
     std::wstring path = L"C:\\a.dft";
-    EXPECT_EQ(NameOfCall(contract::kDocumentsOpen, InvokeKind::Get, {AutomationArg::StringByRef(path)})->step,
-              DraftStep::Open);
-    EXPECT_EQ(NameOfCall(contract::kViewUpdate, InvokeKind::Call, {})->step, DraftStep::UpdateView);
-    EXPECT_EQ(NameOfCall(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(true)})->step,
-              DraftStep::Store);
-    EXPECT_EQ(NameOfCall(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(false)})->step,
-              DraftStep::CloseUnstored);
-    EXPECT_EQ(NameOfCall(contract::kAppQuit, InvokeKind::Call, {})->step, DraftStep::Quit);
+    using Arg = AutomationArg;
+    const std::vector<std::tuple<std::int32_t, InvokeKind, std::vector<AutomationArg>, DraftStep>> calls = {
+        {contract::kAppPut59, InvokeKind::Put, {Arg::Boolean(false)}, DraftStep::Settings},
+        {contract::kAppPut18, InvokeKind::Put, {Arg::Boolean(false)}, DraftStep::Settings},
+        {contract::kAppDocuments, InvokeKind::Get, {}, DraftStep::Documents},
+        {contract::kDocumentsOpen, InvokeKind::Get, {Arg::StringByRef(path)}, DraftStep::Open},
+        {contract::kDocumentViews, InvokeKind::Get, {}, DraftStep::Views},
+        {contract::kViewsCount, InvokeKind::Get, {}, DraftStep::ViewCount},
+        {contract::kViewsItem, InvokeKind::Get, {Arg::Int16(1)}, DraftStep::View},
+        {contract::kViewUpdate, InvokeKind::Call, {}, DraftStep::UpdateView},
+        {contract::kDocumentClose, InvokeKind::Call, {Arg::Boolean(true)}, DraftStep::Store},
+        {contract::kDocumentClose, InvokeKind::Call, {Arg::Boolean(false)}, DraftStep::CloseUnstored},
+        {contract::kAppQuit, InvokeKind::Call, {}, DraftStep::Quit},
+        {1001, InvokeKind::Get, {}, DraftStep::OtherInvocation},
+    };
+    for (const auto& [id, kind, args, step] : calls) EXPECT_EQ(NameOfCall(id, kind, args).step, step) << id;
     // SaveAs has whatever identifier the server gave it: known by its argument.
-    const auto saveAs = NameOfCall(contract::kViewUpdate, InvokeKind::Call, {AutomationArg::String(L"C:\\T\\a.k-1.PDF")});
-    EXPECT_EQ(saveAs->step, DraftStep::SaveAs);
-    EXPECT_EQ(saveAs->format, L"pdf");
-    EXPECT_FALSE(NameOfCall(contract::kAppDocuments, InvokeKind::Get, {}));
+    const TimedCall saveAs = NameOfCall(contract::kViewUpdate, InvokeKind::Call, {Arg::String(L"C:\\T\\a.k-1.PDF")});
+    EXPECT_EQ(saveAs.step, DraftStep::SaveAs);
+    EXPECT_EQ(saveAs.format, L"pdf");
+    EXPECT_EQ(CallName(NameOfCall(contract::kAppDocuments, InvokeKind::Get, {})), L"the document collection");
 
     CallTimes times;
     times.Invoking(contract::kAppQuit, InvokeKind::Call, {});
     times.CallStarted();
-    times.CallStarted();  // unnamed calls between are passed over
+    times.CallStarted();  // a call never told of is passed over
     const std::vector<TimedCall> pending = times.Take();
     ASSERT_EQ(pending.size(), 1u);
     EXPECT_FALSE(pending[0].answered);

@@ -65,7 +65,7 @@ struct ScriptedLauncher : ServerLauncher {
         }
         void Quit(CallWatch&) noexcept override {}
     };
-    bool CadSystemRunning() override { return false; }
+    std::optional<SessionLetGo> CadSystemInTheWay() override { return std::nullopt; }
     std::unique_ptr<ServerConnection> Launch() override { return std::make_unique<Connection>(*this); }
 };
 
@@ -164,7 +164,7 @@ TEST_F(CopyKeeping, AServerThatMayStillHoldTheDraftKeepsItsCopyAndItsProtectionF
 
     for (int batch = 0; batch < 2; ++batch) {
         SCOPED_TRACE(batch);
-        if (batch == 1) launcher.CadSystemRunning();  // the window's next batch
+        if (batch == 1) launcher.CadSystemInTheWay();  // the window's next batch
         FailAfterWriting("torn again", FailureKind::Ordinary);
         error = Caught();
         ASSERT_TRUE(error);

@@ -35,6 +35,7 @@ public:
         return session_.UpdateDraft(path, exports, *stop);
     }
     void Quit(CallWatch&) noexcept override { session_.Quit(); }
+    std::optional<SessionLetGo> LetGoReason() override { return server_.letGo; }
     std::optional<std::uint64_t> MemoryBytes() override {
         return server_.memory ? server_.memory() : std::nullopt;
     }

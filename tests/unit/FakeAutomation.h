@@ -30,7 +30,8 @@ struct FakeServer {
     };
     std::map<std::wstring, Fault> faults;
     bool createFails = false;
-    bool cadSystemRunning = false;
+    std::optional<SessionLetGo> inTheWay;
+    std::optional<SessionLetGo> letGo;  // what a start that raises ForeignServer says
     int applicationsCreated = 0;
     int liveObjects = 0;
     int callsToLostServers = 0;
@@ -85,7 +86,7 @@ private:
 class InlineLauncher : public ServerLauncher {
 public:
     explicit InlineLauncher(FakeServer& server) : server_(server), factory_(server) {}
-    bool CadSystemRunning() override { return server_.cadSystemRunning; }
+    std::optional<SessionLetGo> CadSystemInTheWay() override { return server_.inTheWay; }
     std::unique_ptr<ServerConnection> Launch() override;
 
 private:

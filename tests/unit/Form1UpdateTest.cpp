@@ -136,15 +136,17 @@ TEST(UpdateDraftFiles, NoServerOrTheUsersOwnSessionGivesOneMessageAndNoCall) {
         Form1Fixture f;
         f.BrowseTo(L"C:\\D", {L"a.dft"});
         f.server.createFails = !userSession;
-        f.server.cadSystemRunning = userSession;
+        if (userSession) f.server.inTheWay = SessionLetGo::UsersSession;
         f.form.cmdUpdate_Click();
         ASSERT_EQ(f.messages.shown.size(), 1u);
         const ShownMessage& box = f.messages.shown[0];
-        EXPECT_NE(box.text.find(L"SolidEdge.Application"), std::wstring::npos);
         if (userSession) {
-            EXPECT_NE(box.text.find(L"already running"), std::wstring::npos);
+            EXPECT_NE(box.text.find(L"Solid Edge is already running on this computer, or is still starting"),
+                      std::wstring::npos);
             EXPECT_NE(box.text.find(L"Nothing was changed."), std::wstring::npos);
             EXPECT_TRUE(f.server.journal.empty());
+        } else {
+            EXPECT_NE(box.text.find(L"SolidEdge.Application"), std::wstring::npos);
         }
         EXPECT_EQ(box.title, L"Kestrow v 1.0");
         EXPECT_EQ(f.Label1.caption, L"1 file(s) found in :");
@@ -465,6 +467,7 @@ TEST(UpdateDraftFiles, ASessionServedByAnotherProcessGetsNoCallAndEndsTheBatch) 
     for (const bool atStart : {true, false}) {
         Form1Fixture f;
         f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft", L"c.dft"});
+        f.server.letGo = SessionLetGo::UsersSession;
         int created = 0;
         f.server.onCall = [&](const std::wstring& line) {
             if (line.rfind(L"create ", 0) == 0 && ++created == (atStart ? 1 : 2)) f.server.Fail(L"create", foreign);

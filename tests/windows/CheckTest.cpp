@@ -168,13 +168,43 @@ TEST_F(Checks, TheUsersOwnSessionIsLeftUntouchedAndTheCheckEndsThere) {
     const DWORD userPid = GetProcessId(user);
     const ProgramRun run = Check(Sample(), user);
     EXPECT_EQ(run.exitCode, 1u);
-    EXPECT_TRUE(Contains(run, L"Close Solid Edge and check again."));
+    EXPECT_TRUE(Contains(run, L"Close Solid Edge (if it is still starting, let it open first) and check again."));
     for (const auto& line : journal.Lines()) {
         const std::optional<JournalEntry> entry = ReadJournalEntry(line);
         ASSERT_TRUE(entry) << line;
         EXPECT_EQ(entry->pid, userPid) << "another server was started: " << line;
         EXPECT_TRUE(entry->call == "start" || entry->call == "user session") << "the user's session got a call: " << line;
     }
+}
+
+// The user's Solid Edge, slow to start, has not yet offered its class as
+// the check begins: the check starts nothing and calls nothing.
+TEST_F(Checks, AUserSessionStillStartingStopsTheCheckBeforeAnyStart) {
+    SetStandIn(L"JournalPids", L"1");
+    SetStandIn(L"MultipleUse", L"1");
+    SetStandIn(L"StartDelayMs", L"7000");
+    HANDLE user = StartStandIn(L"/UserSession");
+    ASSERT_NE(user, nullptr);
+    const DWORD userPid = GetProcessId(user);
+    Sleep(1500);
+    const ProgramRun run = Check(Sample(), user);
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"problem  your Solid Edge")) << Narrow(run.Text());
+    for (const auto& line : journal.Lines()) {
+        const std::optional<JournalEntry> entry = ReadJournalEntry(line);
+        ASSERT_TRUE(entry) << line;
+        EXPECT_EQ(entry->pid, userPid) << "another server was started: " << line;
+    }
+}
+
+// A Solid Edge that hangs before any draft is opened would hang every
+// night at the same place: the check names the call and says no.
+TEST_F(Checks, AHangOnTheDocumentCollectionIsAProblemNamedByItsCall) {
+    SetStandIn(L"DocumentsHangMs", L"600000");
+    const ProgramRun run = Check(Sample() + L" /timeout 5");
+    EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"the document collection did not answer within 5 s (/timeout)")) << Narrow(run.Text());
+    EXPECT_FALSE(Contains(run, L"A night can run.")) << Narrow(run.Text());
 }
 
 TEST_F(Checks, AStartThatHangsIsGivenUpAtTheTimeoutAndItsProcessEnded) {

@@ -127,9 +127,9 @@ TEST_F(OwnSessions, AUserSessionThatTookTheRegistrationGetsNoCall) {
 // The user starts their own session in the second after a start was refused
 // by a stopping server (as at the replacement of one that crashed), whether
 // the CAD system serves every program from one process or one each. That
-// process gets no call, is not told to quit, is not ended and is in no job:
-// the run works in a server COM started for it, or lets go of the session
-// as of one already running.
+// process gets no call, is not told to quit, is not ended and is in no job;
+// whichever process served the start, the run lets go of it as of a CAD
+// system already running: a process without COM's switch appeared during it.
 class UserStartAfterARefusal : public OwnSessions, public ::testing::WithParamInterface<bool> {};
 
 TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
@@ -154,17 +154,39 @@ TEST_P(UserStartAfterARefusal, NeverTouchesTheUsersProcess) {
     EXPECT_TRUE(userStillRuns) << "the user's own session was ended";
     EXPECT_TRUE(jobKnown && !inJob) << "the user's own session was put in a job";
     EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{}) << "the user's session was called";
-    if (!multipleUse || run.exitCode == 0) {
-        // A server of its own, which COM started for the retried activation.
-        EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
-        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
-    } else {
-        // The activation went to the user's process, registered for every
-        // program: let go of, as a CAD system already running.
-        EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
-        EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
-        for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 0) << Narrow(draft);
-    }
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"already running")) << Narrow(run.Text());
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 0) << Narrow(draft);
+}
+
+// The user double-clicked Solid Edge, registered for every program and slow
+// to start, a second and a half before the night: its process runs but has
+// not yet offered its class. The night starts nothing, calls nothing, and
+// ends as for a CAD system already running; the user's session goes on.
+TEST_F(OwnSessions, AUserSessionStillStartingIsNeverTaken) {
+    SetStandIn(L"MultipleUse", L"1");
+    SetStandIn(L"StartDelayMs", L"7000");
+    const auto drafts = WriteDrafts(2);
+    HANDLE user = StartStandIn(L"/UserSession");
+    ASSERT_NE(user, nullptr);
+    Sleep(1500);
+    const ProgramRun run = Update(L"/timeout 60");
+    const bool userStillRuns = WaitForSingleObject(user, 0) == WAIT_TIMEOUT;
+    const DWORD userPid = GetProcessId(user);
+    const auto lines = journal.Lines();
+    EndStandInGently(user);
+
+    EXPECT_EQ(run.exitCode, 2u) << Narrow(run.Text());
+    EXPECT_TRUE(Contains(run, L"Solid Edge is already running on this computer, or is still starting"))
+        << Narrow(run.Text());
+    EXPECT_TRUE(userStillRuns) << "the user's own session was ended";
+    EXPECT_EQ(CallsBeyondActivation(lines, userPid), std::vector<std::string>{}) << "the user's session was called";
+    EXPECT_EQ(JournalPids(lines, "start"), std::vector<DWORD>{userPid}) << "a session was started beside it";
+    for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 0) << Narrow(draft);
+    const auto rows = Log();
+    EXPECT_TRUE(std::any_of(rows.begin(), rows.end(), [](const LoggedRow& row) {
+        return row.result == L"note" && row.description.find(L"still starting") != std::wstring::npos;
+    })) << "the log does not say why nothing was done";
 }
 
 INSTANTIATE_TEST_SUITE_P(Registrations, UserStartAfterARefusal, ::testing::Values(false, true),

@@ -267,6 +267,7 @@ void Application::Dispatch(DISPID id, Kind kind, DISPPARAMS& params, VARIANT* re
     }
     if (id == contract::kAppDocuments && kind == Kind::Get) {
         NoArguments(params);
+        if (server_.DocumentsHangMs() > 0) Sleep(server_.DocumentsHangMs());
         ReturnObject(result, new Documents(server_));
         return;
     }

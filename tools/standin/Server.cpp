@@ -40,6 +40,7 @@ Server::Server() : lastCall_(GetTickCount64()) {
     orphanExitMs_ = Milliseconds(L"KESTROW_STANDIN_ORPHAN_MS", L"OrphanExitMs", orphanExitMs_);
     startDelayMs_ = Milliseconds(L"KESTROW_STANDIN_START_DELAY_MS", L"StartDelayMs", startDelayMs_);
     createHangMs_ = Milliseconds(L"KESTROW_STANDIN_CREATE_HANG_MS", L"CreateHangMs", createHangMs_);
+    documentsHangMs_ = Milliseconds(L"KESTROW_STANDIN_DOCUMENTS_HANG_MS", L"DocumentsHangMs", documentsHangMs_);
     viewUpdateMs_ = Milliseconds(L"KESTROW_STANDIN_VIEW_UPDATE_MS", L"ViewUpdateMs", viewUpdateMs_);
     exportMs_ = Milliseconds(L"KESTROW_STANDIN_EXPORT_MS", L"ExportMs", exportMs_);
     knowsSaveAs_ = Setting(L"KESTROW_STANDIN_NO_SAVE_AS", L"NoSaveAs") != L"1";

@@ -80,6 +80,9 @@ public:
     // How long the class factory takes to create the application once asked,
     // as a CAD system whose start hangs.
     DWORD CreateHangMs() const { return createHangMs_; }
+    // How long the application takes to hand out its document collection,
+    // as a CAD system that hangs before any draft is opened.
+    DWORD DocumentsHangMs() const { return documentsHangMs_; }
     // Whether this activation is one of those a server that is stopping
     // refuses: RefuseCreates in the settings counts how many more are,
     // across the server processes that start meanwhile.
@@ -110,6 +113,7 @@ private:
     DWORD idleExitMs_ = 120000;
     DWORD orphanExitMs_ = 3600000;
     DWORD startDelayMs_ = 0;
+    DWORD documentsHangMs_ = 0;
     DWORD viewUpdateMs_ = 0;
     DWORD exportMs_ = 0;
     bool knowsSaveAs_ = true;

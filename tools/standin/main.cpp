@@ -107,12 +107,14 @@ int Serve() {
 // A session the user started: its application object is in the running
 // object table, where a client looking for a running CAD system finds it.
 // Registered for multiple use, it also serves every new client, as a CAD
-// system that registers that way does.
+// system that registers that way does. Slow to start (StartDelayMs), it is
+// in neither place until then, as a CAD system still starting.
 int ServeAsUserSession() {
     if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return 1;
     int exitCode = 0;
     {
         standin::Server server;
+        Sleep(server.StartDelayMs());
         server.ServeAsUserSession();
         server.Journal(L"user session");
         auto* application = new standin::Application(server);

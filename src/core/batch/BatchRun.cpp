@@ -107,12 +107,13 @@ void BatchRun::StartNoticed(std::int32_t session, StartNotice notice) {
     progress_.StartNoticed(session, notice);
 }
 
-void BatchRun::EndBatch(BatchEnd end) {
+void BatchRun::EndBatch(BatchEnd end, std::optional<SessionLetGo> letGo) {
     {
         std::lock_guard<std::mutex> lock(queueMutex_);
         if (!ended_) {
             ended_ = true;
             result_.end = end;
+            result_.letGo = letGo;
         }
     }
     *stop_ = true;

@@ -46,9 +46,10 @@ public:
     void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action);
     void StartNoticed(std::int32_t session, StartNotice notice);
 
-    // Ends the whole batch (Cancel, the user's own session found): every
-    // session stops after its call in hand. The first reason stands.
-    void EndBatch(BatchEnd end);
+    // Ends the whole batch (Cancel, the user's own session found, with why it
+    // was let go of): every session stops after its call in hand. The first
+    // reason stands.
+    void EndBatch(BatchEnd end, std::optional<SessionLetGo> letGo = std::nullopt);
     // Ends the whole batch on a fault of Kestrow's own, said in `failure`.
     void EndOnOwnFailure(const std::wstring& failure);
     // One session ends for good before the queue is empty. A failure ends

@@ -148,6 +148,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         return Next::NextDraft;
     } catch (const RuntimeError& error) {
         TellStartNotices();
+        const std::optional<SessionLetGo> letGo = server_ ? server_->LetGoReason() : std::nullopt;
         // A server that started but refused its settings still ends its
         // work. One that is not this session's own was let go of before the
         // session held its object, so the last call cannot reach it.
@@ -162,7 +163,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
         } else if (error.Kind() == FailureKind::ForeignServer) {
             // Somebody's own session: let go of without a single call, and
             // no session of this batch goes on beside it.
-            run_.EndBatch(BatchEnd::CadAlreadyRunning);
+            run_.EndBatch(BatchEnd::CadAlreadyRunning, letGo ? letGo : SessionLetGo::NotProven);
             run_.SessionEnded(std::nullopt, std::nullopt, std::wstring());
         } else if (error.Kind() == FailureKind::SharedServer) {
             handedBack_ = run_.SessionShared(index);

@@ -49,8 +49,9 @@ void DraftBatch::SetExports(const ExportRequest& request, ExportFiles& files) {
 BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
     BatchResult result;
     result.drafts = drafts_;
-    if (launcher_.CadSystemRunning()) {
+    if (const std::optional<SessionLetGo> inTheWay = launcher_.CadSystemInTheWay()) {
         result.end = BatchEnd::CadAlreadyRunning;
+        result.letGo = inTheWay;
         return result;
     }
     // No more sessions than files: a session that would find the queue

@@ -22,12 +22,21 @@
 namespace kestrow {
 
 // What a session's start leaves for the run to tell: how it took its turn
-// among the starts of the computer, and whether its process could be known.
+// among the starts of the computer.
 enum class StartNotice {
     TurnNotComputerWide,  // no turn with every Kestrow of the computer: starts may overlap
     StartedWithoutTurn,   // another start held the turn past the bound: started without it
-    ProcessNotProven,     // COM started several processes at once: the session is used,
-                          // but its process is never recorded or ended
+};
+
+// Why Kestrow started no session, or let go of one without a single call:
+// it could be a session a user started.
+enum class SessionLetGo {
+    UsersSession,     // a process of the CAD system that COM did not start runs, is
+                      // starting, or appeared while a session started
+    ProgramNotKnown,  // the program registered for the CAD system cannot be read, so
+                      // no process of it can be told from a user's
+    NotProven,        // the session was served by a process Kestrow cannot prove it
+                      // started for it (another program's, or one of several at once)
 };
 
 // How the process that served a session went once the session was told to
@@ -42,9 +51,9 @@ enum class ServerProcessEnd {
 // A session of the server that runs somewhere, typically a thread of its
 // own. Each step returns once its calls are done, or raises a RuntimeError
 // of kind ServerAbandoned (or ServerAbandonedRunning) when `watch` gave up
-// waiting for them. Start raises ForeignServer when the session turned out
-// to be served by a process the run did not start; a `stop` that comes
-// before the server is asked for leaves it unstarted, without an error.
+// waiting for them. Start raises ForeignServer when the session was let go
+// of (LetGoReason says why); a `stop` that comes before the server is asked
+// for leaves it unstarted, without an error.
 class ServerConnection {
 public:
     virtual ~ServerConnection() = default;
@@ -64,13 +73,17 @@ public:
     // What its start left to tell (after Start, whether it returned or
     // raised); each notice is handed over once.
     virtual std::vector<StartNotice> TakeStartNotices() { return {}; }
+    // Why its start let go of the session, after Start raised ForeignServer.
+    virtual std::optional<SessionLetGo> LetGoReason() { return std::nullopt; }
 };
 
 class ServerLauncher {
 public:
     virtual ~ServerLauncher() = default;
-    // The CAD system already runs as somebody's own session.
-    virtual bool CadSystemRunning() = 0;
+    // Why no session may be started now: the CAD system runs, or is
+    // starting, as somebody's own session, or Kestrow cannot tell its own
+    // sessions from a user's. None when a start may go ahead.
+    virtual std::optional<SessionLetGo> CadSystemInTheWay() = 0;
     virtual std::unique_ptr<ServerConnection> Launch() = 0;
 };
 
@@ -101,8 +114,8 @@ enum class BatchEnd {
     Completed,            // every listed draft was tried
     Cancelled,            // the user chose Cancel
     Stopped,              // a stop was asked for
-    CadAlreadyRunning,    // the user's own session runs, or served a new session:
-                          // it was not used, and the batch ended there
+    CadAlreadyRunning,    // the user's own session runs, or a session was let go of
+                          // (BatchResult::letGo says why): the batch ended there
     ServerCouldNotStart,  // a session of the server could not be started
     ServerKeptFailing,    // the server was lost on several drafts in a row
     KestrowFailed,        // a fault of Kestrow's own ended the batch
@@ -113,6 +126,7 @@ struct BatchResult {
     BatchEnd end = BatchEnd::Completed;
     std::optional<RuntimeError> serverError;  // for the two server ends
     std::wstring kestrowFailure;              // what Kestrow's own failure said
+    std::optional<SessionLetGo> letGo;        // CadAlreadyRunning: why
     std::int32_t Count(DraftState state) const;
     // The exports of the stored drafts in that state.
     std::int32_t CountExports(DraftExport::State state) const;

@@ -7,6 +7,10 @@ namespace {
 class ObservedCall {
 public:
     explicit ObservedCall(CallObserver& observer) : observer_(observer) { observer_.CallStarted(); }
+    ObservedCall(CallObserver& observer, ObservedCallKind kind) : observer_(observer) {
+        observer_.Other(kind);
+        observer_.CallStarted();
+    }
     ~ObservedCall() { observer_.CallEnded(); }
     ObservedCall(const ObservedCall&) = delete;
     ObservedCall& operator=(const ObservedCall&) = delete;
@@ -19,13 +23,13 @@ class ObservedObject : public AutomationObject {
 public:
     ObservedObject(AutomationRef inner, CallObserver& observer) : inner_(std::move(inner)), observer_(observer) {}
     ~ObservedObject() override {
-        ObservedCall call(observer_);
+        ObservedCall call(observer_, ObservedCallKind::Release);
         inner_.reset();
     }
     AutomationRef QueryInterface(const std::wstring& iid) override {
         AutomationRef cast;
         {
-            ObservedCall call(observer_);
+            ObservedCall call(observer_, ObservedCallKind::Cast);
             cast = inner_->QueryInterface(iid);
         }
         return Wrap(std::move(cast));
@@ -41,7 +45,7 @@ public:
         return result;
     }
     std::optional<std::int32_t> DispatchIdOf(const std::wstring& name) override {
-        ObservedCall call(observer_);
+        ObservedCall call(observer_, ObservedCallKind::LookUp);
         return inner_->DispatchIdOf(name);
     }
     AutomationRef Wrap(AutomationRef object) {
@@ -59,7 +63,7 @@ private:
 AutomationRef ObservedFactory::CreateObject(const std::wstring& progId) {
     AutomationRef created;
     {
-        ObservedCall call(observer_);
+        ObservedCall call(observer_, ObservedCallKind::Creation);
         created = inner_.CreateObject(progId);
     }
     return std::make_unique<ObservedObject>(std::move(created), observer_);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "batch/AutomationContract.h"
 #include "common/CaseFold.h"
 #include "common/RuntimeError.h"
 
@@ -38,13 +39,28 @@ bool IsLaunchSwitch(const std::wstring& argument) {
     return SameIgnoringCase(name, L"Embedding") || SameIgnoringCase(name, L"Automation");
 }
 
-bool Candidate(const ServerProcessSeen& process) { return process.appeared && process.launchedByCom; }
+// A process whose activations this start's could be: one of this logon, or
+// of any when the server runs as a set user.
+bool Counts(const StartFacts& facts, const ServerProcessSeen& process) {
+    return facts.everyLogonCounts || !process.otherLogon;
+}
 
+// Appeared during this start with the switch, and still there to serve.
 std::vector<std::uint32_t> Candidates(const StartFacts& facts) {
     std::vector<std::uint32_t> found;
     for (const ServerProcessSeen& process : facts.processes)
-        if (Candidate(process)) found.push_back(process.id);
+        if (process.appeared && process.launchedByCom && process.running && Counts(facts, process))
+            found.push_back(process.id);
     return found;
+}
+
+std::optional<std::uint32_t> TheOne(const std::vector<std::uint32_t>& candidates) {
+    if (candidates.size() != 1) return std::nullopt;
+    return candidates.front();
+}
+
+ServedVerdict LetGo(SessionLetGo why, std::optional<std::uint32_t> launchedUnused = std::nullopt) {
+    return ServedVerdict{ServedBy::OtherProcess, std::nullopt, why, launchedUnused};
 }
 
 }  // namespace
@@ -55,36 +71,64 @@ bool CarriesLaunchSwitch(const std::wstring& commandLine) {
     return std::any_of(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end(), IsLaunchSwitch);
 }
 
+bool UserSessionSeen(const StartFacts& facts) {
+    return std::any_of(facts.processes.begin(), facts.processes.end(), [&](const ServerProcessSeen& process) {
+        return !process.launchedByCom && Counts(facts, process);
+    });
+}
+
 std::optional<std::uint32_t> ProcessOfPendingStart(const StartFacts& facts) {
     if (!facts.imageKnown) return std::nullopt;
-    const std::vector<std::uint32_t> candidates = Candidates(facts);
-    if (candidates.size() != 1) return std::nullopt;
-    return candidates.front();
+    return TheOne(Candidates(facts));
 }
 
 bool MayAskServedProcess(const StartFacts& facts) {
-    if (!facts.imageKnown || Candidates(facts).empty()) return false;
-    return std::all_of(facts.processes.begin(), facts.processes.end(),
-                       [](const ServerProcessSeen& process) { return process.launchedByCom; });
+    return facts.imageKnown && !UserSessionSeen(facts) && !Candidates(facts).empty();
 }
 
 ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uint32_t> reported) {
-    if (!facts.imageKnown) return {ServedBy::UnprovenProcess, std::nullopt};
-    // A process nobody proved COM started appeared meanwhile: a user's own
-    // session, which may have taken the activation.
+    if (!facts.imageKnown) return LetGo(SessionLetGo::ProgramNotKnown);
     const std::vector<std::uint32_t> candidates = Candidates(facts);
-    if (std::any_of(facts.processes.begin(), facts.processes.end(),
-                    [](const ServerProcessSeen& process) { return process.appeared && !process.launchedByCom; }))
-        return {ServedBy::OtherProcess, std::nullopt,
-                candidates.size() == 1 ? std::optional<std::uint32_t>(candidates.front()) : std::nullopt};
+    // (a): the start may have gone to a session a user started; what COM
+    // launched for it serves nothing of Kestrow's and is ended.
+    if (UserSessionSeen(facts)) return LetGo(SessionLetGo::UsersSession, TheOne(candidates));
+    // (b): the application's own word decides, and must name what appeared;
+    // naming another, what COM launched meanwhile was another program's.
     if (reported) {
         if (std::find(candidates.begin(), candidates.end(), *reported) != candidates.end())
-            return {ServedBy::OwnProcess, reported};
-        return {ServedBy::OtherProcess, std::nullopt};
+            return ServedVerdict{ServedBy::OwnProcess, reported, std::nullopt, std::nullopt};
+        return LetGo(SessionLetGo::NotProven);
     }
-    if (candidates.empty()) return {ServedBy::OtherProcess, std::nullopt};
-    if (candidates.size() == 1) return {ServedBy::OwnProcess, candidates.front()};
-    return {ServedBy::UnprovenProcess, std::nullopt};
+    if (const std::optional<std::uint32_t> own = TheOne(candidates))
+        return ServedVerdict{ServedBy::OwnProcess, own, std::nullopt, std::nullopt};
+    // None appeared (a server from before took it), or several did at once
+    // and none can be told from the others.
+    return LetGo(SessionLetGo::NotProven);
+}
+
+std::wstring LetGoText(SessionLetGo why) {
+    switch (why) {
+        case SessionLetGo::UsersSession:
+            return L"Solid Edge is already running on this computer, or is still starting, as a session that Windows "
+                   L"did not start for Kestrow.";
+        case SessionLetGo::ProgramNotKnown:
+            return std::wstring(L"Kestrow cannot read which program Windows starts for Solid Edge (") +
+                   contract::kProgId + L"), so it cannot tell a session of its own from one of yours.";
+        case SessionLetGo::NotProven:
+            return L"Windows handed Kestrow's session to a Solid Edge that Kestrow cannot prove it started for it "
+                   L"(another program may have started Solid Edge at the same moment).";
+    }
+    return std::wstring();
+}
+
+std::wstring LetGoMend(SessionLetGo why) {
+    switch (why) {
+        case SessionLetGo::UsersSession:
+            return L"close Solid Edge (if it is still starting, let it open first), then try again";
+        case SessionLetGo::ProgramNotKnown: return L"repair Solid Edge's installation, then try again";
+        case SessionLetGo::NotProven: return L"close the Solid Edge that another program started, or try again later";
+    }
+    return std::wstring();
 }
 
 std::optional<std::uint32_t> AskServedProcess(AutomationObject& application) {

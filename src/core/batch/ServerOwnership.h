@@ -1,18 +1,25 @@
 #pragma once
-// Which process of the CAD system serves a session that Kestrow started,
-// decided by what COM started for the activation and never by timing alone.
-// COM starts a local server with a launch switch on its command line; the
-// user's double-click, a shortcut or another program's plain start carries
-// none. The platform gathers the facts (the processes of the server's
-// program, whether each appeared while the start held its turn, whether it
-// carries the switch, and what the application object says of its process);
-// every decision about them is made here, the same for each caller.
+// Whose session of the CAD system a start got, decided by one rule that a
+// reader can check by hand. A session is Kestrow's only if
+//  (a) from the moment its start begins until its activation has returned
+//      and been looked at again, no process of the server's program runs in
+//      this logon whose command line lacks COM's launch switch (already
+//      running, still starting or appeared: a session a user started), and
+//  (b) the process that serves it is proven: the one process that appeared
+//      with the switch during this start, or the one the application itself
+//      names where it answers, which must be such a process.
+// Anything else is let go of without a call. The process COM launched for
+// the start is ended only when it is proven the start's (the one that
+// appeared with the switch). A program that cannot be read from the
+// registration proves nothing, and is refused the same way.
+// The platform gathers the facts; every decision about them is made here.
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/Automation.h"
+#include "batch/DraftBatch.h"
 
 namespace kestrow {
 
@@ -21,53 +28,78 @@ namespace kestrow {
 // a local server), or "-Automation" or "/Automation", in any case.
 bool CarriesLaunchSwitch(const std::wstring& commandLine);
 
+// A process of the server's program, as seen at any look from the start's
+// beginning until its activation was looked at again.
 struct ServerProcessSeen {
     std::uint32_t id = 0;
-    // Not running when the activation began; appeared while the start held
-    // its turn.
+    // Not running when the start began; appeared while it held its turn.
     bool appeared = false;
-    // Its command line carries the launch switch (false as well while the
-    // command line cannot be read).
+    // Its command line carries the launch switch: false as well while the
+    // command line cannot be read, so that a process not yet readable counts
+    // as one a user started.
     bool launchedByCom = false;
+    // It runs in another Windows session (another user's logon, or the same
+    // user's elsewhere), whose processes are never handed this logon's
+    // activations; false when that cannot be told.
+    bool otherLogon = false;
+    // Still running at the last look. One that lacked the switch counts
+    // all the same: it ran during the start.
+    bool running = true;
+    bool operator==(const ServerProcessSeen&) const = default;
 };
 
 struct StartFacts {
     // The server's program is known: without it no process can be told.
     bool imageKnown = false;
-    std::vector<ServerProcessSeen> processes;  // every running one of that program
+    // The server runs as a set user (RunAs), in whatever logon: then the
+    // processes of every logon count.
+    bool everyLogonCounts = false;
+    std::vector<ServerProcessSeen> processes;
 };
 
-// The process a start is held to while its activation has not returned:
-// the one that appeared with the launch switch. None when there is none, or
-// several (another program started the CAD system at the same moment).
+// (a) fails: a process that COM did not start runs, or ran during the start,
+// in a logon whose activations it could serve.
+bool UserSessionSeen(const StartFacts& facts);
+
+// The process a start is held to while its activation has not returned, to
+// be ended if the start is given up: the one that appeared with the launch
+// switch. None when there is none, or several.
 std::optional<std::uint32_t> ProcessOfPendingStart(const StartFacts& facts);
 
-// Whether the application object may be asked which process it lives in.
-// Only when a candidate appeared and every process of the program was
-// started by COM: a session a user started never gets even that call.
+// Whether the application object may be asked which process it lives in:
+// only when (a) holds and a process appeared with the switch, so that a
+// session a user started never gets even that call.
 bool MayAskServedProcess(const StartFacts& facts);
 
 enum class ServedBy {
-    OwnProcess,       // the session's own: recorded, in the job, ended when given up
-    UnprovenProcess,  // one of several COM started at once: used, never recorded or ended
-    OtherProcess,     // one that ran before, or may be a user's: let go without a call
+    OwnProcess,    // the session's own: called, recorded, in the job, ended when given up
+    OtherProcess,  // let go of without a call
 };
 
 struct ServedVerdict {
     ServedBy by = ServedBy::OtherProcess;
-    std::optional<std::uint32_t> process;  // the own process
-    // Let go to a process a user started meanwhile, while the one COM
-    // launched for this start serves nothing: that one is still the start's
-    // to end. None when the application named another process: then what
-    // COM launched meanwhile was another program's.
+    std::optional<std::uint32_t> process;  // OwnProcess: the session's process
+    // OtherProcess: why it was let go of.
+    std::optional<SessionLetGo> why;
+    // OtherProcess: the process COM launched for this start, proven the
+    // start's, which serves nothing of Kestrow's and is ended. None when no
+    // single one is proven (the application named another, or several
+    // appeared at once).
     std::optional<std::uint32_t> launchedUnused;
     bool operator==(const ServedVerdict&) const = default;
 };
 
-// The verdict on an activation that returned an object. `reported` is the
+// The verdict on an activation that returned an object, on the facts of the
+// last look, taken after the application was asked. `reported` is the
 // process the application object said it lives in, when it was asked and
-// answered: that answer decides between candidates.
+// answered.
 ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uint32_t> reported);
+
+// What a user is told of a session let go of, or not started: what Kestrow
+// found, one sentence; and what to do about it, lower case, to follow a
+// colon or to stand after "Then".
+std::wstring LetGoText(SessionLetGo why);
+std::wstring LetGoMend(SessionLetGo why);
 
 // The name of the application's property that tells its process id.
 inline const wchar_t* const kProcessIdProperty = L"ProcessID";

@@ -38,6 +38,8 @@ struct CheckedStart {
     std::optional<std::uint32_t> process;  // proven the session's own
     std::vector<StartNotice> notices;
     std::optional<std::uint64_t> memoryBytes;  // committed once started
+    std::vector<TimedCall> calls;              // the activation, the settings, the process asked
+    std::optional<SessionLetGo> letGo;         // why the session was let go of (error ForeignServer)
 };
 
 // A second session asked for while the first runs: how the server is
@@ -48,6 +50,7 @@ struct SecondSession {
     double seconds = 0;
     std::optional<std::uint32_t> process;
     std::optional<RuntimeError> error;  // Failed
+    std::vector<TimedCall> calls;
 };
 
 // The steps of a check, as a dialog's finding names the one it came in.
@@ -80,6 +83,7 @@ struct SampleFacts {
 struct CheckedEnd {
     bool quit = false;           // it was told to end its work
     std::optional<TimedCall> quitCall;
+    std::vector<TimedCall> calls;  // the quit and the releases around it
     double untilGoneSeconds = 0;  // from the quit until its process was gone
     ServerProcessEnd process = ServerProcessEnd::NotKnown;
     // A session given up on a call that hung is ended without a quit.
@@ -90,7 +94,9 @@ struct CheckedEnd {
 struct CheckFacts {
     RegistrationFacts registration;
     MachineFacts machine;
-    bool userSessionRunning = false;
+    // Why no session was started: a user's runs or is starting, or the
+    // registered program cannot be read. None when the start went ahead.
+    std::optional<SessionLetGo> inTheWay;
     CheckedStart start;
     SecondSession second;
     SampleFacts sample;

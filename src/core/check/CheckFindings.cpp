@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "batch/ServerOwnership.h"
 #include "exports/ExportFormats.h"
 
 namespace kestrow {
@@ -9,16 +10,34 @@ namespace {
 
 std::wstring Quoted(const std::wstring& text) { return L"'" + text + L"'"; }
 
+// The finding's topic for a call of the sample: the step of the draft it
+// belongs to.
 std::wstring StepTopic(const TimedCall& call) {
     switch (call.step) {
+        case DraftStep::Documents:
         case DraftStep::Open: return L"open";
+        case DraftStep::Views:
+        case DraftStep::ViewCount:
+        case DraftStep::View:
         case DraftStep::UpdateView: return L"update views";
         case DraftStep::SaveAs: return L"save as " + call.format;
         case DraftStep::Store: return L"store";
         case DraftStep::CloseUnstored: return L"close";
         case DraftStep::Quit: return L"quit";
+        case DraftStep::Settings:
+        case DraftStep::OtherInvocation:
+        case DraftStep::Activation:
+        case DraftStep::Cast:
+        case DraftStep::LookUp:
+        case DraftStep::Release: break;
     }
-    return std::wstring();
+    return L"sample";
+}
+
+const TimedCall* GivenUpCall(const std::vector<TimedCall>& calls) {
+    for (const TimedCall& call : calls)
+        if (!call.answered) return &call;
+    return nullptr;
 }
 
 std::wstring DialogText(const CheckedDialog& seen) {
@@ -42,6 +61,11 @@ public:
             Sample(started);
             End();
             Dialogs(CheckStep::End);
+            // Whatever the call, a session given up is one a night would
+            // give up on too: never "ready" over it.
+            if (AnySessionGivenUp() && !ProblemAbout(L""))
+                Add(FindingMark::Problem, L"check", L"", L"Kestrow gave up on a session of Solid Edge during the check",
+                    L"see what Solid Edge waits for, and check again");
         }
         if (facts_.stopped)
             Add(FindingMark::Problem, L"check", L"", L"the check was stopped before it was done",
@@ -83,8 +107,10 @@ private:
         const RegistrationFacts& registration = facts_.registration;
         if (registration.program.empty() || !registration.programExists) {
             Add(FindingMark::Problem, L"program", L"",
-                registration.program.empty() ? L"no program file is found from that command line"
-                                             : registration.program + L" does not exist",
+                registration.program.empty()
+                    ? L"no program file is found from that command line, so Kestrow cannot tell a session of its own "
+                      L"from one of yours: a night would start none"
+                    : registration.program + L" does not exist",
                 L"repair Solid Edge's installation");
             return true;  // the start will say what Windows makes of it
         }
@@ -103,10 +129,18 @@ private:
     }
 
     bool OwnSession() {
-        if (facts_.userSessionRunning) {
+        if (facts_.inTheWay == SessionLetGo::ProgramNotKnown) {
+            // The program's own finding said what cannot be read.
+            if (!ProblemAbout(L"program"))
+                Add(FindingMark::Problem, L"program", L"", LetGoText(*facts_.inTheWay) + L" A night would start none.",
+                    LetGoMend(*facts_.inTheWay));
+            return false;
+        }
+        if (facts_.inTheWay) {
             Add(FindingMark::Problem, L"your Solid Edge", L"",
-                L"Solid Edge runs as your own session: the check started nothing and made no call to it",
-                L"close Solid Edge and check again");
+                L"Solid Edge runs, or is starting, as a session that Windows did not start for Kestrow (yours): the "
+                L"check started nothing and made no call to it",
+                L"close Solid Edge (if it is still starting, let it open first) and check again");
             return false;
         }
         Add(FindingMark::Ok, L"your Solid Edge", L"", L"no session of yours runs");
@@ -121,16 +155,10 @@ private:
             StartFailed(*start.error, figure);
             return false;
         }
-        const bool unproven = std::find(start.notices.begin(), start.notices.end(), StartNotice::ProcessNotProven) !=
-                              start.notices.end();
-        if (start.process && !unproven)
+        if (start.process)
             Add(FindingMark::Ok, L"start", figure,
                 L"a session of Kestrow's own answered, in process " + std::to_wstring(*start.process) +
                     L", which COM started for it: Kestrow's own, as a night proves it");
-        else if (unproven)
-            Add(FindingMark::Note, L"start", figure,
-                L"a session answered, but COM started another process at the same moment, so Kestrow could not "
-                L"tell which was its own: a night would use it, but never end it");
         else
             Add(FindingMark::Note, L"start", figure,
                 L"a session answered, but its process could not be found: a night could not end it if it hung");
@@ -150,14 +178,17 @@ private:
 
     void StartFailed(const RuntimeError& error, const std::wstring& figure) {
         if (error.ServerGivenUp()) {
-            Add(FindingMark::Problem, L"start", figure, L"Solid Edge's start did not answer within " + Timeout(),
+            const TimedCall* call = GivenUpCall(facts_.start.calls);
+            Add(FindingMark::Problem, L"start", figure,
+                call && call->step != DraftStep::Activation
+                    ? CallName(*call) + L" did not answer within " + Timeout() + L", as Solid Edge started"
+                    : L"Solid Edge's start did not answer within " + Timeout(),
                 L"if Solid Edge takes this long to start here, check again with a longer /timeout; if it waits for "
                 L"something (a licence, a dialog), see to that first");
         } else if (error.Kind() == FailureKind::ForeignServer) {
-            Add(FindingMark::Problem, L"start", figure,
-                L"Windows handed the start to a Solid Edge that Kestrow did not start (yours, or another "
-                L"program's): Kestrow let go of it without a call",
-                L"close Solid Edge and check again");
+            const SessionLetGo why = facts_.start.letGo.value_or(SessionLetGo::NotProven);
+            Add(FindingMark::Problem, L"start", figure, LetGoText(why) + L" Kestrow let go of it without a call.",
+                LetGoMend(why));
         } else {
             Add(FindingMark::Problem, L"start", figure, L"Solid Edge could not be started: " + DescribeError(error),
                 L"start Solid Edge yourself to see what it says, and repair it if it does not start");
@@ -182,11 +213,40 @@ private:
                     L"one process, so a night runs one session (/sessions 1)");
                 break;
             case SecondSession::Served::Failed:
+                if (second.error->ServerGivenUp()) break;  // said below, with its call
                 Add(FindingMark::Note, L"second session", figure,
                     L"a second session could not be started beside the first (" + DescribeError(*second.error) +
                         L"): a night can run one session (/sessions 1)");
                 break;
         }
+        if (const TimedCall* call = GivenUpCall(second.calls))
+            SessionGivenUp(L"second session", *call, L"a night that starts several sessions would hang there too");
+    }
+
+    // A session the check gave up on: a night would give up on it at the
+    // same place.
+    void SessionGivenUp(const std::wstring& topic, const TimedCall& call, const std::wstring& why) {
+        Add(FindingMark::Problem, topic, SecondsFigure(call.seconds),
+            CallName(call) + L" did not answer within " + Timeout() + L": Kestrow gave up on the session, as a "
+                                                                      L"night would",
+            L"see what Solid Edge waits for there (a licence, a dialog, a slow disk): " + why +
+                L"; if it only takes this long, check again with a longer /timeout");
+    }
+
+    // "" for any topic.
+    bool ProblemAbout(const std::wstring& topic) const {
+        return std::any_of(findings_.begin(), findings_.end(), [&](const Finding& finding) {
+            return finding.mark == FindingMark::Problem && (topic.empty() || finding.topic == topic);
+        });
+    }
+
+    bool AnySessionGivenUp() const {
+        for (const std::optional<RuntimeError>* error : {&facts_.start.error, &facts_.second.error, &facts_.sample.error})
+            if (*error && (*error)->ServerGivenUp()) return true;
+        for (const std::vector<TimedCall>* calls :
+             {&facts_.start.calls, &facts_.second.calls, &facts_.sample.calls, &facts_.end.calls})
+            if (GivenUpCall(*calls)) return true;
+        return facts_.end.givenUp;
     }
 
     void Sample(bool started) {
@@ -253,8 +313,8 @@ private:
         const CheckedDialog* open = nullptr;
         for (const CheckedDialog& seen : facts_.dialogs)
             if (!seen.pressed && seen.during == CheckStep::Sample) open = &seen;
-        std::wstring text = L"Solid Edge did not answer within " + Timeout();
-        if (open) text += L", while its dialog " + Quoted(open->dialog.title) + L" stood open";
+        std::wstring text = CallName(call) + L" did not answer within " + Timeout();
+        if (open) text += L", while Solid Edge's dialog " + Quoted(open->dialog.title) + L" stood open";
         text += facts_.end.givenUpEnded ? L"; Kestrow gave up on it and ended its process"
                                         : L"; Kestrow gave up on it, but could not end its process";
         // A dialog left open is the cause, and its own finding the reason.
@@ -267,7 +327,7 @@ private:
     const TimedCall* FailingCall() const {
         const std::vector<TimedCall>& calls = facts_.sample.calls;
         for (auto call = calls.rbegin(); call != calls.rend(); ++call)
-            if (call->step != DraftStep::CloseUnstored) return &*call;
+            if (call->step != DraftStep::CloseUnstored && !Housekeeping(*call)) return &*call;
         return nullptr;
     }
 
@@ -334,6 +394,13 @@ private:
             return;
         }
         if (!end.quit) return;
+        if (const TimedCall* call = GivenUpCall(end.calls)) {
+            SessionGivenUp(L"end", *call, L"a night would give up on each session's end the same way");
+            if (end.process == ServerProcessEnd::StillRuns)
+                Add(FindingMark::Problem, L"end", L"", L"Kestrow could not end Solid Edge's process: it may still run",
+                    L"end Solid Edge in Task Manager");
+            return;
+        }
         const std::wstring figure = SecondsFigure(end.untilGoneSeconds);
         const std::wstring quit = end.quitCall ? L"Solid Edge ended its work (the quit took " +
                                                      SecondsFigure(end.quitCall->seconds) + L")"

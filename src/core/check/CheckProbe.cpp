@@ -44,11 +44,9 @@ public:
         // Nothing is registered to start.
         if (facts_.registration.classId.empty()) return;
         // The user's own session gets not a single call, and nothing is
-        // started beside it.
-        if (ports_.launcher.CadSystemRunning()) {
-            facts_.userSessionRunning = true;
-            return;
-        }
+        // started beside it, or where it cannot be told from Kestrow's.
+        facts_.inTheWay = ports_.launcher.CadSystemInTheWay();
+        if (facts_.inTheWay) return;
         std::wstring copy;
         if (!request_.sample.empty()) {
             try {
@@ -92,7 +90,8 @@ private:
         start.notices = session.TakeStartNotices();
         start.process = session.ProcessId();
         start.memoryBytes = session.MemoryBytes();
-        ports_.times.Take();
+        start.calls = ports_.times.Take();
+        if (start.error && start.error->Kind() == FailureKind::ForeignServer) start.letGo = session.LetGoReason();
         if (!start.error) return true;
         if (start.error->ServerLost()) {
             Lost(*start.error);
@@ -125,7 +124,8 @@ private:
         }
         second.seconds = SecondsSince(began);
         if (!second.error || !second.error->ServerLost()) other->Quit(watch_);
-        ports_.times.Take();
+        // Its quit's calls too: one given up there is a session given up.
+        second.calls = ports_.times.Take();
     }
 
     void Sample(ServerConnection& session, const std::wstring& copy) {
@@ -159,7 +159,8 @@ private:
         end.quit = true;
         end.untilGoneSeconds = SecondsSince(began);
         end.process = session.QuitEnded();
-        for (const TimedCall& call : ports_.times.Take())
+        end.calls = ports_.times.Take();
+        for (const TimedCall& call : end.calls)
             if (call.step == DraftStep::Quit) end.quitCall = call;
     }
 

@@ -29,18 +29,6 @@ struct Slowest {
     }
 };
 
-std::wstring StepName(const TimedCall& call) {
-    switch (call.step) {
-        case DraftStep::Open: return L"the open";
-        case DraftStep::UpdateView: return L"a view's update";
-        case DraftStep::SaveAs: return L"the save as " + call.format;
-        case DraftStep::Store: return L"the store";
-        case DraftStep::CloseUnstored: return L"the close";
-        case DraftStep::Quit: return L"the quit";
-    }
-    return std::wstring();
-}
-
 // The slowest call that answered; none when nothing answered, or a call was
 // given up (its time is not known).
 std::optional<Slowest> SlowestCall(const CheckFacts& facts) {
@@ -49,14 +37,12 @@ std::optional<Slowest> SlowestCall(const CheckFacts& facts) {
     slowest.Consider(facts.start.seconds, L"the start");
     if (facts.second.served == SecondSession::Served::OwnProcess)
         slowest.Consider(facts.second.seconds, L"the second start");
-    for (const TimedCall& call : facts.sample.calls) {
-        if (!call.answered) return std::nullopt;
-        slowest.Consider(call.seconds, StepName(call));
-    }
-    if (facts.end.quitCall) {
-        if (!facts.end.quitCall->answered) return std::nullopt;
-        slowest.Consider(facts.end.quitCall->seconds, L"the quit");
-    }
+    for (const std::vector<TimedCall>* calls : {&facts.second.calls, &facts.sample.calls, &facts.end.calls})
+        for (const TimedCall& call : *calls) {
+            if (!call.answered) return std::nullopt;
+            // The activation is counted in its start.
+            if (call.step != DraftStep::Activation) slowest.Consider(call.seconds, CallName(call));
+        }
     return slowest;
 }
 

@@ -19,6 +19,7 @@ public:
     std::optional<std::uint32_t> ProcessId() override { return inner_->ProcessId(); }
     ServerProcessEnd QuitEnded() override { return inner_->QuitEnded(); }
     std::vector<StartNotice> TakeStartNotices() override { return inner_->TakeStartNotices(); }
+    std::optional<SessionLetGo> LetGoReason() override { return inner_->LetGoReason(); }
 
 private:
     CopyKeepingLauncher& owner_;
@@ -27,7 +28,7 @@ private:
 
 }  // namespace
 
-bool CopyKeepingLauncher::CadSystemRunning() {
+std::optional<SessionLetGo> CopyKeepingLauncher::CadSystemInTheWay() {
     // A new batch: a copy kept by an earlier batch of this window is no
     // longer how the draft was before this one (the user may have mended it
     // since). That copy stays where the earlier batch's summary said.
@@ -35,7 +36,7 @@ bool CopyKeepingLauncher::CadSystemRunning() {
         const std::lock_guard<std::mutex> lock(keptMutex_);
         kept_.clear();
     }
-    return inner_.CadSystemRunning();
+    return inner_.CadSystemInTheWay();
 }
 
 std::unique_ptr<ServerConnection> CopyKeepingLauncher::Launch() {

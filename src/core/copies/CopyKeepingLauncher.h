@@ -22,7 +22,7 @@ public:
     CopyKeepingLauncher& operator=(const CopyKeepingLauncher&) = delete;
 
     // Asked once as each batch starts.
-    bool CadSystemRunning() override;
+    std::optional<SessionLetGo> CadSystemInTheWay() override;
     std::unique_ptr<ServerConnection> Launch() override;
 
     // One draft's attempt, around the server's own step.

@@ -1,6 +1,9 @@
 #include "form/BatchMessages.h"
 
+#include <cwctype>
+
 #include "batch/AutomationContract.h"
+#include "batch/ServerOwnership.h"
 #include "copies/CopyMessages.h"
 
 namespace kestrow {
@@ -49,13 +52,15 @@ std::wstring FailedExportsSummary(const BatchResult& result) {
 
 }  // namespace
 
-std::wstring CadAlreadyRunningText(bool midBatch) {
-    return std::wstring(L"The CAD system (") + contract::kProgId +
-           L") is already running on this computer.\n\n"
-           L"Kestrow updates drawings in a session of its own, which it closes at the end, so that your session, its "
-           L"settings and any unsaved work in it are never touched. Close the CAD system, then press Update again.\n\n" +
-           std::wstring(midBatch ? L"It was started while Kestrow was working: the batch was stopped there, and no "
-                                   L"further drawing was opened."
+std::wstring CadAlreadyRunningText(SessionLetGo why, bool midBatch) {
+    std::wstring mend = LetGoMend(why);
+    mend[0] = static_cast<wchar_t>(std::towupper(mend[0]));
+    return LetGoText(why) +
+           L"\n\nKestrow updates drawings only in a session of its own, which it closes at the end, so that your "
+           L"session, its settings and any unsaved work in it are never touched: it made no call to this one. " +
+           mend + L" (press Update).\n\n" +
+           std::wstring(midBatch ? L"This was found while Kestrow started a fresh session during the batch: the batch "
+                                   L"was stopped there, and no further drawing was opened."
                                  : L"Nothing was changed.");
 }
 

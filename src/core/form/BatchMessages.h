@@ -9,8 +9,9 @@
 
 namespace kestrow {
 
-// `midBatch`: found while replacing a session, after drafts were worked on.
-std::wstring CadAlreadyRunningText(bool midBatch = false);
+// Why no session was started, or one was let go of; `midBatch`: found while
+// replacing a session, after drafts were worked on.
+std::wstring CadAlreadyRunningText(SessionLetGo why, bool midBatch = false);
 // `midBatch`: a fresh session was to replace one that stopped.
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch);
 std::wstring ServerKeptFailingText(const RuntimeError& error);

@@ -287,7 +287,7 @@ void Form1::ReportBatchEnd(const BatchResult& result) {
     const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
-            s_.messages.Show(CadAlreadyRunningText(midBatch), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+            s_.messages.Show(CadAlreadyRunningText(result.letGo.value_or(SessionLetGo::UsersSession), midBatch), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
             return;
         case BatchEnd::ServerCouldNotStart:
             s_.messages.Show(ServerStartFailureText(*result.serverError, midBatch) + summary, MessageButtons::Ok,

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "batch/ServerOwnership.h"
 #include "common/LongPath.h"
 #include "common/NumberText.h"
 #include "copies/CopyMessages.h"
@@ -146,11 +147,6 @@ std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool name
         case StartNotice::StartedWithoutTurn:
             return L"another start of the CAD system held the turn for over 10 minutes; " + which +
                    L" started without it, and knows its own process by how COM started it.";
-        case StartNotice::ProcessNotProven:
-            return L"which process of the CAD system serves " + which +
-                   L" could not be told (several started at once, as when another program starts it too): Kestrow "
-                   L"works in that session but records it nowhere, answers none of its dialogs and never ends it, "
-                   L"so one may be left running after the run.";
     }
     return std::wstring();
 }
@@ -199,13 +195,20 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
         if (draft.state == DraftState::NotReached) output_.Row(draft, std::nullopt);
 
     switch (result.end) {
-        case BatchEnd::CadAlreadyRunning:
-            output_.Line(std::wstring(L"The CAD system is already running on this computer. Kestrow works in a session of "
-                                      L"its own and does not use yours: close the CAD system and run Kestrow again. ") +
-                         (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
-                              ? L"It was started during the batch, which stopped there."
-                              : L"Nothing was changed."));
+        case BatchEnd::CadAlreadyRunning: {
+            const SessionLetGo why = result.letGo.value_or(SessionLetGo::UsersSession);
+            const std::wstring text =
+                LetGoText(why) + L" Kestrow works only in a session of its own and made no call to this one: " +
+                LetGoMend(why) + L". " +
+                (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
+                     ? L"This was found as a fresh session started during the run, which stopped there."
+                     : L"Nothing was changed.");
+            output_.Line(text);
+            // A row of the log too, so that the morning's report tells why
+            // the night did nothing.
+            output_.Note(0, text);
             break;
+        }
         case BatchEnd::ServerCouldNotStart:
             output_.Line(L"The CAD system's automation server could not be started: " + DescribeError(*result.serverError));
             break;

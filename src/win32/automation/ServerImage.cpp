@@ -4,20 +4,23 @@
 #include <tlhelp32.h>
 
 #include "common/CommandLineProgram.h"
+#include "system/WindowsSessions.h"
 
 namespace kestrow::win32 {
 namespace {
 
-// The key's default value as written: an expandable value must be read
-// unexpanded (else the call fails).
-std::wstring RegistryDefault(const std::wstring& key) {
+// A value of the key as written ("" for none): an expandable value must be
+// read unexpanded (else the call fails).
+std::wstring RegistryValue(const std::wstring& key, const wchar_t* name) {
     wchar_t buffer[2048];
     DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), nullptr, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
+    if (RegGetValueW(HKEY_CLASSES_ROOT, key.c_str(), name, RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND,
                      nullptr, buffer, &size) != ERROR_SUCCESS)
         return std::wstring();
     return buffer;
 }
+
+std::wstring RegistryDefault(const std::wstring& key) { return RegistryValue(key, nullptr); }
 
 std::wstring Expanded(const std::wstring& text) {
     wchar_t expanded[2048];
@@ -45,22 +48,24 @@ LocalServerRegistration ReadLocalServerRegistration(const std::wstring& progId) 
     registration.classId = text;
     registration.commandLine = RegistryDefault(std::wstring(L"CLSID\\") + text + L"\\LocalServer32");
     registration.program = ProgramOfCommandLine(Expanded(registration.commandLine), ProgramFileExists);
+    const std::wstring appId = RegistryValue(std::wstring(L"CLSID\\") + text, L"AppID");
+    registration.runsAsSetUser = !appId.empty() && !RegistryValue(L"AppID\\" + appId, L"RunAs").empty();
     return registration;
 }
 
-std::wstring LocalServerImage(const std::wstring& progId) {
-    return FileNameOf(ReadLocalServerRegistration(progId).program);
-}
-
-std::vector<OwnedProcess> ProcessesOfImage(const std::wstring& fileName) {
-    std::vector<OwnedProcess> found;
+std::vector<ImageProcess> ProcessesOfImage(const std::wstring& fileName) {
+    std::vector<ImageProcess> found;
     const KernelHandle snapshot = OwnHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot || fileName.empty()) return found;
+    const WindowsSessions sessions;
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(FileNameOf(entry.szExeFile).c_str(), fileName.c_str()) != 0) continue;
-        if (auto process = OwnedProcess::Open(entry.th32ProcessID)) found.push_back(std::move(*process));
+        // One that cannot be opened is listed all the same: it counts as a
+        // user's until its command line says otherwise.
+        found.push_back(ImageProcess{entry.th32ProcessID, OwnedProcess::Open(entry.th32ProcessID),
+                                     sessions.Other(entry.th32ProcessID)});
     }
     return found;
 }

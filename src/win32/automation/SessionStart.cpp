@@ -46,8 +46,8 @@ bool SessionStart::Begin(const std::atomic<bool>& stop) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (taken == TurnTaken::WaitedTooLong) notices_.push_back(StartNotice::StartedWithoutTurn);
     if (turns_ && !turns_->ComputerWide()) notices_.push_back(StartNotice::TurnNotComputerWide);
-    processes_ = StartedProcesses(LocalServerImage(progId_));
-    processes_.Begin();
+    processes_ = StartedProcesses::OfServer(progId_);
+    processes_.StartBegins();
     activating_ = true;
     settled_ = false;
     return true;
@@ -108,7 +108,7 @@ bool SessionStart::TurnGivenBack() {
 
 void SessionStart::ActivationBegins() {
     std::lock_guard<std::mutex> lock(mutex_);
-    processes_.Begin();
+    processes_.TryBegins();
     activating_ = true;
 }
 
@@ -128,19 +128,27 @@ StartFacts SessionStart::FactsOnReturn() {
     }
 }
 
+StartFacts SessionStart::FactsLookedAgain() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Past the turn, whatever appears is another start's; a process without
+    // the switch still counts against this one.
+    processes_.Look();
+    return processes_.Facts();
+}
+
 void SessionStart::Settle(const ServedVerdict& verdict) {
     std::lock_guard<std::mutex> lock(mutex_);
     settled_ = true;
+    letGo_ = verdict.why;
     if (verdict.by == ServedBy::OtherProcess && process_ && verdict.launchedUnused == process_->Identity().id) {
-        // The session went to another process, but the one COM launched
-        // for this start still runs and serves nobody: it stays this run's,
-        // recorded, and is ended once given its time to go.
+        // The session was let go of, but the process COM launched for this
+        // start still runs and serves nobody: it stays this run's, recorded,
+        // and is ended once given its time to go.
         serves_ = false;
         return;
     }
     if (verdict.by != ServedBy::OwnProcess) {
         HoldTo(std::nullopt);
-        if (verdict.by == ServedBy::UnprovenProcess) notices_.push_back(StartNotice::ProcessNotProven);
         return;
     }
     HoldTo(verdict.process);
@@ -200,6 +208,11 @@ std::optional<DWORD> SessionStart::ProcessId() {
     return process_->Identity().id;
 }
 
+std::optional<SessionLetGo> SessionStart::LetGo() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return letGo_;
+}
+
 std::vector<StartNotice> SessionStart::TakeNotices() {
     std::lock_guard<std::mutex> lock(mutex_);
     std::vector<StartNotice> taken;
@@ -230,12 +243,12 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             start_.ActivationBegins();
             continue;
         }
-        const StartFacts facts = start_.FactsOnReturn();
         // The one call a server gets before it is proven the session's, and
-        // only when no process a user started could be that server.
+        // only when no process a user started could be that server; judged
+        // on a look taken once it answered.
         const std::optional<std::uint32_t> reported =
-            MayAskServedProcess(facts) ? AskServedProcess(*created) : std::nullopt;
-        const ServedVerdict verdict = JudgeServedSession(facts, reported);
+            MayAskServedProcess(start_.FactsOnReturn()) ? AskServedProcess(*created) : std::nullopt;
+        const ServedVerdict verdict = JudgeServedSession(start_.FactsLookedAgain(), reported);
         start_.Settle(verdict);
         if (verdict.by != ServedBy::OtherProcess) return created;
         created.reset();
@@ -244,8 +257,7 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
                                L"The CAD system served this session from the process of another session",
                                FailureKind::SharedServer);
         throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                           L"The CAD system's session was served by a process Kestrow did not start",
-                           FailureKind::ForeignServer);
+                           LetGoText(verdict.why.value_or(SessionLetGo::NotProven)), FailureKind::ForeignServer);
     }
 }
 

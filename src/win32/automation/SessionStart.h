@@ -53,9 +53,12 @@ public:
     void ActivationBegins();
     // The try failed: a process it started is held to, to be ended.
     void ActivationFailed();
-    // The try returned an object: the facts to judge it by (the ask of the
-    // application object is the caller's, made outside every lock).
+    // The try returned an object: the facts on which the application object
+    // may be asked its process (the ask is the caller's, made outside every
+    // lock), once the command lines of what appeared could be read.
     StartFacts FactsOnReturn();
+    // The facts of a look taken after that: what the verdict is made on.
+    StartFacts FactsLookedAgain();
     // Takes the verdict's own process as the session's (recorded, in the
     // job), or holds to none; a process COM launched for a start handed to
     // another process is held to, serving nothing, only to be ended. Said
@@ -75,6 +78,8 @@ public:
     std::optional<std::uint64_t> MemoryBytes();
     std::optional<DWORD> ProcessId();
     std::vector<StartNotice> TakeNotices();
+    // Why the session was let go of, once settled so.
+    std::optional<SessionLetGo> LetGo();
 
 private:
     // With the lock held.
@@ -94,6 +99,7 @@ private:
     bool serves_ = true;  // false: the process held serves no session, and is only to be ended
     ULONGLONG nextLook_ = 0;
     std::vector<StartNotice> notices_;
+    std::optional<SessionLetGo> letGo_;
 };
 
 // Activates the server within its start: a try that fails because the

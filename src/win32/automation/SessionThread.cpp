@@ -10,6 +10,9 @@
 #include "automation/DialogWatch.h"
 #include "automation/SessionRecords.h"
 #include "automation/SessionStart.h"
+#include "automation/ServerImage.h"
+#include "automation/StartedProcesses.h"
+#include "common/CommandLineProgram.h"
 #include "batch/AutomationContract.h"
 #include "batch/CallGate.h"
 #include "batch/PendingCall.h"
@@ -70,6 +73,9 @@ struct SharedState : CallObserver {
     }
     void Invoking(std::int32_t dispatchId, InvokeKind kind, const std::vector<AutomationArg>& args) override {
         if (extra && !abandoned) extra->Invoking(dispatchId, kind, args);
+    }
+    void Other(ObservedCallKind kind) override {
+        if (extra && !abandoned) extra->Other(kind);
     }
     // A start gone on for nothing: the session was given up, or the batch stops.
     bool Cancelled() {
@@ -248,6 +254,7 @@ public:
     ServerProcessEnd QuitEnded() override { return quitEnded_; }
 
     std::vector<StartNotice> TakeStartNotices() override { return shared_->start.TakeNotices(); }
+    std::optional<SessionLetGo> LetGoReason() override { return shared_->start.LetGo(); }
 
 private:
     enum class Starting { No, Yes };
@@ -348,11 +355,22 @@ SessionThreadLauncher::SessionThreadLauncher(BusyRetry retry, std::shared_ptr<Ca
 
 SessionThreadLauncher::~SessionThreadLauncher() = default;
 
-bool SessionThreadLauncher::CadSystemRunning() {
+std::optional<SessionLetGo> SessionThreadLauncher::CadSystemInTheWay() {
     // Sessions a Kestrow left behind when it was ended abruptly are not the
     // user's: they are ended first, and only what remains counts.
     EndLeftoverSessions();
-    return ActiveObjectExists(contract::kProgId);
+    // The same rule as a start's, before one: a session a user started that
+    // has not yet entered the running objects (it is still starting) counts
+    // as much as one that has.
+    const LocalServerRegistration registration = ReadLocalServerRegistration(contract::kProgId);
+    // Nothing registered: the start itself says so.
+    if (registration.classId.empty()) return std::nullopt;
+    StartedProcesses processes(FileNameOf(registration.program), registration.runsAsSetUser);
+    processes.StartBegins();
+    const StartFacts facts = processes.Facts();
+    if (!facts.imageKnown) return SessionLetGo::ProgramNotKnown;
+    if (UserSessionSeen(facts) || ActiveObjectExists(contract::kProgId)) return SessionLetGo::UsersSession;
+    return std::nullopt;
 }
 
 std::unique_ptr<ServerConnection> SessionThreadLauncher::Launch() {

@@ -33,7 +33,7 @@ public:
                           std::function<std::wstring()> dialogPictures);
     ~SessionThreadLauncher() override;
     // Needs COM on the calling thread.
-    bool CadSystemRunning() override;
+    std::optional<SessionLetGo> CadSystemInTheWay() override;
     std::unique_ptr<ServerConnection> Launch() override;
 
 private:
