@@ -304,6 +304,12 @@ TEST(ScheduleCommand, ReadsSetListAndDelete) {
         {{L"/schedule", L"list", L"extra"}, L"takes nothing more"},
         {{L"/schedule", L"delete", L"..\\Other task"}, L"is no name of a task"},
         {{L"/schedule", L"delete"}, L"needs the name of one task"},
+        // The Task Scheduler would put a variable in place of %...%.
+        {{L"/schedule", L"02:00", L"/update", L"D:\\%USERNAME%"}, L"The folder \"D:\\%USERNAME%\" holds \"%\""},
+        {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/log", L"D:\\100%.csv"}, L"The log"},
+        {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/export", L"pdf", L"/exportto", L"E:\\%X%"},
+         L"The folder of the exports"},
+        {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/answer", L"100% done=OK"}, L"The rule"},
     };
     for (const auto& [arguments, why] : refused) {
         const ScheduleCommand command = ParseScheduleCommand(arguments);
@@ -402,6 +408,9 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
         {[](NightFields& f) { f.sessions = L"0"; }, NightField::Sessions},
         {[](NightFields& f) { f.timeout = L"604801"; }, NightField::Timeout},
         {[](NightFields& f) { f.answers = L"=OK"; }, NightField::Answers},
+        {[](NightFields& f) { f.folder = L"D:\\%TEMP%"; }, NightField::Folder},
+        {[](NightFields& f) { f.log = L"D:\\Logs\\%DATE%.csv"; }, NightField::Log},
+        {[](NightFields& f) { f.answers = L"Saved 100%=OK"; }, NightField::Answers},
     };
     for (const auto& [spoil, field] : refused) {
         NightFields spoilt = fields;

@@ -42,6 +42,29 @@ std::wstring NightArgumentsText(const Night& night) {
     return text;
 }
 
+std::optional<ExpandedValue> ExpandedByTheTaskScheduler(const Night& night, const std::wstring& program) {
+    std::vector<std::pair<NightValue, std::wstring>> values = {
+        {NightValue::Program, program}, {NightValue::Folder, night.folder}, {NightValue::Log, night.log},
+        {NightValue::ExportFolder, night.exportFolder}};
+    for (const AnswerRule& rule : night.answers) values.emplace_back(NightValue::Answers, AnswerRuleText(rule));
+    for (const auto& [value, text] : values) {
+        if (text.find(L'%') == std::wstring::npos) continue;
+        std::wstring what;
+        switch (value) {
+            case NightValue::Program: what = L"Kestrow's own path"; break;
+            case NightValue::Folder: what = L"The folder"; break;
+            case NightValue::Log: what = L"The log"; break;
+            case NightValue::ExportFolder: what = L"The folder of the exports"; break;
+            case NightValue::Answers: what = L"The rule"; break;
+        }
+        return ExpandedValue{value, what + L" \"" + text + L"\" holds \"%\", which the Task Scheduler would read as "
+                                    L"the start of a variable (%NAME%) and replace, so that the night could run on "
+                                    L"another folder or fail. Choose one without \"%\" (rename the folder, or reach it "
+                                    L"through a drive letter), or run that night from a script of your own."};
+    }
+    return std::nullopt;
+}
+
 NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
     NightReading reading;
     // A night always resumes: the switch is the night's own, not the user's.

@@ -2,6 +2,7 @@
 // One night of Kestrow as the Task Scheduler keeps it: the switches of the
 // unattended run it starts, when it starts, and how Windows logs it on.
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,17 @@ struct NightReading {
     std::wstring error;
 };
 NightReading ReadNightArguments(const std::vector<std::wstring>& arguments);
+
+// The Task Scheduler replaces %NAME% in a task's program and arguments
+// with the variable of that name, and offers no way to keep a "%" as it is:
+// a night whose folder, log, export folder or rules hold one could run
+// another folder, or fail. Which value holds one, and what to tell.
+enum class NightValue { Program, Folder, Log, ExportFolder, Answers };
+struct ExpandedValue {
+    NightValue value;
+    std::wstring refusal;
+};
+std::optional<ExpandedValue> ExpandedByTheTaskScheduler(const Night& night, const std::wstring& program);
 
 // What a person reads about the night: "Kestrow updates the drafts in
 // D:\Drawings and its subfolders at 02:00 every day."

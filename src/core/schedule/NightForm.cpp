@@ -85,6 +85,12 @@ NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& sto
     if (!rules.refusal.empty()) return Refused(NightField::Answers, rules.refusal);
     night.answers = rules.rules;
     night.exports = fields.exports;
+    // Kestrow's own path is looked at as the task is saved.
+    if (const std::optional<ExpandedValue> expanded = ExpandedByTheTaskScheduler(night, L""))
+        return Refused(expanded->value == NightValue::Log       ? NightField::Log
+                       : expanded->value == NightValue::Answers ? NightField::Answers
+                                                                : NightField::Folder,
+                       expanded->refusal);
     // A logon set by hand belongs to the task it came from.
     scheduled.logon = sameTask || fields.logon != NightLogon::AsSetInTheTask ? fields.logon : NightLogon::WhenLoggedOn;
     NightCheck check;

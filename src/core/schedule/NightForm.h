@@ -25,7 +25,7 @@ struct NightFields {
     Night kept;
 };
 
-enum class NightField { Folder, Time, Days, Sessions, Timeout, Answers };
+enum class NightField { Folder, Time, Days, Log, Sessions, Timeout, Answers };
 
 struct NightCheck {
     std::optional<ScheduledNight> night;

@@ -72,6 +72,8 @@ ScheduleCommand ParseScheduleCommand(const std::vector<std::wstring>& arguments)
     }
     const NightReading night = ReadNightArguments(rest);
     if (!night.ok) return Invalid(night.error);
+    if (const std::optional<ExpandedValue> expanded = ExpandedByTheTaskScheduler(night.night, L""))
+        return Invalid(expanded->refusal);
     command.night.night = night.night;
     command.kind = ScheduleCommand::Kind::Set;
     return command;

@@ -86,6 +86,9 @@ SavedNight SaveNight(KestrowTasks& tasks, const std::vector<NightRow>& rows, Sch
     const TaskForFolder task = NightTaskFor(rows, night.night.folder);
     if (night.night.log.empty()) night.night.log = DefaultNightLog(task.name);
     const std::wstring program = ProgramPath();
+    // The default log and Kestrow's own path, known only now.
+    if (const std::optional<ExpandedValue> expanded = ExpandedByTheTaskScheduler(night.night, program))
+        throw RuntimeError(HRESULT_FROM_WIN32(ERROR_INVALID_NAME), kProgramSource, expanded->refusal);
     SavedNight saved{task.name, task.exists, NightCommandLine(program, night.night)};
     std::optional<std::wstring> xml;
     if (task.exists) {

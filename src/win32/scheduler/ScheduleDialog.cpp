@@ -294,6 +294,7 @@ private:
             case NightField::Days: return IDC_DAY_FIRST;
             case NightField::Sessions: return IDC_SESSIONS;
             case NightField::Timeout: return IDC_TIMEOUT;
+            case NightField::Log: return IDC_LOG;
             case NightField::Answers: break;
         }
         return IDC_ANSWERS;
