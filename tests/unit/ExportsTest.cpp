@@ -120,10 +120,10 @@ TEST(ExportTargets, BesideTheDraftOrMirroredUnderTheFolderWithATemporaryNameOfTh
 }
 
 // Which temporary files a run sweeps from an export folder: this
-// computer's once their run has ended, an earlier version's as before (by
-// this computer's processes), and another computer's, whose runs cannot be
-// seen from here, only once unwritten for a day: computers that share a
-// folder never take each other's files while they are written.
+// computer's once their run has ended, and another computer's, whose runs
+// cannot be seen from here, only once unwritten for a day, as an earlier
+// version's, which may be any computer's: computers that share a folder
+// never take each other's files while they are written.
 TEST(ExportTemporary, ALeftoverIsThisComputersEndedRunsOrAnotherComputersFileUnwrittenForADay) {
     using std::chrono::hours;
     const ExportRun self{0x9E3A51C0, 4312, 100}, ended{0x9E3A51C0, 77, 5}, otherComputer{0x12345678, 4312, 100},
@@ -133,8 +133,9 @@ TEST(ExportTemporary, ALeftoverIsThisComputersEndedRunsOrAnotherComputersFileUnw
         {self, hours(48), false, false},
         {ended, hours(0), false, true},
         {ended, hours(48), true, false},
-        {earlierVersion, hours(0), false, true},
-        {earlierVersion, hours(0), true, false},
+        {earlierVersion, hours(0), false, false},
+        {earlierVersion, hours(23), false, false},
+        {earlierVersion, hours(24), true, true},
         {otherComputer, hours(0), false, false},
         {otherComputer, hours(23), false, false},
         {otherComputer, hours(24), true, true},

@@ -92,7 +92,8 @@ std::optional<ExportRun> TemporaryExportOwner(const std::wstring& fileName) {
 bool IsLeftOverExport(const ExportRun& owner, const ExportRun& self, std::chrono::seconds sinceLastWrite,
                       const std::function<bool(const ExportRun&)>& runs) {
     if (owner == self) return false;
-    if (!owner.computer || owner.computer == self.computer) return !runs(owner);
+    // An earlier version's name says no computer: it may be another's.
+    if (owner.computer && owner.computer == self.computer) return !runs(owner);
     return sinceLastWrite >= kOtherComputersLeftoverAge;
 }
 

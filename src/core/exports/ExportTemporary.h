@@ -52,9 +52,9 @@ std::optional<ExportRun> TemporaryExportOwner(const std::wstring& fileName);
 inline constexpr std::chrono::hours kOtherComputersLeftoverAge{24};
 
 // Whether a temporary file of `owner`'s, last written `sinceLastWrite` ago,
-// is left over and may be removed by `self`: one of this computer's (or of
-// an earlier version's, which named no computer) once its run has ended
-// (`runs` looks), another computer's once it has gone unwritten for
+// is left over and may be removed by `self`: one of this computer's once its
+// run has ended (`runs` looks), another computer's, or an earlier version's
+// (which named no computer, and may be any), once it has gone unwritten for
 // kOtherComputersLeftoverAge. Never the file of `self`.
 bool IsLeftOverExport(const ExportRun& owner, const ExportRun& self, std::chrono::seconds sinceLastWrite,
                       const std::function<bool(const ExportRun&)>& runs);

@@ -73,11 +73,13 @@ int Check(const CheckCommand& command, ConsoleOutput& out, ConsoleOutput& err) {
     out.Lines(CheckLines(facts, verdict));
     if (!page.empty()) {
         const std::string html = Utf8(CheckPage(facts, verdict, LocalTimeNow()));
-        if (!WriteWhole(page, html.data(), html.size())) {
-            err.Line(L"Kestrow: the page cannot be written: " + page + L" (" + LastErrorText() + L")");
-            return CheckExit::BadCommandLine;
-        }
-        out.Line(L"The page: " + page);
+        // The check is done and its verdict stands: the exit code keeps it,
+        // and what became of the page is said beside it.
+        if (WriteWhole(page, html.data(), html.size()))
+            out.Line(L"The page: " + page);
+        else
+            err.Line(L"Kestrow: the check is done, but its page cannot be written: " + page + L" (" + LastErrorText() +
+                     L")");
     }
     return verdict.NightCanRun() ? CheckExit::NightCanRun : CheckExit::NightCannotRun;
 }
