@@ -47,6 +47,7 @@ CheckFacts ReadyFacts() {
     facts.second.served = SecondSession::Served::OwnProcess;
     facts.second.seconds = 1.1;
     facts.sample.draft = L"D:\\Drawings\\Bracket.dft";
+    facts.sample.copy = L"D:\\Drawings\\Bracket.kestrow-check-12-345.dft";
     facts.sample.stored = true;
     facts.sample.calls = {Timed(DraftStep::Open, 0.5), Timed(DraftStep::UpdateView, 0.2),
                           Timed(DraftStep::UpdateView, 0.3), Timed(DraftStep::SaveAs, 0.4, L"pdf"),
@@ -112,6 +113,7 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
         {"one process for every program",
          [](CheckFacts& f) { f.second.served = SecondSession::Served::FirstSessionsProcess; }, nullptr},
         {"no sample", [](CheckFacts& f) { f.sample = SampleFacts{}; }, nullptr},
+        {"a copy in a temporary folder", [](CheckFacts& f) { f.sample.copy = L"C:\\Temp\\K\\Bracket.dft"; }, nullptr},
         {"a dialog answered", [](CheckFacts& f) { f.dialogs = {MissingReferences(true)}; }, nullptr},
         {"a dialog left open at the second start only",
          [](CheckFacts& f) {

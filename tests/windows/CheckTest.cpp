@@ -71,13 +71,20 @@ ULONGLONG WrittenTime(const std::wstring& path) {
 class LeavesNothing {
 public:
     LeavesNothing(const std::wstring& sample, const Journal& journal, std::wstring userFolder)
-        : sample_(sample), journal_(journal), userFolder_(Narrow(userFolder)), bytes_(ReadUtf8(sample)),
+        : sample_(sample), journal_(journal), userFolder_(std::move(userFolder)), bytes_(ReadUtf8(sample)),
           written_(WrittenTime(sample)), settings_(KestrowSettings()) {}
     void Verify() const {
         EXPECT_EQ(ReadUtf8(sample_), bytes_) << "the user's draft was written";
         EXPECT_EQ(WrittenTime(sample_), written_) << "the user's draft was written";
+        // Its copy, beside it, was opened; the draft itself never.
+        const std::string sample = Narrow(sample_);
         for (const auto& line : journal_.Lines())
-            EXPECT_EQ(line.find(userFolder_), std::string::npos) << "the user's draft was opened: " << line;
+            EXPECT_FALSE(line.size() >= sample.size() && line.compare(line.size() - sample.size(), sample.size(), sample) == 0)
+                << "the user's draft was opened: " << line;
+        WIN32_FIND_DATAW found{};
+        const HANDLE copies = FindFirstFileW((userFolder_ + L"\\*.kestrow-check-*").c_str(), &found);
+        EXPECT_EQ(copies, INVALID_HANDLE_VALUE) << "the check left " << Narrow(found.cFileName);
+        if (copies != INVALID_HANDLE_VALUE) FindClose(copies);
         EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in process was left running";
         EXPECT_EQ(ChecksLeftInTemp(), 0) << "the check's temporary folder was left";
         EXPECT_EQ(KestrowSettings(), settings_) << "the check changed the user's registry";
@@ -86,7 +93,7 @@ public:
 private:
     const std::wstring& sample_;
     const Journal& journal_;
-    std::string userFolder_;
+    std::wstring userFolder_;
     std::string bytes_;
     ULONGLONG written_;
     RegistryValues settings_;
@@ -125,7 +132,11 @@ TEST_F(Checks, APlainServerIsReadyAndOnlyACopyOfTheSampleIsOpened) {
     EXPECT_EQ(run.exitCode, 0u);
     EXPECT_TRUE(Contains(run, L"\nA night can run.\n"));
     EXPECT_TRUE(Contains(run, L"/timeout 60 "));
-    EXPECT_EQ(OpenedNames(journal.Lines()), std::vector<std::string>{"Bracket.dft"});
+    // One copy, beside the sample, where the draft's links resolve as in a night.
+    const std::vector<std::string> opened = OpenedNames(journal.Lines());
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].rfind("Bracket.kestrow-check-", 0), 0u) << opened[0];
+    EXPECT_TRUE(Contains(run, L"a hidden copy of " + sample + L" beside it"));
     EXPECT_EQ(LinesWith(journal.Lines(), std::string("SaveAs")), 1);
     EXPECT_NE(ReadUtf8(page).find("A night can run."), std::string::npos);
 
@@ -280,7 +291,7 @@ TEST_F(CheckFromTheWindow, ChecksWithTheFirstListedDraftAndShowsTheResult) {
     };
     DialogWatcher watcher({close});
     SendMessageW(window_.Handle(), WM_SYSCOMMAND, kestrow::win32::NightMenuCommand::Check, 0);
-    EXPECT_NE(shown.find(L"a copy of " + folder.Path() + L"\\a.dft in a temporary folder"), std::wstring::npos)
+    EXPECT_NE(shown.find(L"a hidden copy of " + folder.Path() + L"\\a.dft beside it"), std::wstring::npos)
         << Narrow(shown);
     EXPECT_NE(shown.find(L"\r\nA night can run.\r\n"), std::wstring::npos) << Narrow(shown);
     EXPECT_TRUE(WaitForNoStandIn(20000));

@@ -71,6 +71,7 @@ struct CheckedDialog {
 
 struct SampleFacts {
     std::wstring draft;  // the user's, as given in full; "" for none
+    std::wstring copy;   // the copy worked on: beside the draft, or in a temporary folder
     std::optional<RuntimeError> copyFailed;
     bool stored = false;
     std::optional<RuntimeError> error;  // the draft's failure, its call given up included

@@ -3,7 +3,9 @@
 #include <algorithm>
 
 #include "batch/ServerOwnership.h"
+#include "common/LongPath.h"
 #include "exports/ExportFormats.h"
+#include "exports/ExportTargets.h"
 
 namespace kestrow {
 namespace {
@@ -259,8 +261,8 @@ private:
         }
         if (sample.copyFailed) {
             Add(FindingMark::Problem, L"sample", L"",
-                L"the sample could not be copied to a temporary folder: " + DescribeError(*sample.copyFailed),
-                L"see that the draft can be read and that the temporary folder has room");
+                L"the sample could not be copied: " + DescribeError(*sample.copyFailed),
+                L"see that the draft can be read and that its folder, or the temporary folder, has room");
             return;
         }
         if (!started || (sample.calls.empty() && !sample.error)) {
@@ -268,8 +270,14 @@ private:
                 started ? L"the sample was not reached" : L"the sample was not checked: no session was started");
             return;
         }
-        Add(FindingMark::Ok, L"sample", L"",
-            L"a copy of " + sample.draft + L" in a temporary folder (the draft itself is never opened or written)");
+        if (FoldedPath(FolderOfFile(sample.copy)) == FoldedPath(FolderOfFile(sample.draft)))
+            Add(FindingMark::Ok, L"sample", L"",
+                L"a hidden copy of " + sample.draft + L" beside it, where the links it holds by relative path resolve "
+                L"as in a night (the draft itself is never opened or written)");
+        else
+            Add(FindingMark::Note, L"sample", L"",
+                L"a copy of " + sample.draft + L" in a temporary folder, as the draft's own folder cannot be written "
+                L"to: links the draft holds by relative path may not resolve there as in a night");
         Calls();
         if (sample.error && !sample.error->ServerGivenUp()) SampleFailed(*sample.error);
         Dialogs(CheckStep::Sample);

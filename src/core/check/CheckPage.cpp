@@ -76,7 +76,7 @@ std::wstring CheckPage(const CheckFacts& facts, const CheckVerdict& verdict, con
             HtmlText(SecondsFigure(facts.seconds)) + L".</p>\n";
     html += VerdictSection(facts, verdict) + FindingsSection(verdict) + DialogsSection(facts) + SwitchesSection(verdict);
     return html + L"<footer>Made by Kestrow /check. The sample draft itself was never opened or written; a copy of it "
-                  L"was, in a temporary folder that is gone.</footer>\n</body>\n</html>\n";
+                  L"was, and is gone.</footer>\n</body>\n</html>\n";
 }
 
 }  // namespace kestrow

@@ -130,6 +130,7 @@ private:
 
     void Sample(ServerConnection& session, const std::wstring& copy) {
         SampleFacts& sample = facts_.sample;
+        sample.copy = copy;
         DraftExporter exporter(ExportRequest{request_.exports, L""}, FolderOfFile(copy) + L"\\", ports_.exportFiles);
         std::vector<DraftExport> exports = exporter.Prepare(FileNameOf(copy));
         watch_.SetTask(copy);

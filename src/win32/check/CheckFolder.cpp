@@ -2,8 +2,12 @@
 
 #include <windows.h>
 
+#include <utility>
+#include <vector>
+
 #include "common/CommandLineProgram.h"
 #include "common/LongPath.h"
+#include "exports/ExportTargets.h"
 #include "system/FindHandle.h"
 #include "system/SystemText.h"
 
@@ -31,10 +35,46 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(ExtendedLengthPath(folder).c_str());
 }
 
+// The files of `folder` whose names match `pattern`, by full path, with
+// their last write.
+std::vector<std::pair<std::wstring, FILETIME>> FilesLike(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<std::pair<std::wstring, FILETIME>> files;
+    WIN32_FIND_DATAW found{};
+    const FindHandle find = OwnSearch(FindFirstFileW(ExtendedLengthPath(folder + L"\\" + pattern).c_str(), &found));
+    if (!find) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            files.emplace_back(folder + L"\\" + found.cFileName, found.ftLastWriteTime);
+    } while (FindNextFileW(find.get(), &found));
+    return files;
+}
+
+void RemoveFile(const std::wstring& path) {
+    SetFileAttributesW(ExtendedLengthPath(path).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileW(ExtendedLengthPath(path).c_str());
+}
+
+// Copies a check left beside a sample when it was ended abruptly: no check
+// writes its copy for a day.
+void SweepLeftCopies(const std::wstring& folder) {
+    FILETIME now{};
+    GetSystemTimeAsFileTime(&now);
+    const auto ticks = [](const FILETIME& time) {
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    constexpr ULONGLONG kDay = 24ULL * 60 * 60 * 10000000;
+    for (const auto& [path, written] : FilesLike(folder, L"*" + std::wstring(CheckFolder::kCopyMark) + L"*"))
+        if (ticks(now) - ticks(written) >= kDay) RemoveFile(path);
+}
+
 }  // namespace
 
 CheckFolder::~CheckFolder() {
     if (!path_.empty()) RemoveTree(path_);
+    // The copy, and what was saved from it beside it.
+    if (!besideStem_.empty())
+        for (const auto& file : FilesLike(FolderOfFile(besideStem_), FileNameOf(besideStem_) + L".*"))
+            RemoveFile(file.first);
 }
 
 void CheckFolder::Make() {
@@ -52,11 +92,26 @@ void CheckFolder::Make() {
 }
 
 std::wstring CheckFolder::CopyIn(const std::wstring& draft) {
+    const std::wstring folder = FolderOfFile(draft);
+    const std::wstring name = FileNameOf(draft);
+    const size_t dot = name.find_last_of(L'.');
+    // Named after this process and the moment, so that two checks at once
+    // never share one.
+    const std::wstring stem = folder + L"\\" + name.substr(0, dot) + kCopyMark +
+                              std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
+    const std::wstring beside = stem + (dot == std::wstring::npos ? std::wstring() : name.substr(dot));
+    SweepLeftCopies(folder);
+    if (CopyFileW(ExtendedLengthPath(draft).c_str(), ExtendedLengthPath(beside).c_str(), TRUE)) {
+        besideStem_ = stem;
+        // Hidden, so that no listing of drafts takes it; writable whatever
+        // the draft's attributes, so that it takes the CAD system's store.
+        SetFileAttributesW(ExtendedLengthPath(beside).c_str(), FILE_ATTRIBUTE_HIDDEN);
+        return beside;
+    }
     Make();
-    const std::wstring copy = path_ + L"\\" + FileNameOf(draft);
+    const std::wstring copy = path_ + L"\\" + name;
     if (!CopyFileW(ExtendedLengthPath(draft).c_str(), ExtendedLengthPath(copy).c_str(), TRUE))
         throw LastErrorAs(L"The sample could not be copied from " + draft);
-    // A read-only draft's copy must take the CAD system's store all the same.
     SetFileAttributesW(ExtendedLengthPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);
     return copy;
 }

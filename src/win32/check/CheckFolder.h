@@ -1,8 +1,10 @@
 #pragma once
-// A folder of the check's own under the user's temporary folder: the
-// sample's copy, its exports and the pictures of the dialogs go there, and
-// it goes with everything in it once the check is done. The user's draft is
-// only ever read, to be copied.
+// Where a check keeps what it makes: the sample's copy beside the sample,
+// hidden and under a name no night lists, where the links the draft holds by
+// relative path resolve as in a night (its exports beside it); the pictures
+// of the dialogs in a folder of the check's own under the user's temporary
+// folder. All of it goes once the check is done. The user's draft is only
+// ever read, to be copied.
 #include <string>
 
 namespace kestrow::win32 {
@@ -14,7 +16,8 @@ public:
     CheckFolder(const CheckFolder&) = delete;
     CheckFolder& operator=(const CheckFolder&) = delete;
 
-    // Copies `draft` into the folder (made first), writable whatever its
+    // Copies `draft` beside itself, or, where its folder cannot be written,
+    // into the check's folder (made first), writable whatever its
     // attributes; the copy's path. Raises RuntimeError with the system's
     // reason when it cannot.
     std::wstring CopyIn(const std::wstring& draft);
@@ -22,9 +25,14 @@ public:
     // cannot be made.
     std::wstring PictureFolder();
 
+    // What a check's copy beside a sample is named after: "Bracket.dft" ->
+    // "Bracket.kestrow-check-4312-99812.dft".
+    static constexpr const wchar_t* kCopyMark = L".kestrow-check-";
+
 private:
     void Make();
-    std::wstring path_;  // "" until made
+    std::wstring path_;        // "" until made
+    std::wstring besideStem_;  // the copy beside the sample, without extension; "" for none
 };
 
 }  // namespace kestrow::win32
