@@ -123,10 +123,9 @@ std::wstring LetGoText(SessionLetGo why) {
 
 std::wstring LetGoMend(SessionLetGo why) {
     switch (why) {
-        case SessionLetGo::UsersSession:
-            return L"close Solid Edge (if it is still starting, let it open first), then try again";
-        case SessionLetGo::ProgramNotKnown: return L"repair Solid Edge's installation, then try again";
-        case SessionLetGo::NotProven: return L"close the Solid Edge that another program started, or try again later";
+        case SessionLetGo::UsersSession: return L"close Solid Edge (if it is still starting, let it open first)";
+        case SessionLetGo::ProgramNotKnown: return L"repair Solid Edge's installation";
+        case SessionLetGo::NotProven: return L"close the Solid Edge that another program started, or let it end";
     }
     return std::wstring();
 }

@@ -96,8 +96,8 @@ struct ServedVerdict {
 ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uint32_t> reported);
 
 // What a user is told of a session let go of, or not started: what Kestrow
-// found, one sentence; and what to do about it, lower case, to follow a
-// colon or to stand after "Then".
+// found, one sentence; and what to do about it before trying again, lower
+// case, to follow a colon.
 std::wstring LetGoText(SessionLetGo why);
 std::wstring LetGoMend(SessionLetGo why);
 

@@ -135,7 +135,7 @@ private:
             // The program's own finding said what cannot be read.
             if (!ProblemAbout(L"program"))
                 Add(FindingMark::Problem, L"program", L"", LetGoText(*facts_.inTheWay) + L" A night would start none.",
-                    LetGoMend(*facts_.inTheWay));
+                    LetGoMend(*facts_.inTheWay) + L", and check again");
             return false;
         }
         if (facts_.inTheWay) {
@@ -190,7 +190,7 @@ private:
         } else if (error.Kind() == FailureKind::ForeignServer) {
             const SessionLetGo why = facts_.start.letGo.value_or(SessionLetGo::NotProven);
             Add(FindingMark::Problem, L"start", figure, LetGoText(why) + L" Kestrow let go of it without a call.",
-                LetGoMend(why));
+                LetGoMend(why) + L", and check again");
         } else {
             Add(FindingMark::Problem, L"start", figure, L"Solid Edge could not be started: " + DescribeError(error),
                 L"start Solid Edge yourself to see what it says, and repair it if it does not start");

@@ -58,7 +58,7 @@ std::wstring CadAlreadyRunningText(SessionLetGo why, bool midBatch) {
     return LetGoText(why) +
            L"\n\nKestrow updates drawings only in a session of its own, which it closes at the end, so that your "
            L"session, its settings and any unsaved work in it are never touched: it made no call to this one. " +
-           mend + L" (press Update).\n\n" +
+           mend + L", then press Update again.\n\n" +
            std::wstring(midBatch ? L"This was found while Kestrow started a fresh session during the batch: the batch "
                                    L"was stopped there, and no further drawing was opened."
                                  : L"Nothing was changed.");

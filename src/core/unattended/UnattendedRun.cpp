@@ -199,7 +199,7 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
             const SessionLetGo why = result.letGo.value_or(SessionLetGo::UsersSession);
             const std::wstring text =
                 LetGoText(why) + L" Kestrow works only in a session of its own and made no call to this one: " +
-                LetGoMend(why) + L". " +
+                LetGoMend(why) + L", then run Kestrow again. " +
                 (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
                      ? L"This was found as a fresh session started during the run, which stopped there."
                      : L"Nothing was changed.");
