@@ -47,7 +47,7 @@ CheckFacts ReadyFacts() {
     facts.second.served = SecondSession::Served::OwnProcess;
     facts.second.seconds = 1.1;
     facts.sample.draft = L"D:\\Drawings\\Bracket.dft";
-    facts.sample.copy = L"D:\\Drawings\\Bracket.kestrow-check-12-345.dft";
+    facts.sample.copy = L"D:\\Drawings\\Bracket.kestrow-9E3A51C0-12-01DB4C2A9F3E1200-0.dft";
     facts.sample.stored = true;
     facts.sample.calls = {Timed(DraftStep::Open, 0.5), Timed(DraftStep::UpdateView, 0.2),
                           Timed(DraftStep::UpdateView, 0.3), Timed(DraftStep::SaveAs, 0.4, L"pdf"),

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "Form1Fixture.h"
+#include "common/CommandLineProgram.h"
 #include "report/ReportPage.h"
 #include "report/ReportText.h"
 #include "unattended/ResumePlan.h"
@@ -106,6 +107,8 @@ TEST(ExportTargets, BesideTheDraftOrMirroredUnderTheFolderWithATemporaryNameOfTh
     EXPECT_EQ(TemporaryExportOwner(L"b.c.kestrow-0000ABCD-1-0000000000000001-12.dxf"), (ExportRun{0xABCD, 1, 1}));
     // An earlier version's name, without the computer, is still known.
     EXPECT_EQ(TemporaryExportOwner(L"b.c.kestrow-1-0000000000000001-12.dxf"), (ExportRun{std::nullopt, 1, 1}));
+    // A check's copy of a draft is one of Kestrow's temporary files too.
+    EXPECT_EQ(TemporaryExportOwner(FileNameOf(TemporaryExportPath(L"C:\\D\\Bracket.dft", run, 0))), run);
     for (const wchar_t* other : {L"B.KESTROW-1-0000000000000001-12.DXF", L"a.dft.kestrow-312.tmp", L"a.kestrow-new.pdf",
                                  L"a.kestrow-4312-01db4c2a9f3e1200-7.pdf", L"a.kestrow-4312-01DB4C2A9F3E1200.pdf",
                                  L"a.kestrow-99999999999-01DB4C2A9F3E1200-7.pdf", L"a.kestrow-9e3a51c0-1-0000000000000001-1.pdf",

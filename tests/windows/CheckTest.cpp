@@ -82,7 +82,7 @@ public:
             EXPECT_FALSE(line.size() >= sample.size() && line.compare(line.size() - sample.size(), sample.size(), sample) == 0)
                 << "the user's draft was opened: " << line;
         WIN32_FIND_DATAW found{};
-        const HANDLE copies = FindFirstFileW((userFolder_ + L"\\*.kestrow-check-*").c_str(), &found);
+        const HANDLE copies = FindFirstFileW((userFolder_ + L"\\*.kestrow-*").c_str(), &found);
         EXPECT_EQ(copies, INVALID_HANDLE_VALUE) << "the check left " << Narrow(found.cFileName);
         if (copies != INVALID_HANDLE_VALUE) FindClose(copies);
         EXPECT_TRUE(WaitForNoStandIn(20000)) << "a stand-in process was left running";
@@ -135,8 +135,8 @@ TEST_F(Checks, APlainServerIsReadyAndOnlyACopyOfTheSampleIsOpened) {
     // One copy, beside the sample, where the draft's links resolve as in a night.
     const std::vector<std::string> opened = OpenedNames(journal.Lines());
     ASSERT_EQ(opened.size(), 1u);
-    EXPECT_EQ(opened[0].rfind("Bracket.kestrow-check-", 0), 0u) << opened[0];
-    EXPECT_TRUE(Contains(run, L"a hidden copy of " + sample + L" beside it"));
+    EXPECT_EQ(opened[0].rfind("Bracket.kestrow-", 0), 0u) << opened[0];
+    EXPECT_TRUE(Contains(run, L"a copy of " + sample + L" beside it, under a name no night lists"));
     EXPECT_EQ(LinesWith(journal.Lines(), std::string("SaveAs")), 1);
     EXPECT_NE(ReadUtf8(page).find("A night can run."), std::string::npos);
 
@@ -186,6 +186,16 @@ TEST_F(Checks, TheUsersOwnSessionIsLeftUntouchedAndTheCheckEndsThere) {
         EXPECT_EQ(entry->pid, userPid) << "another server was started: " << line;
         EXPECT_TRUE(entry->call == "start" || entry->call == "user session") << "the user's session got a call: " << line;
     }
+}
+
+// A check's copy, named as Kestrow's temporary files are, is never listed as
+// a draft, whatever the CAD system's store left of its attributes.
+TEST_F(Checks, ACheckCopyBesideTheSampleIsNoDraftOfANight) {
+    WriteDraft(folder / L"Bracket.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-0.dft", 1);
+    const ProgramRun run = Update(L"");
+    EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());
+    EXPECT_EQ(OpenedNames(journal.Lines()), std::vector<std::string>{"Bracket.dft"});
+    DeleteFileW((folder / L"Bracket.kestrow-9E3A51C0-4312-01DB4C2A9F3E1200-0.dft").c_str());
 }
 
 // The user's Solid Edge, slow to start, has not yet offered its class as
@@ -291,7 +301,7 @@ TEST_F(CheckFromTheWindow, ChecksWithTheFirstListedDraftAndShowsTheResult) {
     };
     DialogWatcher watcher({close});
     SendMessageW(window_.Handle(), WM_SYSCOMMAND, kestrow::win32::NightMenuCommand::Check, 0);
-    EXPECT_NE(shown.find(L"a hidden copy of " + folder.Path() + L"\\a.dft beside it"), std::wstring::npos)
+    EXPECT_NE(shown.find(L"a copy of " + folder.Path() + L"\\a.dft beside it"), std::wstring::npos)
         << Narrow(shown);
     EXPECT_NE(shown.find(L"\r\nA night can run.\r\n"), std::wstring::npos) << Narrow(shown);
     EXPECT_TRUE(WaitForNoStandIn(20000));

@@ -272,8 +272,8 @@ private:
         }
         if (FoldedPath(FolderOfFile(sample.copy)) == FoldedPath(FolderOfFile(sample.draft)))
             Add(FindingMark::Ok, L"sample", L"",
-                L"a hidden copy of " + sample.draft + L" beside it, where the links it holds by relative path resolve "
-                L"as in a night (the draft itself is never opened or written)");
+                L"a copy of " + sample.draft + L" beside it, under a name no night lists, where the links it holds "
+                L"by relative path resolve as in a night (the draft itself is never opened or written)");
         else
             Add(FindingMark::Note, L"sample", L"",
                 L"a copy of " + sample.draft + L" in a temporary folder, as the draft's own folder cannot be written "

@@ -66,7 +66,8 @@ std::optional<ExportRun> TemporaryExportOwner(const std::wstring& fileName) {
     const size_t dot = fileName.find_last_of(L'.');
     if (mark == std::wstring::npos || dot <= mark) return std::nullopt;
     const std::wstring extension = fileName.substr(dot + 1);
-    if (std::none_of(std::begin(kExportFormats), std::end(kExportFormats),
+    if (!SameIgnoringCase(extension, L"dft") &&
+        std::none_of(std::begin(kExportFormats), std::end(kExportFormats),
                      [&](ExportFormat format) { return SameIgnoringCase(extension, ExportFormatName(format)); }))
         return std::nullopt;
     // "[<computer>-]<process>-<start>-<attempt>", each part as

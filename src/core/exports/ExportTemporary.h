@@ -1,11 +1,12 @@
 #pragma once
-// The temporary files the CAD system writes exports to before they take
-// their targets' place: beside the target, with its extension (the CAD
-// system picks the format from it), and named after the computer and the
-// run of Kestrow that asked for them, so that a later run can tell a file
-// left by a run that was killed from one a run still writes, on this
-// computer or on another that exports into the same shared folder, and
-// never touches anybody else's.
+// Kestrow's temporary files: those the CAD system writes exports to before
+// they take their targets' place, and the copy of a draft a check works on.
+// Each stands beside its target, with its extension (the CAD system picks
+// the format from it), named after the computer and the run of Kestrow that
+// made it, so that a later run can tell a file left by a run that was
+// killed from one a run still writes, on this computer or on another that
+// shares the folder, and never touches anybody else's; and no listing of
+// drafts ever takes one.
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -41,9 +42,9 @@ inline const wchar_t* const kTemporaryExportPattern = L"*.kestrow-*";
 std::wstring TemporaryExportPath(const std::wstring& target, const ExportRun& run, std::uint64_t attempt);
 
 // The run a file was written for, when its name is one that
-// TemporaryExportPath gives, or one an earlier version gave without the
-// computer ("a.kestrow-4312-01DB4C2A9F3E1200-7.pdf"); none for every other
-// name.
+// TemporaryExportPath gives for an export or a draft (a check's copy), or
+// one an earlier version gave without the computer
+// ("a.kestrow-4312-01DB4C2A9F3E1200-7.pdf"); none for every other name.
 std::optional<ExportRun> TemporaryExportOwner(const std::wstring& fileName);
 
 // How long another computer's temporary file must have gone unwritten

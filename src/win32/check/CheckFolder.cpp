@@ -2,13 +2,15 @@
 
 #include <windows.h>
 
-#include <utility>
 #include <vector>
 
 #include "common/CommandLineProgram.h"
 #include "common/LongPath.h"
 #include "exports/ExportTargets.h"
+#include "exports/ExportTemporary.h"
+#include "files/ExportFilesOnDisk.h"
 #include "system/FindHandle.h"
+#include "system/KernelHandle.h"
 #include "system/SystemText.h"
 
 namespace kestrow::win32 {
@@ -35,16 +37,14 @@ void RemoveTree(const std::wstring& folder) {
     RemoveDirectoryW(ExtendedLengthPath(folder).c_str());
 }
 
-// The files of `folder` whose names match `pattern`, by full path, with
-// their last write.
-std::vector<std::pair<std::wstring, FILETIME>> FilesLike(const std::wstring& folder, const std::wstring& pattern) {
-    std::vector<std::pair<std::wstring, FILETIME>> files;
+// The files of `folder` whose names match `pattern`, by full path.
+std::vector<std::wstring> FilesLike(const std::wstring& folder, const std::wstring& pattern) {
+    std::vector<std::wstring> files;
     WIN32_FIND_DATAW found{};
     const FindHandle find = OwnSearch(FindFirstFileW(ExtendedLengthPath(folder + L"\\" + pattern).c_str(), &found));
     if (!find) return files;
     do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            files.emplace_back(folder + L"\\" + found.cFileName, found.ftLastWriteTime);
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) files.push_back(folder + L"\\" + found.cFileName);
     } while (FindNextFileW(find.get(), &found));
     return files;
 }
@@ -54,27 +54,14 @@ void RemoveFile(const std::wstring& path) {
     DeleteFileW(ExtendedLengthPath(path).c_str());
 }
 
-// Copies a check left beside a sample when it was ended abruptly: no check
-// writes its copy for a day.
-void SweepLeftCopies(const std::wstring& folder) {
-    FILETIME now{};
-    GetSystemTimeAsFileTime(&now);
-    const auto ticks = [](const FILETIME& time) {
-        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-    };
-    constexpr ULONGLONG kDay = 24ULL * 60 * 60 * 10000000;
-    for (const auto& [path, written] : FilesLike(folder, L"*" + std::wstring(CheckFolder::kCopyMark) + L"*"))
-        if (ticks(now) - ticks(written) >= kDay) RemoveFile(path);
-}
-
 }  // namespace
 
 CheckFolder::~CheckFolder() {
     if (!path_.empty()) RemoveTree(path_);
     // The copy, and what was saved from it beside it.
     if (!besideStem_.empty())
-        for (const auto& file : FilesLike(FolderOfFile(besideStem_), FileNameOf(besideStem_) + L".*"))
-            RemoveFile(file.first);
+        for (const std::wstring& file : FilesLike(FolderOfFile(besideStem_), FileNameOf(besideStem_) + L".*"))
+            RemoveFile(file);
 }
 
 void CheckFolder::Make() {
@@ -92,24 +79,26 @@ void CheckFolder::Make() {
 }
 
 std::wstring CheckFolder::CopyIn(const std::wstring& draft) {
-    const std::wstring folder = FolderOfFile(draft);
-    const std::wstring name = FileNameOf(draft);
-    const size_t dot = name.find_last_of(L'.');
-    // Named after this process and the moment, so that two checks at once
-    // never share one.
-    const std::wstring stem = folder + L"\\" + name.substr(0, dot) + kCopyMark +
-                              std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount64());
-    const std::wstring beside = stem + (dot == std::wstring::npos ? std::wstring() : name.substr(dot));
-    SweepLeftCopies(folder);
+    // Named as Kestrow's temporary files are, after this run: no listing of
+    // drafts takes it, whatever the CAD system's store does to it, and a
+    // later run removes it if this one is ended before it could.
+    const std::wstring beside = TemporaryExportPath(draft, ThisKestrowRun(), 0);
+    ExportFilesOnDisk().RemoveLeftovers(FolderOfFile(draft));
     if (CopyFileW(ExtendedLengthPath(draft).c_str(), ExtendedLengthPath(beside).c_str(), TRUE)) {
-        besideStem_ = stem;
-        // Hidden, so that no listing of drafts takes it; writable whatever
-        // the draft's attributes, so that it takes the CAD system's store.
-        SetFileAttributesW(ExtendedLengthPath(beside).c_str(), FILE_ATTRIBUTE_HIDDEN);
+        besideStem_ = beside.substr(0, beside.find_last_of(L'.'));
+        // Writable whatever the draft's attributes, so that it takes the CAD
+        // system's store; written now, so that its age is its own.
+        SetFileAttributesW(ExtendedLengthPath(beside).c_str(), FILE_ATTRIBUTE_NORMAL);
+        const KernelHandle copy = OwnHandle(CreateFileW(ExtendedLengthPath(beside).c_str(), FILE_WRITE_ATTRIBUTES,
+                                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                                        nullptr, OPEN_EXISTING, 0, nullptr));
+        FILETIME now{};
+        GetSystemTimeAsFileTime(&now);
+        if (copy) SetFileTime(copy.get(), nullptr, nullptr, &now);
         return beside;
     }
     Make();
-    const std::wstring copy = path_ + L"\\" + name;
+    const std::wstring copy = path_ + L"\\" + FileNameOf(draft);
     if (!CopyFileW(ExtendedLengthPath(draft).c_str(), ExtendedLengthPath(copy).c_str(), TRUE))
         throw LastErrorAs(L"The sample could not be copied from " + draft);
     SetFileAttributesW(ExtendedLengthPath(copy).c_str(), FILE_ATTRIBUTE_NORMAL);

@@ -1,6 +1,6 @@
 #pragma once
 // Where a check keeps what it makes: the sample's copy beside the sample,
-// hidden and under a name no night lists, where the links the draft holds by
+// named as Kestrow's temporary files are, where the links the draft holds by
 // relative path resolve as in a night (its exports beside it); the pictures
 // of the dialogs in a folder of the check's own under the user's temporary
 // folder. All of it goes once the check is done. The user's draft is only
@@ -24,10 +24,6 @@ public:
     // The pictures' folder inside it, made when first asked for; "" when it
     // cannot be made.
     std::wstring PictureFolder();
-
-    // What a check's copy beside a sample is named after: "Bracket.dft" ->
-    // "Bracket.kestrow-check-4312-99812.dft".
-    static constexpr const wchar_t* kCopyMark = L".kestrow-check-";
 
 private:
     void Make();

@@ -41,10 +41,12 @@ std::chrono::seconds SinceLastWrite(const FILETIME& lastWrite) {
 
 }  // namespace
 
-ExportFilesOnDisk::ExportFilesOnDisk() {
+ExportRun ThisKestrowRun() {
     const ProcessIdentity self = ThisProcess();
-    run_ = ExportRun{ComputerMark(ThisComputerName()), self.id, self.creationTime};
+    return ExportRun{ComputerMark(ThisComputerName()), self.id, self.creationTime};
 }
+
+ExportFilesOnDisk::ExportFilesOnDisk() : run_(ThisKestrowRun()) {}
 
 void ExportFilesOnDisk::MakeFolder(const std::wstring& folder) {
     const DWORD attributes = GetFileAttributesW(Extended(folder).c_str());

@@ -11,6 +11,9 @@
 
 namespace kestrow::win32 {
 
+// This run of Kestrow, as its temporary files name it.
+ExportRun ThisKestrowRun();
+
 class ExportFilesOnDisk : public ExportFiles {
 public:
     ExportFilesOnDisk();

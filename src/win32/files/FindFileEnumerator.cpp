@@ -7,6 +7,7 @@
 
 #include "common/LongPath.h"
 #include "common/RuntimeError.h"
+#include "exports/ExportTemporary.h"
 #include "listing/FolderEntry.h"
 #include "listing/WildcardMatch.h"
 #include "system/KernelHandle.h"
@@ -21,6 +22,8 @@ struct FindCloser {
 using FindHandle = std::unique_ptr<void, FindCloser>;
 
 constexpr DWORD kVolumeLabel = 0x8;
+// Neither these, nor a temporary file of Kestrow's own (an export being
+// made, the copy a check works on), whatever its attributes, is listed.
 constexpr DWORD kNotPlainFile = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | kVolumeLabel;
 
 bool IsDotEntry(const wchar_t* name) {
@@ -114,7 +117,7 @@ void FindFileEnumerator::ForEachEntryWithFile(
             if (!IsDotEntry(name.c_str()) && WildcardMatch(pattern, name)) {
                 if (attributes & FILE_ATTRIBUTE_DIRECTORY) {
                     if (FolderMayBeEntered(attributes, tag)) onEntry(name, EntryKind::Folder, FileIdentity{});
-                } else if (!(attributes & kNotPlainFile)) {
+                } else if (!(attributes & kNotPlainFile) && !TemporaryExportOwner(name)) {
                     const auto index = static_cast<std::uint64_t>(entry->FileId.QuadPart);
                     const FileIdentity file = !volume                         ? FileIdentity{}
                                               : tag == IO_REPARSE_TAG_SYMLINK ? IdentityThrough(folder + name)
@@ -147,7 +150,7 @@ void FindFileEnumerator::ForEachEntry(const std::wstring& folderAndPattern,
             const DWORD tag = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) ? data.dwReserved0 : 0;
             if (FolderMayBeEntered(attributes, tag) && !IsDotEntry(data.cFileName))
                 onEntry(data.cFileName, EntryKind::Folder);
-        } else if (!(attributes & kNotPlainFile)) {
+        } else if (!(attributes & kNotPlainFile) && !TemporaryExportOwner(data.cFileName)) {
             onEntry(data.cFileName, EntryKind::PlainFile);
         }
     } while (FindNextFileW(find.get(), &data));
