@@ -15,6 +15,7 @@
 #include "batch/CadSession.h"
 #include "batch/CallWatch.h"
 #include "batch/DraftNotPutBack.h"
+#include "batch/SessionLetGo.h"
 #include "common/RuntimeError.h"
 #include "exports/DraftExports.h"
 #include "listing/FileIdentity.h"
@@ -28,16 +29,6 @@ enum class StartNotice {
     StartedWithoutTurn,   // another start held the turn past the bound: started without it
 };
 
-// Why Kestrow started no session, or let go of one without a single call:
-// it could be a session a user started.
-enum class SessionLetGo {
-    UsersSession,     // a process of the CAD system that COM did not start runs, is
-                      // starting, or appeared while a session started
-    ProgramNotKnown,  // the program registered for the CAD system cannot be read, so
-                      // no process of it can be told from a user's
-    NotProven,        // the session was served by a process Kestrow cannot prove it
-                      // started for it (another program's, or one of several at once)
-};
 
 // How the process that served a session went once the session was told to
 // end its work.

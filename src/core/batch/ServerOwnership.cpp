@@ -4,39 +4,30 @@
 
 #include "batch/AutomationContract.h"
 #include "common/CaseFold.h"
+#include "common/CommandLineWords.h"
 #include "common/RuntimeError.h"
 
 namespace kestrow {
 namespace {
 
-// The arguments of a command line: white space separates them, double
-// quotes group (and are dropped). Enough to find a switch that stands as an
-// argument of its own.
-std::vector<std::wstring> Arguments(const std::wstring& commandLine) {
-    std::vector<std::wstring> arguments;
-    std::wstring current;
-    bool quoted = false, any = false;
-    for (const wchar_t c : commandLine) {
-        if (c == L'"') {
-            quoted = !quoted;
-            any = true;
-        } else if ((c == L' ' || c == L'\t') && !quoted) {
-            if (any) arguments.push_back(current);
-            current.clear();
-            any = false;
-        } else {
-            current += c;
-            any = true;
-        }
-    }
-    if (any) arguments.push_back(current);
-    return arguments;
-}
-
 bool IsLaunchSwitch(const std::wstring& argument) {
     if (argument.size() < 2 || (argument[0] != L'-' && argument[0] != L'/')) return false;
     const std::wstring_view name = std::wstring_view(argument).substr(1);
     return SameIgnoringCase(name, L"Embedding") || SameIgnoringCase(name, L"Automation");
+}
+
+// The arguments after the program, read as Windows reads a command line:
+// the program ends at its closing quote or its first blank.
+std::vector<std::wstring> ArgumentsAfterProgram(const std::wstring& commandLine) {
+    size_t end = 0;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        end = commandLine.find(L'"', 1);
+        end = end == std::wstring::npos ? commandLine.size() : end + 1;
+    } else {
+        end = commandLine.find_first_of(L" \t");
+        if (end == std::wstring::npos) end = commandLine.size();
+    }
+    return SplitArguments(commandLine.substr(end));
 }
 
 // A process whose activations this start's could be: one of this logon, or
@@ -59,6 +50,15 @@ std::optional<std::uint32_t> TheOne(const std::vector<std::uint32_t>& candidates
     return candidates.front();
 }
 
+// Another program's server with the switch, from before the start, that
+// could have served it: then the one that appeared proves nothing alone.
+bool AnotherServerRan(const StartFacts& facts) {
+    return std::any_of(facts.processes.begin(), facts.processes.end(), [&](const ServerProcessSeen& process) {
+        return process.launchedByCom && !process.appeared && process.running && !process.batchSession &&
+               Counts(facts, process);
+    });
+}
+
 ServedVerdict LetGo(SessionLetGo why, std::optional<std::uint32_t> launchedUnused = std::nullopt) {
     return ServedVerdict{ServedBy::OtherProcess, std::nullopt, why, launchedUnused};
 }
@@ -66,9 +66,8 @@ ServedVerdict LetGo(SessionLetGo why, std::optional<std::uint32_t> launchedUnuse
 }  // namespace
 
 bool CarriesLaunchSwitch(const std::wstring& commandLine) {
-    const std::vector<std::wstring> arguments = Arguments(commandLine);
-    // The first argument is the program, whatever its name.
-    return std::any_of(arguments.begin() + (arguments.empty() ? 0 : 1), arguments.end(), IsLaunchSwitch);
+    const std::vector<std::wstring> arguments = ArgumentsAfterProgram(commandLine);
+    return std::any_of(arguments.begin(), arguments.end(), IsLaunchSwitch);
 }
 
 bool UserSessionSeen(const StartFacts& facts) {
@@ -99,11 +98,38 @@ ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uin
             return ServedVerdict{ServedBy::OwnProcess, reported, std::nullopt, std::nullopt};
         return LetGo(SessionLetGo::NotProven);
     }
-    if (const std::optional<std::uint32_t> own = TheOne(candidates))
-        return ServedVerdict{ServedBy::OwnProcess, own, std::nullopt, std::nullopt};
-    // None appeared (a server from before took it), or several did at once
-    // and none can be told from the others.
+    const std::optional<std::uint32_t> own = TheOne(candidates);
+    if (own && !AnotherServerRan(facts)) return ServedVerdict{ServedBy::OwnProcess, own, std::nullopt, std::nullopt};
+    // None appeared (a server from before took it), several did at once, or
+    // one did beside another program's server: none can be told apart.
     return LetGo(SessionLetGo::NotProven);
+}
+
+ServedVerdict JudgeReturnedStart(const StartFacts& onReturn, const std::function<std::optional<std::uint32_t>()>& ask,
+                                 const std::function<StartFacts()>& lookAgain) {
+    const std::optional<std::uint32_t> reported = MayAskServedProcess(onReturn) ? ask() : std::nullopt;
+    const StartFacts again = lookAgain();
+    // What the later look adds with the switch came after the activation was
+    // served: neither the start's nor a server that could have taken it.
+    // Without the switch, it still counts against the start.
+    StartFacts facts{again.imageKnown, again.everyLogonCounts, {}};
+    for (const ServerProcessSeen& process : again.processes) {
+        const auto onReturnToo = std::find_if(onReturn.processes.begin(), onReturn.processes.end(),
+                                              [&](const ServerProcessSeen& seen) { return seen.id == process.id; });
+        if (onReturnToo == onReturn.processes.end() && process.launchedByCom) continue;
+        facts.processes.push_back(process);
+        if (onReturnToo == onReturn.processes.end()) facts.processes.back().appeared = false;
+    }
+    const ServedVerdict verdict = JudgeServedSession(facts, reported);
+    // A launch that was there on the return and is gone since may be the one
+    // that served: then none is proven.
+    const std::vector<std::uint32_t> before = Candidates(onReturn), after = Candidates(facts);
+    if (verdict.by == ServedBy::OwnProcess &&
+        std::any_of(before.begin(), before.end(), [&](std::uint32_t id) {
+            return std::find(after.begin(), after.end(), id) == after.end();
+        }))
+        return LetGo(SessionLetGo::NotProven);
+    return verdict;
 }
 
 std::wstring LetGoText(SessionLetGo why) {

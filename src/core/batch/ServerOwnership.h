@@ -5,21 +5,24 @@
 //      and been looked at again, no process of the server's program runs in
 //      this logon whose command line lacks COM's launch switch (already
 //      running, still starting or appeared: a session a user started), and
-//  (b) the process that serves it is proven: the one process that appeared
-//      with the switch during this start, or the one the application itself
-//      names where it answers, which must be such a process.
+//  (b) the process that serves it is proven: the one the application itself
+//      names where it answers, which must have appeared with the switch
+//      during this start; or, where it does not answer, the one process that
+//      appeared so, when no other process with the switch (not one of this
+//      batch's own sessions) ran that could have served the start instead.
 // Anything else is let go of without a call. The process COM launched for
 // the start is ended only when it is proven the start's (the one that
 // appeared with the switch). A program that cannot be read from the
 // registration proves nothing, and is refused the same way.
 // The platform gathers the facts; every decision about them is made here.
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/Automation.h"
-#include "batch/DraftBatch.h"
+#include "batch/SessionLetGo.h"
 
 namespace kestrow {
 
@@ -45,6 +48,9 @@ struct ServerProcessSeen {
     // Still running at the last look. One that lacked the switch counts
     // all the same: it ran during the start.
     bool running = true;
+    // The process of another session of the same batch, which Kestrow proved
+    // its own when that session started.
+    bool batchSession = false;
     bool operator==(const ServerProcessSeen&) const = default;
 };
 
@@ -94,6 +100,14 @@ struct ServedVerdict {
 // process the application object said it lives in, when it was asked and
 // answered.
 ServedVerdict JudgeServedSession(const StartFacts& facts, std::optional<std::uint32_t> reported);
+
+// The whole judgement of an activation that returned, in its order: the look
+// on its return decides whether the application may be asked (`ask` is
+// made only then), and a look taken after the answer (`lookAgain`) decides
+// the verdict. A process first seen by that later look is no candidate: it
+// appeared after the activation had been served.
+ServedVerdict JudgeReturnedStart(const StartFacts& onReturn, const std::function<std::optional<std::uint32_t>()>& ask,
+                                 const std::function<StartFacts()>& lookAgain);
 
 // What a user is told of a session let go of, or not started: what Kestrow
 // found, one sentence; and what to do about it before trying again, lower

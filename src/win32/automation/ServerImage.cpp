@@ -4,7 +4,6 @@
 #include <tlhelp32.h>
 
 #include "common/CommandLineProgram.h"
-#include "system/WindowsSessions.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -53,18 +52,18 @@ LocalServerRegistration ReadLocalServerRegistration(const std::wstring& progId) 
     return registration;
 }
 
-std::vector<ImageProcess> ProcessesOfImage(const std::wstring& fileName) {
+std::vector<ImageProcess> ProcessesOfImage(const std::wstring& fileName, WindowsSessions& sessions) {
     std::vector<ImageProcess> found;
     const KernelHandle snapshot = OwnHandle(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     if (!snapshot || fileName.empty()) return found;
-    const WindowsSessions sessions;
+    sessions.Refresh();
     PROCESSENTRY32W entry{};
     entry.dwSize = sizeof(entry);
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
         if (_wcsicmp(FileNameOf(entry.szExeFile).c_str(), fileName.c_str()) != 0) continue;
         // One that cannot be opened is listed all the same: it counts as a
         // user's until its command line says otherwise.
-        found.push_back(ImageProcess{entry.th32ProcessID, OwnedProcess::Open(entry.th32ProcessID),
+        found.push_back(ImageProcess{entry.th32ProcessID, OwnedProcess::Watch(entry.th32ProcessID),
                                      sessions.Other(entry.th32ProcessID)});
     }
     return found;

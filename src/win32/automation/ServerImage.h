@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "system/Process.h"
+#include "system/WindowsSessions.h"
 
 namespace kestrow::win32 {
 
@@ -33,7 +34,8 @@ struct ImageProcess {
     bool otherLogon = false;              // runs in another Windows session
 };
 
-// The running processes whose image is `fileName`.
-std::vector<ImageProcess> ProcessesOfImage(const std::wstring& fileName);
+// The running processes whose image is `fileName`, each opened only to be
+// looked at; `sessions` refreshed to tell their logons.
+std::vector<ImageProcess> ProcessesOfImage(const std::wstring& fileName, WindowsSessions& sessions);
 
 }  // namespace kestrow::win32

@@ -46,7 +46,7 @@ bool SessionStart::Begin(const std::atomic<bool>& stop) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (taken == TurnTaken::WaitedTooLong) notices_.push_back(StartNotice::StartedWithoutTurn);
     if (turns_ && !turns_->ComputerWide()) notices_.push_back(StartNotice::TurnNotComputerWide);
-    processes_ = StartedProcesses::OfServer(progId_);
+    processes_ = StartedProcesses::OfRegisteredServer(progId_).value_or(StartedProcesses());
     processes_.StartBegins();
     activating_ = true;
     settled_ = false;
@@ -122,7 +122,12 @@ StartFacts SessionStart::FactsOnReturn() {
         {
             std::lock_guard<std::mutex> lock(mutex_);
             Look();
-            if (!processes_.Unread() || read >= kCommandLineReads) return processes_.Facts();
+            if (!processes_.Unread() || read >= kCommandLineReads) {
+                // The activation was served: what appears from now on is not
+                // what served it.
+                processes_.Freeze();
+                return processes_.Facts();
+            }
         }
         Sleep(kCommandLineReadIntervalMs);
     }
@@ -243,16 +248,24 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             start_.ActivationBegins();
             continue;
         }
+        // The processes of this batch's other sessions, proven theirs.
+        const std::vector<std::uint32_t> batch = batchProcesses_ ? batchProcesses_() : std::vector<std::uint32_t>();
+        const auto marked = [&batch](StartFacts facts) {
+            for (ServerProcessSeen& process : facts.processes)
+                process.batchSession = std::find(batch.begin(), batch.end(), process.id) != batch.end();
+            return facts;
+        };
         // The one call a server gets before it is proven the session's, and
-        // only when no process a user started could be that server; judged
-        // on a look taken once it answered.
-        const std::optional<std::uint32_t> reported =
-            MayAskServedProcess(start_.FactsOnReturn()) ? AskServedProcess(*created) : std::nullopt;
-        const ServedVerdict verdict = JudgeServedSession(start_.FactsLookedAgain(), reported);
+        // only when no process a user started could be that server.
+        const ServedVerdict verdict = JudgeReturnedStart(
+            marked(start_.FactsOnReturn()), [&created] { return AskServedProcess(*created); },
+            [&] { return marked(start_.FactsLookedAgain()); });
         start_.Settle(verdict);
         if (verdict.by != ServedBy::OtherProcess) return created;
         created.reset();
-        if (otherSessionServes_ && otherSessionServes_())
+        // Handed to the process of another session of this batch, as a server
+        // for every client does; a user's session seen ends the batch.
+        if (verdict.why == SessionLetGo::NotProven && !batch.empty())
             throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
                                L"The CAD system served this session from the process of another session",
                                FailureKind::SharedServer);

@@ -106,23 +106,24 @@ private:
 // server is unavailable or stopping (as for a while after a server was
 // killed) is made again for up to 30 s. The object is judged by what COM
 // started for it: one served by a process Kestrow cannot prove its own is
-// released at once and gets no call; it raises SharedServer when another
-// session of the same batch has a server of its own running (a server
-// registered for every client handed this activation to it), ForeignServer
-// otherwise.
+// released at once and gets no call; it raises SharedServer when nothing
+// proved it its own while another session of the same batch has a server of
+// its own running (a server registered for every client handed this
+// activation to it), ForeignServer otherwise.
 class StartingFactory : public AutomationFactory {
 public:
+    // `batchProcesses`: the processes of the batch's other sessions that
+    // serve them.
     StartingFactory(AutomationFactory& inner, SessionStart& start, std::function<bool()> cancelled,
-                    std::function<bool()> otherSessionServes)
-        : inner_(inner), start_(start), cancelled_(std::move(cancelled)),
-          otherSessionServes_(std::move(otherSessionServes)) {}
+                    std::function<std::vector<std::uint32_t>()> batchProcesses)
+        : inner_(inner), start_(start), cancelled_(std::move(cancelled)), batchProcesses_(std::move(batchProcesses)) {}
     AutomationRef CreateObject(const std::wstring& progId) override;
 
 private:
     AutomationFactory& inner_;
     SessionStart& start_;
     std::function<bool()> cancelled_;
-    std::function<bool()> otherSessionServes_;
+    std::function<std::vector<std::uint32_t>()> batchProcesses_;
 };
 
 }  // namespace kestrow::win32

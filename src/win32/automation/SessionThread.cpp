@@ -10,9 +10,7 @@
 #include "automation/DialogWatch.h"
 #include "automation/SessionRecords.h"
 #include "automation/SessionStart.h"
-#include "automation/ServerImage.h"
 #include "automation/StartedProcesses.h"
-#include "common/CommandLineProgram.h"
 #include "batch/AutomationContract.h"
 #include "batch/CallGate.h"
 #include "batch/PendingCall.h"
@@ -105,14 +103,16 @@ struct LaunchedServers {
                        sessions.end());
         sessions.push_back(session);
     }
-    // Whether a session other than `self` has a server process that runs.
-    bool OtherServes(const SharedState* self) {
+    // The processes of the sessions other than `self` that run and serve them.
+    std::vector<std::uint32_t> OtherProcesses(const SharedState* self) {
         std::lock_guard<std::mutex> lock(mutex);
+        std::vector<std::uint32_t> processes;
         for (const auto& weak : sessions) {
             const std::shared_ptr<SharedState> session = weak.lock();
-            if (session && session.get() != self && session->start.ServesRunning()) return true;
+            if (!session || session.get() == self || !session->start.ServesRunning()) continue;
+            if (const std::optional<DWORD> id = session->start.ProcessId()) processes.push_back(*id);
         }
-        return false;
+        return processes;
     }
 };
 
@@ -133,7 +133,7 @@ void ServeSteps(std::shared_ptr<SharedState> shared, BusyRetry retry, std::share
         // counted as a call pending at the server.
         StartingFactory starting(
             gated, shared->start, [&self] { return self.Cancelled(); },
-            [&self, launched] { return launched->OtherServes(&self); });
+            [&self, launched] { return launched->OtherProcesses(&self); });
         CadSession session(starting, shared->abandoned);
         for (;;) {
             std::function<void(CadSession&)> job;
@@ -362,12 +362,11 @@ std::optional<SessionLetGo> SessionThreadLauncher::CadSystemInTheWay() {
     // The same rule as a start's, before one: a session a user started that
     // has not yet entered the running objects (it is still starting) counts
     // as much as one that has.
-    const LocalServerRegistration registration = ReadLocalServerRegistration(contract::kProgId);
+    std::optional<StartedProcesses> processes = StartedProcesses::OfRegisteredServer(contract::kProgId);
     // Nothing registered: the start itself says so.
-    if (registration.classId.empty()) return std::nullopt;
-    StartedProcesses processes(FileNameOf(registration.program), registration.runsAsSetUser);
-    processes.StartBegins();
-    const StartFacts facts = processes.Facts();
+    if (!processes) return std::nullopt;
+    processes->StartBegins();
+    const StartFacts facts = processes->Facts();
     if (!facts.imageKnown) return SessionLetGo::ProgramNotKnown;
     if (UserSessionSeen(facts) || ActiveObjectExists(contract::kProgId)) return SessionLetGo::UsersSession;
     return std::nullopt;

@@ -8,8 +8,9 @@
 
 namespace kestrow::win32 {
 
-StartedProcesses StartedProcesses::OfServer(const std::wstring& progId) {
+std::optional<StartedProcesses> StartedProcesses::OfRegisteredServer(const std::wstring& progId) {
     const LocalServerRegistration registration = ReadLocalServerRegistration(progId);
+    if (registration.classId.empty()) return std::nullopt;
     return StartedProcesses(FileNameOf(registration.program), registration.runsAsSetUser);
 }
 
@@ -26,20 +27,28 @@ void StartedProcesses::TryBegins() {
 }
 
 void StartedProcesses::Look() {
-    for (Seen& seen : seen_) seen.listed = false;
-    for (ImageProcess& found : ProcessesOfImage(image_)) {
+    std::vector<bool> listedNow(seen_.size(), false);
+    for (ImageProcess& found : ProcessesOfImage(image_, *sessions_)) {
         const auto known = std::find_if(seen_.begin(), seen_.end(), [&](const Seen& seen) {
             // An id alone may have been taken again: an opened process is
-            // known by its creation time too.
-            if (seen.id != found.id || seen.process.has_value() != found.process.has_value()) return false;
-            return !found.process || seen.process->Identity() == found.process->Identity();
+            // known by its creation time too, or, when it cannot be opened
+            // this time, by its handle that still sees it run. One that could
+            // not be opened before is the same process once it can, while it
+            // stayed listed.
+            if (seen.id != found.id) return false;
+            if (!seen.process) return seen.listed;
+            if (!found.process) return seen.process->Running();
+            return seen.process->Identity() == found.process->Identity();
         });
         if (known != seen_.end()) {
-            known->listed = true;
+            listedNow[static_cast<size_t>(known - seen_.begin())] = true;
+            if (!known->process) known->process = std::move(found.process);
             continue;
         }
         seen_.push_back(Seen{found.id, std::move(found.process), !frozen_, std::nullopt, found.otherLogon, true});
+        listedNow.push_back(true);
     }
+    for (size_t i = 0; i < seen_.size(); ++i) seen_[i].listed = listedNow[i];
     for (Seen& seen : seen_)
         if (!seen.launchedByCom) ReadCommandLine(seen);
 }
@@ -60,10 +69,15 @@ StartFacts StartedProcesses::Facts() const {
     StartFacts facts;
     facts.imageKnown = !image_.empty();
     facts.everyLogonCounts = everyLogon_;
-    for (const Seen& seen : seen_)
+    for (const Seen& seen : seen_) {
+        // One from before the start that ended before its command line could
+        // be read (a session of Kestrow's own ending, say) serves nobody, and
+        // nothing says it was a user's.
+        if (!seen.appeared && !seen.launchedByCom && !seen.Running()) continue;
         facts.processes.push_back(ServerProcessSeen{static_cast<std::uint32_t>(seen.id), seen.appeared,
                                                     seen.launchedByCom.value_or(false), seen.otherLogon,
                                                     seen.Running()});
+    }
     return facts;
 }
 

@@ -6,12 +6,14 @@
 // facts; batch/ServerOwnership decides what they mean.
 #include <windows.h>
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "batch/ServerOwnership.h"
 #include "system/Process.h"
+#include "system/WindowsSessions.h"
 
 namespace kestrow::win32 {
 
@@ -22,8 +24,9 @@ public:
     // runs as a set user, so processes of other logons count too.
     explicit StartedProcesses(std::wstring image = std::wstring(), bool everyLogon = false)
         : image_(std::move(image)), everyLogon_(everyLogon) {}
-    // Those of the program registered as the local server of `progId`.
-    static StartedProcesses OfServer(const std::wstring& progId);
+    // Those of the program registered as the local server of `progId`; none
+    // when the ProgID names no class (then its start fails by itself).
+    static std::optional<StartedProcesses> OfRegisteredServer(const std::wstring& progId);
 
     // The start begins: whatever runs now was there before it.
     void StartBegins();
@@ -49,7 +52,7 @@ public:
 private:
     struct Seen {
         DWORD id = 0;
-        std::optional<OwnedProcess> process;  // none when it could not be opened
+        std::optional<OwnedProcess> process;  // open to be looked at; none when it could not be opened
         bool appeared = false;
         std::optional<bool> launchedByCom;  // none until its command line is read
         bool otherLogon = false;
@@ -60,6 +63,7 @@ private:
 
     std::wstring image_;
     bool everyLogon_ = false;
+    std::shared_ptr<WindowsSessions> sessions_ = std::make_shared<WindowsSessions>();
     std::vector<Seen> seen_;
     bool frozen_ = false;
 };

@@ -44,6 +44,14 @@ bool EndingJob::Add(const OwnedProcess& process) const {
     return AssignProcessToJobObject(job_.get(), joining.get()) != FALSE;
 }
 
+std::optional<OwnedProcess> OwnedProcess::Watch(DWORD id) {
+    KernelHandle handle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_VM_READ, FALSE, id));
+    if (!handle) return std::nullopt;
+    const std::optional<ProcessIdentity> identity = IdentityOf(handle.get());
+    if (!identity) return std::nullopt;
+    return OwnedProcess(std::move(handle), *identity);
+}
+
 std::optional<OwnedProcess> OwnedProcess::Open(DWORD id, std::optional<std::uint64_t> expectedCreation) {
     KernelHandle handle(OpenProcess(kRights, FALSE, id));
     if (!handle) return std::nullopt;

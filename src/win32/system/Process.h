@@ -25,6 +25,9 @@ public:
     // Empty when the process cannot be opened to watch and end it, or when it
     // is not the process of `expectedCreation` (its id was taken again).
     static std::optional<OwnedProcess> Open(DWORD id, std::optional<std::uint64_t> expectedCreation = std::nullopt);
+    // Open only to look at: whether it runs, what it was started with. It
+    // cannot be ended through this one.
+    static std::optional<OwnedProcess> Watch(DWORD id);
 
     const ProcessIdentity& Identity() const { return identity_; }
     bool Running() const { return !WaitForEnd(0); }

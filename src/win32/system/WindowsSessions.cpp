@@ -1,28 +1,21 @@
 #include "system/WindowsSessions.h"
 
-#include <wtsapi32.h>
-
-#include "system/SystemLibrary.h"
-
 namespace kestrow::win32 {
 
-WindowsSessions::WindowsSessions() {
+WindowsSessions::WindowsSessions()
+    : enumerate_(library_.Find<Enumerate>("WTSEnumerateProcessesW")), free_(library_.Find<Free>("WTSFreeMemory")) {
     DWORD own = 0;
-    if (!ProcessIdToSessionId(GetCurrentProcessId(), &own)) return;
-    own_ = own;
-    // Not imported: the library is not among those Windows always keeps
-    // loaded.
-    const SystemLibrary library(L"wtsapi32.dll");
-    using Enumerate = BOOL WINAPI(HANDLE, DWORD, DWORD, PWTS_PROCESS_INFOW*, DWORD*);
-    using Free = void WINAPI(PVOID);
-    Enumerate* const enumerate = library.Find<Enumerate>("WTSEnumerateProcessesW");
-    Free* const free = library.Find<Free>("WTSFreeMemory");
-    if (!enumerate || !free) return;
+    if (ProcessIdToSessionId(GetCurrentProcessId(), &own)) own_ = own;
+}
+
+void WindowsSessions::Refresh() {
+    sessions_.clear();
+    if (!own_ || !enumerate_ || !free_) return;
     PWTS_PROCESS_INFOW processes = nullptr;
     DWORD count = 0;
-    if (!enumerate(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) return;
+    if (!enumerate_(WTS_CURRENT_SERVER_HANDLE, 0, 1, &processes, &count)) return;
     for (DWORD i = 0; i < count; ++i) sessions_[processes[i].ProcessId] = processes[i].SessionId;
-    free(processes);
+    free_(processes);
 }
 
 bool WindowsSessions::Other(DWORD processId) const {
