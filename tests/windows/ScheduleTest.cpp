@@ -350,7 +350,7 @@ TEST_F(NightsFromTheWindow, ValuesAnAdministratorSetWinShowGreyedAndLeaveTheUser
 
     std::wstring sessions, every, note;
     bool sessionsReadOnly = false, everyReadOnly = false, memoryReadOnly = true, answersReadOnly = false;
-    bool pdfEnabled = true, pdfChecked = false, noteVisible = false;
+    bool pdfEnabled = true, pdfChecked = false, noteVisible = false, memoryFocused = false;
     Answer save{IDOK};
     save.before = [&] {
         const HWND dialog = DialogTitled(L"Kestrow settings");
@@ -364,9 +364,12 @@ TEST_F(NightsFromTheWindow, ValuesAnAdministratorSetWinShowGreyedAndLeaveTheUser
         pdfEnabled = IsWindowEnabled(GetDlgItem(dialog, IDC_EXPORT_PDF));
         pdfChecked = IsDlgButtonChecked(dialog, IDC_EXPORT_PDF) == BST_CHECKED;
         noteVisible = IsWindowVisible(GetDlgItem(dialog, IDC_SET_BY_ADMINISTRATOR));
+        GUITHREADINFO thread{sizeof(thread)};
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
+        memoryFocused = thread.hwndFocus == GetDlgItem(dialog, IDC_RESTART_MEMORY);
         note = ItemText(dialog, IDC_SET_BY_ADMINISTRATOR);
-        SetDlgItemTextW(dialog, IDC_RESTART_MEMORY, L"1500");
         WriteUtf8(L"settings-set-by-administrator.png", win32::ScreenPicturePng(dialog));
+        SetDlgItemTextW(dialog, IDC_RESTART_MEMORY, L"1500");
     };
     const std::vector<SeenDialog> seen = Open(win32::NightMenuCommand::Settings, {save});
     EXPECT_EQ(seen.size(), 1u) << "saved at once";
@@ -374,6 +377,7 @@ TEST_F(NightsFromTheWindow, ValuesAnAdministratorSetWinShowGreyedAndLeaveTheUser
     EXPECT_EQ(every, L"300");
     EXPECT_TRUE(sessionsReadOnly && everyReadOnly && answersReadOnly);
     EXPECT_FALSE(memoryReadOnly) << "a value no administrator set stays the user's";
+    EXPECT_TRUE(memoryFocused) << "the focus goes to the first field the user may change";
     EXPECT_FALSE(pdfEnabled);
     EXPECT_TRUE(pdfChecked);
     EXPECT_TRUE(noteVisible);

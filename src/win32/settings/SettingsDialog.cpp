@@ -30,20 +30,22 @@ public:
 
 private:
     bool OnInit() noexcept override {
-        RunHandler(Handle(), L"Kestrow settings", [this] {
+        bool focused = false;
+        RunHandler(Handle(), L"Kestrow settings", [&] {
             const SettingsFields fields = FieldsOfStored(ReadStoredSettings());
             SetItemText(IDC_SESSIONS, fields.sessions);
             SetItemText(IDC_RESTART_EVERY, fields.restartEvery);
             SetItemText(IDC_RESTART_MEMORY, fields.restartMemoryMB);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
-            GreySetByAdministrator();
+            focused = GreySetByAdministrator();
         });
-        return true;
+        return !focused;
     }
 
     // A box stays readable and scrollable, read-only; a check box is greyed.
-    void GreySetByAdministrator() {
+    // True when it gave the focus to the first field left to the user.
+    bool GreySetByAdministrator() {
         for (const ControlOfSetting& field : kControlsOfSettings) {
             if (!SetByAdministrator(field.setting)) continue;
             setByAdministrator_.insert(field.control);
@@ -52,7 +54,16 @@ private:
             else
                 SendMessageW(Item(field.control), EM_SETREADONLY, TRUE, 0);
         }
-        if (!setByAdministrator_.empty()) ShowWindow(Item(IDC_SET_BY_ADMINISTRATOR), SW_SHOW);
+        if (setByAdministrator_.empty()) return false;
+        ShowWindow(Item(IDC_SET_BY_ADMINISTRATOR), SW_SHOW);
+        int first = IDOK;
+        for (const ControlOfSetting& field : kControlsOfSettings)
+            if (!setByAdministrator_.count(field.control)) {
+                first = field.control;
+                break;
+            }
+        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(first)), TRUE);
+        return true;
     }
 
     bool OnCommand(int id, int) noexcept override {
