@@ -2,7 +2,8 @@
 # Builds everything and runs every test: the core's unit tests (also under
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
 # time, the Windows tests under Wine on a private Xvfb display, the report's
-# page in a browser and the exports in Debian's PDF and DXF readers.
+# page in a browser, the exports in Debian's PDF and DXF readers, and the
+# release (scripts/check-release.sh --quick).
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 ensure_packages
@@ -129,6 +130,13 @@ if bash "$ROOT/scripts/check-exports.sh" >"$LOGS/exports.log" 2>&1; then
   PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/exports.log")")
 else
   FAILED=$((FAILED + 1)); RESULTS+=("exports: FAILED, see $LOGS/exports.log"); cat "$LOGS/exports.log"
+fi
+
+log "The release: its zip, its signatures, its installer under Wine's msiexec"
+if bash "$ROOT/scripts/check-release.sh" --quick >"$LOGS/release.log" 2>&1; then
+  PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/release.log")")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("release: FAILED, see $LOGS/release.log"); cat "$LOGS/release.log"
 fi
 
 cd "$ROOT"

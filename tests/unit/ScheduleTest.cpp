@@ -360,6 +360,16 @@ TEST(SettingsDialog, StoresSoundFieldsAndRefusesWhatIsOutOfRange) {
     EXPECT_FALSE(sound.values->restartMemoryMB);
     EXPECT_NE(CheckSettings({L"2", L"0", L"", L"", {}}).refusal.find(L"from 1 to 1,000,000"), std::wstring::npos);
     EXPECT_NE(CheckSettings({L"2", L"", L"", L"x\r\nbad", {}}).refusal.find(L"Line 1"), std::wstring::npos);
+
+    // What an administrator set is not the user's to mend, and not stored;
+    // the fields left to the user are checked as ever.
+    const std::set<SettingsField> theirs = {SettingsField::Sessions, SettingsField::Answers};
+    EXPECT_EQ(CheckSettings({L"99", L"", L"-5", L"no rule", {}}, theirs).field, SettingsField::RestartMemory);
+    const SettingsCheck mine = CheckSettings({L"99", L"20", L"", L"no rule", {}}, theirs);
+    ASSERT_TRUE(mine.values);
+    EXPECT_FALSE(mine.values->sessions);
+    EXPECT_TRUE(mine.values->answers.empty());
+    EXPECT_EQ(mine.values->restartEvery, 20u);
 }
 
 TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {

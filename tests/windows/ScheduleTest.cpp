@@ -25,6 +25,7 @@
 #include "settings/RegistrySettings.h"
 #include "scheduler/NightMenu.h"
 #include "settings/SettingsStore.h"
+#include "window/ExportMenu.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -135,6 +136,26 @@ public:
 
 private:
     StoredSettings kept_;
+};
+
+// Values an administrator set through policy, under the computer's or the
+// user's Software\Policies\Kestrow; both keys are gone again afterwards.
+class PolicyValues {
+public:
+    ~PolicyValues() { Remove(); }
+    void Remove() const {
+        for (const HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) RegDeleteTreeW(root, kKey);
+    }
+    void Set(HKEY root, const wchar_t* name, DWORD value) const {
+        RegSetKeyValueW(root, kKey, name, REG_DWORD, &value, sizeof(value));
+    }
+    // `text` holds a REG_MULTI_SZ's NULs; its size counts them all.
+    void Set(HKEY root, const wchar_t* name, DWORD type, const std::wstring& text) const {
+        RegSetKeyValueW(root, kKey, name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    }
+
+private:
+    static constexpr const wchar_t* kKey = L"Software\\Policies\\Kestrow";
 };
 
 void SetDword(const wchar_t* name, DWORD value) {
@@ -299,6 +320,69 @@ TEST_F(NightsFromTheWindow, SettingsShowWhatIsStoredAndStoreOnlySoundValues) {
     EXPECT_EQ(batch.sessions, 3);
     EXPECT_EQ(batch.renewal.everyDrafts, 200);
     EXPECT_EQ(batch.answers.size(), 2u);
+}
+
+// A value an administrator set wins over the user's own, and the computer's
+// policy over the user's: the window's batch takes it, Settings shows it
+// greyed with "set by your administrator" and neither checks nor stores it
+// (a rule of theirs that is no rule is not the user's to mend), and the
+// user's own value stays as it was. The export items follow the policy too.
+TEST_F(NightsFromTheWindow, ValuesAnAdministratorSetWinShowGreyedAndLeaveTheUsersOwn) {
+    const KeptSettings kept;
+    SetDword(L"Sessions", 3);
+    SetDword(L"RestartEvery", 200);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"RestartMemoryMB");
+    const wchar_t mine[] = L"Mine=OK\0Theirs=Yes\0";
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers", REG_MULTI_SZ, mine, sizeof(mine));
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Export", REG_SZ, L"dxf", 8);
+    const PolicyValues policy;
+    policy.Set(HKEY_LOCAL_MACHINE, L"Sessions", 2);
+    policy.Set(HKEY_CURRENT_USER, L"Sessions", 5);
+    policy.Set(HKEY_CURRENT_USER, L"RestartEvery", 300);
+    policy.Set(HKEY_LOCAL_MACHINE, L"Answers", REG_MULTI_SZ, std::wstring(L"Missing references=OK\0no rule here\0", 37));
+    policy.Set(HKEY_LOCAL_MACHINE, L"Export", REG_SZ, L"pdf");
+
+    const BatchSettings batch = win32::ReadBatchSettings();
+    EXPECT_EQ(batch.sessions, 2) << "the computer's policy, over the user's policy and the user's own";
+    EXPECT_EQ(batch.renewal.everyDrafts, 300);
+    EXPECT_EQ(batch.answers.size(), 1u) << "the administrator's rules only";
+    EXPECT_EQ(batch.exports, std::vector<ExportFormat>{ExportFormat::Pdf});
+
+    // Each field as the dialog shows it: its text, "(theirs)" where it cannot
+    // be changed, and where the focus is.
+    std::wstring shown, note;
+    Answer save{IDOK};
+    save.before = [&] {
+        const HWND dialog = DialogTitled(L"Kestrow settings");
+        GUITHREADINFO thread{sizeof(thread)};
+        GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &thread);
+        for (const int id : {IDC_SESSIONS, IDC_RESTART_EVERY, IDC_RESTART_MEMORY, IDC_EXPORT_PDF, IDC_ANSWERS}) {
+            const HWND field = GetDlgItem(dialog, id);
+            const bool theirs = id == IDC_EXPORT_PDF ? !IsWindowEnabled(field) : GetWindowLongW(field, GWL_STYLE) & ES_READONLY;
+            shown += (id == IDC_EXPORT_PDF ? (IsDlgButtonChecked(dialog, id) ? L"[x]" : L"[ ]") : L"'" + ItemText(dialog, id) + L"'") +
+                     (theirs ? L" theirs" : L"") + (thread.hwndFocus == field ? L" focused" : L"") + L" | ";
+        }
+        if (IsWindowVisible(GetDlgItem(dialog, IDC_SET_BY_ADMINISTRATOR))) note = ItemText(dialog, IDC_SET_BY_ADMINISTRATOR);
+        WriteUtf8(L"settings-set-by-administrator.png", win32::ScreenPicturePng(dialog));
+        SetDlgItemTextW(dialog, IDC_RESTART_MEMORY, L"1500");
+    };
+    const std::vector<SeenDialog> seen = Open(win32::NightMenuCommand::Settings, {save});
+    EXPECT_EQ(seen.size(), 1u) << "saved at once";
+    EXPECT_EQ(shown, L"'2' theirs | '300' theirs | '' focused | [x] theirs | 'Missing references=OK\r\nno rule here' theirs | ")
+        << "the focus on the first field the user may change";
+    EXPECT_NE(note.find(L"set by your administrator"), std::wstring::npos) << Narrow(note);
+
+    EXPECT_EQ(Dword(L"Sessions"), 3u);
+    EXPECT_EQ(Dword(L"RestartEvery"), 200u);
+    EXPECT_EQ(Dword(L"RestartMemoryMB"), 1500u) << "the field the user could change was stored";
+    const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
+    SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
+    EXPECT_TRUE(GetMenuState(menu, win32::ExportCommand::Pdf, MF_BYCOMMAND) & MF_GRAYED);
+
+    policy.Remove();  // the user's own values, as they stayed under the policy
+    const StoredSettings own = win32::ReadStoredSettings();
+    EXPECT_EQ(own.answers, (std::vector<std::wstring>{L"Mine=OK", L"Theirs=Yes"}));
+    EXPECT_EQ(own.exports, L"dxf");
 }
 
 // Opened with the window's folder and settings, refused while its folder

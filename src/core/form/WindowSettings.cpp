@@ -78,22 +78,25 @@ SettingsFields FieldsOfStored(const StoredSettings& stored) {
     return fields;
 }
 
-SettingsCheck CheckSettings(const SettingsFields& fields) {
+SettingsCheck CheckSettings(const SettingsFields& fields, const std::set<SettingsField>& setByAdministrator) {
+    const auto open = [&](SettingsField field) { return setByAdministrator.count(field) == 0; };
     StoredSettings values;
     const std::optional<std::int64_t> sessions = WholeNumberField(fields.sessions, 1, DraftBatch::kMaxSessions);
-    if (!sessions)
+    if (open(SettingsField::Sessions) && !sessions)
         return Refused(SettingsField::Sessions, L"Sessions at once: give a whole number from 1 to " +
                                                     std::to_wstring(DraftBatch::kMaxSessions) + L".");
-    values.sessions = static_cast<std::uint32_t>(*sessions);
-    if (!ReadOptionalNumber(fields.restartEvery, kMostDraftsPerSession, values.restartEvery))
+    if (open(SettingsField::Sessions)) values.sessions = static_cast<std::uint32_t>(*sessions);
+    if (open(SettingsField::RestartEvery) &&
+        !ReadOptionalNumber(fields.restartEvery, kMostDraftsPerSession, values.restartEvery))
         return Refused(SettingsField::RestartEvery, L"A fresh session after so many drawings: give a whole number "
                                                     L"from 1 to " + GroupedNumber(kMostDraftsPerSession) +
                                                     L", or leave it empty for never.");
-    if (!ReadOptionalNumber(fields.restartMemoryMB, kMostMegabytes, values.restartMemoryMB))
+    if (open(SettingsField::RestartMemory) &&
+        !ReadOptionalNumber(fields.restartMemoryMB, kMostMegabytes, values.restartMemoryMB))
         return Refused(SettingsField::RestartMemory, L"A fresh session above so many megabytes: give a whole number "
                                                      L"from 1 to " + GroupedNumber(kMostMegabytes) +
                                                      L", or leave it empty for never.");
-    RuleLines rules = ReadRuleLines(fields.answers);
+    RuleLines rules = open(SettingsField::Answers) ? ReadRuleLines(fields.answers) : RuleLines{};
     if (!rules.refusal.empty()) return Refused(SettingsField::Answers, rules.refusal);
     values.answers = std::move(rules.lines);
     values.exports = ExportFormatsText(fields.exports);

@@ -5,6 +5,7 @@
 // out of range is ever stored.
 #include <cstdint>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -48,7 +49,9 @@ struct SettingsCheck {
 // The fields as they show the stored values; a missing count of sessions
 // shows as the 1 the batch then takes.
 SettingsFields FieldsOfStored(const StoredSettings& stored);
-SettingsCheck CheckSettings(const SettingsFields& fields);
+// The fields an administrator set are neither checked nor part of the
+// values: the dialog shows them greyed, and they are not the user's to mend.
+SettingsCheck CheckSettings(const SettingsFields& fields, const std::set<SettingsField>& setByAdministrator = {});
 
 // A field for a whole number from `low` to `high`, blanks around allowed.
 std::optional<std::int64_t> WholeNumberField(const std::wstring& text, std::int64_t low, std::int64_t high);

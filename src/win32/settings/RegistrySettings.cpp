@@ -4,18 +4,12 @@
 
 #include <optional>
 
+#include "settings/SettingSource.h"
+
 namespace kestrow::win32 {
 namespace {
 
-constexpr const wchar_t* kKey = L"Software\\Kestrow";
-
-std::optional<DWORD> ReadDword(const wchar_t* name) {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
+std::optional<DWORD> ReadDword(const wchar_t* name) { return ReadSettingDword(name); }
 
 // The same ranges as the command line's switches.
 std::int64_t InRange(std::optional<DWORD> value, DWORD high) {
@@ -25,29 +19,16 @@ std::int64_t InRange(std::optional<DWORD> value, DWORD high) {
 // The rules of a REG_MULTI_SZ value, one "title=button" a line; lines that
 // are no rule are passed over.
 std::vector<AnswerRule> ReadAnswers(const wchar_t* name) {
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_MULTI_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return {};
-    std::vector<wchar_t> text(size / sizeof(wchar_t) + 2, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_MULTI_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
-        return {};
     std::vector<AnswerRule> rules;
-    for (const wchar_t* line = text.data(); *line; line += wcslen(line) + 1)
+    for (const std::wstring& line : ReadSettingLines(name))
         if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) rules.push_back(*rule);
     return rules;
 }
 
 std::optional<std::wstring> ReadText(const wchar_t* name) {
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    std::wstring text(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_SZ, nullptr, text.data(), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    text.resize(wcslen(text.c_str()));
-    return text;
+    const std::optional<std::wstring> text = ReadSettingText(name, RRF_RT_REG_SZ);
+    if (!text) return std::nullopt;
+    return std::wstring(text->c_str());
 }
 
 }  // namespace
@@ -60,7 +41,8 @@ std::vector<ExportFormat> ReadExportFormats() {
 
 bool WriteExportFormats(const std::vector<ExportFormat>& formats) {
     const std::wstring text = ExportFormatsText(formats);
-    return RegSetKeyValueW(HKEY_CURRENT_USER, kKey, L"Export", REG_SZ, text.c_str(),
+    const SettingKey own = UsersOwnSettings();
+    return RegSetKeyValueW(own.root, own.path, L"Export", REG_SZ, text.c_str(),
                            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
-// The window's batch settings, from HKCU\Software\Kestrow: DWORD values
+// The window's batch settings, from HKCU\Software\Kestrow or, where an
+// administrator set them, from policy (settings/SettingSource.h): DWORD values
 // RestartEvery (drafts per session), RestartMemoryMB (the server's memory
 // that calls for a fresh session) and Sessions (how many at once, 1 to 8). A
 // value that is missing, of another type or out of range leaves that setting

@@ -5,10 +5,24 @@
 #include "settings/ExportChecks.h"
 #include "ui/HandlerBoundary.h"
 #include "ui/ModalDialog.h"
+#include "settings/SettingSource.h"
 #include "settings/SettingsStore.h"
 
 namespace kestrow::win32 {
 namespace {
+
+// Each control and the setting it shows; one an administrator set is greyed.
+struct ControlOfSetting {
+    int control;
+    const wchar_t* setting;
+    bool checkBox;
+};
+constexpr ControlOfSetting kControlsOfSettings[] = {
+    {IDC_SESSIONS, L"Sessions", false},         {IDC_RESTART_EVERY, L"RestartEvery", false},
+    {IDC_RESTART_MEMORY, L"RestartMemoryMB", false}, {IDC_ANSWERS, L"Answers", false},
+    {IDC_EXPORT_PDF, L"Export", true},          {IDC_EXPORT_DWG, L"Export", true},
+    {IDC_EXPORT_DXF, L"Export", true},
+};
 
 class SettingsDialog : public ModalDialog {
 public:
@@ -16,14 +30,39 @@ public:
 
 private:
     bool OnInit() noexcept override {
-        RunHandler(Handle(), L"Kestrow settings", [this] {
+        bool focused = false;
+        RunHandler(Handle(), L"Kestrow settings", [&] {
             const SettingsFields fields = FieldsOfStored(ReadStoredSettings());
             SetItemText(IDC_SESSIONS, fields.sessions);
             SetItemText(IDC_RESTART_EVERY, fields.restartEvery);
             SetItemText(IDC_RESTART_MEMORY, fields.restartMemoryMB);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
+            focused = GreySetByAdministrator();
         });
+        return !focused;
+    }
+
+    // A box stays readable and scrollable, read-only; a check box is greyed.
+    // True when it gave the focus to the first field left to the user.
+    bool GreySetByAdministrator() {
+        for (const ControlOfSetting& field : kControlsOfSettings) {
+            if (!SetByAdministrator(field.setting)) continue;
+            setByAdministrator_.insert(field.control);
+            if (field.checkBox)
+                EnableWindow(Item(field.control), FALSE);
+            else
+                SendMessageW(Item(field.control), EM_SETREADONLY, TRUE, 0);
+        }
+        if (setByAdministrator_.empty()) return false;
+        ShowWindow(Item(IDC_SET_BY_ADMINISTRATOR), SW_SHOW);
+        int first = IDOK;
+        for (const ControlOfSetting& field : kControlsOfSettings)
+            if (!setByAdministrator_.count(field.control)) {
+                first = field.control;
+                break;
+            }
+        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(first)), TRUE);
         return true;
     }
 
@@ -40,7 +79,8 @@ private:
     void Save() {
         const SettingsCheck check = CheckSettings(SettingsFields{ItemText(IDC_SESSIONS), ItemText(IDC_RESTART_EVERY),
                                                                  ItemText(IDC_RESTART_MEMORY), ItemText(IDC_ANSWERS),
-                                                                 ExportChecks(Handle())});
+                                                                 ExportChecks(Handle())},
+                                                  FieldsSetByAdministrator());
         if (!check.values) {
             Say(check.refusal + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
             FocusField(FieldId(check.field));
@@ -48,6 +88,14 @@ private:
         }
         WriteStoredSettings(*check.values);
         EndDialog(Handle(), IDOK);
+    }
+
+    std::set<SettingsField> FieldsSetByAdministrator() const {
+        std::set<SettingsField> fields;
+        for (const SettingsField field : {SettingsField::Sessions, SettingsField::RestartEvery,
+                                          SettingsField::RestartMemory, SettingsField::Answers})
+            if (setByAdministrator_.count(FieldId(field))) fields.insert(field);
+        return fields;
     }
 
     static int FieldId(SettingsField field) {
@@ -59,6 +107,8 @@ private:
         }
         return IDC_ANSWERS;
     }
+
+    std::set<int> setByAdministrator_;  // controls
 };
 
 }  // namespace

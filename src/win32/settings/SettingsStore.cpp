@@ -3,19 +3,21 @@
 #include <windows.h>
 
 #include "common/RuntimeError.h"
+#include "settings/SettingSource.h"
 #include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {
 
-constexpr const wchar_t* kKey = L"Software\\Kestrow";
-
-// An open registry key, closed when its owner goes.
+// The user's own key, open, closed when its owner goes. A name an
+// administrator set is neither written nor removed there: the dialog shows
+// the administrator's value greyed, which is not the user's to store, and
+// the user's own comes back when the policy goes.
 class RegistryKey {
 public:
     RegistryKey() {
-        const LSTATUS status =
-            RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr);
+        const SettingKey own = UsersOwnSettings();
+        const LSTATUS status = RegCreateKeyExW(own.root, own.path, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key_, nullptr);
         if (status != ERROR_SUCCESS) Fail(status, L"HKEY_CURRENT_USER\\Software\\Kestrow cannot be opened");
     }
     ~RegistryKey() { RegCloseKey(key_); }
@@ -30,12 +32,14 @@ public:
         Set(name, type, text.c_str(), static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
     void Remove(const wchar_t* name) {
+        if (SetByAdministrator(name)) return;
         const LSTATUS status = RegDeleteValueW(key_, name);
         if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) Fail(status, std::wstring(name) + L" cannot be removed");
     }
 
 private:
     void Set(const wchar_t* name, DWORD type, const void* data, DWORD size) {
+        if (SetByAdministrator(name)) return;
         const LSTATUS status = RegSetValueExW(key_, name, 0, type, static_cast<const BYTE*>(data), size);
         if (status != ERROR_SUCCESS) Fail(status, std::wstring(name) + L" cannot be written");
     }
@@ -46,25 +50,7 @@ private:
     HKEY key_ = nullptr;
 };
 
-std::optional<std::uint32_t> ReadDword(const wchar_t* name) {
-    DWORD value = 0;
-    DWORD size = sizeof(value);
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, RRF_RT_REG_DWORD, nullptr, &value, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return value;
-}
-
-// A string value's text: one string, or a REG_MULTI_SZ's strings each
-// ended by a NUL.
-std::wstring ReadText(const wchar_t* name, DWORD types) {
-    DWORD size = 0;
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, types, nullptr, nullptr, &size) != ERROR_SUCCESS) return {};
-    std::wstring text(size / sizeof(wchar_t) + 2, L'\0');
-    size = static_cast<DWORD>(text.size() * sizeof(wchar_t));
-    if (RegGetValueW(HKEY_CURRENT_USER, kKey, name, types, nullptr, text.data(), &size) != ERROR_SUCCESS) return {};
-    text.resize(size / sizeof(wchar_t));
-    return text;
-}
+std::optional<std::uint32_t> ReadDword(const wchar_t* name) { return ReadSettingDword(name); }
 
 }  // namespace
 
@@ -73,10 +59,8 @@ StoredSettings ReadStoredSettings() {
     stored.sessions = ReadDword(L"Sessions");
     stored.restartEvery = ReadDword(L"RestartEvery");
     stored.restartMemoryMB = ReadDword(L"RestartMemoryMB");
-    const std::wstring answers = ReadText(L"Answers", RRF_RT_REG_MULTI_SZ);
-    for (const wchar_t* line = answers.c_str(); line < answers.c_str() + answers.size() && *line; line += wcslen(line) + 1)
-        stored.answers.emplace_back(line);
-    stored.exports = ReadText(L"Export", RRF_RT_REG_SZ).c_str();
+    stored.answers = ReadSettingLines(L"Answers");
+    stored.exports = ReadSettingText(L"Export", RRF_RT_REG_SZ).value_or(L"").c_str();
     return stored;
 }
 

@@ -3,6 +3,8 @@
 // (written by the settings dialog or by hand with reg add) and written by
 // the settings dialog: DWORDs Sessions, RestartEvery and RestartMemoryMB,
 // REG_MULTI_SZ Answers, REG_SZ Export. A value that is not set is removed.
+// Where an administrator set a value (settings/SettingSource.h), theirs is
+// read, and the user's own is neither written nor removed.
 #include "form/WindowSettings.h"
 
 namespace kestrow::win32 {

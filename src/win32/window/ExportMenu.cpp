@@ -4,6 +4,7 @@
 #include <iterator>
 
 #include "settings/RegistrySettings.h"
+#include "settings/SettingSource.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -34,9 +35,11 @@ void ShowExportChecks(HWND window) {
     const HMENU menu = GetSystemMenu(window, FALSE);
     if (!menu) return;
     const std::vector<ExportFormat> chosen = ReadExportFormats();
+    const bool administrators = SetByAdministrator(L"Export");
     for (const ExportItem& item : kItems) {
         const bool checked = std::find(chosen.begin(), chosen.end(), item.format) != chosen.end();
         CheckMenuItem(menu, item.command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+        EnableMenuItem(menu, item.command, MF_BYCOMMAND | (administrators ? MF_GRAYED : MF_ENABLED));
     }
 }
 

@@ -17,7 +17,7 @@ constexpr UINT Dxf = 0x0130;
 
 void AddExportItems(HWND window);
 // Checks the items of the formats the registry names now: another program
-// may have changed the value since.
+// may have changed the value since. Greyed while an administrator sets it.
 void ShowExportChecks(HWND window);
 // `command` is WM_SYSCOMMAND's, its low four bits masked. Adds or takes
 // away the item's format and returns true; false for any other command.
