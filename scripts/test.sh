@@ -53,9 +53,9 @@ if [ -x "$ROOT/scripts/fuzz.sh" ]; then
   else FAILED=$((FAILED + 1)); RESULTS+=("fuzzer: FAILED, see $LOGS/fuzz.log"); fi
 fi
 
-log "Layering: the core includes no Windows header, and every include points down"
+log "Layering: the core includes no Windows header, every include points down, no folder holds over 16 units"
 if bash "$ROOT/scripts/check-layers.sh" >"$LOGS/layers.log" 2>&1; then
-  PASSED=$((PASSED + 1)); RESULTS+=("layering: every include points down")
+  PASSED=$((PASSED + 1)); RESULTS+=("layering: every include points down, no folder over 16 units")
 else
   FAILED=$((FAILED + 1)); RESULTS+=("layering: FAILED, see $LOGS/layers.log"); cat "$LOGS/layers.log"
 fi
