@@ -15,10 +15,16 @@ struct ExportItem {
 };
 
 constexpr ExportItem kItems[] = {
-    {ExportCommand::Pdf, ExportFormat::Pdf, L"Also save as PDF"},
-    {ExportCommand::Dwg, ExportFormat::Dwg, L"Also save as DWG"},
-    {ExportCommand::Dxf, ExportFormat::Dxf, L"Also save as DXF"},
+    {ExportCommand::Pdf, ExportFormat::Pdf, L"Also save as &PDF"},
+    {ExportCommand::Dwg, ExportFormat::Dwg, L"Also save as D&WG"},
+    {ExportCommand::Dxf, ExportFormat::Dxf, L"Also save as DX&F"},
 };
+
+const ExportItem* ItemOf(UINT command) {
+    const auto* item = std::find_if(std::begin(kItems), std::end(kItems),
+                                     [command](const ExportItem& i) { return i.command == command; });
+    return item == std::end(kItems) ? nullptr : item;
+}
 
 }  // namespace
 
@@ -28,6 +34,12 @@ void AddExportItems(HWND window) {
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     for (const ExportItem& item : kItems) AppendMenuW(menu, MF_STRING, item.command, item.text);
     ShowExportChecks(window);
+}
+
+void EnableExportItems(HWND window, bool enabled) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    for (const ExportItem& item : kItems)
+        EnableMenuItem(menu, item.command, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
 
 void ShowExportChecks(HWND window) {
@@ -40,10 +52,11 @@ void ShowExportChecks(HWND window) {
     }
 }
 
+bool IsExportCommand(UINT command) { return ItemOf(command) != nullptr; }
+
 bool ToggleExport(HWND window, UINT command) {
-    const auto* item = std::find_if(std::begin(kItems), std::end(kItems),
-                                     [command](const ExportItem& i) { return i.command == command; });
-    if (item == std::end(kItems)) return false;
+    const ExportItem* item = ItemOf(command);
+    if (!item) return false;
     std::vector<ExportFormat> chosen = ReadExportFormats();
     const auto found = std::find(chosen.begin(), chosen.end(), item->format);
     if (found == chosen.end())

@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
 #include "system/FullPath.h"
 #include "check/CheckDialog.h"
 #include "window/ExportMenu.h"
+#include "window/WindowMenu.h"
 #include "ui/HandlerBoundary.h"
 #include "scheduler/NightMenu.h"
 #include "settings/RegistrySettings.h"
@@ -81,8 +83,7 @@ void Form1Window::Load() {
     });
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
-    AddNightMenuItems(Handle());
-    AddExportItems(Handle());
+    AddWindowMenuItems(Handle());
     Form_Load();
 }
 
@@ -124,8 +125,15 @@ void Form1Window::CreateControls() {
 }
 
 bool Form1Window::PreTranslate(MSG& message) {
-    if (Handle() && IsWindowVisible(Handle()) && IsDialogMessageW(Handle(), &message)) return true;
-    return false;
+    if (!Handle() || !IsWindowVisible(Handle())) return false;
+    // The context-menu key opens the window's menu, as Windows' own handling
+    // of the key does (Wine's does not): taken here, it is never handled twice.
+    if (message.message == WM_KEYUP && message.wParam == VK_APPS &&
+        (message.hwnd == Handle() || IsChild(Handle(), message.hwnd))) {
+        SendMessageW(message.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(message.hwnd), MAKELPARAM(-1, -1));
+        return true;
+    }
+    return IsDialogMessageW(Handle(), &message) != FALSE;
 }
 
 void Form1Window::WaitForBatchEnd(DWORD limitMs) {
@@ -217,6 +225,10 @@ void Form1Window::OnSessionEnding() {
     WaitForBatchEnd(kSessionEndWaitMs);
 }
 
+WindowMenuState Form1Window::MenuState() const {
+    return WindowMenuState{!form_ || form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())};
+}
+
 bool Form1Window::OnSystemCommand(UINT command) {
     if (command != NightMenuCommand::Check && command != NightMenuCommand::Settings &&
         command != NightMenuCommand::Schedule)
@@ -268,17 +280,25 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
             }
             break;
         case WM_INITMENUPOPUP:
-            if (HIWORD(lParam)) {
-                EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
-                ShowExportChecks(Handle());
+            if (HIWORD(lParam)) PrepareWindowMenu(Handle(), MenuState());
+            break;
+        case WM_CONTEXTMENU:
+            RunHandler(Handle(), Form1::Caption, [&] {
+                OpenWindowMenu(Handle(), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, MenuState());
+            });
+            return 0;
+        case WM_SYSCOMMAND: {
+            // The low four bits are the system's own.
+            const UINT command = static_cast<UINT>(wParam & 0xFFF0);
+            if (OnSystemCommand(command)) return 0;
+            // A tick that arrives while the menu could not offer it (posted)
+            // is passed over as the other items are.
+            if (IsExportCommand(command)) {
+                if (!MenuState().busy) ToggleExport(Handle(), command);
+                return 0;
             }
             break;
-        case WM_SYSCOMMAND:
-            // The low four bits are the system's own.
-            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0)) ||
-                ToggleExport(Handle(), static_cast<UINT>(wParam & 0xFFF0)))
-                return 0;
-            break;
+        }
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;

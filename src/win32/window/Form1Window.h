@@ -19,6 +19,7 @@
 #include "window/HelpWindow.h"
 #include "ui/ShellFolderDialog.h"
 #include "window/TaskbarButton.h"
+#include "window/WindowMenu.h"
 #include "ui/Win32Controls.h"
 #include "ui/Win32MessageBox.h"
 #include "ui/Window.h"
@@ -87,6 +88,7 @@ private:
     // Check Solid Edge..., Settings... and Schedule a night... of the system
     // menu; false for every other command, which the default handling takes.
     bool OnSystemCommand(UINT command);
+    WindowMenuState MenuState() const;
     void OnDropFiles(HDROP drop);
     void EndIfCloseWasHeld();
     // The Windows session ends: stops a batch as a closed window does.
