@@ -193,7 +193,7 @@ TEST_P(UpdateFailureChoice, MiddleFileFailsOnceAndTheAnswerDecides) {
     const ShownMessage& box = f.messages.shown[0];
     EXPECT_EQ(box.buttons, MessageButtons::CancelTryContinue);
     EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-    EXPECT_EQ(box.checkText, L"Do the same for the remaining drawings");
+    EXPECT_EQ(box.checkText, L"&Do the same for the remaining drawings");
     EXPECT_EQ(box.title, L"Kestrow v 1.0");
     EXPECT_NE(box.text.find(L"C:\\D\\b.dft"), std::wstring::npos);
     EXPECT_NE(box.text.find(L"0x80040001"), std::wstring::npos);
@@ -214,7 +214,8 @@ TEST_P(UpdateFailureChoice, MiddleFileFailsOnceAndTheAnswerDecides) {
 INSTANTIATE_TEST_SUITE_P(
     Choices, UpdateFailureChoice,
     ::testing::Values(
-        FailureChoice{MessageAnswer::Cancel, {L"C:\\D\\a.dft", L"C:\\D\\b.dft"}, L"Updated 1 of 3 files in : ", 2},
+        FailureChoice{MessageAnswer::Cancel, {L"C:\\D\\a.dft", L"C:\\D\\b.dft"},
+                      L"Stopped: 1 updated, 1 not reached, in : ", 2},
         FailureChoice{MessageAnswer::TryAgain,
                       {L"C:\\D\\a.dft", L"C:\\D\\b.dft", L"C:\\D\\b.dft", L"C:\\D\\c.dft"},
                       L"Updated 3 files in : ",
@@ -337,7 +338,7 @@ TEST(UpdateDraftFiles, StopLetsTheCallInHandFinishAndStoresNothingHalfDone) {
     EXPECT_EQ(f.folders.requests.size(), 1u);
     EXPECT_NE(std::find(f.Label1.history.begin(), f.Label1.history.end(), L"Stopping after this drawing..."),
               f.Label1.history.end());
-    EXPECT_EQ(f.Label1.caption, L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(f.Label1.caption, L"Stopped: 0 updated, 2 not reached, in : ");
     EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(f.cmdUpdate.caption, L"Up&date");
 }
@@ -356,7 +357,7 @@ TEST(UpdateDraftFiles, TheSecondClickOfADoubleClickOnUpdateIsNoStop) {
     f.form.cmdUpdate_Click();
     EXPECT_EQ(Opened(f.server), (std::vector<std::wstring>{L"C:\\D\\a.dft", L"C:\\D\\b.dft"}));
     EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\a.dft"});
-    EXPECT_EQ(f.Label1.caption, L"Updated 1 of 3 files in : ");
+    EXPECT_EQ(f.Label1.caption, L"Stopped: 1 updated, 2 not reached, in : ");
 }
 
 // Stop is reachable while the failure question is up (the box has no owner
@@ -374,7 +375,7 @@ TEST(UpdateDraftFiles, AStopDuringTheFailureQuestionWinsOverItsAnswer) {
             EXPECT_EQ(f.server.applicationsCreated, 1);
             EXPECT_EQ(Opened(f.server), std::vector<std::wstring>{L"C:\\D\\a.dft"});
             EXPECT_EQ(Count(f.server.journal, L"app call 40"), serverLost ? 0 : 1);
-            EXPECT_EQ(f.Label1.caption, L"Updated 0 of 2 files in : ");
+            EXPECT_EQ(f.Label1.caption, L"Stopped: 0 updated, 1 not reached, in : ");
             EXPECT_EQ(f.server.liveObjects, 0);
         }
     }

@@ -77,6 +77,7 @@ TEST(BatchMessages, StatusLinesAndErrorDescriptions) {
     EXPECT_EQ(UpdatedStatus(2, 3), L"Updated 2 of 3 files in : ");
     EXPECT_EQ(UpdatedStatus(3, 3, 6, 0), L"Updated 3 files, 6 exports in : ");
     EXPECT_EQ(UpdatingStatus(0, 3), L"Updating file 1 of 3...");
+    EXPECT_EQ(StoppedStatus(1, 2), L"Stopped: 1 updated, 2 not reached, in : ");
     const std::wstring described = DescribeError(RuntimeError(static_cast<std::int32_t>(0x80004005u), L"Srv", L"Boom"));
     EXPECT_NE(described.find(L"0x80004005"), std::wstring::npos);
     EXPECT_NE(described.find(L"Srv"), std::wstring::npos);

@@ -126,7 +126,7 @@ TEST_F(BatchControl, TheWindowAnswersWhileTheServerStartsAndStopOpensNothingMore
     EXPECT_EQ(Count(lines, "documents get 6"), 0);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "application call 40");
-    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(TextOf(id::Label1), L"Stopped: 0 updated, 2 not reached, in : ");
     EXPECT_EQ(TextOf(id::cmdUpdate), L"Up&date");
     SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
     EXPECT_FALSE(GetMenuState(menu, win32::NightMenuCommand::Schedule, MF_BYCOMMAND) & MF_GRAYED);

@@ -103,10 +103,10 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
 }
 
 std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task) {
-    return L"The CAD system has not answered for " + std::to_wstring(secondsWaited) + L" seconds while working on:\n" +
+    return L"Solid Edge has not answered for " + std::to_wstring(secondsWaited) + L" seconds while working on:\n" +
            task +
-           L"\n\nYes keeps waiting. No gives up on this session of the CAD system: the drawing is not stored, and "
-           L"you can go on with a new session.";
+           L"\n\nKeep waiting if it is busy with a large drawing. Give up on this session ends that Solid Edge: the "
+           L"drawing is not stored, and you can go on with a new session.";
 }
 
 std::wstring BatchSummaryText(const BatchResult& result) {
@@ -115,6 +115,11 @@ std::wstring BatchSummaryText(const BatchResult& result) {
     const std::int32_t notReached = result.Count(DraftState::NotReached);
     std::wstring text = std::to_wstring(stored) + L" of " + std::to_wstring(result.drafts.size()) +
                         L" drawings were updated and stored.";
+    const std::int32_t exported = result.CountExports(DraftExport::State::Exported);
+    const std::int32_t exports = exported + result.CountExports(DraftExport::State::Failed);
+    if (exports > 0)
+        text += L" " + std::to_wstring(exported) + L" of " + std::to_wstring(exports) +
+                (exports == 1 ? L" export was saved." : L" exports were saved.");
     if (failed > 0) {
         text += failed == 1 ? std::wstring(L" This one was not:\n")
                             : L" These " + std::to_wstring(failed) + L" were not:\n";
@@ -168,6 +173,10 @@ std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed, std::int32_
                                      ? L", " + std::to_wstring(exported) + L" exports"
                                      : L", " + std::to_wstring(exported) + L" of " + std::to_wstring(asked) + L" exports";
     return L"Updated " + files + exports + L" in : ";
+}
+
+std::wstring StoppedStatus(std::int32_t stored, std::int32_t notReached) {
+    return L"Stopped: " + std::to_wstring(stored) + L" updated, " + std::to_wstring(notReached) + L" not reached, in : ";
 }
 
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {

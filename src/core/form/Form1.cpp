@@ -254,8 +254,9 @@ FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError&
 
 bool Form1::KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) {
     s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
-    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task), MessageButtons::YesNo,
-                                              MessageIcon::Question, Caption) == MessageAnswer::Yes;
+    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task),
+                                              MessageButtons::KeepWaitingOrGiveUp, MessageIcon::Exclamation,
+                                              Caption) == MessageAnswer::Yes;
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
     return keepWaiting;
 }
@@ -265,7 +266,10 @@ void Form1::OnBatchFinished(const BatchResult& result) {
     c_.Text1.SetEnabled(true);
     const bool nothingTried = (result.end == BatchEnd::CadAlreadyRunning || result.end == BatchEnd::ServerCouldNotStart) &&
                               result.Count(DraftState::NotReached) == static_cast<std::int32_t>(result.drafts.size());
+    const std::int32_t notReached = result.Count(DraftState::NotReached);
+    const bool stopped = (result.end == BatchEnd::Stopped || result.end == BatchEnd::Cancelled) && notReached > 0;
     c_.Label1.SetCaption(nothingTried ? FoundStatus()
+                         : stopped    ? StoppedStatus(result.Count(DraftState::Stored), notReached)
                                       : UpdatedStatus(result.Count(DraftState::Stored), fileCount,
                                                       result.CountExports(DraftExport::State::Exported),
                                                       result.CountExports(DraftExport::State::Failed)));

@@ -4,7 +4,9 @@
 namespace kestrow {
 
 enum class MessageIcon { None, Error, Question, Exclamation, Information };
-enum class MessageButtons { Ok, YesNo, CancelTryContinue };
+// KeepWaitingOrGiveUp: buttons named by what they do, "Keep waiting"
+// (answered Yes) and "Give up on this session" (No).
+enum class MessageButtons { Ok, YesNo, CancelTryContinue, KeepWaitingOrGiveUp };
 enum class MessageAnswer { Ok, Cancel, Yes, No, TryAgain, Continue };
 
 // An answer to a question that carries a check box under its text.

@@ -25,6 +25,7 @@ UINT ButtonsFlag(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::YesNo: return MB_YESNO;
         case MessageButtons::CancelTryContinue: return MB_CANCELTRYCONTINUE;
+        case MessageButtons::KeepWaitingOrGiveUp: return MB_YESNO;
         case MessageButtons::Ok: break;
     }
     return MB_OK;
@@ -158,6 +159,15 @@ bool ShowTaskDialog(const TASKDIALOGCONFIG& config, int& pressed, BOOL* checked)
 
 MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
                                     const std::wstring& title) {
+    if (buttons == MessageButtons::KeepWaitingOrGiveUp) {
+        // Esc or the close box keeps waiting: giving up ends a process.
+        const TASKDIALOG_BUTTON named[] = {{IDYES, L"&Keep waiting"}, {IDNO, L"&Give up on this session"}};
+        TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, named, IDYES);
+        config.dwFlags |= TDF_ALLOW_DIALOG_CANCELLATION;
+        int pressed = IDYES;
+        if (ShowTaskDialog(config, pressed, nullptr)) return pressed == IDNO ? MessageAnswer::No : MessageAnswer::Yes;
+        buttons = MessageButtons::YesNo;
+    }
     HWND owner = VisibleOwner();
     const CopyableBoxes copyable;
     return AnswerOf(MessageBoxW(owner, text.c_str(), title.c_str(),
