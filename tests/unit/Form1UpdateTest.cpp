@@ -487,3 +487,31 @@ TEST(UpdateDraftFiles, ASessionServedByAnotherProcessGetsNoCallAndEndsTheBatch) 
         EXPECT_EQ(f.server.liveObjects, 0);
     }
 }
+
+// Each batch is recorded as it goes, told every drawing as the window is;
+// its last box offers the report, which shows the batch's folder. A record
+// that cannot be kept leaves the batch as it is and says why in that box.
+TEST(UpdateDraftFiles, EachBatchIsRecordedAndItsLastBoxOffersTheReport) {
+    for (const bool recordable : {true, false}) {
+        Form1Fixture f;
+        f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
+        f.server.Fail(L"view call 107", DraftError());
+        f.messages.Answer(MessageAnswer::Continue);
+        f.messages.pressShowReport = true;
+        if (!recordable) f.record.beginTrouble = L"the disk is full.";
+        f.form.cmdUpdate_Click();
+        ASSERT_EQ(f.messages.shown.size(), 2u);
+        const ShownMessage& last = f.messages.shown[1];
+        EXPECT_EQ(last.offersReport, recordable);
+        if (recordable) {
+            EXPECT_EQ(f.record.events,
+                      (std::vector<std::wstring>{L"begin C:\\D\\", L"start a.dft", L"end a.dft not stored",
+                                                 L"start b.dft", L"end b.dft stored", L"end of 2", L"report C:\\D\\"}));
+        } else {
+            EXPECT_EQ(f.record.events, std::vector<std::wstring>{L"begin C:\\D\\"});
+            EXPECT_NE(last.text.find(L"could not keep a log of this batch, so it has no report: the disk is full."),
+                      std::wstring::npos);
+        }
+        EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\b.dft"});
+    }
+}

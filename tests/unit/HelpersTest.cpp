@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "common/CaseFold.h"
+#include "common/LongPath.h"
 #include "common/RuntimeError.h"
 #include "exports/ExportFormats.h"
 #include "form/BatchMessages.h"
+#include "form/BatchRecord.h"
 #include "form/Centring.h"
 #include "form/foldbrow.h"
 
@@ -98,4 +100,16 @@ TEST(ExportFormats, ParsesACommaListInAnyCaseIntoItsFixedOrder) {
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(ParseExportFormats(text), expected) << text;
     EXPECT_EQ(ExportFormatsText(*ParseExportFormats(L"Dxf,PDF")), L"pdf,dxf");
+}
+
+// One log a folder: the same folder however written, another folder of the
+// same name apart; a drive's root by its letter.
+TEST(BatchRecordName, NamesTheFolderAndTellsFoldersOfOneNameApart) {
+    const std::wstring name = BatchRecordName(L"D:\\Projects\\Drawings\\");
+    EXPECT_EQ(name.rfind(L"Drawings ", 0), 0u);
+    EXPECT_EQ(name.size(), std::wstring(L"Drawings 12345678.csv").size());
+    // The same file on a file system that ignores case.
+    EXPECT_EQ(FoldedPath(BatchRecordName(L"d:\\projects\\DRAWINGS")), FoldedPath(name));
+    EXPECT_NE(BatchRecordName(L"E:\\Projects\\Drawings\\"), name);
+    EXPECT_EQ(BatchRecordName(L"D:\\").rfind(L"D ", 0), 0u);
 }

@@ -193,6 +193,10 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (answer.check && checkBox && *answer.check != seen.checked) SendMessageW(checkBox, BM_CLICK, 0, 0);
+    if (answer.pressFirst) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.pressFirst, BN_CLICKED), 0);
+        Sleep(1000);
+    }
     if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);

@@ -44,6 +44,7 @@ struct Answer {
     std::optional<bool> check;     // the state to give the dialog's check box
     int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
     bool copyText = false;         // press Ctrl+C first
+    int pressFirst = 0;            // a button to press first that leaves the dialog open
 };
 
 class DialogWatcher {

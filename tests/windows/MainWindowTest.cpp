@@ -217,6 +217,7 @@ TEST_F(MainWindowTest, TheWindowsMenuOpensOnARightClickAndFromTheKeyboardAndItsI
                                        L"Also save as &PDF", L"Also save as D&WG", L"Also save as DX&F", L"&Move"})
             EXPECT_TRUE(Offers(items, offered)) << Narrow(offered);
         EXPECT_FALSE(Offers(items, L"&Size"));
+        EXPECT_FALSE(Offers(items, L"Show the &last batch's report"));  // no batch yet
         EXPECT_EQ(AccessKeyClashes(Texts(items)), L"");
     }
     BYTE keys[256] = {};

@@ -183,6 +183,14 @@ std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {
     return L"Updating file " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count) + L"...";
 }
 
+std::wstring RecordNotKeptText(const std::wstring& why) {
+    return L"Kestrow could not keep a log of this batch, so it has no report: " + why;
+}
+
+std::wstring ReportNotShownText(const RuntimeError& error) {
+    return L"The report of this batch could not be shown.\n\n" + DescribeError(error);
+}
+
 std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action) {
     return L"'" + dialog.title + L"': " + action;
 }

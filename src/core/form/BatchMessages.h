@@ -49,6 +49,11 @@ inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";
 // every drawing was reached: "Stopped: 3 updated, 7 not reached, in : ".
 std::wstring StoppedStatus(std::int32_t stored, std::int32_t notReached);
 
+// Said in the last box of a batch that could not be recorded, with why.
+std::wstring RecordNotKeptText(const std::wstring& why);
+// A report that could not be shown, with why.
+std::wstring ReportNotShownText(const RuntimeError& error);
+
 // The status line after a dialog of the CAD system: "'Missing references':
 // pressed OK".
 std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action);

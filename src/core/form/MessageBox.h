@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 namespace kestrow {
@@ -30,6 +31,13 @@ public:
                                                 const std::wstring& folder) {
         (void)folder;
         return Show(text, MessageButtons::YesNo, icon, title);
+    }
+    // OK, with a button "Show the report" that runs `showReport` and leaves
+    // the box open. Without one, a plain OK box.
+    virtual void ShowOfferingReport(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                    const std::function<void()>& showReport) {
+        (void)showReport;
+        Show(text, MessageButtons::Ok, icon, title);
     }
 };
 

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 #include "report/Html.h"
 #include "common/NumberText.h"
@@ -177,6 +178,49 @@ std::wstring DraftTable(const std::wstring& title, const std::vector<DraftInRepo
     return html + L"</table>\n";
 }
 
+const wchar_t* FateText(DraftFate fate) {
+    switch (fate) {
+        case DraftFate::Stored: return L"stored";
+        case DraftFate::Failed: return L"failed";
+        case DraftFate::NotReached: return L"not reached";
+        case DraftFate::InHand: break;
+    }
+    return L"in hand";
+}
+
+// Every draft of the runs with its fate and its exports, up to `most`.
+std::wstring EveryDraftSection(const std::vector<ReportSource>& sources, size_t most) {
+    if (most == 0) return std::wstring();
+    std::wstring rows;
+    std::int64_t all = 0;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs) {
+            std::unordered_map<std::wstring, std::wstring> exportsOf;
+            for (const ReportedExport& made : run.exports) {
+                std::wstring& text = exportsOf[made.file];
+                text += (text.empty() ? L"" : L", ") + made.format + (made.made ? L"" : L" failed");
+            }
+            for (const ReportedDraft& draft : run.drafts) {
+                if (static_cast<size_t>(all++) >= most) continue;
+                const bool failed = draft.fate == DraftFate::Failed;
+                rows += L"<tr>" + Cell(draft.file, L"path") +
+                        Cell(failed ? L"failed: " + ErrorText(draft.error, draft.source, OneLine(draft.description))
+                                    : FateText(draft.fate),
+                             failed || draft.fate == DraftFate::InHand ? L"err" : L"") +
+                        Cell(draft.seconds > 0 ? Seconds(draft.seconds) : L"", L"n") + Cell(exportsOf[draft.file]) +
+                        L"</tr>\n";
+            }
+        }
+    if (all == 0) return std::wstring();
+    std::wstring html = L"<h2 id=\"drafts\">Every draft <span class=\"count\">" + Number(all) +
+                        L"</span></h2>\n<table><tr><th>Draft</th><th>Fate</th><th class=\"n\">Took</th><th>Exports</th>"
+                        L"</tr>\n" + rows + L"</table>\n";
+    if (static_cast<size_t>(all) > most)
+        html += L"<p>" + Number(all - static_cast<std::int64_t>(most)) +
+                L" more drafts are not shown here; the log lists every one.</p>\n";
+    return html;
+}
+
 std::wstring FoldersSection(const std::vector<ReportSource>& sources) {
     std::wstring rows;
     for (const ReportSource& source : sources)
@@ -213,6 +257,7 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
     html += FailuresSection(sources, setting);
     html += FailedExportsSection(sources);
     html += DraftTable(L"In hand when the log ends", DraftsWithFate(sources, DraftFate::InHand), false);
+    html += EveryDraftSection(sources, setting.everyDraftShown);
     html += DraftTable(L"Slowest drafts", SlowestDrafts(sources, setting.slowestDrafts), true);
     html += FoldersSection(sources);
     html += L"<footer>Made by Kestrow";

@@ -47,8 +47,9 @@ std::wstring FirstDroppedFolder(HDROP drop) {
 Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
     : timings_(timings),
       overrides_(overrides),
+      log_(overrides.openPage),
       servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver,
-               [] { return KestrowDataFolder(L"Dialogs"); }) {
+               [this] { return log_.PictureFolder(); }) {
     copies_.SetRunLabel(L"the Kestrow window");
 }
 
@@ -76,7 +77,7 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_, &log_},
         std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
@@ -225,13 +226,16 @@ void Form1Window::OnSessionEnding() {
     WaitForBatchEnd(kSessionEndWaitMs);
 }
 
-WindowMenuState Form1Window::MenuState() const {
-    return WindowMenuState{!form_ || form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())};
+WindowMenuState Form1Window::MenuState() {
+    WindowMenuState state;
+    state.busy = !form_ || form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle());
+    state.reportKnown = form_ && !form_->folderPath.empty() && log_.HasReport(form_->folderPath);
+    return state;
 }
 
 bool Form1Window::OnSystemCommand(UINT command) {
     if (command != NightMenuCommand::Check && command != NightMenuCommand::Settings &&
-        command != NightMenuCommand::Schedule)
+        command != NightMenuCommand::Schedule && command != WindowCommand::Report)
         return false;
     // A command may arrive while the menu could not offer it (posted, or
     // while a Browse holds the window disabled): it is passed over then.
@@ -241,6 +245,8 @@ bool Form1Window::OnSystemCommand(UINT command) {
             ShowCheckDialog(Handle(), form_->FirstListedDraft());
         else if (command == NightMenuCommand::Settings)
             ShowSettingsDialog(Handle());
+        else if (command == WindowCommand::Report)
+            log_.ShowReport(form_->folderPath);
         else
             ShowScheduleDialog(Handle(), form_->folderPath);
     });

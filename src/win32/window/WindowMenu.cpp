@@ -10,12 +10,18 @@ namespace kestrow::win32 {
 void AddWindowMenuItems(HWND window) {
     AddNightMenuItems(window);
     AddExportItems(window);
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu) return;
+    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+    AppendMenuW(menu, MF_STRING, WindowCommand::Report, L"Show the &last batch's report");
 }
 
 void PrepareWindowMenu(HWND window, const WindowMenuState& state) {
     EnableNightMenuItems(window, state.busy);
     EnableExportItems(window, !state.busy);
     ShowExportChecks(window);
+    EnableMenuItem(GetSystemMenu(window, FALSE), WindowCommand::Report,
+                   MF_BYCOMMAND | (state.busy || !state.reportKnown ? MF_GRAYED : MF_ENABLED));
 }
 
 void OpenWindowMenu(HWND window, POINT screen, const WindowMenuState& state) {
