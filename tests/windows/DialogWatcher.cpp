@@ -193,6 +193,13 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (answer.check && checkBox && *answer.check != seen.checked) SendMessageW(checkBox, BM_CLICK, 0, 0);
+    if (!answer.fileName.empty()) {
+        // The name box: an edit in its combo box (cmb13), or the edit itself (edt1).
+        HWND name = GetDlgItem(dialog, 0x47c);
+        if (HWND edit = name ? FindWindowExW(name, nullptr, L"Edit", nullptr) : nullptr) name = edit;
+        if (!name) name = GetDlgItem(dialog, 0x480);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.fileName.c_str()));
+    }
     if (answer.pressFirst) {
         PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.pressFirst, BN_CLICKED), 0);
         Sleep(1000);

@@ -45,6 +45,7 @@ struct Answer {
     int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
     bool copyText = false;         // press Ctrl+C first
     int pressFirst = 0;            // a button to press first that leaves the dialog open
+    std::wstring fileName;         // typed into a file dialog's name box before OK
 };
 
 class DialogWatcher {

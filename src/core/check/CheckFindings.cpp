@@ -56,6 +56,7 @@ private:
     }
 
     std::wstring Timeout() const { return std::to_wstring(request_.timeout.count()) + L" s (/timeout)"; }
+    static std::wstring Grace() { return std::to_wstring(kUnansweredDialogGrace.count()) + L" s"; }
 
     bool Registration() {
         const RegistrationFacts& registration = facts_.registration;
@@ -149,7 +150,12 @@ private:
     }
 
     void StartFailed(const RuntimeError& error, const std::wstring& figure) {
-        if (error.ServerGivenUp()) {
+        if (error.ServerGivenUp() && facts_.end.givenUpOnDialog) {
+            Add(FindingMark::Problem, L"start", figure,
+                L"Solid Edge's start stood at a dialog no rule answers (below) for " + Grace() +
+                    L"; the check gave up on it there rather than wait out " + Timeout(),
+                L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+        } else if (error.ServerGivenUp()) {
             Add(FindingMark::Problem, L"start", figure, L"Solid Edge's start did not answer within " + Timeout(),
                 L"if Solid Edge takes this long to start here, check again with a longer /timeout; if it waits for "
                 L"something (a licence, a dialog), see to that first");
@@ -255,6 +261,9 @@ private:
             if (!seen.pressed && seen.during == CheckStep::Sample) open = &seen;
         std::wstring text = L"Solid Edge did not answer within " + Timeout();
         if (open) text += L", while its dialog " + Quoted(open->dialog.title) + L" stood open";
+        if (open && facts_.end.givenUpOnDialog)
+            text = L"Solid Edge's dialog " + Quoted(open->dialog.title) + L" stood open for " + Grace() +
+                   L" with no rule to answer it: the check ended there rather than wait out " + Timeout();
         text += facts_.end.givenUpEnded ? L"; Kestrow gave up on it and ended its process"
                                         : L"; Kestrow gave up on it, but could not end its process";
         // A dialog left open is the cause, and its own finding the reason.

@@ -130,13 +130,15 @@ void Form1::cmdUpdate_Click() {
 void Form1::UpdateDraftFiles() {
     if (batchRunning_ || listedNames_.empty()) return;
     if (!GoOnDespiteLeftoverCopies()) return;
+    const BatchSettings settings = settings_ ? settings_() : BatchSettings{};
+    const std::chrono::milliseconds askAfter =
+        settings.callSeconds > 0 ? std::chrono::seconds(settings.callSeconds) : hangPrompt_;
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
-                                          CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+                                          CallWatch::Policy{askAfter, std::chrono::milliseconds(0)});
     std::int32_t sessions = 1;
     batch_->SetFiles(listedFiles_);
     if (settings_) {
-        const BatchSettings settings = settings_();
         batch_->SetRenewal(settings.renewal);
         batch_->SetSessions(settings.sessions);
         sessions = settings.sessions;

@@ -21,6 +21,7 @@ private:
             SetItemText(IDC_SESSIONS, fields.sessions);
             SetItemText(IDC_RESTART_EVERY, fields.restartEvery);
             SetItemText(IDC_RESTART_MEMORY, fields.restartMemoryMB);
+            SetItemText(IDC_CALL_SECONDS, fields.callSeconds);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
         });
@@ -39,8 +40,8 @@ private:
 
     void Save() {
         const SettingsCheck check = CheckSettings(SettingsFields{ItemText(IDC_SESSIONS), ItemText(IDC_RESTART_EVERY),
-                                                                 ItemText(IDC_RESTART_MEMORY), ItemText(IDC_ANSWERS),
-                                                                 ExportChecks(Handle())});
+                                                                 ItemText(IDC_RESTART_MEMORY), ItemText(IDC_CALL_SECONDS),
+                                                                 ItemText(IDC_ANSWERS), ExportChecks(Handle())});
         if (!check.values) {
             Say(check.refusal + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
             FocusField(FieldId(check.field));
@@ -55,6 +56,7 @@ private:
             case SettingsField::Sessions: return IDC_SESSIONS;
             case SettingsField::RestartEvery: return IDC_RESTART_EVERY;
             case SettingsField::RestartMemory: return IDC_RESTART_MEMORY;
+            case SettingsField::CallSeconds: return IDC_CALL_SECONDS;
             case SettingsField::Answers: break;
         }
         return IDC_ANSWERS;

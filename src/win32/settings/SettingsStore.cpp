@@ -73,6 +73,7 @@ StoredSettings ReadStoredSettings() {
     stored.sessions = ReadDword(L"Sessions");
     stored.restartEvery = ReadDword(L"RestartEvery");
     stored.restartMemoryMB = ReadDword(L"RestartMemoryMB");
+    stored.callSeconds = ReadDword(L"Timeout");
     const std::wstring answers = ReadText(L"Answers", RRF_RT_REG_MULTI_SZ);
     for (const wchar_t* line = answers.c_str(); line < answers.c_str() + answers.size() && *line; line += wcslen(line) + 1)
         stored.answers.emplace_back(line);
@@ -91,6 +92,7 @@ void WriteStoredSettings(const StoredSettings& settings) {
     dwordOrNone(L"Sessions", settings.sessions);
     dwordOrNone(L"RestartEvery", settings.restartEvery);
     dwordOrNone(L"RestartMemoryMB", settings.restartMemoryMB);
+    dwordOrNone(L"Timeout", settings.callSeconds);
     std::wstring lines;
     for (const std::wstring& line : settings.answers) lines += line + L'\0';
     if (lines.empty())

@@ -242,7 +242,7 @@ bool Form1Window::OnSystemCommand(UINT command) {
     if (form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())) return true;
     RunHandler(Handle(), Form1::Caption, [&] {
         if (command == NightMenuCommand::Check)
-            ShowCheckDialog(Handle(), form_->FirstListedDraft());
+            ShowCheckDialog(Handle(), form_->FirstListedDraft(), form_->folderPath);
         else if (command == NightMenuCommand::Settings)
             ShowSettingsDialog(Handle());
         else if (command == WindowCommand::Report)
