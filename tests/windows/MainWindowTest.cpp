@@ -7,6 +7,7 @@
 #include "MainWindowFixture.h"
 #include "ui/HandlerBoundary.h"
 #include "ui/Twips.h"
+#include "scheduler/NightMenu.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -233,4 +234,24 @@ TEST_F(MainWindowTest, TheWindowsMenuOpensOnARightClickAndFromTheKeyboardAndItsI
     }
     keys[VK_SHIFT] = 0;
     SetKeyboardState(keys);
+}
+
+// Every dialog of the window and the window itself: no two of their labels
+// share an access key. (Boxes are checked as every test meets them.)
+TEST_F(MainWindowTest, NoTwoLabelsOfTheWindowOrADialogShareAnAccessKey) {
+    EXPECT_EQ(AccessKeyClashes({TextOf(id::cmdBrowse), TextOf(id::cmdUpdate), TextOf(id::cmdHelp), TextOf(id::cmdQuit),
+                                Form1::StopCaption}),
+              L"");
+    TestFolder folder(L"keys");
+    WriteDraft(folder / L"a.dft", 1);
+    BrowseTo(folder.Path());
+    for (const UINT command :
+         {win32::NightMenuCommand::Settings, win32::NightMenuCommand::Schedule, win32::NightMenuCommand::Check}) {
+        DialogWatcher watcher({Answer{IDCANCEL}});
+        SendMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0);
+        const auto seen = watcher.Seen();
+        ASSERT_EQ(seen.size(), 1u) << command;
+        EXPECT_EQ(seen[0].accessKeyClashes, L"") << Narrow(seen[0].title);
+    }
+    EXPECT_TRUE(WaitForNoStandIn(20000));
 }

@@ -309,7 +309,7 @@ TEST_F(NightsFromTheWindow, TheScheduleDialogSavesAndDeletesANightThroughItsCont
     settings.sessions = 2;
     win32::WriteStoredSettings(settings);
     std::wstring shownFolder, commandLine, saved, deleted;
-    std::vector<std::wstring> listed;
+    std::vector<std::wstring> listed, cut;
     std::optional<win32::RegisteredTask> savedTask;
     HWND dialog = nullptr;  // its boxes have its title too
     Answer fill{IDOK};
@@ -339,6 +339,12 @@ TEST_F(NightsFromTheWindow, TheScheduleDialogSavesAndDeletesANightThroughItsCont
             ListView_GetItemText(list, i, 0, text, 256);
             listed.push_back(text);
             if (listed.back() == name) ListView_SetItemState(list, i, LVIS_SELECTED, LVIS_SELECTED);
+            // Names and folders show whole.
+            for (const int column : {0, 1}) {
+                wchar_t cell[1024] = L"";
+                ListView_GetItemText(list, i, column, cell, 1024);
+                if (ListView_GetColumnWidth(list, column) < ListView_GetStringWidth(list, cell)) cut.push_back(cell);
+            }
         }
         WriteUtf8(L"schedule-dialog.png", win32::ScreenPicturePng(dialog));
         PostMessageW(dialog, WM_COMMAND, IDC_DELETE, 0);
@@ -364,6 +370,7 @@ TEST_F(NightsFromTheWindow, TheScheduleDialogSavesAndDeletesANightThroughItsCont
         << Narrow(commandLine);
     EXPECT_EQ(saved, L"Saved " + name + L": 01:45 on Mon, Tue, Wed, Thu and Fri.");
     EXPECT_EQ(LinesWith(listed, name), 1);
+    EXPECT_TRUE(cut.empty()) << Narrow(cut.front());
     ASSERT_TRUE(savedTask);
     EXPECT_EQ(DescriptionOf(savedTask->xml), L"Kestrow updates the drafts in " + folder.Path() +
                                                  L" and its subfolders at 01:45 on Mon, Tue, Wed, Thu and Fri.");

@@ -21,13 +21,8 @@ namespace {
 
 constexpr const wchar_t* kTitle = L"Schedule a night";
 
-// The list's columns: heading and width in dialog units.
-struct Column {
-    const wchar_t* heading;
-    int width;
-};
-constexpr Column kColumns[] = {{L"Name", 80}, {L"Folder", 96}, {L"Runs", 58},
-                               {L"Next run", 50}, {L"Last run", 50}, {L"Last result", 64}};
+// The list's columns, each as wide as what it shows once it is filled.
+constexpr const wchar_t* kColumns[] = {L"Name", L"Folder", L"Runs", L"Next run", L"Last run", L"Last result"};
 
 // A folder as the user means it: full, without a trailing "\" but at a root.
 std::wstring FolderAsMeant(const std::wstring& text) {
@@ -92,12 +87,10 @@ private:
         HWND list = Item(IDC_NIGHTS);
         ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
         for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-            RECT width{0, 0, kColumns[i].width, 0};
-            MapDialogRect(Handle(), &width);
             LVCOLUMNW column{};
             column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(kColumns[i].heading);
-            column.cx = width.right;
+            column.pszText = const_cast<wchar_t*>(kColumns[i]);
+            column.cx = 60;
             ListView_InsertColumn(list, i, &column);
         }
     }
@@ -122,6 +115,9 @@ private:
                 ListView_SetItemText(list, i, c, const_cast<wchar_t*>(cells[c].c_str()));
             if (row.name == select) ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
+        // Names and folders whole: the list scrolls sideways when they are long.
+        for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i)
+            ListView_SetColumnWidth(list, i, LVSCW_AUTOSIZE_USEHEADER);
         EnableRowButtons();
         ShowCommandLine();  // the default log's name may have changed with the list
     }
