@@ -90,6 +90,12 @@ TEST(CallWatch, ADialogNoRuleAnswersEndsTheCallAfterItsGrace) {
     EXPECT_FALSE(watch.GaveUpOnDialog());
 }
 
+TEST(CommandLine, TheHintNamesTheProgramAsTyped) {
+    EXPECT_EQ(HelpHintText(L"Kestrow"), L"Kestrow /? shows how to use the command line.");
+    EXPECT_EQ(HelpHintText(L"C:\\My Tools\\Kestrow.exe"), L"\"C:\\My Tools\\Kestrow.exe\" /? shows how to use the command line.");
+    EXPECT_EQ(HelpHintText(L""), L"Kestrow /? shows how to use the command line.");
+}
+
 TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     const auto line = ParseCommandLine({L"-UPDATE", L"C:\\My drafts\\\u03a3", L"/SubFolders", L"/log", L"run log.csv",
                                         L"-timeout", L"90"});

@@ -193,7 +193,7 @@ TEST(DraftExports, AFailureLeavesTheOldFileAndOnlyALostDraftFailsItsDraft) {
         {"the first SaveAs fails after writing half", [&](ExportBatch& b) { b.server.Fail(kSaveAsCall, refused); },
          DraftState::Stored, "old", L"failed: Cannot save | exported"},
         {"no SaveAs by name", [](ExportBatch& b) { b.server.names.clear(); }, DraftState::Stored, "old",
-         L"failed: The CAD system does not know the call SaveAs (looked up by name on the document), so the drawing "
+         L"failed: Solid Edge does not know the call SaveAs (looked up by name on the document), so the drawing "
          L"could not be saved as pdf. | failed: "},
         {"a.pdf held by a viewer", [](ExportBatch& b) { b.files.locked.insert(L"C:\\D\\a.pdf"); }, DraftState::Stored,
          "old", L"failed: C:\\D\\a.pdf: Access denied. | exported"},

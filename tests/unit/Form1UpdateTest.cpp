@@ -263,7 +263,7 @@ TEST(UpdateDraftFiles, ALostServerIsReplacedAndGetsNoFurtherCall) {
         f.form.cmdUpdate_Click();
 
         ASSERT_GE(f.messages.shown.size(), 1u);
-        EXPECT_NE(f.messages.shown[0].text.find(L"The CAD system stopped"), std::wstring::npos);
+        EXPECT_NE(f.messages.shown[0].text.find(L"Solid Edge stopped"), std::wstring::npos);
         EXPECT_EQ(f.server.callsToLostServers, 0);
         EXPECT_EQ(Count(f.server.journal, L"doc call 6 bool:false"), 0);
         // The fresh server gets the settings before its first draft, and the
@@ -397,7 +397,7 @@ TEST(UpdateDraftFiles, ViewCountBeyondSixteenBitsIsAClearError) {
 TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     Form1Fixture f;
     f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
-    f.server.Fail(L"view call 107", RuntimeError(5, L"Kestrow", L"The CAD system was given up",
+    f.server.Fail(L"view call 107", RuntimeError(5, L"Kestrow", L"Solid Edge was given up",
                                                  FailureKind::ServerAbandoned));
     std::vector<std::wstring> statusAfterDialog;
     f.server.duringStep = [&](CallWatch& watch) {
@@ -410,7 +410,7 @@ TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     EXPECT_EQ(statusAfterDialog.front(), L"'Missing references': left open: no rule answers it");
     ASSERT_EQ(f.messages.shown.size(), 2u);
     EXPECT_NE(f.messages.shown[0].text.find(L"gave up on that session and ended it"), std::wstring::npos);
-    EXPECT_NE(f.messages.shown[0].text.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+    EXPECT_NE(f.messages.shown[0].text.find(L"Solid Edge showed 'Missing references: Some models were not found.' "
                                             L"(picture: C:\\d\\a.png), which nobody answered."),
               std::wstring::npos)
         << std::string(f.messages.shown[0].text.begin(), f.messages.shown[0].text.end());

@@ -11,6 +11,7 @@
 #include "report/NightSummary.h"
 #include "report/ReportPage.h"
 #include "report/ReportText.h"
+#include "report/Timeline.h"
 #include "unattended/CommandLine.h"
 
 using namespace kestrow;
@@ -245,7 +246,8 @@ TEST(ReportPage, ATimelineOfManyDraftsStaysSmall) {
 }
 
 // A batch's page lists each draft with its fate and its exports, up to a
-// bound it says it kept to; a night's lists none.
+// bound it says it kept to; a night's lists none. A batch of seconds tells
+// no pace an hour, and its timeline spans the page, its ticks in seconds.
 TEST(ReportPage, ABatchsPageListsEveryDraftWithItsExports) {
     LogText log(LogLayout::WithDetails);
     log.Row(L"09:00:00", LogResult::RunStart, L"P:\\Drawings\\")
@@ -268,6 +270,13 @@ TEST(ReportPage, ABatchsPageListsEveryDraftWithItsExports) {
     EXPECT_NE(page.find(L"<td class=\"err\">failed: Error -2147467259"), std::wstring::npos);
     EXPECT_EQ(page.find(L">P:\\Drawings\\C.dft<"), std::wstring::npos);
     EXPECT_NE(page.find(L"<p>1 more drafts are not shown here; the log lists every one.</p>"), std::wstring::npos);
+    EXPECT_EQ(page.find(L"drafts an hour</span>"), std::wstring::npos);
+    EXPECT_EQ(Joined(ReportLines(sources, RunsToRead::Last)).find(L"an hour"), std::wstring::npos);
+    EXPECT_NE(page.find(L">09:00:02</text>"), std::wstring::npos);
+    // B, failed from 2 s to 4 s of the 4: its mark fills the right half.
+    const TimelineLayout layout;
+    EXPECT_NE(page.find(L"class=\"failed\" x=\"" + std::to_wstring(layout.labelWidth + layout.plotWidth / 2) + L"\""),
+              std::wstring::npos);
 }
 
 TEST(ReportPage, PicturesAreReferredToFromThePage) {

@@ -64,7 +64,7 @@ TEST_F(Dialogs, ADialogWithoutARuleFailsThatDraftOnlyAndIsNamedInItsFailure) {
     const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
     ASSERT_NE(failed, rows.end());
     EXPECT_EQ(failed->file, drafts[1]);
-    EXPECT_EQ(failed->description.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+    EXPECT_EQ(failed->description.find(L"Solid Edge showed 'Missing references: Some models were not found.' "
                                        L"(picture: " + folder / L"log-dialogs\\d02 "),
               0u)
         << Narrow(failed->description);
@@ -89,7 +89,7 @@ TEST_F(Dialogs, ARuleOnADisabledButtonLeavesTheDialogAndTheDraftFailsNamingIt) {
     EXPECT_EQ(DetailValue(dialogs[0].detail, L"action"), L"left open: its button \"OK\" is disabled");
     const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
     ASSERT_NE(failed, rows.end());
-    EXPECT_EQ(failed->description.rfind(L"The CAD system showed 'Missing references: Some models were not found.'", 0), 0u)
+    EXPECT_EQ(failed->description.rfind(L"Solid Edge showed 'Missing references: Some models were not found.'", 0), 0u)
         << Narrow(failed->description);
 }
 

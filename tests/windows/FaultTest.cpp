@@ -198,7 +198,7 @@ TEST_F(FaultWindow, AServerKilledMidBatchIsReplacedAndTheBatchGoesOn) {
     killer.join();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].icon, Icon::Exclamation);
-    EXPECT_NE(seen[0].text.find(L"The CAD system stopped"), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(L"Solid Edge stopped"), std::wstring::npos);
     EXPECT_NE(seen[0].text.find(folder / rows[1]), std::wstring::npos);
     EXPECT_EQ(TextOf(id::Label1), L"Updated 2 of 3 files in : ");
     EXPECT_EQ(StoredCount(folder / rows[0]), 1);

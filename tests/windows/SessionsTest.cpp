@@ -127,7 +127,7 @@ TEST_F(Sessions, RestartEveryFourOverTenDraftsUsesThreeSessionsOneAfterTheOther)
     }
     EXPECT_EQ(outline, "CooooQCooooQCooQ");
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
-    EXPECT_TRUE(Contains(run, L"ended the CAD session as planned (after 4 drafts)"));
+    EXPECT_TRUE(Contains(run, L"ended the Solid Edge session as planned (after 4 drafts)"));
 }
 
 namespace {

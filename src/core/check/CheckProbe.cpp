@@ -83,7 +83,7 @@ private:
     bool Start(ServerConnection& session) {
         CheckedStart& start = facts_.start;
         start.tried = true;
-        watch_.SetTask(L"starting a session of the CAD system");
+        watch_.SetTask(L"starting a session of Solid Edge");
         during_ = CheckStep::Start;
         const Clock::time_point began = Clock::now();
         try {
@@ -155,7 +155,7 @@ private:
 
     void End(ServerConnection& session) {
         CheckedEnd& end = facts_.end;
-        watch_.SetTask(L"ending the session of the CAD system");
+        watch_.SetTask(L"ending the session of Solid Edge");
         during_ = CheckStep::End;
         const Clock::time_point began = Clock::now();
         session.Quit(watch_);

@@ -9,7 +9,7 @@ namespace {
 constexpr const wchar_t* kChoices =
     L"Cancel stops the batch, Try Again repeats this drawing, Continue goes on with the next one.";
 constexpr const wchar_t* kChoicesWithNewSession =
-    L"Cancel stops the batch. Try Again starts the CAD system again and repeats this drawing; Continue starts it "
+    L"Cancel stops the batch. Try Again starts Solid Edge again and repeats this drawing; Continue starts it "
     L"again and goes on with the next one.";
 
 // The first line of a description, cut to a length that fits one row of a
@@ -50,31 +50,31 @@ std::wstring FailedExportsSummary(const BatchResult& result) {
 }  // namespace
 
 std::wstring CadAlreadyRunningText(bool midBatch) {
-    return std::wstring(L"The CAD system (") + contract::kProgId +
+    return std::wstring(L"Solid Edge (") + contract::kProgId +
            L") is already running on this computer.\n\n"
            L"Kestrow updates drawings in a session of its own, which it closes at the end, so that your session, its "
-           L"settings and any unsaved work in it are never touched. Close the CAD system, then press Update again.\n\n" +
+           L"settings and any unsaved work in it are never touched. Close Solid Edge, then press Update again.\n\n" +
            std::wstring(midBatch ? L"It was started while Kestrow was working: the batch was stopped there, and no "
                                    L"further drawing was opened."
                                  : L"Nothing was changed.");
 }
 
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch) {
-    return std::wstring(L"Kestrow could not start the CAD system's automation server (") + contract::kProgId +
-           L").\nCheck that the CAD system is installed and can be started on this computer.\n\n" +
+    return std::wstring(L"Kestrow could not start Solid Edge (") + contract::kProgId +
+           L").\nCheck that Solid Edge is installed and can be started on this computer.\n\n" +
            DescribeError(error) +
            (midBatch ? L"\n\nThe batch was stopped; no further drawing was opened." : L"\n\nNo drawing was opened.");
 }
 
 std::wstring ServerKeptFailingText(const RuntimeError& error) {
-    return L"The CAD system keeps failing: it stopped on " + std::to_wstring(DraftBatch::kServerLossesInARow) +
+    return L"Solid Edge keeps failing: it stopped on " + std::to_wstring(DraftBatch::kServerLossesInARow) +
            L" drawings in a row, so the batch was stopped. The drawings themselves may well be fine.\n\n"
            L"Last error: " +
            DescribeError(error);
 }
 
 std::wstring KestrowFailedText(const std::wstring& failure) {
-    return L"Kestrow itself failed, so the batch was stopped and the CAD system was told to end its work.\n\n"
+    return L"Kestrow itself failed, so the batch was stopped and Solid Edge was told to end its work.\n\n"
            L"What failed: " +
            failure;
 }
@@ -82,14 +82,14 @@ std::wstring KestrowFailedText(const std::wstring& failure) {
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {
     switch (error.Kind()) {
         case FailureKind::ServerGone:
-            return L"The CAD system stopped while this drawing was being updated:\n" + filePath + L"\n\n" +
+            return L"Solid Edge stopped while this drawing was being updated:\n" + filePath + L"\n\n" +
                    DescribeError(error) + L"\n\nThis drawing was not stored. " + kChoicesWithNewSession;
         case FailureKind::ServerAbandoned:
-            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+            return L"Solid Edge stopped answering while this drawing was being updated:\n" + filePath +
                    L"\n\nKestrow gave up on that session and ended it.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
         case FailureKind::ServerAbandonedRunning:
-            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+            return L"Solid Edge stopped answering while this drawing was being updated:\n" + filePath +
                    L"\n\nKestrow gave up on that session but could not end it: it may still be running. If it does "
                    L"not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
@@ -196,10 +196,9 @@ std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action) {
 }
 
 std::wstring DialogLeftOpenNote(const CadDialog& dialog) {
-    std::wstring note = DialogShownText(dialog);
-    note[0] = L'T';
-    return L"\n\n" + note + L", which nobody answered. Kestrow answers a dialog by its title when the registry "
-                            L"value Answers under HKEY_CURRENT_USER\\Software\\Kestrow names its button.";
+    return L"\n\n" + DialogShownText(dialog) +
+           L", which nobody answered. Settings... in the window's menu (a right-click on the window) answers a "
+           L"dialog by its title: write the title, = and the button to press.";
 }
 
 }  // namespace kestrow

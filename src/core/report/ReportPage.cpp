@@ -38,6 +38,9 @@ std::wstring Seconds(double seconds) {
     return text;
 }
 
+// A run shorter than a minute tells no pace: its cell stays empty.
+std::wstring PaceText(double perHour) { return perHour > 0 ? Number(std::llround(perHour)) : std::wstring(); }
+
 std::wstring TimeOf(const DraftInReport& draft) {
     return draft.draft->time == kNoTime ? std::wstring() : LocalClockText(draft.draft->time, draft.run->offsetMinutes);
 }
@@ -54,13 +57,13 @@ std::wstring TotalsSection(const std::vector<ReportSource>& sources) {
         html += Tile(DurationText(static_cast<double>(totals.end - totals.start)),
                      LocalClockText(totals.start, totals.offsetMinutes) + L" to " +
                          LocalClockText(totals.end, totals.offsetMinutes));
-        html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
+        if (totals.DraftsPerHour() > 0) html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
     }
     if (totals.exports.Any()) {
         html += Tile(Number(totals.exports.made), L"exported");
         html += Tile(Number(totals.exports.failed), L"exports failed", totals.exports.failed > 0 ? L"bad" : L"");
     }
-    if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of the CAD system");
+    if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of Solid Edge");
     html += L"</div>\n";
     if (totals.runsNotEnded > 0)
         html += L"<p class=\"alert\">" + std::to_wstring(totals.runsNotEnded) +
@@ -88,7 +91,7 @@ std::wstring RunsSection(const std::vector<ReportSource>& sources) {
                     Cell(RunStateText(source, run), RunEndedWell(run) ? L"" : L"err") + Cell(Number(fates.stored), L"n") +
                     Cell(Number(fates.failed), fates.failed ? L"n err" : L"n") + Cell(Number(fates.notReached), L"n") +
                     Cell(Number(fates.inHand), L"n") +
-                    Cell(Number(std::llround(DraftsPerHour(fates.Tried(), run.activeSeconds))), L"n") + L"</tr>\n";
+                    Cell(PaceText(DraftsPerHour(fates.Tried(), run.activeSeconds)), L"n") + L"</tr>\n";
         }
     return html + L"</table>\n";
 }
@@ -251,8 +254,8 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
     if (!timeline.empty())
         html += L"<h2>The night</h2>\n" + timeline +
                 L"<p class=\"legend\"><i style=\"background:#2da44e\"></i>stored<i style=\"background:#cf222e\"></i>"
-                L"failed<i style=\"background:#d4a72c\"></i>in hand<i style=\"background:#6639ba\"></i>dialog of the "
-                L"CAD system</p>\n";
+                L"failed<i style=\"background:#d4a72c\"></i>in hand<i style=\"background:#6639ba\"></i>dialog of "
+                L"Solid Edge</p>\n";
     html += L"<h2>Runs</h2>\n" + RunsSection(sources);
     html += FailuresSection(sources, setting);
     html += FailedExportsSection(sources);

@@ -43,9 +43,10 @@ std::vector<Lane> LanesOf(const std::vector<ReportSource>& sources) {
 
 bool InLane(const Lane& lane, std::int32_t session) { return lane.session < 0 || lane.session == session; }
 
-// Ticks a whole number of minutes apart, about a dozen across the axis.
+// Ticks a whole number of seconds or minutes apart, about a dozen across
+// the axis.
 std::int64_t TickStep(std::int64_t span) {
-    for (std::int64_t step : {60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400})
+    for (std::int64_t step : {1, 2, 5, 10, 15, 30, 60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400})
         if (span / step <= 12) return step;
     return (span / 12 / 86400 + 1) * 86400;
 }
@@ -53,7 +54,8 @@ std::int64_t TickStep(std::int64_t span) {
 class Plot {
 public:
     Plot(std::int64_t start, std::int64_t end, const TimelineLayout& layout)
-        : start_(start), span_(std::max<std::int64_t>(end - start, 60)), layout_(layout) {}
+        // However short the night, it is drawn across the axis.
+        : start_(start), span_(std::max<std::int64_t>(end - start, 1)), layout_(layout) {}
 
     int X(double utcSeconds) const {
         const double at = (utcSeconds - static_cast<double>(start_)) / static_cast<double>(span_);
@@ -97,7 +99,7 @@ std::wstring TimelineSvg(const std::vector<ReportSource>& sources, const Timelin
         svg += L"<line class=\"grid\" x1=\"" + std::to_wstring(x) + L"\" y1=\"" + std::to_wstring(top - 4) +
                L"\" x2=\"" + std::to_wstring(x) + L"\" y2=\"" + std::to_wstring(height - axis + 2) + L"\"/>";
         svg += L"<text class=\"tick\" x=\"" + std::to_wstring(x) + L"\" y=\"" + std::to_wstring(height - 6) + L"\">" +
-               LocalClockText(tick, totals.offsetMinutes) + L"</text>\n";
+               LocalClockText(tick, totals.offsetMinutes, step < 60) + L"</text>\n";
     }
 
     size_t titled = 0;

@@ -122,7 +122,7 @@ void UnattendedUser::TellEarlierCopies(EarlierCopies& earlier) {
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
-    output_.Line(L"Kestrow: ended the CAD session as planned (" + why + L"); the next draft starts a fresh one.");
+    output_.Line(L"Kestrow: ended the Solid Edge session as planned (" + why + L"); the next draft starts a fresh one.");
 }
 
 void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& why) {
@@ -132,7 +132,7 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
 }
 
 void UnattendedUser::SessionsShareOneProcess() {
-    output_.Line(L"Kestrow: the CAD system serves several sessions from one process (it is registered for every "
+    output_.Line(L"Kestrow: Solid Edge serves several sessions from one process (it is registered for every "
                  L"client); going on with the sessions that have a process of their own.");
 }
 
@@ -140,14 +140,14 @@ std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool name
     const std::wstring which = named ? L"session " + std::to_wstring(session) : std::wstring(L"the session");
     switch (notice) {
         case StartNotice::TurnNotComputerWide:
-            return L"the turn that starts of the CAD system take could not be shared with every Kestrow of this "
+            return L"the turn that starts of Solid Edge take could not be shared with every Kestrow of this "
                    L"computer, so starts may overlap with other Kestrows'; each start still knows its own process "
                    L"by how COM started it.";
         case StartNotice::StartedWithoutTurn:
-            return L"another start of the CAD system held the turn for over 10 minutes; " + which +
+            return L"another start of Solid Edge held the turn for over 10 minutes; " + which +
                    L" started without it, and knows its own process by how COM started it.";
         case StartNotice::ProcessNotProven:
-            return L"which process of the CAD system serves " + which +
+            return L"which process of Solid Edge serves " + which +
                    L" could not be told (several started at once, as when another program starts it too): Kestrow "
                    L"works in that session but records it nowhere, answers none of its dialogs and never ends it, "
                    L"so one may be left running after the run.";
@@ -200,23 +200,23 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
 
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
-            output_.Line(std::wstring(L"The CAD system is already running on this computer. Kestrow works in a session of "
-                                      L"its own and does not use yours: close the CAD system and run Kestrow again. ") +
+            output_.Line(std::wstring(L"Solid Edge is already running on this computer. Kestrow works in a session of "
+                                      L"its own and does not use yours: close Solid Edge and run Kestrow again. ") +
                          (result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size())
                               ? L"It was started during the batch, which stopped there."
                               : L"Nothing was changed."));
             break;
         case BatchEnd::ServerCouldNotStart:
-            output_.Line(L"The CAD system's automation server could not be started: " + DescribeError(*result.serverError));
+            output_.Line(L"Solid Edge could not be started: " + DescribeError(*result.serverError));
             break;
         case BatchEnd::ServerKeptFailing:
-            output_.Line(L"The CAD system keeps failing: it stopped on " +
+            output_.Line(L"Solid Edge keeps failing: it stopped on " +
                          std::to_wstring(DraftBatch::kServerLossesInARow) + L" drafts in a row. Last error: " +
                          DescribeError(*result.serverError));
             break;
         case BatchEnd::KestrowFailed:
             output_.Line(L"Kestrow itself failed (" + result.kestrowFailure +
-                         L"); the CAD system was told to end its work. Please report this.");
+                         L"); Solid Edge was told to end its work. Please report this.");
             break;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:

@@ -226,7 +226,7 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             // would be taken for the next start's.
             if (cancelled_())
                 throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                                   L"The start of the CAD system was given up", FailureKind::ServerAbandoned);
+                                   L"The start of Solid Edge was given up", FailureKind::ServerAbandoned);
             start_.ActivationBegins();
             continue;
         }
@@ -241,10 +241,10 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
         created.reset();
         if (otherSessionServes_ && otherSessionServes_())
             throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                               L"The CAD system served this session from the process of another session",
+                               L"Solid Edge served this session from the process of another session",
                                FailureKind::SharedServer);
         throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                           L"The CAD system's session was served by a process Kestrow did not start",
+                           L"Solid Edge's session was served by a process Kestrow did not start",
                            FailureKind::ForeignServer);
     }
 }
