@@ -280,6 +280,6 @@ TEST(ExportWindow, TheStatusLineCountsExportsAndTheLastBoxNamesAFailedOne) {
     EXPECT_EQ(f.Label1.caption, L"Updated 2 files, 1 of 2 exports in : ");
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text,
-              L"2 of 2 drawings were updated and stored. 1 of 2 exports were saved.\n\nThis export failed; its drawing was stored:\n\n"
+              L"2 of 2 drawings were updated and stored.\n\n1 of 2 exports were saved.\n\nThis export failed; its drawing was stored:\n\n"
               L"b.dft as pdf - Error -2147024891 (0x80070005) in Kestrow: C:\\D\\b.pdf: Access denied.");
 }

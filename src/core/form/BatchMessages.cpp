@@ -115,11 +115,6 @@ std::wstring BatchSummaryText(const BatchResult& result) {
     const std::int32_t notReached = result.Count(DraftState::NotReached);
     std::wstring text = std::to_wstring(stored) + L" of " + std::to_wstring(result.drafts.size()) +
                         L" drawings were updated and stored.";
-    const std::int32_t exported = result.CountExports(DraftExport::State::Exported);
-    const std::int32_t exports = exported + result.CountExports(DraftExport::State::Failed);
-    if (exports > 0)
-        text += L" " + std::to_wstring(exported) + L" of " + std::to_wstring(exports) +
-                (exports == 1 ? L" export was saved." : L" exports were saved.");
     if (failed > 0) {
         text += failed == 1 ? std::wstring(L" This one was not:\n")
                             : L" These " + std::to_wstring(failed) + L" were not:\n";
@@ -132,6 +127,11 @@ std::wstring BatchSummaryText(const BatchResult& result) {
         if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
     }
     text += KeptCopiesSummary(result);
+    const std::int32_t exported = result.CountExports(DraftExport::State::Exported);
+    const std::int32_t exports = exported + result.CountExports(DraftExport::State::Failed);
+    if (exports > 0)
+        text += L"\n\n" + std::to_wstring(exported) + L" of " + std::to_wstring(exports) +
+                (exports == 1 ? L" export was saved." : L" exports were saved.");
     text += FailedExportsSummary(result);
     if (notReached > 0)
         text += L"\n\n" + std::to_wstring(notReached) +

@@ -19,6 +19,7 @@
 #include "ui/HandlerBoundary.h"
 #include "ui/ModalDialog.h"
 #include "ui/OpenFileDialog.h"
+#include "ui/ReportList.h"
 #include "ui/Win32Controls.h"
 
 namespace kestrow::win32 {
@@ -26,7 +27,6 @@ namespace {
 
 constexpr UINT kCheckDoneMessage = WM_APP + 1;
 constexpr const wchar_t* kTitle = L"Check Solid Edge";
-constexpr const wchar_t* kColumns[] = {L"Status", L"Step", L"Figure", L"Finding"};
 
 std::wstring Joined(const std::vector<std::wstring>& lines) {
     std::wstring text;
@@ -68,7 +68,7 @@ public:
 private:
     bool OnInit() noexcept override {
         RunHandler(Handle(), kTitle, [this] {
-            SetUpList();
+            AddListColumns(Item(IDC_CHECK_LIST), {L"Status", L"Step", L"Figure", L"Finding"});
             SetItemText(IDC_CHECK_STATUS, request_.sample.empty()
                                               ? L"Checking Solid Edge, without a sample draft..."
                                               : L"Checking Solid Edge with a copy of " + request_.sample + L"...");
@@ -128,18 +128,6 @@ private:
         return false;
     }
 
-    void SetUpList() {
-        const HWND list = Item(IDC_CHECK_LIST);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-        for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(kColumns[i]);
-            column.cx = 60;
-            ListView_InsertColumn(list, i, &column);
-        }
-    }
-
     void ShowResult() {
         worker_.join();
         done_ = true;
@@ -177,28 +165,10 @@ private:
         const auto problem = std::find_if(findings.begin(), findings.end(),
                                           [](const Finding& f) { return f.mark == FindingMark::Problem; });
         const int selected = problem == findings.end() ? 0 : static_cast<int>(problem - findings.begin());
-        for (int i = 0; i < static_cast<int>(findings.size()); ++i) {
-            const Finding& finding = findings[static_cast<size_t>(i)];
-            const std::wstring cells[] = {MarkName(finding.mark), finding.topic, finding.figure, finding.text};
-            LVITEMW item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = i;
-            item.pszText = const_cast<wchar_t*>(cells[0].c_str());
-            ListView_InsertItem(list, &item);
-            for (int c = 1; c < static_cast<int>(std::size(cells)); ++c)
-                ListView_SetItemText(list, i, c, const_cast<wchar_t*>(cells[c].c_str()));
-        }
-        // Each column as wide as what it holds; the words take the rest,
-        // and show whole below.
-        int used = 0;
-        for (int c = 0; c < 3; ++c) {
-            ListView_SetColumnWidth(list, c, LVSCW_AUTOSIZE_USEHEADER);
-            used += ListView_GetColumnWidth(list, c);
-        }
-        RECT client{};
-        GetClientRect(list, &client);
-        ListView_SetColumnWidth(list, 3, LVSCW_AUTOSIZE_USEHEADER);
-        if (ListView_GetColumnWidth(list, 3) < client.right - used) ListView_SetColumnWidth(list, 3, client.right - used);
+        for (const Finding& finding : findings)
+            AddListRow(list, {MarkName(finding.mark), finding.topic, finding.figure, finding.text});
+        // The words of a long finding scroll sideways, and show whole below.
+        FitListColumns(list, true);
         ListView_SetItemState(list, selected, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(list, selected, FALSE);
     }

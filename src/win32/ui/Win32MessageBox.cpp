@@ -176,6 +176,7 @@ MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons but
         const TASKDIALOG_BUTTON named[] = {{IDYES, L"&Keep waiting"}, {IDNO, L"&Give up on this session"}};
         TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, named, IDYES);
         config.dwFlags |= TDF_ALLOW_DIALOG_CANCELLATION;
+        config.cxWidth = 360;  // room for the longer names on one row
         int pressed = IDYES;
         if (ShowTaskDialog(config, pressed, nullptr)) return pressed == IDNO ? MessageAnswer::No : MessageAnswer::Yes;
         buttons = MessageButtons::YesNo;
