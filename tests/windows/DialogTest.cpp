@@ -11,7 +11,9 @@
 #include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "automation/DialogPicture.h"
+#include "form/BatchRecord.h"
 #include "system/KernelHandle.h"
+#include "unattended/DialogRows.h"
 #include "unattended/RunLog.h"
 
 using namespace kestrow;
@@ -216,7 +218,7 @@ protected:
 }  // namespace
 
 // The window's rules come from the registry; its status line says what was
-// done, and the picture is kept in Kestrow's data folder.
+// done, and the picture is kept beside the window's log of the folder.
 TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSaysSo) {
     const wchar_t rules[] = L"Licence*=OK\0Missing*=Cancel\0";
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers", REG_MULTI_SZ, rules, sizeof(rules)),
@@ -232,9 +234,11 @@ TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSa
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
     wchar_t data[MAX_PATH] = L"";
     GetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data, MAX_PATH);
+    const std::wstring log = std::wstring(data) + L"\\Window logs\\" + BatchRecordName(folder.Path());
+    const std::wstring pictures = DialogFolderBesideLog(log);
     WIN32_FIND_DATAW found{};
-    const HANDLE find = FindFirstFileW((std::wstring(data) + L"\\Dialogs\\a *.png").c_str(), &found);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture in the data folder";
+    const HANDLE find = FindFirstFileW((pictures + L"\\a *.png").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture beside the window's log";
     FindClose(find);
-    EXPECT_TRUE(IsPng(std::wstring(data) + L"\\Dialogs\\" + found.cFileName));
+    EXPECT_TRUE(IsPng(pictures + L"\\" + found.cFileName));
 }
