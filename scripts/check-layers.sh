@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Checks the shape of src/: the core includes no Windows header, and every
-# include points down, to the same folder or one listed before it below.
-# Folders on one line are siblings: neither includes the other.
+# Checks the shape of src/: the core includes no Windows header, every
+# include points down, to the same folder or one listed before it below
+# (folders on one line are siblings: neither includes the other), and no
+# folder holds more than MOST_UNITS units (a unit: a header and its source,
+# or either alone), so that a newcomer finds a capability in a folder of its
+# own rather than in one that holds everything.
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
@@ -16,6 +19,8 @@ rank() {  # $1 = folder, rest = the order
   done
   echo -1
 }
+
+MOST_UNITS=16
 
 faults=0
 fault() { echo "$1"; faults=$((faults + 1)); }
@@ -47,12 +52,24 @@ check_layer() {  # $1 = core or win32, rest = its order
   done
 }
 
+check_units() {  # $1 = core or win32
+  local dir units
+  for dir in "$1"/*/; do
+    units=$(find "$dir" -maxdepth 1 -type f \( -name '*.h' -o -name '*.cpp' \) -printf '%f\n' |
+            sed 's/\.[^.]*$//' | sort -u | wc -l)
+    [ "$units" -le "$MOST_UNITS" ] ||
+      fault "${dir%/}: $units units, more than the $MOST_UNITS a folder may hold: give a capability a folder of its own"
+  done
+}
+
 check_layer core "${CORE_ORDER[@]}"
 check_layer win32 "${WIN32_ORDER[@]}"
+check_units core
+check_units win32
 # Standard C++ headers have no ".h": anything else in angle brackets is the
 # platform's.
 while IFS= read -r line; do fault "$line: the core includes a platform header"; done \
   < <(grep -Hn '^#include <[^>]*\.h>' -r core || true)
 
-if [ "$faults" -gt 0 ]; then echo "$faults include(s) break the layering"; exit 1; fi
-echo "layering: every include points down"
+if [ "$faults" -gt 0 ]; then echo "$faults fault(s) in the shape of src"; exit 1; fi
+echo "layering: every include points down, no folder holds more than $MOST_UNITS units"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: the core's unit tests (also under
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
-# time, the Windows tests under Wine on a private Xvfb display, the report's
-# page in a browser, the exports in Debian's PDF and DXF readers, and the
-# release (scripts/check-release.sh --quick).
+# time, the tree's shape and the documents' links, the Windows tests under
+# Wine on a private Xvfb display, the report's page in a browser, the exports
+# in Debian's PDF and DXF readers, and the release (scripts/check-release.sh
+# --quick).
 source "$(dirname "$0")/lib.sh"
 cd "$ROOT"
 ensure_packages
@@ -54,11 +55,18 @@ if [ -x "$ROOT/scripts/fuzz.sh" ]; then
   else FAILED=$((FAILED + 1)); RESULTS+=("fuzzer: FAILED, see $LOGS/fuzz.log"); fi
 fi
 
-log "Layering: the core includes no Windows header, and every include points down"
+log "Layering: the core includes no Windows header, every include points down, no folder holds over 16 units"
 if bash "$ROOT/scripts/check-layers.sh" >"$LOGS/layers.log" 2>&1; then
-  PASSED=$((PASSED + 1)); RESULTS+=("layering: every include points down")
+  PASSED=$((PASSED + 1)); RESULTS+=("layering: every include points down, no folder over 16 units")
 else
   FAILED=$((FAILED + 1)); RESULTS+=("layering: FAILED, see $LOGS/layers.log"); cat "$LOGS/layers.log"
+fi
+
+log "Links: every link of the README and the user guide resolves"
+if bash "$ROOT/scripts/check-links.sh" >"$LOGS/links.log" 2>&1; then
+  PASSED=$((PASSED + 1)); RESULTS+=("$(tail -1 "$LOGS/links.log")")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("links: FAILED, see $LOGS/links.log"); cat "$LOGS/links.log"
 fi
 
 log "Scripts: an existing Wine prefix is never taken for the project's own"

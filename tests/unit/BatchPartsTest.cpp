@@ -52,6 +52,50 @@ TEST(CallWatch, AnUnattendedWatchGivesUpAtItsDeadlineWithoutAsking) {
     EXPECT_FALSE(watch.KeepWaiting({}));
 }
 
+// With a grace for them (the check's), a dialog no rule answers ends the
+// call once it has stood that long, unless it went by itself meanwhile; a
+// dialog whose rule's button is only greyed out for now is waited for.
+TEST(CallWatch, ADialogNoRuleAnswersEndsTheCallAfterItsGrace) {
+    CallWatch::Clock::time_point now{};
+    CallWatch::Policy policy{0s, 120s, {{L"Licence", L"OK"}}};
+    policy.unansweredGrace = 10s;
+    CallWatch watch(policy, nullptr, [&] { return now; });
+    const CadDialog missing{L"Missing references", L"", {L"OK"}, L"", {}};
+    const CadDialog licence{L"Licence", L"", {L"OK"}, L"", {0}};
+    const auto waitedUntil = [&](CallWatch::Clock::time_point call) {
+        for (now = call; now < call + 200s; now += 1s)
+            if (!watch.KeepWaiting(call)) break;
+        return now - call;
+    };
+    const CallWatch::Clock::time_point first{};
+    now = first + 1s;
+    EXPECT_FALSE(watch.AnswerDialog(licence, first).button);
+    EXPECT_EQ(waitedUntil(first), 120s);  // greyed out for now: the deadline holds
+    EXPECT_FALSE(watch.GaveUpOnDialog());
+
+    const CallWatch::Clock::time_point second = first + 1000s;
+    now = second + 1s;
+    EXPECT_FALSE(watch.AnswerDialog(missing, second).button);
+    now = second;
+    while (watch.KeepWaiting(second)) now += 1s;
+    EXPECT_EQ(now - second, 11s);
+    EXPECT_TRUE(watch.GaveUpOnDialog());
+
+    const CallWatch::Clock::time_point third = first + 2000s;
+    now = third + 1s;
+    watch.AnswerDialog(missing, third);
+    now = third + 5s;
+    watch.LeftDialogsClosed();  // it closed by itself
+    EXPECT_EQ(waitedUntil(third), 120s);
+    EXPECT_FALSE(watch.GaveUpOnDialog());
+}
+
+TEST(CommandLine, TheHintNamesTheProgramAsTyped) {
+    EXPECT_EQ(HelpHintText(L"Kestrow"), L"Kestrow /? shows how to use the command line.");
+    EXPECT_EQ(HelpHintText(L"C:\\My Tools\\Kestrow.exe"), L"\"C:\\My Tools\\Kestrow.exe\" /? shows how to use the command line.");
+    EXPECT_EQ(HelpHintText(L""), L"Kestrow /? shows how to use the command line.");
+}
+
 TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     const auto line = ParseCommandLine({L"-UPDATE", L"C:\\My drafts\\\u03a3", L"/SubFolders", L"/log", L"run log.csv",
                                         L"-timeout", L"90"});

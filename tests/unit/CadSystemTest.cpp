@@ -161,7 +161,7 @@ TEST(AnswerRules, TheFirstRuleWhoseTitleMatchesDecides) {
     EXPECT_TRUE(AnswerByRules({{L"Missing*", L"ok"}}, greyed).buttonDisabled);
     EXPECT_FALSE(AnswerByRules({{L"Missing*", L"Retry"}}, greyed).buttonDisabled);
     EXPECT_EQ(AnswerByRules({{L"Missing*", L"Cancel"}}, greyed).button, std::optional<size_t>(1));
-    EXPECT_EQ(DialogShownText(CadDialog{L"T", L"x.", {}, L"C:\\p.png"}), L"the CAD system showed 'T: x.' (picture: C:\\p.png)");
+    EXPECT_EQ(DialogShownText(CadDialog{L"T", L"x.", {}, L"C:\\p.png"}), L"Solid Edge showed 'T: x.' (picture: C:\\p.png)");
 }
 
 // CAD systems are installed in the user's language: a rule typed in

@@ -273,6 +273,32 @@ TEST(SuggestedSwitches, ComeFromTheFiguresMeasured) {
     }
 }
 
+// "Use these settings": what the check suggests becomes the window's
+// settings, a rule for the same title giving way and a format that failed
+// left out; the rest stays as it was.
+TEST(SuggestedSwitches, AreTakenIntoTheWindowsSettings) {
+    CheckFacts facts = ReadyFacts();
+    facts.sample.calls[2].seconds = 8.46;
+    facts.dialogs = {MissingReferences(false)};
+    DraftExport dxf;
+    dxf.format = ExportFormat::Dxf;
+    dxf.state = DraftExport::State::Failed;
+    facts.sample.exports.push_back(dxf);
+    StoredSettings stored;
+    stored.sessions = 3;
+    stored.restartEvery = 200;
+    stored.answers = {L"missing REFERENCES=Cancel", L"Other=Yes"};
+    stored.exports = L"pdf,dxf";
+    const StoredSettings taken = SettingsWithSuggestions(stored, SuggestSwitches(facts, {}),
+                                                         {ExportFormat::Pdf, ExportFormat::Dxf}, facts.sample.exports);
+    EXPECT_EQ(taken.callSeconds, 85u);
+    EXPECT_EQ(taken.sessions, 1u);
+    EXPECT_EQ(taken.restartMemoryMB, 40u);
+    EXPECT_EQ(taken.restartEvery, 200u);
+    EXPECT_EQ(taken.answers, (std::vector<std::wstring>{L"Other=Yes", L"Missing references=OK"}));
+    EXPECT_EQ(taken.exports, L"pdf");
+}
+
 TEST(CheckCommand, TakesASampleAndTheSwitchesItSharesWithANight) {
     const CheckCommand full = ParseCheckCommand({L"/check", L"D:\\a.dft", L"-EXPORT", L"pdf,dxf", L"/answer", L"T*=OK",
                                                  L"/timeout", L"30", L"/html", L"p.html"});

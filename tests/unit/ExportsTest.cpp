@@ -197,7 +197,7 @@ TEST(DraftExports, AFailureLeavesTheOldFileAndOnlyALostDraftFailsItsDraft) {
         {"the first SaveAs fails after writing half", [&](ExportBatch& b) { b.server.Fail(kSaveAsCall, refused); },
          DraftState::Stored, "old", L"failed: Cannot save | exported"},
         {"no SaveAs by name", [](ExportBatch& b) { b.server.names.clear(); }, DraftState::Stored, "old",
-         L"failed: The CAD system does not know the call SaveAs (looked up by name on the document), so the drawing "
+         L"failed: Solid Edge does not know the call SaveAs (looked up by name on the document), so the drawing "
          L"could not be saved as pdf. | failed: "},
         {"a.pdf held by a viewer", [](ExportBatch& b) { b.files.locked.insert(L"C:\\D\\a.pdf"); }, DraftState::Stored,
          "old", L"failed: C:\\D\\a.pdf: Access denied. | exported"},
@@ -284,6 +284,6 @@ TEST(ExportWindow, TheStatusLineCountsExportsAndTheLastBoxNamesAFailedOne) {
     EXPECT_EQ(f.Label1.caption, L"Updated 2 files, 1 of 2 exports in : ");
     ASSERT_EQ(f.messages.shown.size(), 1u);
     EXPECT_EQ(f.messages.shown[0].text,
-              L"2 of 2 drawings were updated and stored.\n\nThis export failed; its drawing was stored:\n\n"
+              L"2 of 2 drawings were updated and stored.\n\n1 of 2 exports were saved.\n\nThis export failed; its drawing was stored:\n\n"
               L"b.dft as pdf - Error -2147024891 (0x80070005) in Kestrow: C:\\D\\b.pdf: Access denied.");
 }

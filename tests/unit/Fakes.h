@@ -63,6 +63,7 @@ struct ShownMessage {
     MessageIcon icon;
     std::wstring title;
     std::wstring checkText;  // the failure question's check box
+    bool offersReport = false;  // with a button that shows the batch's report
 };
 
 struct FakeMessageBox : MessageBoxService {
@@ -80,6 +81,12 @@ struct FakeMessageBox : MessageBoxService {
         if (whileAsking) whileAsking();
         return Next(MessageAnswer::Cancel);
     }
+    void ShowOfferingReport(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                            const std::function<void()>& showReport) override {
+        shown.push_back({text, MessageButtons::Ok, icon, title, L"", true});
+        if (pressShowReport) showReport();
+    }
+    bool pressShowReport = false;
     void Answer(MessageAnswer answer, bool checked = false) { answers.push_back({answer, checked}); }
 
 private:

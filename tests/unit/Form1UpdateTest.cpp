@@ -195,7 +195,7 @@ TEST_P(UpdateFailureChoice, MiddleFileFailsOnceAndTheAnswerDecides) {
     const ShownMessage& box = f.messages.shown[0];
     EXPECT_EQ(box.buttons, MessageButtons::CancelTryContinue);
     EXPECT_EQ(box.icon, MessageIcon::Exclamation);
-    EXPECT_EQ(box.checkText, L"Do the same for the remaining drawings");
+    EXPECT_EQ(box.checkText, L"&Do the same for the remaining drawings");
     EXPECT_EQ(box.title, L"Kestrow v 1.0");
     EXPECT_NE(box.text.find(L"C:\\D\\b.dft"), std::wstring::npos);
     EXPECT_NE(box.text.find(L"0x80040001"), std::wstring::npos);
@@ -216,7 +216,8 @@ TEST_P(UpdateFailureChoice, MiddleFileFailsOnceAndTheAnswerDecides) {
 INSTANTIATE_TEST_SUITE_P(
     Choices, UpdateFailureChoice,
     ::testing::Values(
-        FailureChoice{MessageAnswer::Cancel, {L"C:\\D\\a.dft", L"C:\\D\\b.dft"}, L"Updated 1 of 3 files in : ", 2},
+        FailureChoice{MessageAnswer::Cancel, {L"C:\\D\\a.dft", L"C:\\D\\b.dft"},
+                      L"Stopped: 1 updated, 1 not reached, in : ", 2},
         FailureChoice{MessageAnswer::TryAgain,
                       {L"C:\\D\\a.dft", L"C:\\D\\b.dft", L"C:\\D\\b.dft", L"C:\\D\\c.dft"},
                       L"Updated 3 files in : ",
@@ -264,7 +265,7 @@ TEST(UpdateDraftFiles, ALostServerIsReplacedAndGetsNoFurtherCall) {
         f.form.cmdUpdate_Click();
 
         ASSERT_GE(f.messages.shown.size(), 1u);
-        EXPECT_NE(f.messages.shown[0].text.find(L"The CAD system stopped"), std::wstring::npos);
+        EXPECT_NE(f.messages.shown[0].text.find(L"Solid Edge stopped"), std::wstring::npos);
         EXPECT_EQ(f.server.callsToLostServers, 0);
         EXPECT_EQ(Count(f.server.journal, L"doc call 6 bool:false"), 0);
         // The fresh server gets the settings before its first draft, and the
@@ -339,7 +340,7 @@ TEST(UpdateDraftFiles, StopLetsTheCallInHandFinishAndStoresNothingHalfDone) {
     EXPECT_EQ(f.folders.requests.size(), 1u);
     EXPECT_NE(std::find(f.Label1.history.begin(), f.Label1.history.end(), L"Stopping after this drawing..."),
               f.Label1.history.end());
-    EXPECT_EQ(f.Label1.caption, L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(f.Label1.caption, L"Stopped: 0 updated, 2 not reached, in : ");
     EXPECT_TRUE(f.messages.shown.empty());
     EXPECT_EQ(f.cmdUpdate.caption, L"Up&date");
 }
@@ -358,7 +359,7 @@ TEST(UpdateDraftFiles, TheSecondClickOfADoubleClickOnUpdateIsNoStop) {
     f.form.cmdUpdate_Click();
     EXPECT_EQ(Opened(f.server), (std::vector<std::wstring>{L"C:\\D\\a.dft", L"C:\\D\\b.dft"}));
     EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\a.dft"});
-    EXPECT_EQ(f.Label1.caption, L"Updated 1 of 3 files in : ");
+    EXPECT_EQ(f.Label1.caption, L"Stopped: 1 updated, 2 not reached, in : ");
 }
 
 // Stop is reachable while the failure question is up (the box has no owner
@@ -376,7 +377,7 @@ TEST(UpdateDraftFiles, AStopDuringTheFailureQuestionWinsOverItsAnswer) {
             EXPECT_EQ(f.server.applicationsCreated, 1);
             EXPECT_EQ(Opened(f.server), std::vector<std::wstring>{L"C:\\D\\a.dft"});
             EXPECT_EQ(Count(f.server.journal, L"app call 40"), serverLost ? 0 : 1);
-            EXPECT_EQ(f.Label1.caption, L"Updated 0 of 2 files in : ");
+            EXPECT_EQ(f.Label1.caption, L"Stopped: 0 updated, 1 not reached, in : ");
             EXPECT_EQ(f.server.liveObjects, 0);
         }
     }
@@ -398,7 +399,7 @@ TEST(UpdateDraftFiles, ViewCountBeyondSixteenBitsIsAClearError) {
 TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     Form1Fixture f;
     f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
-    f.server.Fail(L"view call 107", RuntimeError(5, L"Kestrow", L"The CAD system was given up",
+    f.server.Fail(L"view call 107", RuntimeError(5, L"Kestrow", L"Solid Edge was given up",
                                                  FailureKind::ServerAbandoned));
     std::vector<std::wstring> statusAfterDialog;
     f.server.duringStep = [&](CallWatch& watch) {
@@ -411,7 +412,7 @@ TEST(UpdateDraftFiles, AnAbandonedServerGetsNoFurtherCallAndANewOneTakesOver) {
     EXPECT_EQ(statusAfterDialog.front(), L"'Missing references': left open: no rule answers it");
     ASSERT_EQ(f.messages.shown.size(), 2u);
     EXPECT_NE(f.messages.shown[0].text.find(L"gave up on that session and ended it"), std::wstring::npos);
-    EXPECT_NE(f.messages.shown[0].text.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+    EXPECT_NE(f.messages.shown[0].text.find(L"Solid Edge showed 'Missing references: Some models were not found.' "
                                             L"(picture: C:\\d\\a.png), which nobody answered."),
               std::wstring::npos)
         << std::string(f.messages.shown[0].text.begin(), f.messages.shown[0].text.end());
@@ -487,5 +488,33 @@ TEST(UpdateDraftFiles, ASessionServedByAnotherProcessGetsNoCallAndEndsTheBatch) 
         EXPECT_NE(end.text.find(atStart ? L"Nothing was changed." : L"the batch was stopped there"), std::wstring::npos);
         EXPECT_EQ(f.Label1.caption, atStart ? L"3 file(s) found in :" : L"Updated 0 of 3 files in : ");
         EXPECT_EQ(f.server.liveObjects, 0);
+    }
+}
+
+// Each batch is recorded as it goes, told every drawing as the window is;
+// its last box offers the report, which shows the batch's folder. A record
+// that cannot be kept leaves the batch as it is and says why in that box.
+TEST(UpdateDraftFiles, EachBatchIsRecordedAndItsLastBoxOffersTheReport) {
+    for (const bool recordable : {true, false}) {
+        Form1Fixture f;
+        f.BrowseTo(L"C:\\D", {L"a.dft", L"b.dft"});
+        f.server.Fail(L"view call 107", DraftError());
+        f.messages.Answer(MessageAnswer::Continue);
+        f.messages.pressShowReport = true;
+        if (!recordable) f.record.beginTrouble = L"the disk is full.";
+        f.form.cmdUpdate_Click();
+        ASSERT_EQ(f.messages.shown.size(), 2u);
+        const ShownMessage& last = f.messages.shown[1];
+        EXPECT_EQ(last.offersReport, recordable);
+        if (recordable) {
+            EXPECT_EQ(f.record.events,
+                      (std::vector<std::wstring>{L"begin C:\\D\\", L"start a.dft", L"end a.dft not stored",
+                                                 L"start b.dft", L"end b.dft stored", L"end of 2", L"report C:\\D\\"}));
+        } else {
+            EXPECT_EQ(f.record.events, std::vector<std::wstring>{L"begin C:\\D\\"});
+            EXPECT_NE(last.text.find(L"could not keep a log of this batch, so it has no report: the disk is full."),
+                      std::wstring::npos);
+        }
+        EXPECT_EQ(f.server.stored, std::set<std::wstring>{L"C:\\D\\b.dft"});
     }
 }

@@ -8,9 +8,11 @@
 #include <vector>
 
 #include "common/CaseFold.h"
+#include "common/LongPath.h"
 #include "common/RuntimeError.h"
 #include "exports/ExportFormats.h"
 #include "form/BatchMessages.h"
+#include "form/BatchRecord.h"
 #include "form/Centring.h"
 #include "form/foldbrow.h"
 
@@ -77,6 +79,7 @@ TEST(BatchMessages, StatusLinesAndErrorDescriptions) {
     EXPECT_EQ(UpdatedStatus(2, 3), L"Updated 2 of 3 files in : ");
     EXPECT_EQ(UpdatedStatus(3, 3, 6, 0), L"Updated 3 files, 6 exports in : ");
     EXPECT_EQ(UpdatingStatus(0, 3), L"Updating file 1 of 3...");
+    EXPECT_EQ(StoppedStatus(1, 2), L"Stopped: 1 updated, 2 not reached, in : ");
     const std::wstring described = DescribeError(RuntimeError(static_cast<std::int32_t>(0x80004005u), L"Srv", L"Boom"));
     EXPECT_NE(described.find(L"0x80004005"), std::wstring::npos);
     EXPECT_NE(described.find(L"Srv"), std::wstring::npos);
@@ -97,4 +100,16 @@ TEST(ExportFormats, ParsesACommaListInAnyCaseIntoItsFixedOrder) {
     };
     for (const auto& [text, expected] : cases) EXPECT_EQ(ParseExportFormats(text), expected) << text;
     EXPECT_EQ(ExportFormatsText(*ParseExportFormats(L"Dxf,PDF")), L"pdf,dxf");
+}
+
+// One log a folder: the same folder however written, another folder of the
+// same name apart; a drive's root by its letter.
+TEST(BatchRecordName, NamesTheFolderAndTellsFoldersOfOneNameApart) {
+    const std::wstring name = BatchRecordName(L"D:\\Projects\\Drawings\\");
+    EXPECT_EQ(name.rfind(L"Drawings ", 0), 0u);
+    EXPECT_EQ(name.size(), std::wstring(L"Drawings 12345678.csv").size());
+    // The same file on a file system that ignores case.
+    EXPECT_EQ(FoldedPath(BatchRecordName(L"d:\\projects\\DRAWINGS")), FoldedPath(name));
+    EXPECT_NE(BatchRecordName(L"E:\\Projects\\Drawings\\"), name);
+    EXPECT_EQ(BatchRecordName(L"D:\\").rfind(L"D ", 0), 0u);
 }

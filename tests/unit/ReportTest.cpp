@@ -11,6 +11,7 @@
 #include "report/NightSummary.h"
 #include "report/ReportPage.h"
 #include "report/ReportText.h"
+#include "report/Timeline.h"
 #include "unattended/CommandLine.h"
 
 using namespace kestrow;
@@ -242,6 +243,40 @@ TEST(ReportPage, ATimelineOfManyDraftsStaysSmall) {
     const std::wstring page = ReportPage(sources, RunsToRead::Last, PageSetting{L"P:\\", L""});
     EXPECT_LT(page.size(), 40000u);
     EXPECT_NE(page.find(L"<title>P:\\12345.dft"), std::wstring::npos);
+}
+
+// A batch's page lists each draft with its fate and its exports, up to a
+// bound it says it kept to; a night's lists none. A batch of seconds tells
+// no pace an hour, and its timeline spans the page, its ticks in seconds.
+TEST(ReportPage, ABatchsPageListsEveryDraftWithItsExports) {
+    LogText log(LogLayout::WithDetails);
+    log.Row(L"09:00:00", LogResult::RunStart, L"P:\\Drawings\\")
+        .Row(L"09:00:02", LogResult::Stored, kA, L"1", L"2.000", L"1")
+        .Row(L"09:00:02", LogResult::Exported, kA, L"1", L"", L"1", L"", L"",
+             FormatDetail({{L"to", L"P:\\Drawings\\A.pdf"}, {L"format", L"pdf"}}))
+        .Row(L"09:00:02", LogResult::ExportFailed, kA, L"1", L"", L"1", L"-5", L"read-only",
+             FormatDetail({{L"to", L"P:\\Drawings\\A.dxf"}, {L"format", L"dxf"}}))
+        .Row(L"09:00:04", LogResult::Failed, kB, L"1", L"2.000", L"1", L"-2147467259", L"Could not open the file.")
+        .Row(L"09:00:04", LogResult::NotReached, kC, L"1")
+        .Row(L"09:00:04", LogResult::RunEnd, L"P:\\Drawings\\", L"1", L"", L"", L"", L"stopped");
+    const std::vector<ReportSource> sources{{L"b.csv", L"P:\\b.csv", *ReadReportedLog(log.text, RunsToRead::Last)}};
+    PageSetting setting{L"P:\\", L""};
+    EXPECT_EQ(ReportPage(sources, RunsToRead::Last, setting).find(L"Every draft"), std::wstring::npos);
+    setting.everyDraftShown = 2;
+    const std::wstring page = ReportPage(sources, RunsToRead::Last, setting);
+    EXPECT_NE(page.find(L"<td class=\"path\">P:\\Drawings\\A.dft</td><td>stored</td><td class=\"n\">2.0 s</td>"
+                        L"<td>pdf, dxf failed</td>"),
+              std::wstring::npos);
+    EXPECT_NE(page.find(L"<td class=\"err\">failed: Error -2147467259"), std::wstring::npos);
+    EXPECT_EQ(page.find(L">P:\\Drawings\\C.dft<"), std::wstring::npos);
+    EXPECT_NE(page.find(L"<p>1 more drafts are not shown here; the log lists every one.</p>"), std::wstring::npos);
+    EXPECT_EQ(page.find(L"drafts an hour</span>"), std::wstring::npos);
+    EXPECT_EQ(Joined(ReportLines(sources, RunsToRead::Last)).find(L"an hour"), std::wstring::npos);
+    EXPECT_NE(page.find(L">09:00:02</text>"), std::wstring::npos);
+    // B, failed from 2 s to 4 s of the 4: its mark fills the right half.
+    const TimelineLayout layout;
+    EXPECT_NE(page.find(L"class=\"failed\" x=\"" + std::to_wstring(layout.labelWidth + layout.plotWidth / 2) + L"\""),
+              std::wstring::npos);
 }
 
 TEST(ReportPage, PicturesAreReferredToFromThePage) {

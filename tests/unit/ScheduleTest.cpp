@@ -332,43 +332,49 @@ TEST(SettingsDialog, StoresSoundFieldsAndRefusesWhatIsOutOfRange) {
     EXPECT_EQ(CheckSettings(fields).field, SettingsField::RestartEvery);
 
     struct Case {
-        std::wstring sessions, every, memory, answers;
+        std::wstring sessions, every, memory, call, answers;
         std::optional<SettingsField> refused;
     };
     const std::vector<Case> cases = {
-        {L"8", L"1000000", L"1048576", L"a=OK\r\n\r\n  *newer*=Yes  ", std::nullopt},
-        {L" 1 ", L"", L"", L"", std::nullopt},
-        {L"0", L"", L"", L"", SettingsField::Sessions},
-        {L"9", L"", L"", L"", SettingsField::Sessions},
-        {L"", L"", L"", L"", SettingsField::Sessions},
-        {L"2", L"1000001", L"", L"", SettingsField::RestartEvery},
-        {L"2", L"1e3", L"", L"", SettingsField::RestartEvery},
-        {L"2", L"", L"1048577", L"", SettingsField::RestartMemory},
-        {L"2", L"", L"-5", L"", SettingsField::RestartMemory},
-        {L"2", L"", L"", L"a=OK\r\nno rule here", SettingsField::Answers},
+        {L"8", L"1000000", L"1048576", L"604800", L"a=OK\r\n\r\n  *newer*=Yes  ", std::nullopt},
+        {L" 1 ", L"", L"", L"", L"", std::nullopt},
+        {L"0", L"", L"", L"", L"", SettingsField::Sessions},
+        {L"9", L"", L"", L"", L"", SettingsField::Sessions},
+        {L"", L"", L"", L"", L"", SettingsField::Sessions},
+        {L"2", L"1000001", L"", L"", L"", SettingsField::RestartEvery},
+        {L"2", L"1e3", L"", L"", L"", SettingsField::RestartEvery},
+        {L"2", L"", L"1048577", L"", L"", SettingsField::RestartMemory},
+        {L"2", L"", L"-5", L"", L"", SettingsField::RestartMemory},
+        {L"2", L"", L"", L"604801", L"", SettingsField::CallSeconds},
+        {L"2", L"", L"", L"0", L"", SettingsField::CallSeconds},
+        {L"2", L"", L"", L"", L"a=OK\r\nno rule here", SettingsField::Answers},
     };
     for (const Case& c : cases) {
-        fields = SettingsFields{c.sessions, c.every, c.memory, c.answers, {ExportFormat::Dwg}};
+        fields = SettingsFields{c.sessions, c.every, c.memory, c.call, c.answers, {ExportFormat::Dwg}};
         const SettingsCheck check = CheckSettings(fields);
         EXPECT_EQ(check.values.has_value(), !c.refused) << c.sessions.size() << c.every.size() << c.memory.size();
         if (c.refused) EXPECT_EQ(check.field, *c.refused);
     }
-    const SettingsCheck sound = CheckSettings({L"8", L"1000000", L"", L"a=OK\r\n\r\n  *newer*=Yes  ", {ExportFormat::Dwg}});
+    const SettingsCheck sound =
+        CheckSettings({L"8", L"1000000", L"", L" 90", L"a=OK\r\n\r\n  *newer*=Yes  ", {ExportFormat::Dwg}});
     ASSERT_TRUE(sound.values);
     EXPECT_EQ(sound.values->answers, (std::vector<std::wstring>{L"a=OK", L"*newer*=Yes"}));
     EXPECT_EQ(sound.values->exports, L"dwg");
+    EXPECT_EQ(sound.values->callSeconds, 90u);
+    EXPECT_EQ(FieldsOfStored(*sound.values).callSeconds, L"90");
     EXPECT_FALSE(sound.values->restartMemoryMB);
-    EXPECT_NE(CheckSettings({L"2", L"0", L"", L"", {}}).refusal.find(L"from 1 to 1,000,000"), std::wstring::npos);
-    EXPECT_NE(CheckSettings({L"2", L"", L"", L"x\r\nbad", {}}).refusal.find(L"Line 1"), std::wstring::npos);
+    EXPECT_NE(CheckSettings({L"2", L"0", L"", L"", L"", {}}).refusal.find(L"from 1 to 1,000,000"), std::wstring::npos);
+    EXPECT_NE(CheckSettings({L"2", L"", L"", L"", L"x\r\nbad", {}}).refusal.find(L"Line 1"), std::wstring::npos);
 
     // What an administrator set is not the user's to mend, and not stored;
     // the fields left to the user are checked as ever.
-    const std::set<SettingsField> theirs = {SettingsField::Sessions, SettingsField::Answers};
-    EXPECT_EQ(CheckSettings({L"99", L"", L"-5", L"no rule", {}}, theirs).field, SettingsField::RestartMemory);
-    const SettingsCheck mine = CheckSettings({L"99", L"20", L"", L"no rule", {}}, theirs);
+    const std::set<SettingsField> theirs = {SettingsField::Sessions, SettingsField::CallSeconds, SettingsField::Answers};
+    EXPECT_EQ(CheckSettings({L"99", L"", L"-5", L"", L"no rule", {}}, theirs).field, SettingsField::RestartMemory);
+    const SettingsCheck mine = CheckSettings({L"99", L"20", L"", L"0", L"no rule", {}}, theirs);
     ASSERT_TRUE(mine.values);
     EXPECT_FALSE(mine.values->sessions);
     EXPECT_TRUE(mine.values->answers.empty());
+    EXPECT_FALSE(mine.values->callSeconds);
     EXPECT_EQ(mine.values->restartEvery, 20u);
 }
 
@@ -386,6 +392,10 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     EXPECT_EQ(fresh.restartMemoryMB, 0);
     EXPECT_EQ(fresh.answers.size(), 1u);
     EXPECT_EQ(fresh.exports, std::vector<ExportFormat>{ExportFormat::Pdf});
+    EXPECT_EQ(fresh.timeoutSeconds, std::int64_t{600});
+    stored.callSeconds = 90;  // the call limit a check suggested
+    EXPECT_EQ(NightOfSettings(L"D:\\A", stored).night.timeoutSeconds, 90);
+    stored.callSeconds.reset();
 
     ScheduledNight loaded{SampleNight(), NightTime{2, 0}, 0x13, NightLogon::WhenLoggedOn};
     loaded.night.shardIndex = 3;

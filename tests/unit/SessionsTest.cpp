@@ -202,8 +202,8 @@ TEST(Sessions, WhatStartsLeaveToTellIsSaidOnceALineAndARow) {
     user.NameSessions(true);
     const BatchResult result = RunBatch(launcher, 6, 3, user, user);
     EXPECT_EQ(result.Count(DraftState::Stored), 6);
-    EXPECT_EQ(Count(output.lines, L"Kestrow: the turn that starts of the CAD system take could not be shared"), 1);
-    EXPECT_EQ(Count(output.lines, L"Kestrow: another start of the CAD system held the turn for over 10 minutes"), 2);
+    EXPECT_EQ(Count(output.lines, L"Kestrow: the turn that starts of Solid Edge take could not be shared"), 1);
+    EXPECT_EQ(Count(output.lines, L"Kestrow: another start of Solid Edge held the turn for over 10 minutes"), 2);
     std::sort(output.notes.begin(), output.notes.end());
     ASSERT_EQ(output.notes.size(), 3u);
     EXPECT_EQ(output.notes[0], 0) << "the turn is the whole run's";

@@ -15,6 +15,8 @@
 #include "MainWindowFixture.h"
 #include "TestSupport.h"
 #include "scheduler/NightMenu.h"
+#include "settings/RegistrySettings.h"
+#include "window/ExportMenu.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -94,17 +96,20 @@ TEST_F(BatchControl, TheWindowAnswersWhileTheServerStartsAndStopOpensNothingMore
     EXPECT_EQ(TextOf(id::cmdUpdate), L"&Stop");
     EXPECT_FALSE(Enabled(id::cmdBrowse));
     EXPECT_TRUE(PumpUntil([&] { return TextOf(id::Label1) == L"Updating file 1 of 2..."; }, std::chrono::seconds(2)));
-    // Settings... and Schedule a night... are not offered while it runs, and
-    // a command for them that comes anyway opens nothing.
+    // Settings..., Schedule a night... and the formats' ticks are not offered
+    // while it runs (the batch took its formats as it started), and a
+    // command for them that comes anyway opens and changes nothing.
     const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
     SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
-    for (const UINT command : {win32::NightMenuCommand::Settings, win32::NightMenuCommand::Schedule}) {
+    for (const UINT command : {win32::NightMenuCommand::Settings, win32::NightMenuCommand::Schedule,
+                               win32::ExportCommand::Pdf, win32::ExportCommand::Dxf}) {
         EXPECT_TRUE(GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED) << command;
         PostMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0);
     }
     DialogWatcher noDialog({});
     PumpUntil([] { return false; }, std::chrono::milliseconds(2500));
     EXPECT_EQ(noDialog.Unexpected(), 0);
+    EXPECT_TRUE(win32::ReadExportFormats().empty());
     // Alt+S, through the dialog manager as a key press goes.
     PostMessageW(Child(id::cmdUpdate), WM_SYSCHAR, L's', 1 << 29);
     EXPECT_TRUE(PumpUntil([&] { return TextOf(id::Label1) == L"Stopping after this drawing..."; },
@@ -121,7 +126,7 @@ TEST_F(BatchControl, TheWindowAnswersWhileTheServerStartsAndStopOpensNothingMore
     EXPECT_EQ(Count(lines, "documents get 6"), 0);
     ASSERT_FALSE(lines.empty());
     EXPECT_EQ(lines.back(), "application call 40");
-    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(TextOf(id::Label1), L"Stopped: 0 updated, 2 not reached, in : ");
     EXPECT_EQ(TextOf(id::cmdUpdate), L"Up&date");
     SendMessageW(window_.Handle(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(menu), MAKELPARAM(0, TRUE));
     EXPECT_FALSE(GetMenuState(menu, win32::NightMenuCommand::Schedule, MF_BYCOMMAND) & MF_GRAYED);

@@ -104,14 +104,14 @@ TEST_P(FailureChoiceTest, ABrokenDraftInTheMiddleAndTheUsersChoice) {
     EXPECT_NE(seen[0].text.find(L"Kestrow stand-in server"), std::wstring::npos);
     EXPECT_NE(seen[0].text.find(L"Not a draft file"), std::wstring::npos);
     EXPECT_EQ(seen[0].buttons, (std::vector<std::wstring>{L"Cancel", L"&Try Again", L"&Continue"}));
-    EXPECT_EQ(seen[0].checkBox, L"Do the same for the remaining drawings");
+    EXPECT_EQ(seen[0].checkBox, L"&Do the same for the remaining drawings");
     EXPECT_NE(seen.back().text.find(rows[1]), std::wstring::npos);
 
     EXPECT_EQ(StoredCount(folder / rows[0]), 1);
     EXPECT_EQ(StoredCount(folder / rows[1]), -1);
     const bool goesOn = button != IDCANCEL;
     EXPECT_EQ(StoredCount(folder / rows[2]), goesOn ? 1 : 0);
-    EXPECT_EQ(TextOf(Label1), goesOn ? L"Updated 2 of 3 files in : " : L"Updated 1 of 3 files in : ");
+    EXPECT_EQ(TextOf(Label1), goesOn ? L"Updated 2 of 3 files in : " : L"Stopped: 1 updated, 1 not reached, in : ");
     EXPECT_EQ(TextOf(Text1), folder.Path() + L"\\");
     EXPECT_TRUE(Enabled(Text1));
     EXPECT_TRUE(Enabled(cmdUpdate));

@@ -4,6 +4,10 @@
 // folder of the check is left and no stand-in process runs.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
 #include <map>
 #include <optional>
 
@@ -12,6 +16,7 @@
 
 #include "MainWindowFixture.h"
 #include "resources/DialogIds.h"
+#include "settings/SettingsStore.h"
 
 using namespace kestrow::wintest;
 
@@ -237,12 +242,15 @@ TEST_F(Checks, AStartThatHangsIsGivenUpAtTheTimeoutAndItsProcessEnded) {
 }
 
 // Left open, the dialog stops a night, and the check says which /answer
-// would press its button; with that rule, a night can run.
+// would press its button, after giving the dialog a short while to close by
+// itself; with that rule, a night can run.
 TEST_F(Checks, ADialogOnOpenNeedsARuleAndWithOneANightCanRun) {
     WriteDraft(sample, 1, "fault dialog 1 Missing references|Some models were not found.|OK/Cancel\r\n");
-    const ProgramRun unanswered = Check(Sample() + L" /timeout 5");
+    const ProgramRun unanswered = Check(Sample());
     EXPECT_EQ(unanswered.exitCode, 1u);
     EXPECT_TRUE(Contains(unanswered, L"left open: no rule answers it"));
+    // It decides the verdict: the check ends after its grace, not at 120 s.
+    EXPECT_TRUE(Contains(unanswered, L"stood open for 10 s with no rule to answer it: the check ended there"));
     EXPECT_TRUE(Contains(unanswered, L" /answer \"Missing references=OK\"\n"));
 
     // The page carries the dialog's picture itself: the check's folder,
@@ -276,34 +284,113 @@ TEST_F(Checks, WithoutSaveAsAnExportCannotBeMadeAndTheCheckNamesTheCall) {
 
 namespace {
 
+// What the check's window showed once it was done: its status, its list's
+// rows (cells joined by " | "), the finding shown whole and the switches.
+struct CheckShown {
+    std::wstring status, detail, switches;
+    std::vector<std::wstring> rows;
+};
+
 class CheckFromTheWindow : public MainWindowTest {
 protected:
     CheckFromTheWindow() : MainWindowTest({}, kestrow::win32::Form1Overrides{&picker_, nullptr}) {}
+    void TearDown() override { kestrow::win32::WriteStoredSettings(kept_); }
+
+    // Closes the check's window once it is done, having read it and, with
+    // `use`, pressed "Use these settings".
+    Answer ReadAndClose(CheckShown& shown, bool use) {
+        Answer close{IDCANCEL};
+        close.before = [&shown, use] {
+            const HWND dialog = FindWindowW(nullptr, L"Check Solid Edge");
+            PumpUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_CHECK_COPY)) != FALSE; },
+                      std::chrono::minutes(2));
+            const HWND list = GetDlgItem(dialog, IDC_CHECK_LIST);
+            for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+                std::wstring cells;
+                for (int column = 0; column < 4; ++column) {
+                    wchar_t text[1024] = L"";
+                    ListView_GetItemText(list, row, column, text, 1024);
+                    cells += (column ? L" | " : L"") + std::wstring(text);
+                }
+                shown.rows.push_back(cells);
+            }
+            shown.detail = kestrow::win32::WindowText(GetDlgItem(dialog, IDC_CHECK_TEXT));
+            shown.switches = kestrow::win32::WindowText(GetDlgItem(dialog, IDC_CHECK_SWITCHES));
+            if (use) {
+                SendMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDC_CHECK_USE, BN_CLICKED), 0);
+                PumpUntil([&] { return !IsWindowEnabled(GetDlgItem(dialog, IDC_CHECK_USE)); }, std::chrono::seconds(5));
+            }
+            shown.status = kestrow::win32::WindowText(GetDlgItem(dialog, IDC_CHECK_STATUS));
+        };
+        return close;
+    }
+    static bool HasRow(const CheckShown& shown, const std::wstring& start) {
+        return std::any_of(shown.rows.begin(), shown.rows.end(),
+                           [&](const std::wstring& row) { return row.rfind(start, 0) == 0; });
+    }
+
     FixedFolderPicker picker_;
     TestFolder folder{L"check window"};
+    const kestrow::StoredSettings kept_ = kestrow::win32::ReadStoredSettings();
 };
 
 }  // namespace
 
-// "Check Solid Edge..." checks with the listed folder's first draft and
-// shows what it found where it can be copied from.
-TEST_F(CheckFromTheWindow, ChecksWithTheFirstListedDraftAndShowsTheResult) {
+// "Check Solid Edge..." checks with the listed folder's first draft; its
+// findings are a list, the first problem (or the first row) shown whole
+// below it; "Use these settings" takes the suggested switches into the
+// window's settings.
+TEST_F(CheckFromTheWindow, ChecksWithTheFirstListedDraftAndItsSuggestionsBecomeTheSettings) {
     WriteDraft(folder / L"a.dft", 1);
     picker_.folder = folder.Path();
     Press(kestrow::win32::ControlId::cmdBrowse, {});
-    std::wstring shown;
-    Answer close{IDCANCEL};
-    close.before = [&shown] {
-        const HWND dialog = FindWindowW(nullptr, L"Check Solid Edge");
-        PumpUntil([&] { return IsWindowEnabled(GetDlgItem(dialog, IDC_CHECK_COPY)) != FALSE; },
-                  std::chrono::minutes(2));
-        shown = kestrow::win32::WindowText(GetDlgItem(dialog, IDC_CHECK_TEXT));
-    };
-    DialogWatcher watcher({close});
+    kestrow::StoredSettings before;
+    before.restartEvery = 200;
+    before.answers = {L"Other=Yes"};
+    kestrow::win32::WriteStoredSettings(before);
+    CheckShown shown;
+    DialogWatcher watcher({ReadAndClose(shown, true)});
     SendMessageW(window_.Handle(), WM_SYSCOMMAND, kestrow::win32::NightMenuCommand::Check, 0);
-    EXPECT_NE(shown.find(L"a copy of " + folder.Path() + L"\\a.dft beside it"), std::wstring::npos)
-        << Narrow(shown);
-    EXPECT_NE(shown.find(L"\r\nA night can run.\r\n"), std::wstring::npos) << Narrow(shown);
+    EXPECT_TRUE(HasRow(shown, L"ok | sample |  | a copy of " + folder.Path() + L"\\a.dft beside it"))
+        << Narrow(shown.rows.empty() ? L"" : shown.rows.front());
+    EXPECT_EQ(shown.detail.rfind(L"ok \u00B7 registration\r\nSolidEdge.Application is the class ", 0), 0u)
+        << Narrow(shown.detail);
+    EXPECT_NE(shown.switches.find(L"/timeout 60 /sessions 1 /restart-memory "), std::wstring::npos);
+    EXPECT_EQ(shown.status, L"Settings now hold what the check suggests; Settings... shows them.");
+    const kestrow::StoredSettings after = kestrow::win32::ReadStoredSettings();
+    EXPECT_EQ(after.callSeconds, 60u);
+    EXPECT_EQ(after.sessions, 1u);
+    EXPECT_TRUE(after.restartMemoryMB.has_value());
+    EXPECT_EQ(after.restartEvery, 200u);
+    EXPECT_EQ(after.answers, before.answers);
     EXPECT_TRUE(WaitForNoStandIn(20000));
     EXPECT_EQ(ChecksLeftInTemp(), 0);
+}
+
+// With no folder listed the window asks for a draft to check with; a
+// dialog no rule answers decides the verdict, and the check ends after a
+// short grace rather than waiting out its call limit.
+TEST_F(CheckFromTheWindow, WithoutAListedFolderItAsksForASampleAndADialogEndsItSoon) {
+    WriteDraft(folder / L"chosen.dft", 1, "fault dialog 1 Missing references|Some models were not found.|OK/Cancel\r\n");
+    Answer choose{IDOK};
+    choose.fileName = folder / L"chosen.dft";
+    CheckShown shown;
+    DialogWatcher watcher({choose, ReadAndClose(shown, false)});
+    const ULONGLONG started = GetTickCount64();
+    SendMessageW(window_.Handle(), WM_SYSCOMMAND, kestrow::win32::NightMenuCommand::Check, 0);
+    const ULONGLONG took = GetTickCount64() - started;
+    const auto seen = watcher.Seen();
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[1].title, L"Check Solid Edge");
+    EXPECT_TRUE(HasRow(shown, L"ok | sample |  | a copy of " + folder.Path() + L"\\chosen.dft")) << shown.rows.size();
+    EXPECT_TRUE(HasRow(shown, L"problem | dialog |  | 'Missing references: Some models were not found.'"));
+    EXPECT_EQ(shown.detail.rfind(L"problem \u00B7 dialog\r\n", 0), 0u) << Narrow(shown.detail);
+    EXPECT_NE(shown.detail.find(L"What to do: A night would wait on it"), std::wstring::npos) << Narrow(shown.detail);
+    EXPECT_EQ(shown.status, L"A night cannot run: the problems say what to do.");
+    EXPECT_TRUE(std::any_of(shown.rows.begin(), shown.rows.end(), [](const std::wstring& row) {
+        return row.find(L"stood open for 10 s with no rule to answer it: the check ended there rather than wait out "
+                        L"120 s (/timeout)") != std::wstring::npos;
+    }));
+    std::printf("the check over a dialog no rule answers took %.1f s\n", static_cast<double>(took) / 1000);
+    EXPECT_TRUE(WaitForNoStandIn(20000));
 }

@@ -11,7 +11,9 @@
 #include "MainWindowFixture.h"
 #include "RunFixture.h"
 #include "automation/DialogPicture.h"
+#include "form/BatchRecord.h"
 #include "system/KernelHandle.h"
+#include "unattended/DialogRows.h"
 #include "unattended/RunLog.h"
 
 using namespace kestrow;
@@ -64,7 +66,7 @@ TEST_F(Dialogs, ADialogWithoutARuleFailsThatDraftOnlyAndIsNamedInItsFailure) {
     const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
     ASSERT_NE(failed, rows.end());
     EXPECT_EQ(failed->file, drafts[1]);
-    EXPECT_EQ(failed->description.find(L"The CAD system showed 'Missing references: Some models were not found.' "
+    EXPECT_EQ(failed->description.find(L"Solid Edge showed 'Missing references: Some models were not found.' "
                                        L"(picture: " + folder / L"log-dialogs\\d02 "),
               0u)
         << Narrow(failed->description);
@@ -89,7 +91,7 @@ TEST_F(Dialogs, ARuleOnADisabledButtonLeavesTheDialogAndTheDraftFailsNamingIt) {
     EXPECT_EQ(DetailValue(dialogs[0].detail, L"action"), L"left open: its button \"OK\" is disabled");
     const auto failed = std::find_if(rows.begin(), rows.end(), [](const LoggedRow& row) { return row.result == L"failed"; });
     ASSERT_NE(failed, rows.end());
-    EXPECT_EQ(failed->description.rfind(L"The CAD system showed 'Missing references: Some models were not found.'", 0), 0u)
+    EXPECT_EQ(failed->description.rfind(L"Solid Edge showed 'Missing references: Some models were not found.'", 0), 0u)
         << Narrow(failed->description);
 }
 
@@ -216,7 +218,7 @@ protected:
 }  // namespace
 
 // The window's rules come from the registry; its status line says what was
-// done, and the picture is kept in Kestrow's data folder.
+// done, and the picture is kept beside the window's log of the folder.
 TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSaysSo) {
     const wchar_t rules[] = L"Licence*=OK\0Missing*=Cancel\0";
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow", L"Answers", REG_MULTI_SZ, rules, sizeof(rules)),
@@ -232,9 +234,11 @@ TEST_F(DialogsInTheWindow, RulesFromTheRegistryAnswerTheDialogAndTheStatusLineSa
     EXPECT_EQ(StoredCount(folder / L"a.dft"), 1);
     wchar_t data[MAX_PATH] = L"";
     GetEnvironmentVariableW(L"KESTROW_DATA_FOLDER", data, MAX_PATH);
+    const std::wstring log = std::wstring(data) + L"\\Window logs\\" + BatchRecordName(folder.Path());
+    const std::wstring pictures = DialogFolderBesideLog(log);
     WIN32_FIND_DATAW found{};
-    const HANDLE find = FindFirstFileW((std::wstring(data) + L"\\Dialogs\\a *.png").c_str(), &found);
-    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture in the data folder";
+    const HANDLE find = FindFirstFileW((pictures + L"\\a *.png").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE) << "no picture beside the window's log";
     FindClose(find);
-    EXPECT_TRUE(IsPng(std::wstring(data) + L"\\Dialogs\\" + found.cFileName));
+    EXPECT_TRUE(IsPng(pictures + L"\\" + found.cFileName));
 }

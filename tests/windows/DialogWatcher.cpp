@@ -3,6 +3,8 @@
 #include <commctrl.h>
 #include <shlobj.h>
 
+#include <cwctype>
+
 namespace kestrow::wintest {
 namespace {
 
@@ -132,6 +134,7 @@ void DialogWatcher::Run() {
 
 void DialogWatcher::Handle(HWND dialog) {
     SeenDialog seen;
+    std::vector<std::wstring> labelled;  // every text that may carry an access key
     seen.title = Text(dialog);
     seen.owner = GetWindow(dialog, GW_OWNER);
     seen.ownerEnabled = seen.owner && IsWindowEnabled(seen.owner);
@@ -145,6 +148,8 @@ void DialogWatcher::Handle(HWND dialog) {
             seen.folderDialog = true;
             seen.selectedFolder = SelectedItemText(child);
         }
+        if ((cls == L"Button" || (cls == L"Static" && !(style & SS_NOPREFIX))) && IsWindowVisible(child))
+            labelled.push_back(Text(child));
         if (cls == L"Button" && IsCheckBox(style)) {
             checkBox = child;
             seen.checkBox = Text(child);
@@ -162,6 +167,7 @@ void DialogWatcher::Handle(HWND dialog) {
         if (cls == L"Button" && IsWindowVisible(child)) seen.buttons.push_back(Text(child));
     }
 
+    seen.accessKeyClashes = AccessKeyClashes(labelled);
     Answer answer;
     {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -187,10 +193,83 @@ void DialogWatcher::Handle(HWND dialog) {
         }
     }
     if (answer.check && checkBox && *answer.check != seen.checked) SendMessageW(checkBox, BM_CLICK, 0, 0);
+    if (!answer.fileName.empty()) {
+        // The name box: an edit in its combo box (cmb13), or the edit itself (edt1).
+        HWND name = GetDlgItem(dialog, 0x47c);
+        if (HWND edit = name ? FindWindowExW(name, nullptr, L"Edit", nullptr) : nullptr) name = edit;
+        if (!name) name = GetDlgItem(dialog, 0x480);
+        SendMessageW(name, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(answer.fileName.c_str()));
+    }
+    if (answer.pressFirst) {
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.pressFirst, BN_CLICKED), 0);
+        Sleep(1000);
+    }
     if (answer.before) answer.before();
     // Message boxes with only an OK button take IDCANCEL as OK as well.
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(answer.button, BN_CLICKED), 0);
     if (answer.after) answer.after();
+}
+
+MenuChooser::MenuChooser(wchar_t key) {
+    thread_ = std::thread([this, key] {
+        while (!stop_) {
+            HWND shown = nullptr;
+            for (HWND at = FindWindowExW(nullptr, nullptr, L"#32768", nullptr); at && !shown;
+                 at = FindWindowExW(nullptr, at, L"#32768", nullptr)) {
+                DWORD pid = 0;
+                GetWindowThreadProcessId(at, &pid);
+                if (pid == GetCurrentProcessId() && IsWindowVisible(at)) shown = at;
+            }
+            if (!shown) {
+                Sleep(50);
+                continue;
+            }
+            const HMENU menu = reinterpret_cast<HMENU>(SendMessageW(shown, 0x01E1 /* MN_GETHMENU */, 0, 0));
+            std::vector<SeenMenuItem> items;
+            for (int i = 0; menu && i < GetMenuItemCount(menu); ++i) {
+                wchar_t text[256] = L"";
+                MENUITEMINFOW info{};
+                info.cbSize = sizeof(info);
+                info.fMask = MIIM_STRING | MIIM_STATE | MIIM_FTYPE;
+                info.dwTypeData = text;
+                info.cch = 256;
+                if (!GetMenuItemInfoW(menu, static_cast<UINT>(i), TRUE, &info) || (info.fType & MFT_SEPARATOR)) continue;
+                items.push_back({text, !(info.fState & MFS_DISABLED), (info.fState & MFS_CHECKED) != 0});
+            }
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                items_ = std::move(items);
+            }
+            if (key)
+                PostMessageW(shown, WM_CHAR, key, 1);
+            else
+                PostMessageW(shown, WM_KEYDOWN, VK_ESCAPE, 1);
+            return;
+        }
+    });
+}
+
+MenuChooser::~MenuChooser() {
+    stop_ = true;
+    thread_.join();
+}
+
+std::vector<SeenMenuItem> MenuChooser::Items() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return items_;
+}
+
+std::wstring AccessKeyClashes(const std::vector<std::wstring>& texts) {
+    std::wstring keys, clashes;
+    for (const std::wstring& text : texts)
+        for (size_t at = text.find(L'&'); at != std::wstring::npos && at + 1 < text.size(); at = text.find(L'&', at + 2)) {
+            if (text[at + 1] == L'&') continue;  // "&&" shows one '&'
+            const wchar_t key = static_cast<wchar_t>(towupper(text[at + 1]));
+            if (keys.find(key) != std::wstring::npos && clashes.find(key) == std::wstring::npos) clashes += key;
+            keys += key;
+            break;  // the first '&' alone makes the key
+        }
+    return clashes;
 }
 
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,

@@ -30,6 +30,7 @@ struct SeenDialog {
     bool checked = false;          // its state as the dialog opened
     std::wstring selectedFolder;   // the folder dialog's selection as it opened
     std::wstring copied;           // what Ctrl+C put on the clipboard, when asked to
+    std::wstring accessKeyClashes; // the access keys two of its controls use (see AccessKeyClashes)
 };
 
 // What to do with the next dialog: given what it shows, press a button id
@@ -43,6 +44,8 @@ struct Answer {
     std::optional<bool> check;     // the state to give the dialog's check box
     int specialFolder = -1;        // a CSIDL for the folder dialog to choose instead of `folder`
     bool copyText = false;         // press Ctrl+C first
+    int pressFirst = 0;            // a button to press first that leaves the dialog open
+    std::wstring fileName;         // typed into a file dialog's name box before OK
 };
 
 class DialogWatcher {
@@ -70,6 +73,37 @@ private:
     std::vector<HWND> handled_;
     std::thread thread_;
 };
+
+// An item of a popup menu as it showed: its text with its '&' and whether
+// it could be chosen.
+struct SeenMenuItem {
+    std::wstring text;
+    bool enabled = false;
+    bool checked = false;
+};
+
+// Waits on a thread of its own for the next popup menu of this process and
+// reads its items, then chooses one by its access key (or, with key 0,
+// closes the menu with Esc).
+class MenuChooser {
+public:
+    explicit MenuChooser(wchar_t key);
+    ~MenuChooser();
+    MenuChooser(const MenuChooser&) = delete;
+    MenuChooser& operator=(const MenuChooser&) = delete;
+    // Empty until the menu showed.
+    std::vector<SeenMenuItem> Items();
+
+private:
+    std::mutex mutex_;
+    std::vector<SeenMenuItem> items_;
+    std::atomic<bool> stop_{false};
+    std::thread thread_;
+};
+
+// The access keys of a dialog's or a menu's texts that more than one of
+// them uses, upper-cased: "" when each is used once.
+std::wstring AccessKeyClashes(const std::vector<std::wstring>& texts);
 
 // Runs the calling thread's messages until `done` holds or time runs out.
 bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit,

@@ -193,9 +193,10 @@ TEST_F(ExportMenu, CheckItemsAfterTheStandardOnesKeepTheChoiceInTheRegistry) {
     const HMENU menu = GetSystemMenu(window_.Handle(), FALSE);
     const int count = GetMenuItemCount(menu);
     EXPECT_NE(GetMenuState(menu, SC_CLOSE, MF_BYCOMMAND), static_cast<UINT>(-1));
-    EXPECT_EQ(GetMenuItemID(menu, count - 4), 0u);
-    EXPECT_EQ(GetMenuItemID(menu, count - 3), win32::ExportCommand::Pdf);
-    EXPECT_EQ(GetMenuItemID(menu, count - 1), win32::ExportCommand::Dxf);
+    // Before the last batch's report, behind a separator of its own.
+    EXPECT_EQ(GetMenuItemID(menu, count - 6), 0u);
+    EXPECT_EQ(GetMenuItemID(menu, count - 5), win32::ExportCommand::Pdf);
+    EXPECT_EQ(GetMenuItemID(menu, count - 3), win32::ExportCommand::Dxf);
     const auto checks = [&] {
         std::wstring marks;
         for (const UINT command : {win32::ExportCommand::Pdf, win32::ExportCommand::Dwg, win32::ExportCommand::Dxf})

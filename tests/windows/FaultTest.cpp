@@ -169,7 +169,7 @@ TEST_F(FaultWindow, RenamedFolderFailsTheFirstFileAndCancelStops) {
     const auto seen = Press(id::cmdUpdate, {Answer{IDCANCEL}, Answer{IDOK}});
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_NE(seen[1].text.find(L"1 drawing was not reached."), std::wstring::npos);
-    EXPECT_EQ(TextOf(id::Label1), L"Updated 0 of 2 files in : ");
+    EXPECT_EQ(TextOf(id::Label1), L"Stopped: 0 updated, 1 not reached, in : ");
     EXPECT_EQ(StoredCount(after + L"\\a.dft"), 0);
     EXPECT_EQ(StoredCount(after + L"\\b.dft"), 0);
 }
@@ -198,7 +198,7 @@ TEST_F(FaultWindow, AServerKilledMidBatchIsReplacedAndTheBatchGoesOn) {
     killer.join();
     ASSERT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen[0].icon, Icon::Exclamation);
-    EXPECT_NE(seen[0].text.find(L"The CAD system stopped"), std::wstring::npos);
+    EXPECT_NE(seen[0].text.find(L"Solid Edge stopped"), std::wstring::npos);
     EXPECT_NE(seen[0].text.find(folder / rows[1]), std::wstring::npos);
     EXPECT_EQ(TextOf(id::Label1), L"Updated 2 of 3 files in : ");
     EXPECT_EQ(StoredCount(folder / rows[0]), 1);
@@ -286,7 +286,9 @@ TEST_F(ShortBounds, AHungServerIsGivenUpEndedAndAFreshOneTakesOver) {
     const int runningAtEnd = StandInProcessCount();
     ClearStandInSetting(L"JournalPids");
     ASSERT_EQ(seen.size(), 3u);
-    EXPECT_EQ(seen[0].icon, Icon::Question);
+    // A question with buttons named by what they do.
+    EXPECT_EQ(seen[0].icon, Icon::Exclamation);
+    EXPECT_EQ(seen[0].buttons, (std::vector<std::wstring>{L"&Keep waiting", L"&Give up on this session"}));
     EXPECT_NE(seen[0].text.find(folder / rows[0]), std::wstring::npos);
     EXPECT_NE(seen[1].text.find(L"gave up on that session and ended it"), std::wstring::npos);
     EXPECT_EQ(runningAtFailureBox, 0) << "the hung server was still running when the failure was reported";

@@ -39,7 +39,10 @@ protected:
         Click(id);
         EXPECT_TRUE(WaitForBatch()) << "the batch did not end";
         EXPECT_EQ(watcher.Unexpected(), 0);
-        for (const auto& box : watcher.Seen()) std::printf("dialog: %s\n", Narrow(box.text).c_str());
+        for (const auto& box : watcher.Seen()) {
+            std::printf("dialog: %s\n", Narrow(box.text).c_str());
+            EXPECT_EQ(box.accessKeyClashes, L"") << "two controls of '" << Narrow(box.title) << "' share an access key";
+        }
         return watcher.Seen();
     }
     // A Browse through the real folder dialog to `folder`.

@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <tuple>
 
 #include "DialogWatcher.h"
 #include "MainWindowFixture.h"
 #include "ui/HandlerBoundary.h"
 #include "ui/Twips.h"
+#include "scheduler/NightMenu.h"
 
 using namespace kestrow;
 using namespace kestrow::wintest;
@@ -182,4 +184,74 @@ TEST_F(MainWindowTest, QuitEndsTheProgramAtOnce) {
     EXPECT_FALSE(IsWindow(handle));
     MSG quit;
     EXPECT_TRUE(PeekMessageW(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "no WM_QUIT: the message loop would go on";
+}
+
+namespace {
+
+std::vector<std::wstring> Texts(const std::vector<SeenMenuItem>& items) {
+    std::vector<std::wstring> texts;
+    for (const SeenMenuItem& item : items) texts.push_back(item.text);
+    return texts;
+}
+
+bool Offers(const std::vector<SeenMenuItem>& items, const std::wstring& text) {
+    for (const SeenMenuItem& item : items)
+        if (item.text == text) return item.enabled;
+    return false;
+}
+
+}  // namespace
+
+// Where Windows users look for a program's commands: the right button
+// released anywhere in the window (here over Help, which hands it on), and
+// from the keyboard Shift+F10 or the context-menu key. It is the system
+// menu, every access key of it its own; the item chosen runs.
+TEST_F(MainWindowTest, TheWindowsMenuOpensOnARightClickAndFromTheKeyboardAndItsItemsRun) {
+    {
+        MenuChooser menu(L't');
+        DialogWatcher dialogs({Answer{IDCANCEL}});
+        SendMessageW(Child(id::cmdHelp), WM_RBUTTONUP, 0, MAKELPARAM(5, 5));
+        ASSERT_TRUE(PumpUntil([&] { return !dialogs.Seen().empty(); }, std::chrono::seconds(10)));
+        EXPECT_EQ(dialogs.Seen()[0].title, L"Kestrow settings");
+        const std::vector<SeenMenuItem> items = menu.Items();
+        for (const wchar_t* offered : {L"Chec&k Solid Edge...", L"Se&ttings...", L"Sc&hedule a night...",
+                                       L"Also save as &PDF", L"Also save as D&WG", L"Also save as DX&F", L"&Move"})
+            EXPECT_TRUE(Offers(items, offered)) << Narrow(offered);
+        EXPECT_FALSE(Offers(items, L"&Size"));
+        EXPECT_FALSE(Offers(items, L"Show the &last batch's report"));  // no batch yet
+        EXPECT_EQ(AccessKeyClashes(Texts(items)), L"");
+    }
+    BYTE keys[256] = {};
+    GetKeyboardState(keys);
+    for (const auto& [message, key, shift] : {std::tuple{WM_SYSKEYDOWN, VK_F10, true}, {WM_KEYUP, VK_APPS, false}}) {
+        MenuChooser menu(0);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        PostMessageW(Child(id::cmdBrowse), message, key, 1);
+        PumpUntil([&] { return !menu.Items().empty(); }, std::chrono::seconds(5),
+                  [&](MSG& m) { return window_.PreTranslate(m); });
+        EXPECT_TRUE(Offers(menu.Items(), L"Se&ttings...")) << "key " << key;
+    }
+    keys[VK_SHIFT] = 0;
+    SetKeyboardState(keys);
+}
+
+// Every dialog of the window and the window itself: no two of their labels
+// share an access key. (Boxes are checked as every test meets them.)
+TEST_F(MainWindowTest, NoTwoLabelsOfTheWindowOrADialogShareAnAccessKey) {
+    EXPECT_EQ(AccessKeyClashes({TextOf(id::cmdBrowse), TextOf(id::cmdUpdate), TextOf(id::cmdHelp), TextOf(id::cmdQuit),
+                                Form1::StopCaption}),
+              L"");
+    TestFolder folder(L"keys");
+    WriteDraft(folder / L"a.dft", 1);
+    BrowseTo(folder.Path());
+    for (const UINT command :
+         {win32::NightMenuCommand::Settings, win32::NightMenuCommand::Schedule, win32::NightMenuCommand::Check}) {
+        DialogWatcher watcher({Answer{IDCANCEL}});
+        SendMessageW(window_.Handle(), WM_SYSCOMMAND, command, 0);
+        const auto seen = watcher.Seen();
+        ASSERT_EQ(seen.size(), 1u) << command;
+        EXPECT_EQ(seen[0].accessKeyClashes, L"") << Narrow(seen[0].title);
+    }
+    EXPECT_TRUE(WaitForNoStandIn(20000));
 }

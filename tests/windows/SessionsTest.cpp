@@ -127,7 +127,7 @@ TEST_F(Sessions, RestartEveryFourOverTenDraftsUsesThreeSessionsOneAfterTheOther)
     }
     EXPECT_EQ(outline, "CooooQCooooQCooQ");
     for (const auto& draft : drafts) EXPECT_EQ(StoredCount(draft), 1) << Narrow(draft);
-    EXPECT_TRUE(Contains(run, L"ended the CAD session as planned (after 4 drafts)"));
+    EXPECT_TRUE(Contains(run, L"ended the Solid Edge session as planned (after 4 drafts)"));
 }
 
 namespace {
@@ -181,7 +181,8 @@ TEST_F(SessionsInTheWindow, StopEndsEverySessionAfterItsCallInHand) {
         EXPECT_EQ(AllViewsCurrent(draft), count == 1) << Narrow(draft);
     }
     EXPECT_LT(stored, 24) << "the stop came before the end";
-    EXPECT_EQ(TextOf(win32::ControlId::Label1), L"Updated " + std::to_wstring(stored) + L" of 24 files in : ");
+    EXPECT_EQ(TextOf(win32::ControlId::Label1),
+              L"Stopped: " + std::to_wstring(stored) + L" updated, " + std::to_wstring(24 - stored) + L" not reached, in : ");
 }
 
 // A draft and a hard link to it in one folder: its file is opened and

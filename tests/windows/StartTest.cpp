@@ -74,9 +74,13 @@ TEST_F(Starts, AnUnquotedRegistrationUnderAPathWithSpacesUpdatesEveryDraft) {
 }
 
 // A server that is stopping refuses the activation: the start is tried
-// again, and the fresh server that answers does every draft.
+// again, and the fresh server that answers does every draft. (The setting
+// is written as a number, as reg add /t REG_DWORD writes it.)
 TEST_F(Starts, AStartRefusedByAStoppingServerIsTriedAgain) {
-    SetStandIn(L"RefuseCreates", L"2");
+    SetStandIn(L"RefuseCreates", L"");
+    const DWORD refusals = 2;
+    RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", L"RefuseCreates", REG_DWORD, &refusals,
+                    sizeof(refusals));
     const auto drafts = WriteDrafts(2);
     const ProgramRun run = Update(L"", false);
     EXPECT_EQ(run.exitCode, 0u) << Narrow(run.Text());

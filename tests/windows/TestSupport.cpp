@@ -262,7 +262,7 @@ std::wstring ProgramRun::Text() const {
 }
 
 ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory, DWORD limitMs,
-                      const std::wstring& program) {
+                      const std::wstring& program, const std::wstring& typed) {
     ProgramRun run;
     SECURITY_ATTRIBUTES inherit{sizeof(inherit), nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
@@ -275,7 +275,7 @@ ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directo
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
     const std::wstring exe = program.empty() ? KestrowExe() : program;
-    std::wstring command = L"\"" + exe + L"\" " + arguments;
+    std::wstring command = (typed.empty() ? L"\"" + exe + L"\"" : typed) + L" " + arguments;
     PROCESS_INFORMATION process{};
     const BOOL started = CreateProcessW(exe.c_str(), command.data(), nullptr, nullptr, TRUE, 0, nullptr,
                                         directory.empty() ? nullptr : directory.c_str(), &startup, &process);

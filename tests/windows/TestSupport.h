@@ -95,9 +95,11 @@ struct ProgramRun {
     std::vector<std::wstring> lines;
     std::wstring Text() const;
 };
-// Runs Kestrow.exe (or `program`) with `arguments` (quoted as given) in `directory`.
+// Runs Kestrow.exe (or `program`) with `arguments` (quoted as given) in
+// `directory`; the program hears itself named `typed`, as cmd names what
+// the user typed, or by its quoted path.
 ProgramRun RunKestrow(const std::wstring& arguments, const std::wstring& directory = L"",
-                      DWORD limitMs = 5 * 60 * 1000, const std::wstring& program = L"");
+                      DWORD limitMs = 5 * 60 * 1000, const std::wstring& program = L"", const std::wstring& typed = L"");
 
 // Starts the stand-in as a user's own session of the CAD system and waits
 // until it is registered as running; null if it never was.

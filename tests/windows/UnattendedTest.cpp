@@ -269,9 +269,11 @@ TEST_F(Unattended, TheConsoleTwinRunsTheSameRunAsAConsoleProgram) {
     EXPECT_EQ(run.exitCode, 1u) << Narrow(run.Text());
     EXPECT_TRUE(Contains(run, L"stored  a.dft"));
     EXPECT_TRUE(Contains(run, L"Updated 1 of 2 files in ")) << Narrow(run.Text());
-    const ProgramRun bad = RunKestrow(L"/update", L"", 60000, twin);
+    // Typed as "Kestrow" in cmd: the hint names the program so.
+    const ProgramRun bad = RunKestrow(L"/update", L"", 60000, twin, L"Kestrow");
     EXPECT_EQ(bad.exitCode, 3u);
     EXPECT_TRUE(Contains(bad, L"/update needs a value."));
+    EXPECT_TRUE(Contains(bad, L"\nKestrow /? shows how to use the command line.")) << Narrow(bad.Text());
 }
 
 namespace {

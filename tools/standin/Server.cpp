@@ -1,6 +1,7 @@
 #include "Server.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "system/SystemText.h"
 
@@ -8,16 +9,24 @@ namespace standin {
 namespace {
 
 // A setting from the environment the server was started with, or else
-// from HKCU\Software\Kestrow\StandIn, where the project's scripts put them.
+// from HKCU\Software\Kestrow\StandIn, where the project's scripts put them:
+// text, or a number written as a DWORD (reg add ... /t REG_DWORD), read as
+// its decimal text.
 std::wstring Setting(const wchar_t* environmentName, const wchar_t* valueName) {
     wchar_t buffer[1024];
     const DWORD length = GetEnvironmentVariableW(environmentName, buffer, 1024);
     if (length > 0 && length < 1024) return std::wstring(buffer, length);
     DWORD size = sizeof(buffer);
-    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", valueName, RRF_RT_REG_SZ, nullptr, buffer,
-                     &size) == ERROR_SUCCESS)
-        return buffer;
-    return std::wstring();
+    DWORD type = 0;
+    if (RegGetValueW(HKEY_CURRENT_USER, L"Software\\Kestrow\\StandIn", valueName, RRF_RT_REG_SZ | RRF_RT_REG_DWORD,
+                     &type, buffer, &size) != ERROR_SUCCESS)
+        return std::wstring();
+    if (type == REG_DWORD) {
+        DWORD number = 0;
+        memcpy(&number, buffer, sizeof(number));
+        return std::to_wstring(number);
+    }
+    return buffer;
 }
 
 DWORD Milliseconds(const wchar_t* environmentName, const wchar_t* valueName, DWORD fallback) {

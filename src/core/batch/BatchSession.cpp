@@ -139,7 +139,7 @@ BatchSession::Next BatchSession::EnsureServer(std::int32_t index, CallWatch& wat
     if (server_) return Next::NextDraft;
     // A stop that came meanwhile starts nothing.
     if (run_.Stopping()) return Next::NextDraft;
-    watch.SetTask(L"starting a session of the CAD system");
+    watch.SetTask(L"starting a session of Solid Edge");
     try {
         draftsThisSession_ = 0;
         server_ = launcher_.Launch();
@@ -202,7 +202,7 @@ void BatchSession::RenewServerIfDue(CallWatch& watch) {
 
 void BatchSession::EndServer(CallWatch& watch) {
     if (!server_) return;
-    watch.SetTask(L"ending the session of the CAD system");
+    watch.SetTask(L"ending the session of Solid Edge");
     server_->Quit(watch);
     server_.reset();
 }

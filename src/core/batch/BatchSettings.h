@@ -11,6 +11,9 @@ struct BatchSettings {
     std::int32_t sessions = 1;
     std::vector<AnswerRule> answers;  // for the CAD system's dialogs
     std::vector<ExportFormat> exports;  // each stored draft is also saved as these, beside it
+    // How long a call may take before the user is asked whether to keep
+    // waiting; 0: the window's own.
+    std::int64_t callSeconds = 0;
 };
 
 constexpr std::uint64_t kBytesPerMegabyte = 1024 * 1024;

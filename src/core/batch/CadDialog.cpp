@@ -61,7 +61,7 @@ DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog
 }
 
 std::wstring DialogShownText(const CadDialog& dialog) {
-    std::wstring text = L"the CAD system showed '" + dialog.title + (dialog.text.empty() ? L"" : L": " + dialog.text) + L"'";
+    std::wstring text = L"Solid Edge showed '" + dialog.title + (dialog.text.empty() ? L"" : L": " + dialog.text) + L"'";
     if (!dialog.picture.empty()) text += L" (picture: " + dialog.picture + L")";
     return text;
 }

@@ -49,7 +49,7 @@ struct DialogAnswer {
 // dialog has no button of that label or that button is disabled.
 DialogAnswer AnswerByRules(const std::vector<AnswerRule>& rules, const CadDialog& dialog);
 
-// "the CAD system showed 'Missing references: Some models were not found.'",
+// "Solid Edge showed 'Missing references: Some models were not found.'",
 // with where its picture is kept.
 std::wstring DialogShownText(const CadDialog& dialog);
 

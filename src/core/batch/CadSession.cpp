@@ -32,7 +32,7 @@ std::wstring TooManyViewsDescription(std::int32_t count) {
 
 void CadSession::ThrowIfAbandoned() const {
     if (abandoned_.load())
-        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource, L"The CAD system was given up",
+        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource, L"Solid Edge was given up",
                            FailureKind::ServerAbandoned);
 }
 

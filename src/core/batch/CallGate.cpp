@@ -64,7 +64,7 @@ void CallGate::Pass() {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [this] { return shut_ || !closed_; });
     if (shut_)
-        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource, L"The CAD system was given up",
+        throw RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource, L"Solid Edge was given up",
                            FailureKind::ServerAbandoned);
 }
 

@@ -13,14 +13,18 @@ void CallWatch::Follow(Clock::time_point callStarted) {
     dialogsOfCall_ = callStarted;
     answered_.clear();
     leftOpen_.reset();
+    unansweredSince_.reset();
 }
 
 DialogAnswer CallWatch::AnswerDialog(const CadDialog& dialog, Clock::time_point callStarted) {
     Follow(callStarted);
-    if (answered_[DialogKey(dialog)] >= kMostAnswersPerDialog)
-        return DialogAnswer{std::nullopt, L"answered " + std::to_wstring(kMostAnswersPerDialog) +
-                                              L" times during this call, it keeps coming back"};
-    return AnswerByRules(policy_.answers, dialog);
+    DialogAnswer answer = answered_[DialogKey(dialog)] >= kMostAnswersPerDialog
+                              ? DialogAnswer{std::nullopt, L"answered " + std::to_wstring(kMostAnswersPerDialog) +
+                                                               L" times during this call, it keeps coming back"}
+                              : AnswerByRules(policy_.answers, dialog);
+    // One whose button is greyed out only for now may yet be answered.
+    if (!answer.button && !answer.buttonDisabled && !unansweredSince_) unansweredSince_ = now_();
+    return answer;
 }
 
 void CallWatch::DialogHandled(const CadDialog& dialog, const std::wstring& action, bool pressed) {
@@ -42,6 +46,9 @@ bool CallWatch::KeepWaiting(Clock::time_point callStarted) {
         nextAsk_ = policy_.askEvery;
     }
     const Clock::duration pending = now_() - callStarted;
+    gaveUpOnDialog_ = policy_.unansweredGrace.count() > 0 && unansweredSince_ &&
+                      now_() - *unansweredSince_ >= policy_.unansweredGrace;
+    if (gaveUpOnDialog_) return false;
     if (policy_.giveUpAfter.count() > 0 && pending >= policy_.giveUpAfter) return false;
     if (policy_.askEvery.count() <= 0 || !ask_ || pending < nextAsk_) return true;
     if (beforeAsking_) beforeAsking_();

@@ -22,6 +22,9 @@ public:
         std::chrono::milliseconds askEvery{0};     // 0: never ask
         std::chrono::milliseconds giveUpAfter{0};  // 0: never give up unasked
         std::vector<AnswerRule> answers{};         // how the server's dialogs are answered
+        // How long a dialog that no rule answers may stand before the call is
+        // given up; 0: it is waited out as any call is.
+        std::chrono::milliseconds unansweredGrace{0};
     };
     // A dialog answered so often during one call is left from then on: it
     // keeps coming back, and pressing its button again would never end.
@@ -47,6 +50,11 @@ public:
     // What was done about it, `pressed` its button or left it: `action`
     // says so to the reporter.
     void DialogHandled(const CadDialog& dialog, const std::wstring& action, bool pressed);
+    // Every dialog left open during the call in hand has gone by itself.
+    void LeftDialogsClosed() { unansweredSince_.reset(); }
+    // The last call given up was given up for a dialog no rule answers,
+    // after the policy's grace.
+    bool GaveUpOnDialog() const { return gaveUpOnDialog_; }
     // The last dialog left open during the call in hand: a call given up
     // is named by it.
     const std::optional<CadDialog>& DialogLeftOpen() const { return leftOpen_; }
@@ -67,6 +75,8 @@ private:
     std::optional<Clock::time_point> dialogsOfCall_;
     std::map<std::wstring, int> answered_;  // by title and text, during the call in hand
     std::optional<CadDialog> leftOpen_;
+    std::optional<Clock::time_point> unansweredSince_;  // a dialog no rule answers stands open
+    bool gaveUpOnDialog_ = false;
     DialogReporter reportDialog_;
     std::function<void()> beforeAsking_;
 };

@@ -65,7 +65,7 @@ CheckCommand ParseCheckCommand(const std::vector<std::wstring>& arguments) {
 std::wstring CheckUsageText() {
     return L"  Kestrow.exe /check [<sample draft>] [/export <formats>] [/answer \"<title>=<button>\"]...\n"
            L"              [/timeout <seconds>] [/html <file>]\n"
-           L"                       looks at the CAD system before the first night: its registration, a start of\n"
+           L"                       looks at Solid Edge before the first night: its registration, a start of\n"
            L"                       its own, a copy of the sample draft opened, updated, stored, saved as each\n"
            L"                       /export format and closed, the dialogs it shows, its end; then says whether a\n"
            L"                       night can run and which switches to give it. The draft itself is never opened\n"

@@ -90,6 +90,9 @@ struct CheckedEnd {
     // A session given up on a call that hung is ended without a quit.
     bool givenUp = false;
     bool givenUpEnded = false;
+    // Given up for a dialog no rule answers, once it had stood for the
+    // check's grace, rather than at the call limit.
+    bool givenUpOnDialog = false;
 };
 
 struct CheckFacts {

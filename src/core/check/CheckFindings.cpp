@@ -82,6 +82,7 @@ private:
     }
 
     std::wstring Timeout() const { return std::to_wstring(request_.timeout.count()) + L" s (/timeout)"; }
+    static std::wstring Grace() { return std::to_wstring(kUnansweredDialogGrace.count()) + L" s"; }
 
     bool Registration() {
         const RegistrationFacts& registration = facts_.registration;
@@ -179,7 +180,12 @@ private:
     }
 
     void StartFailed(const RuntimeError& error, const std::wstring& figure) {
-        if (error.ServerGivenUp()) {
+        if (error.ServerGivenUp() && facts_.end.givenUpOnDialog) {
+            Add(FindingMark::Problem, L"start", figure,
+                L"Solid Edge's start stood at a dialog no rule answers (below) for " + Grace() +
+                    L"; the check gave up on it there rather than wait out " + Timeout(),
+                L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+        } else if (error.ServerGivenUp()) {
             const TimedCall* call = GivenUpCall(facts_.start.calls);
             Add(FindingMark::Problem, L"start", figure,
                 call && call->step != DraftStep::Activation
@@ -323,6 +329,9 @@ private:
             if (!seen.pressed && seen.during == CheckStep::Sample) open = &seen;
         std::wstring text = CallName(call) + L" did not answer within " + Timeout();
         if (open) text += L", while Solid Edge's dialog " + Quoted(open->dialog.title) + L" stood open";
+        if (open && facts_.end.givenUpOnDialog)
+            text = L"Solid Edge's dialog " + Quoted(open->dialog.title) + L" stood open for " + Grace() +
+                   L" with no rule to answer it: the check ended there rather than wait out " + Timeout();
         text += facts_.end.givenUpEnded ? L"; Kestrow gave up on it and ended its process"
                                         : L"; Kestrow gave up on it, but could not end its process";
         // A dialog left open is the cause, and its own finding the reason.

@@ -19,7 +19,9 @@ public:
     Probe(const CheckRequest& request, CheckPorts ports, const std::shared_ptr<const std::atomic<bool>>& stop,
           CheckFacts& facts)
         : request_(request), ports_(ports), stop_(stop), facts_(facts),
-          watch_(CallWatch::Policy{std::chrono::milliseconds(0), request.timeout, request.answers}, nullptr) {
+          watch_(CallWatch::Policy{std::chrono::milliseconds(0), request.timeout, request.answers,
+                                   kUnansweredDialogGrace},
+                 nullptr) {
         watch_.SetDialogReporter([this](const CadDialog& dialog, const std::wstring& action, bool pressed) {
             CheckedDialog seen{dialog, during_, action, pressed, {}};
             // A dialog left open while its button was greyed out, pressed
@@ -72,13 +74,14 @@ private:
     void Lost(const RuntimeError& error) {
         lost_ = true;
         facts_.end.givenUp = error.ServerGivenUp();
+        facts_.end.givenUpOnDialog = facts_.end.givenUp && watch_.GaveUpOnDialog();
         facts_.end.givenUpEnded = error.Kind() == FailureKind::ServerAbandoned;
     }
 
     bool Start(ServerConnection& session) {
         CheckedStart& start = facts_.start;
         start.tried = true;
-        watch_.SetTask(L"starting a session of the CAD system");
+        watch_.SetTask(L"starting a session of Solid Edge");
         during_ = CheckStep::Start;
         const Clock::time_point began = Clock::now();
         try {
@@ -153,7 +156,7 @@ private:
 
     void End(ServerConnection& session) {
         CheckedEnd& end = facts_.end;
-        watch_.SetTask(L"ending the session of the CAD system");
+        watch_.SetTask(L"ending the session of Solid Edge");
         during_ = CheckStep::End;
         const Clock::time_point began = Clock::now();
         session.Quit(watch_);

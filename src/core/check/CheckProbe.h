@@ -18,6 +18,11 @@
 
 namespace kestrow {
 
+// A dialog no rule answers decides the verdict as it appears: the check
+// gives it this long to close by itself, then gives the call up, rather
+// than wait out the call limit.
+constexpr std::chrono::seconds kUnansweredDialogGrace{10};
+
 struct CheckRequest {
     std::wstring sample;  // the user's draft, full; "" for none
     std::vector<ExportFormat> exports;

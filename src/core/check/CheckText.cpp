@@ -36,6 +36,14 @@ std::wstring MarkName(FindingMark mark) {
     return std::wstring();
 }
 
+std::vector<std::wstring> FindingDetail(const Finding& finding) {
+    std::vector<std::wstring> lines{MarkName(finding.mark) + L" \u00B7 " + finding.topic +
+                                        (finding.figure.empty() ? L"" : L" \u00B7 " + finding.figure),
+                                    Sentence(finding.text)};
+    if (!finding.mend.empty()) lines.push_back(L"What to do: " + Sentence(finding.mend));
+    return lines;
+}
+
 std::wstring VerdictLine(const CheckVerdict& verdict) {
     return verdict.NightCanRun() ? L"A night can run." : L"A night cannot run:";
 }

@@ -21,5 +21,8 @@ std::vector<std::wstring> VerdictReasons(const CheckVerdict& verdict);
 // Every suggested switch on one line, as the night's command takes them.
 std::wstring SwitchesTogether(const CheckVerdict& verdict);
 std::wstring MarkName(FindingMark mark);
+// A finding whole, as the window shows the one selected: its mark, step and
+// figure; its words; for a problem, what to do about it.
+std::vector<std::wstring> FindingDetail(const Finding& finding);
 
 }  // namespace kestrow

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "batch/BatchSettings.h"
+#include "common/CaseFold.h"
 #include "common/CommandLineWords.h"
 #include "common/NumberText.h"
 #include "listing/WildcardMatch.h"
@@ -53,7 +54,8 @@ std::optional<SuggestedSwitch> Timeout(const CheckFacts& facts) {
                                   static_cast<std::int64_t>(std::ceil(kTimeoutTimesSlowest * slowest->seconds)));
     return SuggestedSwitch{L"/timeout " + std::to_wstring(seconds),
                            L"ten times the slowest call (" + slowest->what + L": " + SecondsFigure(slowest->seconds) +
-                               L"), and at least " + std::to_wstring(kLeastTimeoutSeconds) + L" s"};
+                               L"), and at least " + std::to_wstring(kLeastTimeoutSeconds) + L" s",
+                           SuggestedSwitch::Kind::Timeout, seconds};
 }
 
 std::optional<std::uint64_t> SessionMemory(const CheckFacts& facts) {
@@ -65,10 +67,13 @@ std::optional<SuggestedSwitch> Sessions(const CheckFacts& facts) {
     switch (facts.second.served) {
         case SecondSession::Served::NotTried: return std::nullopt;
         case SecondSession::Served::FirstSessionsProcess:
-            return SuggestedSwitch{L"/sessions 1", L"Solid Edge serves every program from one process: a second "
-                                                   L"session would be handed the first one's"};
+            return SuggestedSwitch{L"/sessions 1",
+                                   L"Solid Edge serves every program from one process: a second session would be "
+                                   L"handed the first one's",
+                                   SuggestedSwitch::Kind::Sessions, 1};
         case SecondSession::Served::Failed:
-            return SuggestedSwitch{L"/sessions 1", L"a second session could not be started beside the first"};
+            return SuggestedSwitch{L"/sessions 1", L"a second session could not be started beside the first",
+                                   SuggestedSwitch::Kind::Sessions, 1};
         case SecondSession::Served::OwnProcess: break;
     }
     // One core is left to the rest of the computer.
@@ -86,7 +91,7 @@ std::optional<SuggestedSwitch> Sessions(const CheckFacts& facts) {
         why += L" (the session's memory is not known)";
     }
     sessions = std::clamp<std::int64_t>(sessions, 1, kMostSessions);
-    return SuggestedSwitch{L"/sessions " + std::to_wstring(sessions), why};
+    return SuggestedSwitch{L"/sessions " + std::to_wstring(sessions), why, SuggestedSwitch::Kind::Sessions, sessions};
 }
 
 // Twice the megabytes, rounded up to a round figure: tens below 1,000,
@@ -99,13 +104,21 @@ std::uint64_t RoundBound(std::uint64_t megabytes) {
 std::optional<SuggestedSwitch> RestartMemory(const CheckFacts& facts) {
     if (!facts.sample.stored || !facts.sample.memoryBytes) return std::nullopt;
     const std::uint64_t megabytes = (*facts.sample.memoryBytes + kBytesPerMegabyte - 1) / kBytesPerMegabyte;
-    return SuggestedSwitch{L"/restart-memory " + std::to_wstring(RoundBound(2 * megabytes)),
+    const std::uint64_t bound = RoundBound(2 * megabytes);
+    return SuggestedSwitch{L"/restart-memory " + std::to_wstring(bound),
                            L"about twice the " + MegabytesFigure(*facts.sample.memoryBytes) +
-                               L" Solid Edge committed after the sample"};
+                               L" Solid Edge committed after the sample",
+                           SuggestedSwitch::Kind::RestartMemory, static_cast<std::int64_t>(bound)};
+}
+
+SuggestedSwitch AnswerSwitch(const std::wstring& title, const std::wstring& button, std::wstring why) {
+    const AnswerRule rule{title, button};
+    return SuggestedSwitch{L"/answer " + QuotedArgument(AnswerRuleText(rule), true), std::move(why),
+                           SuggestedSwitch::Kind::Answer, 0, rule};
 }
 
 std::wstring AnswerWords(const std::wstring& title, const std::wstring& button) {
-    return L"/answer " + QuotedArgument(AnswerRuleText(AnswerRule{title, button}), true);
+    return AnswerSwitch(title, button, L"").words;
 }
 
 const AnswerRule* RuleForTitle(const std::vector<AnswerRule>& answers, const std::wstring& title) {
@@ -117,8 +130,7 @@ const AnswerRule* RuleForTitle(const std::vector<AnswerRule>& answers, const std
 std::optional<SuggestedSwitch> Answer(const CheckedDialog& seen, const std::vector<AnswerRule>& answers) {
     const CadDialog& dialog = seen.dialog;
     const AnswerRule* rule = RuleForTitle(answers, dialog.title);
-    if (seen.pressed && rule)
-        return SuggestedSwitch{AnswerWords(rule->title, rule->button), L"answered '" + dialog.title + L"' here"};
+    if (seen.pressed && rule) return AnswerSwitch(rule->title, rule->button, L"answered '" + dialog.title + L"' here");
     std::vector<std::wstring> enabled;
     for (size_t i = 0; i < dialog.buttons.size(); ++i)
         if (std::find(dialog.disabled.begin(), dialog.disabled.end(), i) == dialog.disabled.end())
@@ -129,7 +141,7 @@ std::optional<SuggestedSwitch> Answer(const CheckedDialog& seen, const std::vect
     std::wstring why = L"'" + dialog.title + L"' was left open here: name the button a night should press (" +
                        buttons + L")";
     if (rule) why += L", in place of " + AnswerWords(rule->title, rule->button) + L", which names no button it can press";
-    return SuggestedSwitch{AnswerWords(dialog.title, enabled.front()), why};
+    return AnswerSwitch(dialog.title, enabled.front(), why);
 }
 
 }  // namespace
@@ -158,6 +170,39 @@ std::vector<SuggestedSwitch> SuggestSwitches(const CheckFacts& facts, const std:
         if (answer && !said) switches.push_back(*answer);
     }
     return switches;
+}
+
+StoredSettings SettingsWithSuggestions(StoredSettings stored, const std::vector<SuggestedSwitch>& switches,
+                                       const std::vector<ExportFormat>& formats,
+                                       const std::vector<DraftExport>& checked) {
+    for (const SuggestedSwitch& suggested : switches) {
+        const auto number = static_cast<std::uint32_t>(suggested.number);
+        switch (suggested.kind) {
+            case SuggestedSwitch::Kind::Timeout: stored.callSeconds = number; break;
+            case SuggestedSwitch::Kind::Sessions: stored.sessions = number; break;
+            case SuggestedSwitch::Kind::RestartMemory: stored.restartMemoryMB = number; break;
+            case SuggestedSwitch::Kind::Answer: {
+                // The first rule whose title matches decides: one for the
+                // same title gives way to the check's.
+                std::vector<std::wstring> kept;
+                for (const std::wstring& line : stored.answers) {
+                    const std::optional<AnswerRule> rule = ParseAnswerRule(line);
+                    if (!rule || !SameIgnoringCase(rule->title, suggested.answer.title)) kept.push_back(line);
+                }
+                kept.push_back(AnswerRuleText(suggested.answer));
+                stored.answers = std::move(kept);
+                break;
+            }
+        }
+    }
+    std::vector<ExportFormat> working;
+    for (const ExportFormat format : formats)
+        if (std::none_of(checked.begin(), checked.end(), [&](const DraftExport& made) {
+                return made.format == format && made.state == DraftExport::State::Failed;
+            }))
+            working.push_back(format);
+    stored.exports = ExportFormatsText(working);
+    return stored;
 }
 
 }  // namespace kestrow

@@ -90,8 +90,8 @@ void CopyKeepingLauncher::PutBackAfter(const DraftCopy& copy, const RuntimeError
         // be overwritten, or fail halfway: the user decides once it is gone.
         Remember(copy);
         throw DraftNotPutBack(failure, copy.copyPath,
-                              givenUp ? L"the CAD system that had it open may still be running, so it was not tried"
-                                      : L"a CAD system that had it open earlier and was given up may still be "
+                              givenUp ? L"the Solid Edge that had it open may still be running, so it was not tried"
+                                      : L"a Solid Edge that had it open earlier and was given up may still be "
                                         L"running, so it was not tried");
     }
     std::wstring replaced;

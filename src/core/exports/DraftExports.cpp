@@ -65,7 +65,7 @@ RuntimeError ExportNotMadeAsStopped() {
 
 RuntimeError NoSaveAsCall(ExportFormat format) {
     return RuntimeError(ErrorNumber::NoSuchMember, kProgramSource,
-                        L"The CAD system does not know the call SaveAs (looked up by name on the document), so the "
+                        L"Solid Edge does not know the call SaveAs (looked up by name on the document), so the "
                         L"drawing could not be saved as " +
                             ExportFormatName(format) + L".");
 }

@@ -12,7 +12,7 @@ namespace {
 constexpr const wchar_t* kChoices =
     L"Cancel stops the batch, Try Again repeats this drawing, Continue goes on with the next one.";
 constexpr const wchar_t* kChoicesWithNewSession =
-    L"Cancel stops the batch. Try Again starts the CAD system again and repeats this drawing; Continue starts it "
+    L"Cancel stops the batch. Try Again starts Solid Edge again and repeats this drawing; Continue starts it "
     L"again and goes on with the next one.";
 
 // The first line of a description, cut to a length that fits one row of a
@@ -65,21 +65,21 @@ std::wstring CadAlreadyRunningText(SessionLetGo why, bool midBatch) {
 }
 
 std::wstring ServerStartFailureText(const RuntimeError& error, bool midBatch) {
-    return std::wstring(L"Kestrow could not start the CAD system's automation server (") + contract::kProgId +
-           L").\nCheck that the CAD system is installed and can be started on this computer.\n\n" +
+    return std::wstring(L"Kestrow could not start Solid Edge (") + contract::kProgId +
+           L").\nCheck that Solid Edge is installed and can be started on this computer.\n\n" +
            DescribeError(error) +
            (midBatch ? L"\n\nThe batch was stopped; no further drawing was opened." : L"\n\nNo drawing was opened.");
 }
 
 std::wstring ServerKeptFailingText(const RuntimeError& error) {
-    return L"The CAD system keeps failing: it stopped on " + std::to_wstring(DraftBatch::kServerLossesInARow) +
+    return L"Solid Edge keeps failing: it stopped on " + std::to_wstring(DraftBatch::kServerLossesInARow) +
            L" drawings in a row, so the batch was stopped. The drawings themselves may well be fine.\n\n"
            L"Last error: " +
            DescribeError(error);
 }
 
 std::wstring KestrowFailedText(const std::wstring& failure) {
-    return L"Kestrow itself failed, so the batch was stopped and the CAD system was told to end its work.\n\n"
+    return L"Kestrow itself failed, so the batch was stopped and Solid Edge was told to end its work.\n\n"
            L"What failed: " +
            failure;
 }
@@ -87,14 +87,14 @@ std::wstring KestrowFailedText(const std::wstring& failure) {
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error) {
     switch (error.Kind()) {
         case FailureKind::ServerGone:
-            return L"The CAD system stopped while this drawing was being updated:\n" + filePath + L"\n\n" +
+            return L"Solid Edge stopped while this drawing was being updated:\n" + filePath + L"\n\n" +
                    DescribeError(error) + L"\n\nThis drawing was not stored. " + kChoicesWithNewSession;
         case FailureKind::ServerAbandoned:
-            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+            return L"Solid Edge stopped answering while this drawing was being updated:\n" + filePath +
                    L"\n\nKestrow gave up on that session and ended it.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
         case FailureKind::ServerAbandonedRunning:
-            return L"The CAD system stopped answering while this drawing was being updated:\n" + filePath +
+            return L"Solid Edge stopped answering while this drawing was being updated:\n" + filePath +
                    L"\n\nKestrow gave up on that session but could not end it: it may still be running. If it does "
                    L"not end by itself, end it in Task Manager.\n\nThis drawing was not stored. " +
                    kChoicesWithNewSession;
@@ -108,10 +108,10 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
 }
 
 std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task) {
-    return L"The CAD system has not answered for " + std::to_wstring(secondsWaited) + L" seconds while working on:\n" +
+    return L"Solid Edge has not answered for " + std::to_wstring(secondsWaited) + L" seconds while working on:\n" +
            task +
-           L"\n\nYes keeps waiting. No gives up on this session of the CAD system: the drawing is not stored, and "
-           L"you can go on with a new session.";
+           L"\n\nKeep waiting if it is busy with a large drawing. Give up on this session ends that Solid Edge: the "
+           L"drawing is not stored, and you can go on with a new session.";
 }
 
 std::wstring BatchSummaryText(const BatchResult& result) {
@@ -132,6 +132,11 @@ std::wstring BatchSummaryText(const BatchResult& result) {
         if (failed > kSummaryNames) text += L"\n... and " + std::to_wstring(failed - kSummaryNames) + L" more";
     }
     text += KeptCopiesSummary(result);
+    const std::int32_t exported = result.CountExports(DraftExport::State::Exported);
+    const std::int32_t exports = exported + result.CountExports(DraftExport::State::Failed);
+    if (exports > 0)
+        text += L"\n\n" + std::to_wstring(exported) + L" of " + std::to_wstring(exports) +
+                (exports == 1 ? L" export was saved." : L" exports were saved.");
     text += FailedExportsSummary(result);
     if (notReached > 0)
         text += L"\n\n" + std::to_wstring(notReached) +
@@ -175,8 +180,20 @@ std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed, std::int32_
     return L"Updated " + files + exports + L" in : ";
 }
 
+std::wstring StoppedStatus(std::int32_t stored, std::int32_t notReached) {
+    return L"Stopped: " + std::to_wstring(stored) + L" updated, " + std::to_wstring(notReached) + L" not reached, in : ";
+}
+
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count) {
     return L"Updating file " + std::to_wstring(index + 1) + L" of " + std::to_wstring(count) + L"...";
+}
+
+std::wstring RecordNotKeptText(const std::wstring& why) {
+    return L"Kestrow could not keep a log of this batch, so it has no report: " + why;
+}
+
+std::wstring ReportNotShownText(const RuntimeError& error) {
+    return L"The report of this batch could not be shown.\n\n" + DescribeError(error);
 }
 
 std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action) {
@@ -184,10 +201,9 @@ std::wstring DialogStatus(const CadDialog& dialog, const std::wstring& action) {
 }
 
 std::wstring DialogLeftOpenNote(const CadDialog& dialog) {
-    std::wstring note = DialogShownText(dialog);
-    note[0] = L'T';
-    return L"\n\n" + note + L", which nobody answered. Kestrow answers a dialog by its title when the registry "
-                            L"value Answers under HKEY_CURRENT_USER\\Software\\Kestrow names its button.";
+    return L"\n\n" + DialogShownText(dialog) +
+           L", which nobody answered. Settings... in the window's menu (a right-click on the window) answers a "
+           L"dialog by its title: write the title, = and the button to press.";
 }
 
 }  // namespace kestrow

@@ -22,7 +22,7 @@ std::wstring KestrowFailedText(const std::wstring& failure);
 // stopped answering and was given up.
 std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& error);
 std::wstring HangQuestionText(std::int64_t secondsWaited, const std::wstring& task);
-inline const wchar_t* const kSameForRemainingText = L"Do the same for the remaining drawings";
+inline const wchar_t* const kSameForRemainingText = L"&Do the same for the remaining drawings";
 
 // The box at the end of a batch in which drafts or exports failed: how
 // many drafts were stored; up to `kSummaryNames` of the drafts that were
@@ -46,6 +46,14 @@ std::wstring UpdatedStatus(std::int32_t stored, std::int32_t listed, std::int32_
 // "Updating file <i> of <n>...", i counted from 1.
 std::wstring UpdatingStatus(std::int32_t index, std::int32_t count);
 inline const wchar_t* const kStoppingStatus = L"Stopping after this drawing...";
+// After a batch the user stopped (Stop, or Cancel in the failure box) before
+// every drawing was reached: "Stopped: 3 updated, 7 not reached, in : ".
+std::wstring StoppedStatus(std::int32_t stored, std::int32_t notReached);
+
+// Said in the last box of a batch that could not be recorded, with why.
+std::wstring RecordNotKeptText(const std::wstring& why);
+// A report that could not be shown, with why.
+std::wstring ReportNotShownText(const RuntimeError& error);
 
 // The status line after a dialog of the CAD system: "'Missing references':
 // pressed OK".

@@ -130,18 +130,26 @@ void Form1::cmdUpdate_Click() {
 void Form1::UpdateDraftFiles() {
     if (batchRunning_ || listedNames_.empty()) return;
     if (!GoOnDespiteLeftoverCopies()) return;
+    const BatchSettings settings = settings_ ? settings_() : BatchSettings{};
+    const std::chrono::milliseconds askAfter =
+        settings.callSeconds > 0 ? std::chrono::seconds(settings.callSeconds) : hangPrompt_;
     // The batch walks a copy of the listing taken now, never the controls.
     batch_ = std::make_unique<DraftBatch>(folderPath, listedNames_, s_.servers,
-                                          CallWatch::Policy{hangPrompt_, std::chrono::milliseconds(0)});
+                                          CallWatch::Policy{askAfter, std::chrono::milliseconds(0)});
     std::int32_t sessions = 1;
     batch_->SetFiles(listedFiles_);
     if (settings_) {
-        const BatchSettings settings = settings_();
         batch_->SetRenewal(settings.renewal);
         batch_->SetSessions(settings.sessions);
         sessions = settings.sessions;
         batch_->SetAnswers(settings.answers);
         if (s_.exportFiles) batch_->SetExports(ExportRequest{settings.exports, L""}, *s_.exportFiles);
+    }
+    recording_ = nullptr;
+    recordTrouble_.clear();
+    if (s_.record) {
+        recordTrouble_ = s_.record->Begin(folderPath);
+        if (recordTrouble_.empty()) recording_ = s_.record;
     }
     batchRunning_ = true;
     batchStartedAt_ = clicks_.now();
@@ -212,9 +220,11 @@ void Form1::DraftStarting(std::int32_t index, std::int32_t count, const DraftRec
                              (left ? L" " + TimeLeftText(*left) : std::wstring()));
     c_.Text1.SetText(draft.name);
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
+    if (recording_) recording_->Progress().DraftStarting(index, count, draft);
 }
 
-void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
+void Form1::DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) {
+    if (recording_) recording_->Progress().DraftEnded(index, count, draft);
     draftSkipped_ = draftSkipped_ || draft.state == DraftState::Failed;
     if (earlier_) earlier_->Settle(draft);
     ++progressDone_;
@@ -223,7 +233,12 @@ void Form1::DraftEnded(std::int32_t, std::int32_t, const DraftRecord& draft) {
 }
 
 void Form1::SessionsReduced(std::int32_t running, const std::wstring&) { timeLeft_.SessionsAtWork(now_(), running); }
-void Form1::DialogShown(const DraftRecord&, const CadDialog& dialog, const std::wstring& action) {
+void Form1::StartNoticed(std::int32_t session, StartNotice notice) {
+    if (recording_) recording_->Progress().StartNoticed(session, notice);
+}
+
+void Form1::DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+    if (recording_) recording_->Progress().DialogShown(draft, dialog, action);
     // "Stopping after this drawing..." stays until the batch has stopped.
     if (batch_->StopRequested()) return;
     c_.Label1.SetCaption(DialogStatus(dialog, action));
@@ -254,8 +269,9 @@ FailureDecision Form1::DraftFailed(const DraftRecord& draft, const RuntimeError&
 
 bool Form1::KeepWaiting(std::int64_t secondsWaited, const std::wstring& task) {
     s_.taskbar.Show(progressDone_, progressTotal_, TaskbarProgress::State::Paused);
-    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task), MessageButtons::YesNo,
-                                              MessageIcon::Question, Caption) == MessageAnswer::Yes;
+    const bool keepWaiting = s_.messages.Show(HangQuestionText(secondsWaited, task),
+                                              MessageButtons::KeepWaitingOrGiveUp, MessageIcon::Exclamation,
+                                              Caption) == MessageAnswer::Yes;
     s_.taskbar.Show(progressDone_, progressTotal_, WorkingState());
     return keepWaiting;
 }
@@ -265,7 +281,10 @@ void Form1::OnBatchFinished(const BatchResult& result) {
     c_.Text1.SetEnabled(true);
     const bool nothingTried = (result.end == BatchEnd::CadAlreadyRunning || result.end == BatchEnd::ServerCouldNotStart) &&
                               result.Count(DraftState::NotReached) == static_cast<std::int32_t>(result.drafts.size());
+    const std::int32_t notReached = result.Count(DraftState::NotReached);
+    const bool stopped = (result.end == BatchEnd::Stopped || result.end == BatchEnd::Cancelled) && notReached > 0;
     c_.Label1.SetCaption(nothingTried ? FoundStatus()
+                         : stopped    ? StoppedStatus(result.Count(DraftState::Stored), notReached)
                                       : UpdatedStatus(result.Count(DraftState::Stored), fileCount,
                                                       result.CountExports(DraftExport::State::Exported),
                                                       result.CountExports(DraftExport::State::Failed)));
@@ -273,40 +292,65 @@ void Form1::OnBatchFinished(const BatchResult& result) {
     c_.cmdUpdate.SetCaption(UpdateCaption);
     c_.cmdBrowse.SetEnabled(true);
     s_.taskbar.Clear();
+    if (recording_) {
+        const std::wstring trouble = recording_->End(result);
+        if (!trouble.empty()) {
+            recordTrouble_ = trouble;
+            recording_ = nullptr;
+        }
+    }
     if (!closing_) {
         s_.taskbar.FlashIfInBackground();
-        ReportBatchEnd(result);
+        ReportBatchEnd(result, notReached < static_cast<std::int32_t>(result.drafts.size()));
     }
     if (batchEnded_) batchEnded_();
 }
 
-void Form1::ReportBatchEnd(const BatchResult& result) {
+void Form1::ReportBatchEnd(const BatchResult& result, bool reached) {
     const bool failures =
         result.Count(DraftState::Failed) > 0 || result.CountExports(DraftExport::State::Failed) > 0;
-    const bool midBatch = result.Count(DraftState::NotReached) < static_cast<std::int32_t>(result.drafts.size());
     const std::wstring summary = failures ? L"\n\n" + BatchSummaryText(result) : std::wstring();
     switch (result.end) {
         case BatchEnd::CadAlreadyRunning:
-            s_.messages.Show(CadAlreadyRunningText(result.letGo.value_or(SessionLetGo::UsersSession), midBatch), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+            TellBatchEnd(CadAlreadyRunningText(result.letGo.value_or(SessionLetGo::UsersSession), reached),
+                         MessageIcon::Exclamation, reached);
             return;
         case BatchEnd::ServerCouldNotStart:
-            s_.messages.Show(ServerStartFailureText(*result.serverError, midBatch) + summary, MessageButtons::Ok,
-                             MessageIcon::Error, Caption);
+            TellBatchEnd(ServerStartFailureText(*result.serverError, reached) + summary, MessageIcon::Error, reached);
             return;
         case BatchEnd::ServerKeptFailing:
-            s_.messages.Show(ServerKeptFailingText(*result.serverError) + summary, MessageButtons::Ok,
-                             MessageIcon::Error, Caption);
+            TellBatchEnd(ServerKeptFailingText(*result.serverError) + summary, MessageIcon::Error, reached);
             return;
         case BatchEnd::KestrowFailed:
-            s_.messages.Show(KestrowFailedText(result.kestrowFailure) + summary, MessageButtons::Ok,
-                             MessageIcon::Error, Caption);
+            TellBatchEnd(KestrowFailedText(result.kestrowFailure) + summary, MessageIcon::Error, reached);
             return;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:
         case BatchEnd::Stopped: break;
     }
-    if (failures)
-        s_.messages.Show(BatchSummaryText(result), MessageButtons::Ok, MessageIcon::Exclamation, Caption);
+    if (failures) TellBatchEnd(BatchSummaryText(result), MessageIcon::Exclamation, reached);
+}
+
+void Form1::TellBatchEnd(const std::wstring& text, MessageIcon icon, bool reached) {
+    // A batch that reached no drawing has nothing to report.
+    if (!reached) {
+        s_.messages.Show(text, MessageButtons::Ok, icon, Caption);
+        return;
+    }
+    if (!recording_) {
+        s_.messages.Show(text + (recordTrouble_.empty() ? std::wstring() : L"\n\n" + RecordNotKeptText(recordTrouble_)),
+                         MessageButtons::Ok, icon, Caption);
+        return;
+    }
+    BatchRecord& record = *recording_;
+    const std::wstring folder = folderPath;
+    s_.messages.ShowOfferingReport(text, icon, Caption, [this, &record, folder] {
+        try {
+            record.ShowReport(folder);
+        } catch (const RuntimeError& error) {
+            s_.messages.Show(ReportNotShownText(error), MessageButtons::Ok, MessageIcon::Error, Caption);
+        }
+    });
 }
 
 }  // namespace kestrow

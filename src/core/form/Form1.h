@@ -16,6 +16,7 @@
 #include "batch/TimeLeft.h"
 #include "copies/DraftCopies.h"
 #include "copies/EarlierCopies.h"
+#include "form/BatchRecord.h"
 #include "form/Controls.h"
 #include "form/FolderPicker.h"
 #include "form/MessageBox.h"
@@ -51,6 +52,7 @@ struct Form1Services {
     TaskbarProgress& taskbar;
     LeftoverCopies* leftovers = nullptr;  // copies earlier runs left, named before a batch
     ExportFiles* exportFiles = nullptr;   // where exports are written; none: no exports
+    BatchRecord* record = nullptr;        // where each batch is recorded; none: nowhere
 };
 
 // How soon a second click on a button counts as part of a double-click.
@@ -117,6 +119,7 @@ private:
     void DraftEnded(std::int32_t index, std::int32_t count, const DraftRecord& draft) override;
     void SessionsReduced(std::int32_t running, const std::wstring& why) override;
     void DialogShown(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) override;
+    void StartNoticed(std::int32_t session, StartNotice notice) override;
 
     // The Browse flow, with the folder from `chooseFolder` (none: it has
     // told the user why).
@@ -125,7 +128,10 @@ private:
     void EndBrowseWithMessage(const std::wstring& text, MessageIcon icon);
     void OnBatchFinished(const BatchResult& result);
     bool GoOnDespiteLeftoverCopies();
-    void ReportBatchEnd(const BatchResult& result);
+    void ReportBatchEnd(const BatchResult& result, bool reached);
+    // The last box of a batch: with "Show the report" when the batch was
+    // recorded, or a line saying why it was not.
+    void TellBatchEnd(const std::wstring& text, MessageIcon icon, bool reached);
     std::wstring FoundStatus() const;
     TaskbarProgress::State WorkingState() const;
 
@@ -139,6 +145,8 @@ private:
     std::wstring lastFolder_;                // where the dialog opens next
     bool includeSubfolders_ = false;
     std::unique_ptr<DraftBatch> batch_;
+    BatchRecord* recording_ = nullptr;  // the batch's record, while it is kept
+    std::wstring recordTrouble_;        // why the batch's record is not kept whole
     bool batchRunning_ = false;
     bool browsing_ = false;
     bool closing_ = false;

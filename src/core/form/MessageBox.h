@@ -1,10 +1,13 @@
 #pragma once
+#include <functional>
 #include <string>
 
 namespace kestrow {
 
 enum class MessageIcon { None, Error, Question, Exclamation, Information };
-enum class MessageButtons { Ok, YesNo, CancelTryContinue };
+// KeepWaitingOrGiveUp: buttons named by what they do, "Keep waiting"
+// (answered Yes) and "Give up on this session" (No).
+enum class MessageButtons { Ok, YesNo, CancelTryContinue, KeepWaitingOrGiveUp };
 enum class MessageAnswer { Ok, Cancel, Yes, No, TryAgain, Continue };
 
 // An answer to a question that carries a check box under its text.
@@ -28,6 +31,13 @@ public:
                                                 const std::wstring& folder) {
         (void)folder;
         return Show(text, MessageButtons::YesNo, icon, title);
+    }
+    // OK, with a button "Show the report" that runs `showReport` and leaves
+    // the box open. Without one, a plain OK box.
+    virtual void ShowOfferingReport(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                    const std::function<void()>& showReport) {
+        (void)showReport;
+        Show(text, MessageButtons::Ok, icon, title);
     }
 };
 

@@ -73,6 +73,7 @@ SettingsFields FieldsOfStored(const StoredSettings& stored) {
     fields.sessions = stored.sessions ? std::to_wstring(*stored.sessions) : L"1";
     fields.restartEvery = NumberOrEmpty(stored.restartEvery);
     fields.restartMemoryMB = NumberOrEmpty(stored.restartMemoryMB);
+    fields.callSeconds = NumberOrEmpty(stored.callSeconds);
     for (const std::wstring& line : stored.answers) fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + line;
     fields.exports = KnownExportFormats(stored.exports);
     return fields;
@@ -96,6 +97,11 @@ SettingsCheck CheckSettings(const SettingsFields& fields, const std::set<Setting
         return Refused(SettingsField::RestartMemory, L"A fresh session above so many megabytes: give a whole number "
                                                      L"from 1 to " + GroupedNumber(kMostMegabytes) +
                                                      L", or leave it empty for never.");
+    if (open(SettingsField::CallSeconds) &&
+        !ReadOptionalNumber(fields.callSeconds, kLongestCallSeconds, values.callSeconds))
+        return Refused(SettingsField::CallSeconds, L"How long a call may take: give a whole number of seconds from 1 to " +
+                                                       GroupedNumber(kLongestCallSeconds) +
+                                                       L", or leave it empty for 60 in the window and 600 at night.");
     RuleLines rules = open(SettingsField::Answers) ? ReadRuleLines(fields.answers) : RuleLines{};
     if (!rules.refusal.empty()) return Refused(SettingsField::Answers, rules.refusal);
     values.answers = std::move(rules.lines);

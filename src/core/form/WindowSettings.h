@@ -17,6 +17,8 @@ namespace kestrow {
 // The ranges the batch takes, as the command line's switches have them.
 constexpr std::int64_t kMostDraftsPerSession = 1000000;
 constexpr std::int64_t kMostMegabytes = 1048576;
+// How long a call may take: a week at most, as a night's /timeout.
+constexpr std::int64_t kLongestCallSeconds = 7 * 24 * 3600;
 
 // The values as stored: any of them may have been written by hand, out of
 // range or not at all.
@@ -24,6 +26,9 @@ struct StoredSettings {
     std::optional<std::uint32_t> sessions;
     std::optional<std::uint32_t> restartEvery;     // drafts
     std::optional<std::uint32_t> restartMemoryMB;  // megabytes
+    // How long a call may take, in seconds: the window asks whether to keep
+    // waiting after so long, and a new night gives up (its /timeout).
+    std::optional<std::uint32_t> callSeconds;
     std::vector<std::wstring> answers;             // one rule a line
     std::wstring exports;                          // "pdf,dxf"
     bool operator==(const StoredSettings&) const = default;
@@ -34,11 +39,12 @@ struct SettingsFields {
     std::wstring sessions;
     std::wstring restartEvery;     // "" for never
     std::wstring restartMemoryMB;  // "" for never
+    std::wstring callSeconds;      // "" for the window's and a night's own
     std::wstring answers;          // lines separated by "\r\n"
     std::vector<ExportFormat> exports;
 };
 
-enum class SettingsField { Sessions, RestartEvery, RestartMemory, Answers };
+enum class SettingsField { Sessions, RestartEvery, RestartMemory, CallSeconds, Answers };
 
 struct SettingsCheck {
     std::optional<StoredSettings> values;  // to store, when every field is sound

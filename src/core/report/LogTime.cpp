@@ -29,7 +29,7 @@ std::int64_t DaysFromCivil(std::int64_t year, int month, int day) {
 
 struct CivilTime {
     std::int64_t year;
-    int month, day, hour, minute;
+    int month, day, hour, minute, second;
 };
 
 CivilTime CivilFromSeconds(std::int64_t seconds) {
@@ -44,7 +44,7 @@ CivilTime CivilFromSeconds(std::int64_t seconds) {
     const int day = static_cast<int>(dayOfYear - (153 * mp + 2) / 5 + 1);
     const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
     return {yearOfEra + era * 400 + (month <= 2 ? 1 : 0), month, day, static_cast<int>(inDay / 3600),
-            static_cast<int>(inDay % 3600 / 60)};
+            static_cast<int>(inDay % 3600 / 60), static_cast<int>(inDay % 60)};
 }
 
 }  // namespace
@@ -77,10 +77,13 @@ std::wstring LocalDateTimeText(const LogTime& time) {
     return text;
 }
 
-std::wstring LocalClockText(std::int64_t utcSeconds, int offsetMinutes) {
+std::wstring LocalClockText(std::int64_t utcSeconds, int offsetMinutes, bool withSeconds) {
     const CivilTime civil = CivilFromSeconds(utcSeconds + static_cast<std::int64_t>(offsetMinutes) * 60);
     wchar_t text[16];
-    std::swprintf(text, 16, L"%02d:%02d", civil.hour, civil.minute);
+    if (withSeconds)
+        std::swprintf(text, 16, L"%02d:%02d:%02d", civil.hour, civil.minute, civil.second);
+    else
+        std::swprintf(text, 16, L"%02d:%02d", civil.hour, civil.minute);
     return text;
 }
 

@@ -18,8 +18,8 @@ std::optional<LogTime> ParseLogTime(const std::wstring& text);
 
 // "2026-12-07 02:14" in the time's own offset.
 std::wstring LocalDateTimeText(const LogTime& time);
-// "02:14" in `offsetMinutes`.
-std::wstring LocalClockText(std::int64_t utcSeconds, int offsetMinutes);
+// "02:14" in `offsetMinutes`; "02:14:09" `withSeconds`.
+std::wstring LocalClockText(std::int64_t utcSeconds, int offsetMinutes, bool withSeconds = false);
 // "3 h 12 min", "14 min", "40 s".
 std::wstring DurationText(double seconds);
 

@@ -46,7 +46,8 @@ ExportCounts CountExports(const ReportedRun& run) {
 }
 
 double DraftsPerHour(std::int64_t tried, double seconds) {
-    return seconds > 0 ? static_cast<double>(tried) * 3600.0 / seconds : 0.0;
+    constexpr double kShortestPaced = 60;
+    return seconds >= kShortestPaced ? static_cast<double>(tried) * 3600.0 / seconds : 0.0;
 }
 
 double NightTotals::DraftsPerHour() const {

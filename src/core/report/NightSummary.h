@@ -32,7 +32,8 @@ struct ExportCounts {
 };
 ExportCounts CountExports(const ReportedRun& run);
 
-// Drafts tried an hour over `seconds`; 0 when no time passed.
+// Drafts tried an hour over `seconds`; 0 over less than a minute, which
+// says nothing of an hour.
 double DraftsPerHour(std::int64_t tried, double seconds);
 
 struct NightTotals {

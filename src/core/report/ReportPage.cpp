@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdio>
 #include <optional>
+#include <unordered_map>
 
 #include "report/Html.h"
 #include "common/NumberText.h"
@@ -37,6 +38,9 @@ std::wstring Seconds(double seconds) {
     return text;
 }
 
+// A run shorter than a minute tells no pace: its cell stays empty.
+std::wstring PaceText(double perHour) { return perHour > 0 ? Number(std::llround(perHour)) : std::wstring(); }
+
 std::wstring TimeOf(const DraftInReport& draft) {
     return draft.draft->time == kNoTime ? std::wstring() : LocalClockText(draft.draft->time, draft.run->offsetMinutes);
 }
@@ -53,13 +57,13 @@ std::wstring TotalsSection(const std::vector<ReportSource>& sources) {
         html += Tile(DurationText(static_cast<double>(totals.end - totals.start)),
                      LocalClockText(totals.start, totals.offsetMinutes) + L" to " +
                          LocalClockText(totals.end, totals.offsetMinutes));
-        html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
+        if (totals.DraftsPerHour() > 0) html += Tile(Number(std::llround(totals.DraftsPerHour())), L"drafts an hour");
     }
     if (totals.exports.Any()) {
         html += Tile(Number(totals.exports.made), L"exported");
         html += Tile(Number(totals.exports.failed), L"exports failed", totals.exports.failed > 0 ? L"bad" : L"");
     }
-    if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of the CAD system");
+    if (totals.dialogs > 0) html += Tile(Number(totals.dialogs), L"dialogs of Solid Edge");
     html += L"</div>\n";
     if (totals.runsNotEnded > 0)
         html += L"<p class=\"alert\">" + std::to_wstring(totals.runsNotEnded) +
@@ -87,7 +91,7 @@ std::wstring RunsSection(const std::vector<ReportSource>& sources) {
                     Cell(RunStateText(source, run), RunEndedWell(run) ? L"" : L"err") + Cell(Number(fates.stored), L"n") +
                     Cell(Number(fates.failed), fates.failed ? L"n err" : L"n") + Cell(Number(fates.notReached), L"n") +
                     Cell(Number(fates.inHand), L"n") +
-                    Cell(Number(std::llround(DraftsPerHour(fates.Tried(), run.activeSeconds))), L"n") + L"</tr>\n";
+                    Cell(PaceText(DraftsPerHour(fates.Tried(), run.activeSeconds)), L"n") + L"</tr>\n";
         }
     return html + L"</table>\n";
 }
@@ -177,6 +181,49 @@ std::wstring DraftTable(const std::wstring& title, const std::vector<DraftInRepo
     return html + L"</table>\n";
 }
 
+const wchar_t* FateText(DraftFate fate) {
+    switch (fate) {
+        case DraftFate::Stored: return L"stored";
+        case DraftFate::Failed: return L"failed";
+        case DraftFate::NotReached: return L"not reached";
+        case DraftFate::InHand: break;
+    }
+    return L"in hand";
+}
+
+// Every draft of the runs with its fate and its exports, up to `most`.
+std::wstring EveryDraftSection(const std::vector<ReportSource>& sources, size_t most) {
+    if (most == 0) return std::wstring();
+    std::wstring rows;
+    std::int64_t all = 0;
+    for (const ReportSource& source : sources)
+        for (const ReportedRun& run : source.log.runs) {
+            std::unordered_map<std::wstring, std::wstring> exportsOf;
+            for (const ReportedExport& made : run.exports) {
+                std::wstring& text = exportsOf[made.file];
+                text += (text.empty() ? L"" : L", ") + made.format + (made.made ? L"" : L" failed");
+            }
+            for (const ReportedDraft& draft : run.drafts) {
+                if (static_cast<size_t>(all++) >= most) continue;
+                const bool failed = draft.fate == DraftFate::Failed;
+                rows += L"<tr>" + Cell(draft.file, L"path") +
+                        Cell(failed ? L"failed: " + ErrorText(draft.error, draft.source, OneLine(draft.description))
+                                    : FateText(draft.fate),
+                             failed || draft.fate == DraftFate::InHand ? L"err" : L"") +
+                        Cell(draft.seconds > 0 ? Seconds(draft.seconds) : L"", L"n") + Cell(exportsOf[draft.file]) +
+                        L"</tr>\n";
+            }
+        }
+    if (all == 0) return std::wstring();
+    std::wstring html = L"<h2 id=\"drafts\">Every draft <span class=\"count\">" + Number(all) +
+                        L"</span></h2>\n<table><tr><th>Draft</th><th>Fate</th><th class=\"n\">Took</th><th>Exports</th>"
+                        L"</tr>\n" + rows + L"</table>\n";
+    if (static_cast<size_t>(all) > most)
+        html += L"<p>" + Number(all - static_cast<std::int64_t>(most)) +
+                L" more drafts are not shown here; the log lists every one.</p>\n";
+    return html;
+}
+
 std::wstring FoldersSection(const std::vector<ReportSource>& sources) {
     std::wstring rows;
     for (const ReportSource& source : sources)
@@ -207,12 +254,13 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
     if (!timeline.empty())
         html += L"<h2>The night</h2>\n" + timeline +
                 L"<p class=\"legend\"><i style=\"background:#2da44e\"></i>stored<i style=\"background:#cf222e\"></i>"
-                L"failed<i style=\"background:#d4a72c\"></i>in hand<i style=\"background:#6639ba\"></i>dialog of the "
-                L"CAD system</p>\n";
+                L"failed<i style=\"background:#d4a72c\"></i>in hand<i style=\"background:#6639ba\"></i>dialog of "
+                L"Solid Edge</p>\n";
     html += L"<h2>Runs</h2>\n" + RunsSection(sources);
     html += FailuresSection(sources, setting);
     html += FailedExportsSection(sources);
     html += DraftTable(L"In hand when the log ends", DraftsWithFate(sources, DraftFate::InHand), false);
+    html += EveryDraftSection(sources, setting.everyDraftShown);
     html += DraftTable(L"Slowest drafts", SlowestDrafts(sources, setting.slowestDrafts), true);
     html += FoldersSection(sources);
     html += L"<footer>Made by Kestrow";

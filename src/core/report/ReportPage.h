@@ -15,6 +15,9 @@ struct PageSetting {
     std::wstring madeAt;      // the local time now, as the log writes times
     size_t failedDraftsShown = 5000;  // a page stays readable; the console lists every one
     size_t slowestDrafts = 10;
+    // A page of one batch lists each of its drafts with its fate and its
+    // exports, up to so many; a night's page lists none.
+    size_t everyDraftShown = 0;
 };
 
 std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead which, const PageSetting& setting);

@@ -28,11 +28,11 @@ void RunLines(std::vector<std::wstring>& lines, const ReportSource& source, cons
     lines.push_back(L"  " + (span.empty() ? std::wstring() : span + L", ") + RunStateText(source, run));
     const FateCounts counts = CountFates(run);
     std::wstring fates = L"  " + FateCountsText(counts);
-    if (run.activeSeconds > 0) fates += L"; " + PerHour(DraftsPerHour(counts.Tried(), run.activeSeconds));
+    if (const double pace = DraftsPerHour(counts.Tried(), run.activeSeconds); pace > 0) fates += L"; " + PerHour(pace);
     lines.push_back(fates);
     if (const ExportCounts exports = CountExports(run); exports.Any()) lines.push_back(L"  " + ExportCountsText(exports));
     if (!run.dialogs.empty())
-        lines.push_back(L"  the CAD system showed " + GroupedNumber(static_cast<std::int64_t>(run.dialogs.size())) +
+        lines.push_back(L"  Solid Edge showed " + GroupedNumber(static_cast<std::int64_t>(run.dialogs.size())) +
                         (run.dialogs.size() == 1 ? L" dialog" : L" dialogs"));
 }
 

@@ -15,10 +15,20 @@ enum Paint : std::uint8_t { kNone, kStored, kInHand, kFailed };
 const wchar_t* const kPaintClass[] = {L"", L"stored", L"inhand", L"failed"};
 
 struct Lane {
-    std::wstring label;
+    std::wstring label;  // as it fits left of the axis
+    std::wstring whole;  // shown on hover
     const ReportSource* source;
     std::int32_t session;  // -1: every draft of the log
 };
+
+// A log's name and what follows it, as they fit left of the axis: a long
+// name (the window's logs carry their folder's) is cut at its end.
+Lane Named(const std::wstring& name, const std::wstring& suffix, const ReportSource* source, std::int32_t session) {
+    constexpr size_t kMostLetters = 26;
+    const size_t room = kMostLetters > suffix.size() + 8 ? kMostLetters - suffix.size() : 8;
+    const std::wstring shown = name.size() <= room ? name : name.substr(0, room - 1) + L"\u2026";
+    return Lane{shown + suffix, name + suffix, source, session};
+}
 
 std::vector<Lane> LanesOf(const std::vector<ReportSource>& sources) {
     std::vector<Lane> lanes;
@@ -31,21 +41,22 @@ std::vector<Lane> LanesOf(const std::vector<ReportSource>& sources) {
                 unnamed = unnamed || (draft.session == 0 && draft.fate != DraftFate::NotReached);
         }
         if (sessions == 0) {
-            lanes.push_back({source.name, &source, -1});
+            lanes.push_back(Named(source.name, L"", &source, -1));
             continue;
         }
         for (std::int32_t session = 1; session <= sessions; ++session)
-            lanes.push_back({source.name + L" \u00B7 session " + std::to_wstring(session), &source, session});
-        if (unnamed) lanes.push_back({source.name + L" \u00B7 no session", &source, 0});
+            lanes.push_back(Named(source.name, L" \u00B7 session " + std::to_wstring(session), &source, session));
+        if (unnamed) lanes.push_back(Named(source.name, L" \u00B7 no session", &source, 0));
     }
     return lanes;
 }
 
 bool InLane(const Lane& lane, std::int32_t session) { return lane.session < 0 || lane.session == session; }
 
-// Ticks a whole number of minutes apart, about a dozen across the axis.
+// Ticks a whole number of seconds or minutes apart, about a dozen across
+// the axis.
 std::int64_t TickStep(std::int64_t span) {
-    for (std::int64_t step : {60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400})
+    for (std::int64_t step : {1, 2, 5, 10, 15, 30, 60, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400})
         if (span / step <= 12) return step;
     return (span / 12 / 86400 + 1) * 86400;
 }
@@ -53,7 +64,8 @@ std::int64_t TickStep(std::int64_t span) {
 class Plot {
 public:
     Plot(std::int64_t start, std::int64_t end, const TimelineLayout& layout)
-        : start_(start), span_(std::max<std::int64_t>(end - start, 60)), layout_(layout) {}
+        // However short the night, it is drawn across the axis.
+        : start_(start), span_(std::max<std::int64_t>(end - start, 1)), layout_(layout) {}
 
     int X(double utcSeconds) const {
         const double at = (utcSeconds - static_cast<double>(start_)) / static_cast<double>(span_);
@@ -97,7 +109,7 @@ std::wstring TimelineSvg(const std::vector<ReportSource>& sources, const Timelin
         svg += L"<line class=\"grid\" x1=\"" + std::to_wstring(x) + L"\" y1=\"" + std::to_wstring(top - 4) +
                L"\" x2=\"" + std::to_wstring(x) + L"\" y2=\"" + std::to_wstring(height - axis + 2) + L"\"/>";
         svg += L"<text class=\"tick\" x=\"" + std::to_wstring(x) + L"\" y=\"" + std::to_wstring(height - 6) + L"\">" +
-               LocalClockText(tick, totals.offsetMinutes) + L"</text>\n";
+               LocalClockText(tick, totals.offsetMinutes, step < 60) + L"</text>\n";
     }
 
     size_t titled = 0;
@@ -105,7 +117,8 @@ std::wstring TimelineSvg(const std::vector<ReportSource>& sources, const Timelin
         const Lane& lane = lanes[index];
         const int y = top + static_cast<int>(index) * pitch;
         svg += L"<text class=\"lane\" x=\"" + std::to_wstring(left - 8) + L"\" y=\"" +
-               std::to_wstring(y + layout.laneHeight - 4) + L"\">" + HtmlText(lane.label) + L"</text>";
+               std::to_wstring(y + layout.laneHeight - 4) + L"\"><title>" + HtmlText(lane.whole) + L"</title>" +
+               HtmlText(lane.label) + L"</text>";
         svg += Rect(left, y, layout.plotWidth, layout.laneHeight, L"lanebg") + L"/>\n";
         std::vector<std::uint8_t> pixels(static_cast<size_t>(layout.plotWidth), kNone);
         std::vector<bool> dialogAt(static_cast<size_t>(layout.plotWidth), false);  // one mark a pixel

@@ -7,7 +7,7 @@
 namespace kestrow {
 namespace {
 
-constexpr std::int64_t kLongestTimeoutSeconds = 7 * 24 * 3600;
+constexpr std::int64_t kLongestTimeoutSeconds = kLongestCallSeconds;
 
 NightCheck Refused(NightField field, std::wstring why) {
     NightCheck check;
@@ -30,6 +30,7 @@ ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings&
     if (night.sessions == 0) night.sessions = 1;
     night.restartEvery = InRange(stored.restartEvery, kMostDraftsPerSession);
     night.restartMemoryMB = InRange(stored.restartMemoryMB, kMostMegabytes);
+    if (const std::int64_t seconds = InRange(stored.callSeconds, kLongestCallSeconds)) night.timeoutSeconds = seconds;
     for (const std::wstring& line : stored.answers)
         if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) night.answers.push_back(*rule);
     night.exports = FieldsOfStored(stored).exports;

@@ -178,9 +178,15 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
     return line;
 }
 
+std::wstring HelpHintText(const std::wstring& typedProgram) {
+    std::wstring program = typedProgram.empty() ? std::wstring(L"Kestrow") : typedProgram;
+    if (program.find_first_of(L" \t") != std::wstring::npos) program = L"\"" + program + L"\"";
+    return program + L" /? shows how to use the command line.";
+}
+
 std::wstring UsageText() {
-    return L"Kestrow updates all views in all the draft files (.dft) of a folder and stores them, through the CAD "
-           L"system's automation server.\n"
+    return L"Kestrow updates all views in all the draft files (.dft) of a folder and stores them, through Solid "
+           L"Edge's automation server.\n"
            L"\n"
            L"Usage:\n"
            L"  Kestrow.exe                       opens the Kestrow window\n"
@@ -192,19 +198,19 @@ std::wstring UsageText() {
            L"  Kestrow.exe /?                    shows this text\n"
            L"\n"
            L"  /update <folder>     updates the drafts of <folder> without asking anything: a draft that fails is\n"
-           L"                       skipped, a CAD system that stops is started again\n"
+           L"                       skipped, a Solid Edge that stops is started again\n"
            L"  /subfolders          includes the drafts of every folder below <folder>\n"
            L"  /log <file>          appends CSV rows about each draft to <file>:\n"
            L"                       time,result,file,error,source,description,...\n"
            L"  /resume              continues the last run in the log if it did not end: drafts it stored that\n"
            L"                       have not changed since are skipped\n"
-           L"  /timeout <seconds>   gives up on a CAD system that does not answer a call for so long\n"
+           L"  /timeout <seconds>   gives up on a Solid Edge that does not answer a call for so long\n"
            L"                       (default 600), ends it and goes on with a new one\n"
-           L"  /restart-every <n>   ends the CAD session after every n drafts and starts a fresh one\n"
-           L"  /restart-memory <MB> starts a fresh CAD session once the server's memory passes <MB> megabytes\n"
-           L"  /sessions <k>        runs k sessions of the CAD system at once (1 to 8, default 1)\n"
+           L"  /restart-every <n>   ends the Solid Edge session after every n drafts and starts a fresh one\n"
+           L"  /restart-memory <MB> starts a fresh Solid Edge session once the server's memory passes <MB> megabytes\n"
+           L"  /sessions <k>        runs k sessions of Solid Edge at once (1 to 8, default 1)\n"
            L"  /shard <i>/<n>       takes only share i of n of the drafts, the same share on every computer\n"
-           L"  /answer \"<t>=<b>\"    presses button <b> of a dialog of the CAD system titled <t> (* and ? match\n"
+           L"  /answer \"<t>=<b>\"    presses button <b> of a dialog of Solid Edge titled <t> (* and ? match\n"
            L"                       any text, any case); may be given again: the first rule whose title matches\n"
            L"                       decides. A dialog no rule answers is left, and its draft fails at /timeout\n"
            L"  /export <formats>    also saves each stored draft as pdf, dwg and/or dxf (a comma list), beside it\n"
@@ -213,7 +219,7 @@ std::wstring UsageText() {
            L"  /exportto <folder>   puts the exports under <folder> instead, at each draft's path from the /update\n"
            L"                       folder (Sub\\a.dft -> <folder>\\Sub\\a.pdf), folders made as needed\n"
            L"  /whatif              lists the drafts the run would update, in order, and why others are left;\n"
-           L"                       starts no CAD system and changes nothing, not even the log\n"
+           L"                       starts no Solid Edge and changes nothing, not even the log\n"
            L"\n"
            L"  /report <log>...     what the logs say about their last run (every run with /runs all): the\n"
            L"                       drafts stored, failed, not reached and still in hand, when, how fast, and\n"
@@ -221,7 +227,7 @@ std::wstring UsageText() {
            L"  /html <file>         also writes the report as one page, with a timeline of the night\n"
            L"\n"
            L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, exports failed or\n"
-           L"subfolders unread, 2 the CAD system could not be started or kept failing, 3 bad command line, folder\n"
+           L"subfolders unread, 2 Solid Edge could not be started or kept failing, 3 bad command line, folder\n"
            L"missing or unreadable, or log not writable, 4 Kestrow itself failed.\n";
 }
 

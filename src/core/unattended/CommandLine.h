@@ -54,6 +54,10 @@ struct CommandLine {
 CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments);
 
 std::wstring UsageText();
+// "<program> /? shows how to use the command line.", the program named as
+// the user typed it ("Kestrow", "Kestrow.exe", a path), "Kestrow" when that
+// is not known.
+std::wstring HelpHintText(const std::wstring& typedProgram);
 
 // The switches a run shares with /check, each read as a run reads it: ""
 // when the value is sound (and stored), otherwise why it is not.

@@ -123,7 +123,7 @@ void UnattendedUser::TellEarlierCopies(EarlierCopies& earlier) {
 }
 
 void UnattendedUser::SessionRenewed(const std::wstring& why) {
-    output_.Line(L"Kestrow: ended the CAD session as planned (" + why + L"); the next draft starts a fresh one.");
+    output_.Line(L"Kestrow: ended the Solid Edge session as planned (" + why + L"); the next draft starts a fresh one.");
 }
 
 void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& why) {
@@ -133,7 +133,7 @@ void UnattendedUser::SessionsReduced(std::int32_t running, const std::wstring& w
 }
 
 void UnattendedUser::SessionsShareOneProcess() {
-    output_.Line(L"Kestrow: the CAD system serves several sessions from one process (it is registered for every "
+    output_.Line(L"Kestrow: Solid Edge serves several sessions from one process (it is registered for every "
                  L"client); going on with the sessions that have a process of their own.");
 }
 
@@ -141,11 +141,11 @@ std::wstring StartNoticeText(StartNotice notice, std::int32_t session, bool name
     const std::wstring which = named ? L"session " + std::to_wstring(session) : std::wstring(L"the session");
     switch (notice) {
         case StartNotice::TurnNotComputerWide:
-            return L"the turn that starts of the CAD system take could not be shared with every Kestrow of this "
+            return L"the turn that starts of Solid Edge take could not be shared with every Kestrow of this "
                    L"computer, so starts may overlap with other Kestrows'; each start still knows its own process "
                    L"by how COM started it.";
         case StartNotice::StartedWithoutTurn:
-            return L"another start of the CAD system held the turn for over 10 minutes; " + which +
+            return L"another start of Solid Edge held the turn for over 10 minutes; " + which +
                    L" started without it, and knows its own process by how COM started it.";
     }
     return std::wstring();
@@ -210,16 +210,16 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
             break;
         }
         case BatchEnd::ServerCouldNotStart:
-            output_.Line(L"The CAD system's automation server could not be started: " + DescribeError(*result.serverError));
+            output_.Line(L"Solid Edge could not be started: " + DescribeError(*result.serverError));
             break;
         case BatchEnd::ServerKeptFailing:
-            output_.Line(L"The CAD system keeps failing: it stopped on " +
+            output_.Line(L"Solid Edge keeps failing: it stopped on " +
                          std::to_wstring(DraftBatch::kServerLossesInARow) + L" drafts in a row. Last error: " +
                          DescribeError(*result.serverError));
             break;
         case BatchEnd::KestrowFailed:
             output_.Line(L"Kestrow itself failed (" + result.kestrowFailure +
-                         L"); the CAD system was told to end its work. Please report this.");
+                         L"); Solid Edge was told to end its work. Please report this.");
             break;
         case BatchEnd::Completed:
         case BatchEnd::Cancelled:

@@ -77,7 +77,7 @@ RuntimeError ErrorFromHresult(HRESULT hr, const std::wstring& what) {
                                 FromBstr(description), kind);
     }
     std::wstring text = SystemMessage(hr);
-    if (Rejected(hr)) text = L"The CAD system stayed busy and did not accept the call";
+    if (Rejected(hr)) text = L"Solid Edge stayed busy and did not accept the call";
     if (text.empty()) text = L"The automation call failed";
     return RuntimeError(hr, kProgramSource, what.empty() ? text : what + L": " + text, kind);
 }

@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <iterator>
 #include <vector>
 
 #include "automation/DialogPicture.h"
@@ -161,6 +162,12 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
         call_ = callStarted;
         seen_.clear();
         waitingForButton_.clear();
+        leftOpen_.clear();
+    }
+    if (!leftOpen_.empty()) {
+        for (auto left = leftOpen_.begin(); left != leftOpen_.end();)
+            left = IsWindow(*left) && IsWindowVisible(*left) ? std::next(left) : leftOpen_.erase(left);
+        if (leftOpen_.empty()) watch.LeftDialogsClosed();
     }
     for (const HWND window : VisibleWindowsOf(processId)) {
         // One that does not answer yet is read once it does; the CAD
@@ -189,6 +196,7 @@ void DialogWatch::Look(DWORD processId, CallWatch& watch, CallWatch::Clock::time
             waitingForButton_.emplace(window, found->dialog.picture);
         } else {
             seen_.insert(window);
+            leftOpen_.insert(window);
             if (toldBefore) waitingForButton_.erase(waiting);
         }
         watch.DialogHandled(found->dialog,

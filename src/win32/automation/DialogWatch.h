@@ -5,7 +5,8 @@
 // as a user's click presses it: the dialog gets the button's command, and
 // a disabled button is never pressed) or left, and told to the watch. One
 // left only because the rule's button is greyed out is read again at each
-// look and answered once the button is enabled. Only
+// look and answered once the button is enabled; when every dialog left
+// open has gone by itself, the watch is told. Only
 // top-level windows of that one process are looked at, and nothing is sent
 // to any other. The look runs on the thread that keeps /timeout: every
 // message to the CAD system's windows waits a bounded time.
@@ -38,6 +39,8 @@ private:
     // Left open only because the rule's button was greyed out: looked at
     // again until it is pressed, the picture kept from the first look.
     std::map<HWND, std::wstring> waitingForButton_;
+    // Left open, no rule answering them: the watch hears when all are gone.
+    std::set<HWND> leftOpen_;
 };
 
 }  // namespace kestrow::win32

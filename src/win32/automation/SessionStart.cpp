@@ -244,7 +244,7 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
             // would be taken for the next start's.
             if (cancelled_())
                 throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                                   L"The start of the CAD system was given up", FailureKind::ServerAbandoned);
+                                   L"The start of Solid Edge was given up", FailureKind::ServerAbandoned);
             start_.ActivationBegins();
             continue;
         }
@@ -267,7 +267,7 @@ AutomationRef StartingFactory::CreateObject(const std::wstring& progId) {
         // for every client does; a user's session seen ends the batch.
         if (verdict.why == SessionLetGo::NotProven && !batch.empty())
             throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
-                               L"The CAD system served this session from the process of another session",
+                               L"Solid Edge served this session from the process of another session",
                                FailureKind::SharedServer);
         throw RuntimeError(ErrorNumber::CannotCreateObject, kProgramSource,
                            LetGoText(verdict.why.value_or(SessionLetGo::NotProven)), FailureKind::ForeignServer);

@@ -321,12 +321,11 @@ private:
         shared_->start.GiveUp();
         endedWhenGivenUp_ = shared_->start.EndProcess(0);
         const bool ended = Gone(endedWhenGivenUp_);
-        std::wstring description = ended ? L"The CAD system did not answer; Kestrow gave up on it and ended it"
-                                         : L"The CAD system did not answer, and Kestrow gave up on it";
+        std::wstring description = ended ? L"Solid Edge did not answer; Kestrow gave up on it and ended it"
+                                         : L"Solid Edge did not answer, and Kestrow gave up on it";
         if (const std::optional<CadDialog>& dialog = watch.DialogLeftOpen()) {
             description = DialogShownText(*dialog) + L" and did not answer; Kestrow gave up on it" +
                           (ended ? L" and ended it" : L"");
-            description[0] = L'T';
         }
         return RuntimeError(static_cast<long>(RPC_E_CALL_CANCELED), kProgramSource, description,
                             ended ? FailureKind::ServerAbandoned : FailureKind::ServerAbandonedRunning);

@@ -1,5 +1,8 @@
 #include "check/CheckDialog.h"
 
+#include <commctrl.h>
+
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -11,10 +14,12 @@
 #include "check/CheckOnThisComputer.h"
 #include "check/CheckText.h"
 #include "resources/DialogIds.h"
-#include "ui/GdiObjects.h"
+#include "settings/RegistrySettings.h"
+#include "settings/SettingsStore.h"
 #include "ui/HandlerBoundary.h"
 #include "ui/ModalDialog.h"
-#include "settings/RegistrySettings.h"
+#include "ui/OpenFileDialog.h"
+#include "ui/ReportList.h"
 #include "ui/Win32Controls.h"
 
 namespace kestrow::win32 {
@@ -25,17 +30,8 @@ constexpr const wchar_t* kTitle = L"Check Solid Edge";
 
 std::wstring Joined(const std::vector<std::wstring>& lines) {
     std::wstring text;
-    for (const std::wstring& line : lines) text += line + L"\r\n";
+    for (const std::wstring& line : lines) text += (text.empty() ? L"" : L"\r\n") + line;
     return text;
-}
-
-// A fixed-pitch font, so that the findings' columns line up.
-FontHandle ColumnFont(HWND like) {
-    LOGFONTW font{};
-    if (HFONT shown = reinterpret_cast<HFONT>(SendMessageW(like, WM_GETFONT, 0, 0))) GetObjectW(shown, sizeof(font), &font);
-    font.lfPitchAndFamily = FIXED_PITCH | FF_MODERN;
-    wcscpy_s(font.lfFaceName, L"Courier New");
-    return FontHandle(CreateFontIndirectW(&font));
 }
 
 bool CopyToClipboard(HWND owner, const std::wstring& text) {
@@ -55,6 +51,13 @@ bool CopyToClipboard(HWND owner, const std::wstring& text) {
     return copied;
 }
 
+// What the check found, handed from its thread to the dialog's.
+struct CheckOutcome {
+    CheckFacts facts;
+    CheckVerdict verdict;
+    std::wstring failure;  // Kestrow's own, when it could not check
+};
+
 class CheckDialog : public ModalDialog {
 public:
     explicit CheckDialog(CheckRequest request) : ModalDialog(IDD_CHECK), request_(std::move(request)) {}
@@ -65,28 +68,23 @@ public:
 private:
     bool OnInit() noexcept override {
         RunHandler(Handle(), kTitle, [this] {
-            font_ = ColumnFont(Item(IDC_CHECK_TEXT));
-            SendMessageW(Item(IDC_CHECK_TEXT), WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+            AddListColumns(Item(IDC_CHECK_LIST), {L"Status", L"Step", L"Figure", L"Finding"});
             SetItemText(IDC_CHECK_STATUS, request_.sample.empty()
-                                              ? L"Checking Solid Edge, without a sample draft (no folder is listed)..."
+                                              ? L"Checking Solid Edge, without a sample draft..."
                                               : L"Checking Solid Edge with a copy of " + request_.sample + L"...");
             SetItemText(IDC_CHECK_TEXT, CheckIntroLine(contract::kProgId));
             const HWND dialog = Handle();
             worker_ = std::thread([this, dialog] {
-                std::wstring text;
-                bool canRun = false;
+                auto outcome = std::make_unique<CheckOutcome>();
                 try {
-                    const CheckFacts facts = CheckThisComputer(request_, stop_);
-                    const CheckVerdict verdict = JudgeCheck(facts, request_);
-                    text = Joined(CheckLines(facts, verdict));
-                    canRun = verdict.NightCanRun();
+                    outcome->facts = CheckThisComputer(request_, stop_);
+                    outcome->verdict = JudgeCheck(outcome->facts, request_);
                 } catch (const std::exception&) {
-                    text = L"Kestrow itself failed while it checked Solid Edge; please report this.";
+                    outcome->failure = L"Kestrow itself failed while it checked Solid Edge; please report this.";
                 }
                 {
                     const std::lock_guard<std::mutex> lock(mutex_);
-                    result_ = text;
-                    nightCanRun_ = canRun;
+                    outcome_ = std::move(outcome);
                 }
                 // The dialog waits for this before it can end.
                 PostMessageW(dialog, kCheckDoneMessage, 0, 0);
@@ -97,7 +95,11 @@ private:
 
     bool OnCommand(int id, int) noexcept override {
         if (id == IDC_CHECK_COPY) {
-            RunHandler(Handle(), kTitle, [this] { CopyToClipboard(Handle(), ItemText(IDC_CHECK_TEXT)); });
+            RunHandler(Handle(), kTitle, [this] { CopyToClipboard(Handle(), whole_); });
+            return true;
+        }
+        if (id == IDC_CHECK_USE) {
+            RunHandler(Handle(), kTitle, [this] { UseTheseSettings(); });
             return true;
         }
         if (id != IDCANCEL) return false;
@@ -115,10 +117,15 @@ private:
         return true;
     }
 
-    bool OnMessage(UINT message, WPARAM, LPARAM) noexcept override {
-        if (message != kCheckDoneMessage) return false;
-        RunHandler(Handle(), kTitle, [this] { ShowResult(); });
-        return true;
+    bool OnMessage(UINT message, WPARAM, LPARAM lParam) noexcept override {
+        if (message == kCheckDoneMessage) {
+            RunHandler(Handle(), kTitle, [this] { ShowResult(); });
+            return true;
+        }
+        if (message != WM_NOTIFY) return false;
+        const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+        if (header->idFrom == IDC_CHECK_LIST && header->code == LVN_ITEMCHANGED) ShowSelectedFinding();
+        return false;
     }
 
     void ShowResult() {
@@ -128,38 +135,91 @@ private:
             EndDialog(Handle(), IDCANCEL);
             return;
         }
-        const std::lock_guard<std::mutex> lock(mutex_);
-        SetItemText(IDC_CHECK_STATUS, nightCanRun_ ? L"A night can run. Select the text and press Ctrl+C, or Copy, to "
-                                                     L"keep it."
-                                                   : L"A night cannot run: the reasons are below the findings.");
-        SetItemText(IDC_CHECK_TEXT, result_);
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            outcome_.swap(shown_);
+        }
+        if (!shown_->failure.empty()) {
+            SetItemText(IDC_CHECK_STATUS, shown_->failure);
+            SetItemText(IDC_CHECK_TEXT, L"");
+            return;
+        }
+        const CheckVerdict& verdict = shown_->verdict;
+        whole_ = Joined(CheckLines(shown_->facts, verdict));
+        FillList(verdict.findings);
+        SetItemText(IDC_CHECK_STATUS, verdict.NightCanRun() ? L"A night can run. Select a finding to read it whole."
+                                                            : L"A night cannot run: the problems say what to do.");
+        if (!verdict.switches.empty())
+            SetItemText(IDC_CHECK_SWITCHES, L"Switches for the night, from what was measured here: " +
+                                                SwitchesTogether(verdict) +
+                                                L"\r\nUse these settings makes them the window's settings, and a new "
+                                                L"night's.");
         EnableWindow(Item(IDC_CHECK_COPY), TRUE);
-        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_CHECK_TEXT)), TRUE);
-        // The dialog manager selects all of an edit it moves the focus to; the
-        // caret at the top reads better, and Copy takes the whole text anyway.
-        SendMessageW(Item(IDC_CHECK_TEXT), EM_SETSEL, 0, 0);
+        EnableWindow(Item(IDC_CHECK_USE), !verdict.switches.empty() || !request_.exports.empty());
+        SendMessageW(Handle(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Item(IDC_CHECK_LIST)), TRUE);
+    }
+
+    // A row a finding; the first problem selected, or else the first row.
+    void FillList(const std::vector<Finding>& findings) {
+        const HWND list = Item(IDC_CHECK_LIST);
+        const auto problem = std::find_if(findings.begin(), findings.end(),
+                                          [](const Finding& f) { return f.mark == FindingMark::Problem; });
+        const int selected = problem == findings.end() ? 0 : static_cast<int>(problem - findings.begin());
+        for (const Finding& finding : findings)
+            AddListRow(list, {MarkName(finding.mark), finding.topic, finding.figure, finding.text});
+        // The words of a long finding scroll sideways, and show whole below.
+        FitListColumns(list, true);
+        ListView_SetItemState(list, selected, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
+        ListView_EnsureVisible(list, selected, FALSE);
+    }
+
+    void ShowSelectedFinding() {
+        if (!shown_) return;
+        const int index = ListView_GetNextItem(Item(IDC_CHECK_LIST), -1, LVNI_SELECTED);
+        const std::vector<Finding>& findings = shown_->verdict.findings;
+        if (index < 0 || index >= static_cast<int>(findings.size())) return;
+        SetItemText(IDC_CHECK_TEXT, Joined(FindingDetail(findings[static_cast<size_t>(index)])));
+    }
+
+    void UseTheseSettings() {
+        const StoredSettings taken = SettingsWithSuggestions(ReadStoredSettings(), shown_->verdict.switches,
+                                                             request_.exports, shown_->facts.sample.exports);
+        WriteStoredSettings(taken);
+        EnableWindow(Item(IDC_CHECK_USE), FALSE);
+        SetItemText(IDC_CHECK_STATUS, L"Settings now hold what the check suggests; Settings... shows them.");
     }
 
     CheckRequest request_;
     const std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
-    FontHandle font_;
     std::thread worker_;
     std::mutex mutex_;
-    std::wstring result_;
-    bool nightCanRun_ = false;
+    std::unique_ptr<CheckOutcome> outcome_;  // under `mutex_`, until shown
+    std::unique_ptr<CheckOutcome> shown_;
+    std::wstring whole_;  // the check as the console prints it, for Copy
     bool done_ = false;
     bool closeWhenDone_ = false;
 };
 
 }  // namespace
 
-void ShowCheckDialog(HWND owner, const std::wstring& sample) {
+void ShowCheckDialog(HWND owner, const std::wstring& firstListed, const std::wstring& folder) {
     CheckRequest request;
-    request.sample = sample;
-    // As Update in the window would: its formats and its answers.
+    request.sample = firstListed;
+    if (request.sample.empty()) {
+        const std::optional<std::wstring> chosen = ChooseFileToOpen(
+            owner, FileRequest{L"Choose a draft for the check (Kestrow works on a copy of it)", L"Solid Edge drafts",
+                               L"*.dft", folder});
+        if (!chosen) return;
+        request.sample = *chosen;
+    }
+    // As Update in the window would: its formats, answers and call limit.
     const BatchSettings settings = ReadBatchSettings();
     request.exports = settings.exports;
     request.answers = settings.answers;
+    if (settings.callSeconds > 0) request.timeout = std::chrono::seconds(settings.callSeconds);
+    // The list's window class must be there before the dialog is made.
+    INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
     CheckDialog dialog(std::move(request));
     dialog.Run(owner);
 }

@@ -93,7 +93,7 @@ int RunCheckCommand(const CheckCommand& command) {
     switch (command.kind) {
         case CheckCommand::Kind::Invalid:
             err.Line(L"Kestrow: " + command.error);
-            err.Line(L"Kestrow.exe /? shows how to use the command line.");
+            err.Line(HelpHint());
             return CheckExit::BadCommandLine;
         case CheckCommand::Kind::Usage: {
             std::wstring usage = CheckUsageText();

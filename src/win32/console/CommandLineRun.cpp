@@ -297,7 +297,7 @@ int RunCommandLine(const CommandLine& line) {
         }
         case CommandLine::Action::Invalid:
             err.Line(L"Kestrow: " + line.error);
-            err.Line(L"Kestrow.exe /? shows how to use the command line.");
+            err.Line(HelpHint());
             return ExitCode::NothingTouched;
         case CommandLine::Action::Update:
             try {

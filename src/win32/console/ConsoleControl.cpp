@@ -73,7 +73,7 @@ void RunningBatch::StopForEnd(const std::wstring& why) {
         if (requestStop_) requestStop_();
     }
     output_.Line(L"Kestrow: " + why +
-                 L": the run stops after the call in hand and the CAD system is told to end its work. Kestrow waits "
+                 L": the run stops after the call in hand and Solid Edge is told to end its work. Kestrow waits "
                  L"for that as long as Windows lets it; what is not done by then is ended with Kestrow.");
     output_.SettleAll(paths_);
 }
@@ -91,7 +91,7 @@ ConsoleControlRegistration::ConsoleControlRegistration(RunningBatch& running) : 
     }
     SetConsoleCtrlHandler(&OnConsoleControl, TRUE);
     sessionEnd_ = std::make_unique<SessionEndWindow>(
-        L"Kestrow is stopping its batch and telling the CAD system to end its work.",
+        L"Kestrow is stopping its batch and telling Solid Edge to end its work.",
         [](const std::wstring& why) { StopAndWaitForTheEnd(why); });
 }
 

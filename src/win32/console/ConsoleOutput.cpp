@@ -1,6 +1,9 @@
 #include "console/ConsoleOutput.h"
 
+#include <shellapi.h>
+
 #include "system/SystemText.h"
+#include "unattended/CommandLine.h"
 
 namespace kestrow::win32 {
 
@@ -50,6 +53,14 @@ void ConsoleOutput::Lines(const std::vector<std::wstring>& lines) {
             text += L'\n';
         }
     }
+}
+
+std::wstring HelpHint() {
+    int count = 0;
+    LPWSTR* words = CommandLineToArgvW(GetCommandLineW(), &count);
+    const std::wstring typed = words && count > 0 ? words[0] : L"";
+    if (words) LocalFree(words);
+    return HelpHintText(typed);
 }
 
 }  // namespace kestrow::win32

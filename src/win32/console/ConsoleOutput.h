@@ -27,4 +27,8 @@ private:
     bool console_ = false;
 };
 
+// The hint after a command line Kestrow refused, naming the program as the
+// user typed it (Kestrow.com hands that on to Kestrow.exe).
+std::wstring HelpHint();
+
 }  // namespace kestrow::win32

@@ -24,7 +24,7 @@ int List(KestrowTasks& tasks, ConsoleOutput& out) {
         lines.push_back(L"  folder:      " +
                         (row.reading.folder ? row.folder + (row.folderMissing ? L"  (not found)" : L"")
                                             : L"not known (the task names none)"));
-        if (!row.when.empty()) lines.push_back(L"  runs:        " + row.when);
+        lines.push_back(L"  runs at:     " + (row.when.empty() ? L"not known (the task holds no time Kestrow reads)" : row.when));
         lines.push_back(L"  next run:    " + row.nextRun);
         lines.push_back(L"  last result: " + row.lastResult + (row.lastRun == L"never" ? L"" : L" (" + row.lastRun + L")"));
     }
@@ -82,7 +82,7 @@ int RunSchedule(const ScheduleCommand& command) {
     ConsoleOutput err(STD_ERROR_HANDLE);
     if (command.kind == ScheduleCommand::Kind::Invalid) {
         err.Line(L"Kestrow: " + command.error);
-        err.Line(L"Kestrow.exe /? shows how to use the command line.");
+        err.Line(HelpHint());
         return ExitCode::NothingTouched;
     }
     const ThreadApartment apartment;

@@ -87,13 +87,13 @@ std::wstring ExportFilesOnDisk::TemporaryFor(const std::wstring& target) {
 std::uint64_t ExportFilesOnDisk::Replace(const std::wstring& temporary, const std::wstring& target) {
     WIN32_FILE_ATTRIBUTE_DATA made{};
     if (!GetFileAttributesExW(Extended(temporary).c_str(), GetFileExInfoStandard, &made))
-        throw LastErrorAs(L"The CAD system said it saved the export, but its file cannot be found (" + temporary +
+        throw LastErrorAs(L"Solid Edge said it saved the export, but its file cannot be found (" + temporary +
                           L"); " + target + L" is as it was");
     const std::uint64_t size = (static_cast<std::uint64_t>(made.nFileSizeHigh) << 32) | made.nFileSizeLow;
     if (size == 0) {
         Remove(temporary);
         SetLastError(ERROR_HANDLE_EOF);
-        throw LastErrorAs(L"The CAD system said it saved the export, but wrote an empty file; " + target +
+        throw LastErrorAs(L"Solid Edge said it saved the export, but wrote an empty file; " + target +
                           L" is as it was");
     }
     // Windows refuses to rename over a read-only file; Wine does it. The

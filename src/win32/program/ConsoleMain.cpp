@@ -60,9 +60,9 @@ std::wstring WindowProgramPath() {
     return path + L".exe";
 }
 
-// The command line after the program's own name, as typed: the program
-// name ends at its closing quote, or at the first blank when unquoted.
-std::wstring ArgumentsOf(const wchar_t* commandLine) {
+// Where the program's own name ends in a command line, as typed: at its
+// closing quote, or at the first blank when unquoted.
+const wchar_t* AfterProgram(const wchar_t* commandLine) {
     const wchar_t* at = commandLine;
     if (*at == L'"') {
         ++at;
@@ -71,6 +71,12 @@ std::wstring ArgumentsOf(const wchar_t* commandLine) {
     } else {
         while (*at && *at != L' ' && *at != L'\t') ++at;
     }
+    return at;
+}
+
+// The command line after the program's own name.
+std::wstring ArgumentsOf(const wchar_t* commandLine) {
+    const wchar_t* at = AfterProgram(commandLine);
     while (*at == L' ' || *at == L'\t') ++at;
     return at;
 }
@@ -92,8 +98,13 @@ int wmain() {
     HeapSetInformation(nullptr, HeapEnableTerminationOnCorruption, nullptr, 0);
 
     const std::wstring program = WindowProgramPath();
-    const std::wstring arguments = ArgumentsOf(GetCommandLineW());
-    std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
+    const wchar_t* typed = GetCommandLineW();
+    const std::wstring arguments = ArgumentsOf(typed);
+    // Kestrow.exe is started by its path, but hears its name as the user
+    // typed it ("Kestrow"), which its hints then name.
+    std::wstring name(typed, AfterProgram(typed));
+    if (name.empty()) name = L"\"" + program + L"\"";
+    std::wstring commandLine = name + (arguments.empty() ? L"" : L" " + arguments);
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process{};

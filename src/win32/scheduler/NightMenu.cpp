@@ -6,9 +6,9 @@ void AddNightMenuItems(HWND window) {
     HMENU menu = GetSystemMenu(window, FALSE);
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, NightMenuCommand::Check, L"Check Solid Edge...");
-    AppendMenuW(menu, MF_STRING, NightMenuCommand::Settings, L"Settings...");
-    AppendMenuW(menu, MF_STRING, NightMenuCommand::Schedule, L"Schedule a night...");
+    AppendMenuW(menu, MF_STRING, NightMenuCommand::Check, L"Chec&k Solid Edge...");
+    AppendMenuW(menu, MF_STRING, NightMenuCommand::Settings, L"Se&ttings...");
+    AppendMenuW(menu, MF_STRING, NightMenuCommand::Schedule, L"Sc&hedule a night...");
 }
 
 void EnableNightMenuItems(HWND window, bool batchRunning) {

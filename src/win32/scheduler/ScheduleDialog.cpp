@@ -14,6 +14,7 @@
 #include "ui/ModalDialog.h"
 #include "scheduler/PasswordPrompt.h"
 #include "settings/SettingsStore.h"
+#include "ui/ReportList.h"
 #include "ui/ShellFolderDialog.h"
 
 namespace kestrow::win32 {
@@ -21,13 +22,6 @@ namespace {
 
 constexpr const wchar_t* kTitle = L"Schedule a night";
 
-// The list's columns: heading and width in dialog units.
-struct Column {
-    const wchar_t* heading;
-    int width;
-};
-constexpr Column kColumns[] = {{L"Name", 80}, {L"Folder", 96}, {L"Runs", 58},
-                               {L"Next run", 50}, {L"Last run", 50}, {L"Last result", 64}};
 
 // A folder as the user means it: full, without a trailing "\" but at a root.
 std::wstring FolderAsMeant(const std::wstring& text) {
@@ -89,39 +83,23 @@ private:
     }
 
     void SetUpList() {
-        HWND list = Item(IDC_NIGHTS);
-        ListView_SetExtendedListViewStyle(list, LVS_EX_FULLROWSELECT);
-        for (int i = 0; i < static_cast<int>(std::size(kColumns)); ++i) {
-            RECT width{0, 0, kColumns[i].width, 0};
-            MapDialogRect(Handle(), &width);
-            LVCOLUMNW column{};
-            column.mask = LVCF_TEXT | LVCF_WIDTH;
-            column.pszText = const_cast<wchar_t*>(kColumns[i].heading);
-            column.cx = width.right;
-            ListView_InsertColumn(list, i, &column);
-        }
+        AddListColumns(Item(IDC_NIGHTS), {L"Name", L"Folder", L"Runs", L"Next run", L"Last run", L"Last result"});
     }
 
     void Refresh(const std::wstring& select = L"") {
         rows_ = ListNights(*tasks_);
         HWND list = Item(IDC_NIGHTS);
         ListView_DeleteAllItems(list);
-        for (int i = 0; i < static_cast<int>(rows_.size()); ++i) {
-            const NightRow& row = rows_[static_cast<size_t>(i)];
-            const std::wstring cells[] = {
-                row.name,
-                // The mark comes first, where a narrow column still shows it.
-                row.reading.folder ? (row.folderMissing ? L"not found: " : L"") + row.folder : L"not known",
-                row.when.empty() ? L"not known" : row.when, row.nextRun, row.lastRun, row.lastResult};
-            LVITEMW item{};
-            item.mask = LVIF_TEXT;
-            item.iItem = i;
-            item.pszText = const_cast<wchar_t*>(cells[0].c_str());
-            ListView_InsertItem(list, &item);
-            for (int c = 1; c < static_cast<int>(std::size(cells)); ++c)
-                ListView_SetItemText(list, i, c, const_cast<wchar_t*>(cells[c].c_str()));
+        for (const NightRow& row : rows_) {
+            const int i = AddListRow(
+                list, {row.name,
+                       // The mark comes first, where a narrow column still shows it.
+                       row.reading.folder ? (row.folderMissing ? L"not found: " : L"") + row.folder : L"not known",
+                       row.when.empty() ? L"not known" : row.when, row.nextRun, row.lastRun, row.lastResult});
             if (row.name == select) ListView_SetItemState(list, i, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         }
+        // Names and folders whole: the list scrolls sideways when they are long.
+        FitListColumns(list, true);
         EnableRowButtons();
         ShowCommandLine();  // the default log's name may have changed with the list
     }

@@ -4,6 +4,7 @@
 
 #include <optional>
 
+#include "form/WindowSettings.h"
 #include "settings/SettingSource.h"
 
 namespace kestrow::win32 {
@@ -53,6 +54,7 @@ BatchSettings ReadBatchSettings() {
         static_cast<std::uint64_t>(InRange(ReadDword(L"RestartMemoryMB"), 1048576)) * kBytesPerMegabyte;
     settings.sessions = static_cast<std::int32_t>(InRange(ReadDword(L"Sessions"), DraftBatch::kMaxSessions));
     if (settings.sessions == 0) settings.sessions = 1;
+    settings.callSeconds = InRange(ReadDword(L"Timeout"), static_cast<DWORD>(kLongestCallSeconds));
     settings.answers = ReadAnswers(L"Answers");
     settings.exports = ReadExportFormats();
     return settings;

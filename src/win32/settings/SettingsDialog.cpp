@@ -19,7 +19,8 @@ struct ControlOfSetting {
 };
 constexpr ControlOfSetting kControlsOfSettings[] = {
     {IDC_SESSIONS, L"Sessions", false},         {IDC_RESTART_EVERY, L"RestartEvery", false},
-    {IDC_RESTART_MEMORY, L"RestartMemoryMB", false}, {IDC_ANSWERS, L"Answers", false},
+    {IDC_RESTART_MEMORY, L"RestartMemoryMB", false}, {IDC_CALL_SECONDS, L"Timeout", false},
+    {IDC_ANSWERS, L"Answers", false},
     {IDC_EXPORT_PDF, L"Export", true},          {IDC_EXPORT_DWG, L"Export", true},
     {IDC_EXPORT_DXF, L"Export", true},
 };
@@ -36,6 +37,7 @@ private:
             SetItemText(IDC_SESSIONS, fields.sessions);
             SetItemText(IDC_RESTART_EVERY, fields.restartEvery);
             SetItemText(IDC_RESTART_MEMORY, fields.restartMemoryMB);
+            SetItemText(IDC_CALL_SECONDS, fields.callSeconds);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
             focused = GreySetByAdministrator();
@@ -78,8 +80,8 @@ private:
 
     void Save() {
         const SettingsCheck check = CheckSettings(SettingsFields{ItemText(IDC_SESSIONS), ItemText(IDC_RESTART_EVERY),
-                                                                 ItemText(IDC_RESTART_MEMORY), ItemText(IDC_ANSWERS),
-                                                                 ExportChecks(Handle())},
+                                                                 ItemText(IDC_RESTART_MEMORY), ItemText(IDC_CALL_SECONDS),
+                                                                 ItemText(IDC_ANSWERS), ExportChecks(Handle())},
                                                   FieldsSetByAdministrator());
         if (!check.values) {
             Say(check.refusal + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
@@ -93,7 +95,8 @@ private:
     std::set<SettingsField> FieldsSetByAdministrator() const {
         std::set<SettingsField> fields;
         for (const SettingsField field : {SettingsField::Sessions, SettingsField::RestartEvery,
-                                          SettingsField::RestartMemory, SettingsField::Answers})
+                                          SettingsField::RestartMemory, SettingsField::CallSeconds,
+                                          SettingsField::Answers})
             if (setByAdministrator_.count(FieldId(field))) fields.insert(field);
         return fields;
     }
@@ -103,6 +106,7 @@ private:
             case SettingsField::Sessions: return IDC_SESSIONS;
             case SettingsField::RestartEvery: return IDC_RESTART_EVERY;
             case SettingsField::RestartMemory: return IDC_RESTART_MEMORY;
+            case SettingsField::CallSeconds: return IDC_CALL_SECONDS;
             case SettingsField::Answers: break;
         }
         return IDC_ANSWERS;

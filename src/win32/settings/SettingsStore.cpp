@@ -59,6 +59,7 @@ StoredSettings ReadStoredSettings() {
     stored.sessions = ReadDword(L"Sessions");
     stored.restartEvery = ReadDword(L"RestartEvery");
     stored.restartMemoryMB = ReadDword(L"RestartMemoryMB");
+    stored.callSeconds = ReadDword(L"Timeout");
     stored.answers = ReadSettingLines(L"Answers");
     stored.exports = ReadSettingText(L"Export", RRF_RT_REG_SZ).value_or(L"").c_str();
     return stored;
@@ -75,6 +76,7 @@ void WriteStoredSettings(const StoredSettings& settings) {
     dwordOrNone(L"Sessions", settings.sessions);
     dwordOrNone(L"RestartEvery", settings.restartEvery);
     dwordOrNone(L"RestartMemoryMB", settings.restartMemoryMB);
+    dwordOrNone(L"Timeout", settings.callSeconds);
     std::wstring lines;
     for (const std::wstring& line : settings.answers) lines += line + L'\0';
     if (lines.empty())

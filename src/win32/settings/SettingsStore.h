@@ -1,7 +1,8 @@
 #pragma once
 // The window's settings in HKCU\Software\Kestrow, read as they are stored
 // (written by the settings dialog or by hand with reg add) and written by
-// the settings dialog: DWORDs Sessions, RestartEvery and RestartMemoryMB,
+// the settings dialog: DWORDs Sessions, RestartEvery, RestartMemoryMB and
+// Timeout (seconds),
 // REG_MULTI_SZ Answers, REG_SZ Export. A value that is not set is removed.
 // Where an administrator set a value (settings/SettingSource.h), theirs is
 // read, and the user's own is neither written nor removed.

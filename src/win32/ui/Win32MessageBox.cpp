@@ -25,6 +25,7 @@ UINT ButtonsFlag(MessageButtons buttons) {
     switch (buttons) {
         case MessageButtons::YesNo: return MB_YESNO;
         case MessageButtons::CancelTryContinue: return MB_CANCELTRYCONTINUE;
+        case MessageButtons::KeepWaitingOrGiveUp: return MB_YESNO;
         case MessageButtons::Ok: break;
     }
     return MB_OK;
@@ -119,11 +120,23 @@ private:
 };
 
 constexpr int kOpenFolderButton = 100;
+constexpr int kShowReportButton = 101;
 
 // Opens the folder for the open-folder button, and keeps the question up.
 HRESULT CALLBACK OpenFolderOnClick(HWND box, UINT notification, WPARAM button, LPARAM, LONG_PTR folder) {
     if (notification != TDN_BUTTON_CLICKED || button != kOpenFolderButton) return S_OK;
     ShellExecuteW(box, L"open", reinterpret_cast<const wchar_t*>(folder), nullptr, nullptr, SW_SHOWNORMAL);
+    return S_FALSE;
+}
+
+// Runs the action of the show-report button, and keeps the box up.
+HRESULT CALLBACK ShowReportOnClick(HWND, UINT notification, WPARAM button, LPARAM, LONG_PTR action) {
+    if (notification != TDN_BUTTON_CLICKED || button != kShowReportButton) return S_OK;
+    try {
+        (*reinterpret_cast<const std::function<void()>*>(action))();
+    } catch (...) {
+        // The action tells its own failures; nothing may leave the callback.
+    }
     return S_FALSE;
 }
 
@@ -158,6 +171,16 @@ bool ShowTaskDialog(const TASKDIALOGCONFIG& config, int& pressed, BOOL* checked)
 
 MessageAnswer Win32MessageBox::Show(const std::wstring& text, MessageButtons buttons, MessageIcon icon,
                                     const std::wstring& title) {
+    if (buttons == MessageButtons::KeepWaitingOrGiveUp) {
+        // Esc or the close box keeps waiting: giving up ends a process.
+        const TASKDIALOG_BUTTON named[] = {{IDYES, L"&Keep waiting"}, {IDNO, L"&Give up on this session"}};
+        TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, named, IDYES);
+        config.dwFlags |= TDF_ALLOW_DIALOG_CANCELLATION;
+        config.cxWidth = 360;  // room for the longer names on one row
+        int pressed = IDYES;
+        if (ShowTaskDialog(config, pressed, nullptr)) return pressed == IDNO ? MessageAnswer::No : MessageAnswer::Yes;
+        buttons = MessageButtons::YesNo;
+    }
     HWND owner = VisibleOwner();
     const CopyableBoxes copyable;
     return AnswerOf(MessageBoxW(owner, text.c_str(), title.c_str(),
@@ -176,6 +199,17 @@ CheckedAnswer Win32MessageBox::AskCancelTryContinue(const std::wstring& text, Me
     BOOL checked = FALSE;
     if (!ShowTaskDialog(config, pressed, &checked)) return {Show(text, MessageButtons::CancelTryContinue, icon, title), false};
     return {AnswerOf(pressed), checked != FALSE};
+}
+
+void Win32MessageBox::ShowOfferingReport(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                                         const std::function<void()>& showReport) {
+    const TASKDIALOG_BUTTON buttons[] = {{kShowReportButton, L"Show the &report"}, {IDOK, L"OK"}};
+    TASKDIALOGCONFIG config = TaskDialogFor(VisibleOwner(), text, icon, title, buttons, IDOK);
+    config.dwFlags |= TDF_ALLOW_DIALOG_CANCELLATION;
+    config.pfCallback = &ShowReportOnClick;
+    config.lpCallbackData = reinterpret_cast<LONG_PTR>(&showReport);
+    int pressed = IDOK;
+    if (!ShowTaskDialog(config, pressed, nullptr)) Show(text, MessageButtons::Ok, icon, title);
 }
 
 MessageAnswer Win32MessageBox::AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon,

@@ -22,6 +22,9 @@ public:
     // Explorer and leaves the question open.
     MessageAnswer AskYesNoOpeningFolder(const std::wstring& text, MessageIcon icon, const std::wstring& title,
                                         const std::wstring& folder) override;
+    // A task dialog with OK and "Show the report", which leaves it open.
+    void ShowOfferingReport(const std::wstring& text, MessageIcon icon, const std::wstring& title,
+                            const std::function<void()>& showReport) override;
 
 private:
     HWND VisibleOwner() const { return (owner_ && IsWindowVisible(owner_)) ? owner_ : nullptr; }

@@ -16,10 +16,16 @@ struct ExportItem {
 };
 
 constexpr ExportItem kItems[] = {
-    {ExportCommand::Pdf, ExportFormat::Pdf, L"Also save as PDF"},
-    {ExportCommand::Dwg, ExportFormat::Dwg, L"Also save as DWG"},
-    {ExportCommand::Dxf, ExportFormat::Dxf, L"Also save as DXF"},
+    {ExportCommand::Pdf, ExportFormat::Pdf, L"Also save as &PDF"},
+    {ExportCommand::Dwg, ExportFormat::Dwg, L"Also save as D&WG"},
+    {ExportCommand::Dxf, ExportFormat::Dxf, L"Also save as DX&F"},
 };
+
+const ExportItem* ItemOf(UINT command) {
+    const auto* item = std::find_if(std::begin(kItems), std::end(kItems),
+                                     [command](const ExportItem& i) { return i.command == command; });
+    return item == std::end(kItems) ? nullptr : item;
+}
 
 }  // namespace
 
@@ -28,25 +34,33 @@ void AddExportItems(HWND window) {
     if (!menu) return;
     AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
     for (const ExportItem& item : kItems) AppendMenuW(menu, MF_STRING, item.command, item.text);
+    EnableExportItems(window, true);
     ShowExportChecks(window);
+}
+
+void EnableExportItems(HWND window, bool enabled) {
+    const HMENU menu = GetSystemMenu(window, FALSE);
+    if (!menu) return;
+    const bool usersChoice = enabled && !SetByAdministrator(L"Export");
+    for (const ExportItem& item : kItems)
+        EnableMenuItem(menu, item.command, MF_BYCOMMAND | (usersChoice ? MF_ENABLED : MF_GRAYED));
 }
 
 void ShowExportChecks(HWND window) {
     const HMENU menu = GetSystemMenu(window, FALSE);
     if (!menu) return;
     const std::vector<ExportFormat> chosen = ReadExportFormats();
-    const bool administrators = SetByAdministrator(L"Export");
     for (const ExportItem& item : kItems) {
         const bool checked = std::find(chosen.begin(), chosen.end(), item.format) != chosen.end();
         CheckMenuItem(menu, item.command, MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
-        EnableMenuItem(menu, item.command, MF_BYCOMMAND | (administrators ? MF_GRAYED : MF_ENABLED));
     }
 }
 
+bool IsExportCommand(UINT command) { return ItemOf(command) != nullptr; }
+
 bool ToggleExport(HWND window, UINT command) {
-    const auto* item = std::find_if(std::begin(kItems), std::end(kItems),
-                                     [command](const ExportItem& i) { return i.command == command; });
-    if (item == std::end(kItems)) return false;
+    const ExportItem* item = ItemOf(command);
+    if (!item) return false;
     std::vector<ExportFormat> chosen = ReadExportFormats();
     const auto found = std::find(chosen.begin(), chosen.end(), item->format);
     if (found == chosen.end())

@@ -16,9 +16,13 @@ constexpr UINT Dxf = 0x0130;
 }  // namespace ExportCommand
 
 void AddExportItems(HWND window);
+// Greyed out while a batch runs (the batch took its formats as it started)
+// and whenever an administrator sets the formats.
+void EnableExportItems(HWND window, bool enabled);
 // Checks the items of the formats the registry names now: another program
-// may have changed the value since. Greyed while an administrator sets it.
+// may have changed the value since.
 void ShowExportChecks(HWND window);
+bool IsExportCommand(UINT command);
 // `command` is WM_SYSCOMMAND's, its low four bits masked. Adds or takes
 // away the item's format and returns true; false for any other command.
 bool ToggleExport(HWND window, UINT command);

@@ -2,12 +2,14 @@
 
 #include <commctrl.h>
 #include <shellapi.h>
+#include <windowsx.h>
 
 #include "resources/resource.h"
 #include "system/DataFolder.h"
 #include "system/FullPath.h"
 #include "check/CheckDialog.h"
 #include "window/ExportMenu.h"
+#include "window/WindowMenu.h"
 #include "ui/HandlerBoundary.h"
 #include "scheduler/NightMenu.h"
 #include "settings/RegistrySettings.h"
@@ -45,8 +47,9 @@ std::wstring FirstDroppedFolder(HDROP drop) {
 Form1Window::Form1Window(BatchTimings timings, Form1Overrides overrides)
     : timings_(timings),
       overrides_(overrides),
+      log_(overrides.openPage),
       servers_(BusyRetry{timings.busyRetryMs, timings.retryIntervalMs}, overrides.callObserver,
-               [] { return KestrowDataFolder(L"Dialogs"); }) {
+               [this] { return log_.PictureFolder(); }) {
     copies_.SetRunLabel(L"the Kestrow window");
 }
 
@@ -74,15 +77,14 @@ void Form1Window::Load() {
     form_ = std::make_unique<Form1>(
         Form1Controls{cmdBrowse_, List1_, Label1_, Text1_, cmdUpdate_},
         Form1Services{messages_, overrides_.folders ? *overrides_.folders : static_cast<FolderPicker&>(folders_),
-                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_},
+                      directory_, copyingServers_, *runner_, taskbar_, &copies_, &exportFiles_, &log_},
         std::chrono::milliseconds(timings_.hangPromptMs), ClickTiming{std::chrono::milliseconds(GetDoubleClickTime())});
     form_->SetBatchEndedHandler([this] {
         if (quitRequested_) EndProgram();
     });
     form_->SetSettingsSource(&ReadBatchSettings);
     DragAcceptFiles(Handle(), TRUE);
-    AddNightMenuItems(Handle());
-    AddExportItems(Handle());
+    AddWindowMenuItems(Handle());
     Form_Load();
 }
 
@@ -124,8 +126,15 @@ void Form1Window::CreateControls() {
 }
 
 bool Form1Window::PreTranslate(MSG& message) {
-    if (Handle() && IsWindowVisible(Handle()) && IsDialogMessageW(Handle(), &message)) return true;
-    return false;
+    if (!Handle() || !IsWindowVisible(Handle())) return false;
+    // The context-menu key opens the window's menu, as Windows' own handling
+    // of the key does (Wine's does not): taken here, it is never handled twice.
+    if (message.message == WM_KEYUP && message.wParam == VK_APPS &&
+        (message.hwnd == Handle() || IsChild(Handle(), message.hwnd))) {
+        SendMessageW(message.hwnd, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(message.hwnd), MAKELPARAM(-1, -1));
+        return true;
+    }
+    return IsDialogMessageW(Handle(), &message) != FALSE;
 }
 
 void Form1Window::WaitForBatchEnd(DWORD limitMs) {
@@ -217,18 +226,27 @@ void Form1Window::OnSessionEnding() {
     WaitForBatchEnd(kSessionEndWaitMs);
 }
 
+WindowMenuState Form1Window::MenuState() {
+    WindowMenuState state;
+    state.busy = !form_ || form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle());
+    state.reportKnown = form_ && !form_->folderPath.empty() && log_.HasReport(form_->folderPath);
+    return state;
+}
+
 bool Form1Window::OnSystemCommand(UINT command) {
     if (command != NightMenuCommand::Check && command != NightMenuCommand::Settings &&
-        command != NightMenuCommand::Schedule)
+        command != NightMenuCommand::Schedule && command != WindowCommand::Report)
         return false;
     // A command may arrive while the menu could not offer it (posted, or
     // while a Browse holds the window disabled): it is passed over then.
     if (form_->BatchRunning() || form_->Browsing() || !IsWindowEnabled(Handle())) return true;
     RunHandler(Handle(), Form1::Caption, [&] {
         if (command == NightMenuCommand::Check)
-            ShowCheckDialog(Handle(), form_->FirstListedDraft());
+            ShowCheckDialog(Handle(), form_->FirstListedDraft(), form_->folderPath);
         else if (command == NightMenuCommand::Settings)
             ShowSettingsDialog(Handle());
+        else if (command == WindowCommand::Report)
+            log_.ShowReport(form_->folderPath);
         else
             ShowScheduleDialog(Handle(), form_->folderPath);
     });
@@ -268,17 +286,25 @@ LRESULT Form1Window::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
             }
             break;
         case WM_INITMENUPOPUP:
-            if (HIWORD(lParam)) {
-                EnableNightMenuItems(Handle(), form_ && form_->BatchRunning());
-                ShowExportChecks(Handle());
+            if (HIWORD(lParam)) PrepareWindowMenu(Handle(), MenuState());
+            break;
+        case WM_CONTEXTMENU:
+            RunHandler(Handle(), Form1::Caption, [&] {
+                OpenWindowMenu(Handle(), POINT{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)}, MenuState());
+            });
+            return 0;
+        case WM_SYSCOMMAND: {
+            // The low four bits are the system's own.
+            const UINT command = static_cast<UINT>(wParam & 0xFFF0);
+            if (OnSystemCommand(command)) return 0;
+            // A tick that arrives while the menu could not offer it (posted)
+            // is passed over as the other items are.
+            if (IsExportCommand(command)) {
+                if (!MenuState().busy) ToggleExport(Handle(), command);
+                return 0;
             }
             break;
-        case WM_SYSCOMMAND:
-            // The low four bits are the system's own.
-            if (OnSystemCommand(static_cast<UINT>(wParam & 0xFFF0)) ||
-                ToggleExport(Handle(), static_cast<UINT>(wParam & 0xFFF0)))
-                return 0;
-            break;
+        }
         case WM_DROPFILES:
             OnDropFiles(reinterpret_cast<HDROP>(wParam));
             return 0;

@@ -19,6 +19,8 @@
 #include "window/HelpWindow.h"
 #include "ui/ShellFolderDialog.h"
 #include "window/TaskbarButton.h"
+#include "window/WindowBatchLog.h"
+#include "window/WindowMenu.h"
 #include "ui/Win32Controls.h"
 #include "ui/Win32MessageBox.h"
 #include "ui/Window.h"
@@ -48,6 +50,7 @@ struct BatchTimings {
 struct Form1Overrides {
     FolderPicker* folders = nullptr;
     CallObserver* callObserver = nullptr;
+    std::function<void(const std::wstring& page)> openPage;  // instead of the browser
 };
 
 class Form1Window : public Window {
@@ -84,9 +87,11 @@ private:
     HWND CreateControl(const wchar_t* className, const wchar_t* text, DWORD style, DWORD exStyle, int id, int left,
                        int top, int width, int height);
     void OnCommand(int id, int code);
-    // Check Solid Edge..., Settings... and Schedule a night... of the system
-    // menu; false for every other command, which the default handling takes.
+    // Check Solid Edge..., Settings..., Schedule a night... and the last
+    // batch's report of the system menu; false for every other command,
+    // which the default handling takes.
     bool OnSystemCommand(UINT command);
+    WindowMenuState MenuState();
     void OnDropFiles(HDROP drop);
     void EndIfCloseWasHeld();
     // The Windows session ends: stops a batch as a closed window does.
@@ -104,6 +109,7 @@ private:
     Win32MessageBox messages_;
     ShellFolderPicker folders_;
     FindFileEnumerator directory_;
+    WindowBatchLog log_;
     SessionThreadLauncher servers_;
     DraftCopyFolder copies_;
     CopyKeepingLauncher copyingServers_{servers_, copies_};

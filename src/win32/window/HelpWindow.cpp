@@ -66,13 +66,17 @@ LRESULT HelpWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) no
         case WM_MBUTTONDOWN:
             RunHandler(Handle(), Caption, [this] { Form_Click(); });
             return 0;
+        case WM_KEYDOWN:
+            if (wParam != VK_ESCAPE) break;
+            RunHandler(Handle(), Caption, [this] { Form_Click(); });
+            return 0;
         case WM_CLOSE:
             // Alt+F4 or the task bar: go back to the main window as a click does.
             RunHandler(Handle(), Caption, [this] { Form_Click(); });
             return 0;
-        default:
-            return Window::HandleMessage(message, wParam, lParam);
+        default: break;
     }
+    return Window::HandleMessage(message, wParam, lParam);
 }
 
 void HelpWindow::OnDestroyed() noexcept {

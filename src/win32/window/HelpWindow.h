@@ -1,6 +1,6 @@
 #pragma once
 // The help window: a borderless window whose client area is one picture of
-// a help page. A click anywhere on it goes back to the main window.
+// a help page. A click anywhere on it, or Esc, goes back to the main window.
 #include <functional>
 
 #include "ui/GdiObjects.h"

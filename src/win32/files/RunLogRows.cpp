@@ -1,4 +1,4 @@
-#include "console/ConsoleAndLog.h"
+#include "files/RunLogRows.h"
 
 #include "common/Version.h"
 
@@ -20,7 +20,7 @@ std::wstring LocalTimeNow() {
     return Iso8601(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, offsetMinutes);
 }
 
-void ConsoleAndLog::InHand(const DraftRecord& draft) {
+void RunLogRows::InHand(const DraftRecord& draft) {
     if (!RunRows()) return;
     LogRow row = DraftLogRow(LocalTimeNow(), draft);
     row.result = LogResult::InHand;
@@ -29,7 +29,7 @@ void ConsoleAndLog::InHand(const DraftRecord& draft) {
     WriteLocked(row);
 }
 
-void ConsoleAndLog::Row(const DraftRecord& draft, std::optional<double> seconds) {
+void RunLogRows::Row(const DraftRecord& draft, std::optional<double> seconds) {
     LogRow row = DraftLogRow(LocalTimeNow(), draft);
     if (seconds) row.seconds = SecondsText(*seconds);
     if (draft.state == DraftState::Stored)
@@ -43,30 +43,30 @@ void ConsoleAndLog::Row(const DraftRecord& draft, std::optional<double> seconds)
     WriteLocked(row);
 }
 
-void ConsoleAndLog::Row(const UnreadableFolder& folder) {
+void RunLogRows::Row(const UnreadableFolder& folder) {
     LogRow row = FolderLogRow(LocalTimeNow(), folder);
     Write(row);
 }
 
-void ConsoleAndLog::Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
+void RunLogRows::Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
     if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
     LogRow row = DialogLogRow(LocalTimeNow(), draft, dialog, action);
     Write(row);
 }
 
-void ConsoleAndLog::ExportRow(const DraftRecord& draft, const DraftExport& made) {
+void RunLogRows::ExportRow(const DraftRecord& draft, const DraftExport& made) {
     if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
     LogRow row = ExportLogRow(LocalTimeNow(), draft, made);
     Write(row);
 }
 
-void ConsoleAndLog::Row(const wchar_t* result, const DraftCopy& copy) {
+void RunLogRows::Row(const wchar_t* result, const DraftCopy& copy) {
     if (!RunRows()) return;
     LogRow row = CopyLogRow(LocalTimeNow(), result, copy);
     Write(row);
 }
 
-void ConsoleAndLog::Note(std::int32_t session, const std::wstring& text) {
+void RunLogRows::Note(std::int32_t session, const std::wstring& text) {
     if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
     LogRow row;
     row.time = LocalTimeNow();
@@ -76,7 +76,7 @@ void ConsoleAndLog::Note(std::int32_t session, const std::wstring& text) {
     Write(row);
 }
 
-void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
+void RunLogRows::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
                               const std::wstring& seconds, std::vector<DetailPart> detail) {
     if (!RunRows()) return;
     LogRow row;
@@ -91,7 +91,7 @@ void ConsoleAndLog::RunMarker(const wchar_t* result, const std::wstring& folder,
     Write(row);
 }
 
-void ConsoleAndLog::SettleAll(const std::vector<std::wstring>& paths) {
+void RunLogRows::SettleAll(const std::vector<std::wstring>& paths) {
     for (const std::wstring& path : paths) {
         {
             const std::lock_guard<std::mutex> lock(mutex_);
@@ -103,17 +103,17 @@ void ConsoleAndLog::SettleAll(const std::vector<std::wstring>& paths) {
     }
 }
 
-void ConsoleAndLog::Write(LogRow& row) {
+void RunLogRows::Write(LogRow& row) {
     const std::lock_guard<std::mutex> lock(mutex_);
     WriteLocked(row);
 }
 
-void ConsoleAndLog::WriteLocked(LogRow& row) {
+void RunLogRows::WriteLocked(LogRow& row) {
     if (!log_) return;
     row.run = run_;
     if (!log_->Write(FormatLogRow(row, log_->Layout())) && !logFailed_) {
         logFailed_ = true;
-        console_.Line(L"Kestrow: the log could not be written to any more: " + LastErrorText());
+        say_(L"Kestrow: the log could not be written to any more: " + LastErrorText());
     }
 }
 
