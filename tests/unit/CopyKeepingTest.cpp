@@ -59,7 +59,8 @@ struct ScriptedLauncher : ServerLauncher {
         explicit Connection(ScriptedLauncher& o) : owner(o) {}
         void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {}
         DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>&,
-                                 std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {
+                                 std::shared_ptr<const std::atomic<bool>>, std::shared_ptr<const StoreGuard>,
+                                 CallWatch&) override {
             ++owner.steps;
             return owner.step(path);
         }
@@ -81,7 +82,7 @@ struct CopyKeeping : ::testing::Test {
     CopyKeeping() { store.disk[kDraft] = "before"; }
     DraftOutcome Attempt() {
         std::vector<DraftExport> none;
-        return launcher.Launch()->UpdateDraft(kDraft, none, stop, watch);
+        return launcher.Launch()->UpdateDraft(kDraft, none, stop, nullptr, watch);
     }
     // The step writes `content` into the draft, then fails with `kind`.
     void FailAfterWriting(std::string content, FailureKind kind) {

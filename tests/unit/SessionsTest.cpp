@@ -60,11 +60,12 @@ public:
         inner_->Start(std::move(stop), watch);
     }
     DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch) override {
         std::this_thread::sleep_for(launcher_.stepTime);
         std::lock_guard<std::mutex> lock(launcher_.lock);
         if (crashes_) throw RuntimeError(-2147023170, L"", L"The remote procedure call failed.", FailureKind::ServerGone);
-        return inner_->UpdateDraft(path, exports, std::move(stop), watch);
+        return inner_->UpdateDraft(path, exports, std::move(stop), std::move(guard), watch);
     }
     void Quit(CallWatch& watch) noexcept override {
         std::lock_guard<std::mutex> lock(launcher_.lock);

@@ -3,6 +3,7 @@
 // Rows may come from the batch and from a console control handler at once,
 // hence the lock; each draft gets one settled row from here, and a later one
 // only when its fate changes.
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -20,6 +21,9 @@ public:
     // `log` may be null: no /log was given.
     ConsoleAndLog(ConsoleOutput& console, RunLogFile* log, std::wstring run)
         : console_(console), log_(log), run_(std::move(run)) {}
+    // Every row, in this version's layout, also goes to `sink` (a night's
+    // database), whatever the log's layout, and with no log at all.
+    void SetRowSink(std::function<void(const LogRow&)> sink) { sink_ = std::move(sink); }
     void Line(const std::wstring& text) override { console_.Line(text); }
     void InHand(const DraftRecord& draft) override;
     void Row(const DraftRecord& draft, std::optional<double> seconds) override;
@@ -42,9 +46,12 @@ public:
     void SettleAll(const std::vector<std::wstring>& paths);
 
 private:
-    bool RunRows() const { return log_ && RecordsRuns(log_->Layout()); }
-    void Write(LogRow& row);
-    void WriteLocked(LogRow& row);
+    // Which rows a log of an older layout has no place for.
+    enum class Needs { Nothing, Runs, Details };
+    bool LogTakes(Needs needs) const;
+    bool AnyTakes(Needs needs) const { return sink_ || LogTakes(needs); }
+    void Write(LogRow& row, Needs needs = Needs::Nothing);
+    void WriteLocked(LogRow& row, Needs needs = Needs::Nothing);
 
     ConsoleOutput& console_;
     RunLogFile* log_;
@@ -53,6 +60,7 @@ private:
     std::unordered_set<std::wstring> settled_;
     std::unordered_set<std::wstring> inHand_;  // drafts that had their in-hand row
     bool logFailed_ = false;
+    std::function<void(const LogRow&)> sink_;
 };
 
 // The local time now, in ISO 8601 with its offset from UTC.

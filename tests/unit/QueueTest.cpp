@@ -1,0 +1,175 @@
+// The decisions of a night shared through a database, by table: the lease,
+// the tries, which night a run joins, waiting and the database's outage,
+// what is sent again; a connection string's password kept out of sight; the
+// tables' script shipped as Kestrow runs it.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "common/ConnectionText.h"
+#include "queue/NightSql.h"
+#include "queue/NightStore.h"
+#include "queue/QueueRules.h"
+
+using namespace kestrow;
+using namespace std::chrono_literals;
+
+namespace {
+
+LeasePolicy Lease(std::chrono::seconds length) {
+    LeasePolicy policy;
+    policy.length = length;
+    return policy;
+}
+
+}  // namespace
+
+TEST(QueueRules, TheLeaseIsRenewedAfterAThirdAndForbidsTheStoreWithLessThanAThirdLeft) {
+    const QueueClock::time_point confirmed{};
+    struct Case {
+        QueueClock::duration since;
+        bool lost;
+        LeaseStanding standing;
+    } cases[] = {
+        {0s, false, LeaseStanding::Held},
+        {9900ms, false, LeaseStanding::Held},
+        {10s, false, LeaseStanding::RenewDue},
+        {19900ms, false, LeaseStanding::RenewDue},  // the store still has 10 s
+        {20s, false, LeaseStanding::Forfeit},       // less than a third left: no store
+        {1h, false, LeaseStanding::Forfeit},
+        {1s, true, LeaseStanding::Forfeit},  // another computer holds it
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(JudgeLease(Lease(30s), confirmed, confirmed + c.since, c.lost), c.standing)
+            << std::chrono::duration<double>(c.since).count() << " s, lost " << c.lost;
+}
+
+TEST(QueueRules, ADraftTakenThreeTimesByComputersThatStoppedFailsAtTheFourth) {
+    EXPECT_EQ(JudgeTake(1), TakeVerdict::Work);
+    EXPECT_EQ(JudgeTake(3), TakeVerdict::Work);
+    EXPECT_EQ(JudgeTake(4), TakeVerdict::FailTooOften);
+    EXPECT_EQ(TakenTooOftenText(4, L"WS2"),
+              L"Taken 3 times by computers that stopped before it was done (the last: WS2); Kestrow takes it no "
+              L"more, as the next computer would most likely stop on it too.");
+}
+
+TEST(QueueRules, ARunJoinsAnOpenNightOrTonightsFinishedOneAndListsAnewOtherwise) {
+    const auto facts = [](std::int64_t open, double hours, bool joined, bool completedHere) {
+        return std::optional<NightFacts>(NightFacts{7, open, hours * 3600, joined, completedHere});
+    };
+    struct Case {
+        std::optional<NightFacts> latest;
+        NightChoice choice;
+        const char* why;
+    } cases[] = {
+        {std::nullopt, NightChoice::ListAnew, "no night yet"},
+        {facts(5, 30, true, true), NightChoice::Join, "drafts left: a night cut short is continued, however old"},
+        {facts(0, 1, true, true), NightChoice::ListAnew, "this computer saw it done: the same command again"},
+        {facts(0, 1, true, false), NightChoice::Join, "its run there was cut short: nothing is done twice"},
+        {facts(0, 1, false, false), NightChoice::Join, "a late computer finds tonight's night done"},
+        {facts(0, 13, false, false), NightChoice::ListAnew, "yesterday's night: the first computer lists tonight's"},
+    };
+    for (const Case& c : cases) EXPECT_EQ(ChooseNight(c.latest), c.choice) << c.why;
+}
+
+TEST(QueueRules, AFreeSessionWaitsOnOthersLeasesAndLooksAgainJustAfterTheSoonestEnds) {
+    EXPECT_EQ(WhenNoneTaken(1, 0), IdleStep::TakeAgain);
+    EXPECT_EQ(WhenNoneTaken(0, 2), IdleStep::Wait);
+    EXPECT_EQ(WhenNoneTaken(0, 0), IdleStep::NightDone);
+    struct Case {
+        std::chrono::seconds lease;
+        std::optional<std::chrono::milliseconds> soonest;
+        QueueClock::duration wait;
+    } cases[] = {
+        {300s, std::nullopt, 5s},  // at most 5 s, to see the night's end soon
+        {8s, std::nullopt, 2s},    // a quarter of a short lease
+        {2s, std::nullopt, 1s},    // and never less than a second
+        {300s, 1500ms, 1600ms},    // just after the soonest lease runs out
+        {300s, -200ms, 100ms},     // ran out already: take it now
+        {300s, 60000ms, 5s},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(WaitBeforeLookingAgain(Lease(c.lease), c.soonest), c.wait)
+            << c.lease.count() << " s lease, soonest " << (c.soonest ? c.soonest->count() : -1);
+}
+
+TEST(QueueRules, ADatabaseThatWentAwayIsTriedAgainForTwiceTheLeaseThenGivenUp) {
+    const QueueClock::time_point since{};
+    struct Case {
+        std::chrono::seconds lease;
+        QueueClock::duration after;
+        std::int32_t tries;
+        bool giveUp;
+        QueueClock::duration retryIn;
+    } cases[] = {
+        {30s, 0s, 0, false, 250ms},    // a dropped connection comes back at once
+        {30s, 2s, 3, false, 2s},       // then less often
+        {30s, 30s, 10, false, 10s},    // and at most every 10 s
+        {30s, 59500ms, 10, false, 500ms},  // once more at the end of the wait
+        {30s, 60s, 11, true, 0s},
+        {3s, 9s, 4, false, 1s},   // a short lease still waits 10 s
+        {3s, 10s, 4, true, 0s},
+    };
+    for (const Case& c : cases) {
+        const OutageStep step = JudgeOutage(Lease(c.lease), since, since + c.after, c.tries);
+        EXPECT_EQ(step.giveUp, c.giveUp) << std::chrono::duration<double>(c.after).count();
+        if (!c.giveUp) EXPECT_EQ(step.retryIn, c.retryIn) << std::chrono::duration<double>(c.after).count();
+    }
+}
+
+TEST(QueueRules, WhatTheDatabaseMissedIsSentOnItsReturnAndKeptForTheNextRunOnlyWhenItStillMatters) {
+    struct Case {
+        Unsent kind;
+        bool send, keep;
+    } cases[] = {
+        {Unsent::Row, true, true},
+        {Unsent::StoredFate, true, true},  // else another computer would store it again
+        {Unsent::FailedFate, true, true},
+        {Unsent::Release, true, false},  // by the next run its lease has lapsed anyway
+        {Unsent::Renewal, false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ResendOf(c.kind).sendOnReturn, c.send) << static_cast<int>(c.kind);
+        EXPECT_EQ(ResendOf(c.kind).keepForNextRun, c.keep) << static_cast<int>(c.kind);
+    }
+}
+
+TEST(ConnectionText, APasswordIsFoundInAnyCaseAndBracesAndNeverShown) {
+    EXPECT_TRUE(HoldsPassword(L"DRIVER={PostgreSQL Unicode};SERVER=db;PWD=s3cret"));
+    EXPECT_TRUE(HoldsPassword(L"dsn=night;pwd={a;b}}c}"));
+    EXPECT_TRUE(HoldsPassword(L"Server=db; Password = x;"));
+    EXPECT_FALSE(HoldsPassword(L"DSN=night"));
+    EXPECT_FALSE(HoldsPassword(L"DSN=night;PWD=;"));
+    EXPECT_FALSE(HoldsPassword(L"DRIVER={x;PWD=y};SERVER=db"));  // inside another value
+
+    EXPECT_EQ(WithoutPassword(L"DRIVER={PostgreSQL Unicode};PWD={a;b}}c};UID=k"),
+              L"DRIVER={PostgreSQL Unicode};PWD=***;UID=k");
+    const std::wstring connection = L"DSN=night;UID=k;PWD={p;w}";
+    EXPECT_EQ(ScrubPassword(L"login failed for k with p;w (conn: DSN=night;PWD=other;SERVER=x)", connection),
+              L"login failed for k with *** (conn: DSN=night;PWD=***;SERVER=x)");
+    EXPECT_NE(ConnectionProblem(L""), L"");
+    EXPECT_NE(ConnectionProblem(L"just words"), L"");
+    EXPECT_EQ(ConnectionProblem(L"DSN=night"), L"");
+}
+
+TEST(NightSql, TheShippedTablesAreTheStatementsKestrowRuns) {
+    for (const auto& [file, sql] : {std::pair{"postgresql", &PostgreSqlStatements()},
+                                    std::pair{"mariadb", &MariaDbStatements()}}) {
+        std::ifstream in(std::string(KESTROW_SOURCE_DIR) + "/sql/" + file + "/kestrow-tables.sql", std::ios::binary);
+        ASSERT_TRUE(in) << file;
+        std::string line, statements;
+        while (std::getline(in, line))
+            if (line.rfind("--", 0) != 0 && !(statements.empty() && line.empty())) statements += line + "\n";
+        std::string expected;
+        for (wchar_t c : TablesScript(*sql)) expected += static_cast<char>(c);
+        EXPECT_EQ(statements, expected) << file;
+    }
+}
+
+TEST(NightStore, AFolderIsOneNightWhateverItsCaseOrLastBackslashAndItsSubfoldersAnother) {
+    EXPECT_EQ(FolderKey({L"P:\\Drawings\\", false}), FolderKey({L"p:\\DRAWINGS", false}));
+    EXPECT_NE(FolderKey({L"P:\\Drawings\\", false}), FolderKey({L"P:\\Drawings\\", true}));
+    EXPECT_NE(FolderKey({L"P:\\Drawings\\", false}), FolderKey({L"P:\\Drawings 2\\", false}));
+    EXPECT_LE(FolderKey({std::wstring(40000, L'x'), true}).size(), 40u);  // the key's column
+}
