@@ -8,7 +8,7 @@
 DB_ROOT="$ROOT/build/databases"
 DB_PASSWORD="kestrow-test-password"
 DB_ADMIN_PASSWORD="kestrow-admin-password"
-PG_BIN=""
+PG_BIN="${PG_BIN:-$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)}"
 
 # The user the servers run as: root may not run them; anyone else runs them
 # as themselves.

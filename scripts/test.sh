@@ -4,6 +4,7 @@
 # time, the Windows tests under Wine on a private Xvfb display, the report's
 # page in a browser and the exports in Debian's PDF and DXF readers.
 source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/databases.sh"
 cd "$ROOT"
 ensure_packages
 
@@ -74,7 +75,7 @@ rm -rf "$foreign"
 
 build_windows >/dev/null
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+trap 'stop_databases; wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display
 ensure_prefix
 wineserver -p 60 2>/dev/null || true
@@ -130,6 +131,21 @@ if bash "$ROOT/scripts/check-exports.sh" >"$LOGS/exports.log" 2>&1; then
 else
   FAILED=$((FAILED + 1)); RESULTS+=("exports: FAILED, see $LOGS/exports.log"); cat "$LOGS/exports.log"
 fi
+
+log "Nights shared by several computers through PostgreSQL and MariaDB"
+start_databases
+rc=0
+bash "$ROOT/scripts/check-queue.sh" >"$LOGS/queue.log" 2>&1 || rc=$?
+grep -E "^(  FAIL|queue:)" -A12 "$LOGS/queue.log" | grep -v "^  ok" || true
+line=$(grep -E "^queue: [0-9]+ passed, [0-9]+ failed" "$LOGS/queue.log" | tail -1 || true)
+if [ -n "$line" ]; then
+  PASSED=$((PASSED + $(sed -E 's/^queue: ([0-9]+) passed.*/\1/' <<<"$line")))
+  FAILED=$((FAILED + $(sed -E 's/^queue: [0-9]+ passed, ([0-9]+) failed.*/\1/' <<<"$line")))
+  RESULTS+=("$line")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("queue: did not finish (exit $rc), see $LOGS/queue.log")
+fi
+stop_databases
 
 cd "$ROOT"
 echo

@@ -69,8 +69,7 @@ bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(
 DatabaseFailure FailureOf(const Diagnostic& d, bool connecting) {
     const std::wstring& s = d.state;
     const std::wstring stateClass = s.substr(0, 2);
-    if (s == L"IM002" || s == L"IM003" || s == L"IM001" || s == L"IM007" || s == L"IM008" || s == L"IM010" ||
-        s == L"IM011" || s == L"IM012")
+    if (stateClass == L"IM" || Contains(d.message, L"Can't open lib"))
         return DatabaseFailure::BadConnection;
     if (stateClass == L"28" || d.native == 1045 || Contains(d.message, L"password authentication failed") ||
         Contains(d.message, L"no password supplied") || Contains(d.message, L"role \"") ||
@@ -82,12 +81,17 @@ DatabaseFailure FailureOf(const Diagnostic& d, bool connecting) {
     if (s == L"42501" || d.native == 1142 || d.native == 1143 || d.native == 1044 || d.native == 1227)
         return DatabaseFailure::NoRight;
     if (s == L"40001" || s == L"40P01" || d.native == 1213 || d.native == 1205) return DatabaseFailure::TryAgain;
-    if (connecting || stateClass == L"08" || s == L"57P01" || s == L"57P02" || s == L"57P03" || s == L"HYT00" ||
-        s == L"HYT01" || d.native == 2006 || d.native == 2013 || d.native == 2002 || d.native == 2003 ||
-        Contains(d.message, L"server closed the connection") || Contains(d.message, L"terminating connection") ||
-        Contains(d.message, L"connection") || Contains(d.message, L"Connection"))
-        return DatabaseFailure::ConnectionLost;
-    return DatabaseFailure::Other;
+    // A server that is not there, or went away: it may come back.
+    const bool away = stateClass == L"08" || s == L"57P01" || s == L"57P02" || s == L"57P03" || s == L"HYT00" ||
+                      s == L"HYT01" || d.native == 2002 || d.native == 2003 || d.native == 2006 || d.native == 2013 ||
+                      Contains(d.message, L"could not connect") || Contains(d.message, L"Connection refused") ||
+                      Contains(d.message, L"Can't connect") || Contains(d.message, L"server closed the connection") ||
+                      Contains(d.message, L"terminating connection") || Contains(d.message, L"Lost connection") ||
+                      Contains(d.message, L"no connection to the server");
+    if (away) return connecting ? DatabaseFailure::NotReached : DatabaseFailure::ConnectionLost;
+    // Whatever else stops a connection being made is a connection that
+    // cannot work as written.
+    return connecting ? DatabaseFailure::BadConnection : DatabaseFailure::Other;
 }
 
 class OdbcConnection : public SqlConnection {
