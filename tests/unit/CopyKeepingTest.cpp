@@ -178,6 +178,30 @@ TEST_F(CopyKeeping, AServerThatMayStillHoldTheDraftKeepsItsCopyAndItsProtectionF
     EXPECT_TRUE(store.copies.count(firstCopy)) << "the copy from before the given-up attempt stays";
 }
 
+// A draft whose lease on a shared night was lost may be another computer's
+// work by now: nothing is written to it. Its copy goes when it is as it
+// was, and stays, named, when it changed.
+TEST_F(CopyKeeping, ADraftLeftToAnotherComputerIsNeverPutBack) {
+    FailAfterWriting("stored by another computer", FailureKind::LeaseLost);
+    auto error = Caught();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Kind(), FailureKind::LeaseLost);
+    EXPECT_EQ(store.disk[kDraft], "stored by another computer");
+    EXPECT_EQ(store.putBacks, 0);
+    ASSERT_TRUE(caughtCopy);
+    EXPECT_EQ(store.copies.at(*caughtCopy), "before");
+    EXPECT_NE(error->Description().find(L"no longer this computer's to write"), std::wstring::npos);
+
+    launcher.CadSystemRunning();  // the next batch
+    store.disk[kDraft] = "before";
+    store.copies.clear();
+    FailAfterWriting("before", FailureKind::LeaseLost);
+    error = Caught();
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(caughtCopy);
+    EXPECT_TRUE(store.copies.empty()) << "as it was: nothing to keep";
+}
+
 TEST_F(CopyKeeping, ADraftThatCannotBeCopiedIsNotOpened) {
     store.uncopyable.insert(kDraft);
     server.step = [](const std::wstring&) { return DraftOutcome::Stored; };
