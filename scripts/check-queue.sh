@@ -292,6 +292,9 @@ refusals() {
   on WS1 /update "$(winpath "$drafts")" /queue "$(connection "$engine" night_bare)"; rc=$?
   check "no tables and no right to make them: exit code 3 ($rc), naming the script to run" "$WORK/WS1.out" \
     all "[ $rc = 3 ]" "grep -q 'kestrow-tables.sql' '$WORK/WS1.out'"
+  on WS1 /check /queue "$conn"; rc=$?
+  check "/check /queue takes a draft there and undoes it: exit code 0 ($rc)" "$WORK/WS1.out" \
+    all "[ $rc = 0 ]" "grep -q '^ok *take a draft' '$WORK/WS1.out'"
   if [ "$engine" = pg ]; then
     pg_admin night_refused -c "REVOKE UPDATE ON kestrow_draft FROM kestrow" >/dev/null
   else
@@ -301,7 +304,11 @@ refusals() {
   check "a right missing: exit code 3 ($rc), naming it" "$WORK/WS1.out" \
     all "[ $rc = 3 ]" "grep -q 'UPDATE on kestrow_draft' '$WORK/WS1.out'"
   check "  ... and no draft was touched" "$WORK/WS1.out" [ "$(stored_once "$drafts")" = 0 ]
-  check "  ... nor a night made" "$WORK/WS1.out" [ "$(sql "$engine" night_refused "SELECT count(*) FROM kestrow_night")" = 0 ]
+  check "  ... nor a night made, /check's included" "$WORK/WS1.out" \
+    [ "$(sql "$engine" night_refused "SELECT count(*) FROM kestrow_night")" = 0 ]
+  on WS1 /check /queue "$conn"; rc=$?
+  check "/check /queue names the right missing: exit code 1 ($rc)" "$WORK/WS1.out" \
+    all "[ $rc = 1 ]" "grep -q '^problem *rights .*UPDATE on kestrow_draft' '$WORK/WS1.out'"
 }
 
 restart_postgres() {

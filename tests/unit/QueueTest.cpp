@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "check/DatabaseFindings.h"
 #include "common/ConnectionText.h"
 #include "queue/NightSql.h"
 #include "queue/NightStore.h"
@@ -172,4 +173,27 @@ TEST(NightStore, AFolderIsOneNightWhateverItsCaseOrLastBackslashAndItsSubfolders
     EXPECT_NE(FolderKey({L"P:\\Drawings\\", false}), FolderKey({L"P:\\Drawings\\", true}));
     EXPECT_NE(FolderKey({L"P:\\Drawings\\", false}), FolderKey({L"P:\\Drawings 2\\", false}));
     EXPECT_LE(FolderKey({std::wstring(40000, L'x'), true}).size(), 40u);  // the key's column
+}
+
+TEST(CheckDatabase, OnlyWhatWouldStopANightIsAProblem) {
+    const auto marks = [](const DatabaseFacts& facts) {
+        std::wstring marks;
+        for (const Finding& finding : DatabaseFindings(facts))
+            marks += finding.topic + (finding.mark == FindingMark::Ok ? L":ok " : finding.mark == FindingMark::Note ? L":note " : L":problem ");
+        return marks;
+    };
+    DatabaseFacts facts;
+    facts.failure = L"login failed";
+    EXPECT_EQ(marks(facts), L"database:problem ");
+    facts.engine = L"PostgreSQL 15";
+    facts.failure.clear();
+    EXPECT_EQ(marks(facts), L"database:ok tables:note ") << "the first night makes them if it may";
+    facts.tablesPresent = true;
+    facts.missingRights = {L"UPDATE on kestrow_draft"};
+    EXPECT_EQ(marks(facts), L"database:ok tables:ok rights:problem ");
+    facts.missingRights.clear();
+    facts.failure = L"deadlock";
+    EXPECT_EQ(marks(facts), L"database:ok tables:ok rights:ok take a draft:problem ");
+    facts.tripMilliseconds = 3.2;
+    EXPECT_EQ(marks(facts), L"database:ok tables:ok rights:ok take a draft:ok ");
 }

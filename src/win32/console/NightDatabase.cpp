@@ -119,4 +119,36 @@ OpenedDatabase OpenNightDatabase(const std::wstring& connection, DatabaseUse use
     return opened;
 }
 
+DatabaseFacts CheckNightDatabase(const std::wstring& connection, const std::wstring& computer) {
+    DatabaseFacts facts;
+    facts.connection = WithoutPassword(connection);
+    facts.computer = computer;
+    std::unique_ptr<SqlConnection> opened;
+    try {
+        opened = OdbcConnector(connection).Connect();
+    } catch (const DatabaseError& error) {
+        facts.failure = error.Message();
+        return facts;
+    }
+    facts.engine = EngineName(*opened);
+    facts.tablesScript = ShippedScript(opened->Engine(), L"kestrow-tables.sql");
+    facts.rightsScript = ShippedScript(opened->Engine(), L"kestrow-rights.sql");
+    try {
+        NightStore store(*opened);
+        store.SetUpSession();
+        facts.tablesPresent = store.TablesPresent();
+        if (!facts.tablesPresent) return facts;
+        facts.missingRights = store.MissingRights();
+        if (!facts.missingRights.empty()) return facts;
+        const auto started = std::chrono::steady_clock::now();
+        const NightStore::RoundTrip trip = store.TryRoundTrip(computer);
+        facts.tripMilliseconds =
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - started).count();
+        facts.takeMilliseconds = std::chrono::duration<double, std::milli>(trip.take).count();
+    } catch (const DatabaseError& error) {
+        facts.failure = error.Message();
+    }
+    return facts;
+}
+
 }  // namespace kestrow::win32

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "check/DatabaseFacts.h"
 #include "console/ConsoleOutput.h"
 #include "database/OdbcConnection.h"
 #include "queue/QueueRules.h"
@@ -37,5 +38,8 @@ OpenedDatabase OpenNightDatabase(const std::wstring& connection, DatabaseUse use
 
 // "sql\postgresql\kestrow-tables.sql": the script shipped beside Kestrow.exe.
 std::wstring ShippedScript(SqlEngine engine, const wchar_t* name);
+
+// /check /queue: the database looked at once, nothing made or changed.
+DatabaseFacts CheckNightDatabase(const std::wstring& connection, const std::wstring& computer);
 
 }  // namespace kestrow::win32
