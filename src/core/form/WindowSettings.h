@@ -25,6 +25,9 @@ struct StoredSettings {
     std::optional<std::uint32_t> restartMemoryMB;  // megabytes
     std::vector<std::wstring> answers;             // one rule a line
     std::wstring exports;                          // "pdf,dxf"
+    // The database through which nights are shared with other computers: an
+    // ODBC connection string or "DSN=name", without a password; "" for none.
+    std::wstring queue;
     bool operator==(const StoredSettings&) const = default;
 };
 
@@ -35,9 +38,10 @@ struct SettingsFields {
     std::wstring restartMemoryMB;  // "" for never
     std::wstring answers;          // lines separated by "\r\n"
     std::vector<ExportFormat> exports;
+    std::wstring queue;
 };
 
-enum class SettingsField { Sessions, RestartEvery, RestartMemory, Answers };
+enum class SettingsField { Sessions, RestartEvery, RestartMemory, Answers, Queue };
 
 struct SettingsCheck {
     std::optional<StoredSettings> values;  // to store, when every field is sound
@@ -49,6 +53,10 @@ struct SettingsCheck {
 // shows as the 1 the batch then takes.
 SettingsFields FieldsOfStored(const StoredSettings& stored);
 SettingsCheck CheckSettings(const SettingsFields& fields);
+
+// Why a connection may not be kept for shared nights ("" when it may): it is
+// none, or it holds a password, which nothing of Kestrow's keeps.
+std::wstring SharedNightConnectionProblem(const std::wstring& connection);
 
 // A field for a whole number from `low` to `high`, blanks around allowed.
 std::optional<std::int64_t> WholeNumberField(const std::wstring& text, std::int64_t low, std::int64_t high);

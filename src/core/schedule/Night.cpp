@@ -1,6 +1,7 @@
 #include "schedule/Night.h"
 
 #include "common/CommandLineWords.h"
+#include "form/WindowSettings.h"
 #include "unattended/CommandLine.h"
 
 namespace kestrow {
@@ -9,7 +10,8 @@ namespace {
 // The switches whose values a night always writes in quotes: paths, and the
 // rules, whose titles are often several words.
 bool QuotedAfter(const std::wstring& argument) {
-    return argument == L"/update" || argument == L"/log" || argument == L"/exportto" || argument == L"/answer";
+    return argument == L"/update" || argument == L"/log" || argument == L"/exportto" || argument == L"/answer" ||
+           argument == L"/queue";
 }
 
 }  // namespace
@@ -29,6 +31,9 @@ std::vector<std::wstring> NightArguments(const Night& night) {
     if (!night.exports.empty()) words.insert(words.end(), {L"/export", ExportFormatsText(night.exports)});
     if (!night.exportFolder.empty()) words.insert(words.end(), {L"/exportto", night.exportFolder});
     for (const AnswerRule& rule : night.answers) words.insert(words.end(), {L"/answer", AnswerRuleText(rule)});
+    if (!night.queue.empty()) words.insert(words.end(), {L"/queue", night.queue});
+    if (!night.queue.empty() && night.leaseSeconds != CommandLine::kDefaultLeaseSeconds)
+        words.insert(words.end(), {L"/lease", std::to_wstring(night.leaseSeconds)});
     return words;
 }
 
@@ -74,6 +79,14 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
     night.answers = line.answers;
     night.exports = line.exports.formats;
     night.exportFolder = line.exports.folder;
+    if (!line.queue.empty()) {
+        if (const std::wstring why = SharedNightConnectionProblem(line.queue); !why.empty()) {
+            reading.error = L"/queue: " + why;
+            return reading;
+        }
+    }
+    night.queue = line.queue;
+    night.leaseSeconds = line.leaseSeconds;
     reading.ok = true;
     return reading;
 }
@@ -81,7 +94,8 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
 std::wstring NightDescription(const ScheduledNight& scheduled) {
     return L"Kestrow updates the drafts in " + scheduled.night.folder +
            (scheduled.night.subfolders ? L" and its subfolders" : L"") + L" at " +
-           NightScheduleText(scheduled.time, scheduled.days) + L".";
+           NightScheduleText(scheduled.time, scheduled.days) +
+           (scheduled.night.queue.empty() ? L"." : L", sharing the night with other computers through a database.");
 }
 
 }  // namespace kestrow

@@ -25,6 +25,10 @@ struct Night {
     std::vector<AnswerRule> answers;
     std::vector<ExportFormat> exports;
     std::wstring exportFolder;  // /exportto, "" for beside each draft
+    // /queue: shared with the other computers that run the same night
+    // through this database (never with a password in it); "" for none.
+    std::wstring queue;
+    std::int64_t leaseSeconds = 300;  // /lease
 };
 
 enum class NightLogon {

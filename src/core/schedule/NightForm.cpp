@@ -33,6 +33,7 @@ ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings&
     for (const std::wstring& line : stored.answers)
         if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) night.answers.push_back(*rule);
     night.exports = FieldsOfStored(stored).exports;
+    if (SharedNightConnectionProblem(stored.queue).empty()) night.queue = stored.queue;
     return scheduled;
 }
 
@@ -50,6 +51,7 @@ NightFields FieldsOfNight(const ScheduledNight& scheduled) {
         fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + AnswerRuleText(rule);
     fields.exports = night.exports;
     fields.logon = scheduled.logon;
+    fields.shared = !night.queue.empty();
     fields.kept = night;
     return fields;
 }
@@ -85,6 +87,15 @@ NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& sto
     if (!rules.refusal.empty()) return Refused(NightField::Answers, rules.refusal);
     night.answers = rules.rules;
     night.exports = fields.exports;
+    if (!fields.shared) {
+        night.queue.clear();
+    } else if (night.queue.empty()) {
+        night.queue = stored.queue;
+        if (!SharedNightConnectionProblem(night.queue).empty())
+            return Refused(NightField::Shared,
+                           L"Shared with other computers: name the database first, in Settings (\"Share nights with "
+                           L"other computers through a database\").");
+    }
     // A logon set by hand belongs to the task it came from.
     scheduled.logon = sameTask || fields.logon != NightLogon::AsSetInTheTask ? fields.logon : NightLogon::WhenLoggedOn;
     NightCheck check;

@@ -23,6 +23,7 @@ private:
             SetItemText(IDC_RESTART_MEMORY, fields.restartMemoryMB);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
+            SetItemText(IDC_QUEUE, fields.queue);
         });
         return true;
     }
@@ -40,7 +41,7 @@ private:
     void Save() {
         const SettingsCheck check = CheckSettings(SettingsFields{ItemText(IDC_SESSIONS), ItemText(IDC_RESTART_EVERY),
                                                                  ItemText(IDC_RESTART_MEMORY), ItemText(IDC_ANSWERS),
-                                                                 ExportChecks(Handle())});
+                                                                 ExportChecks(Handle()), ItemText(IDC_QUEUE)});
         if (!check.values) {
             Say(check.refusal + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
             FocusField(FieldId(check.field));
@@ -55,6 +56,7 @@ private:
             case SettingsField::Sessions: return IDC_SESSIONS;
             case SettingsField::RestartEvery: return IDC_RESTART_EVERY;
             case SettingsField::RestartMemory: return IDC_RESTART_MEMORY;
+            case SettingsField::Queue: return IDC_QUEUE;
             case SettingsField::Answers: break;
         }
         return IDC_ANSWERS;

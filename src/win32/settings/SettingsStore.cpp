@@ -77,6 +77,7 @@ StoredSettings ReadStoredSettings() {
     for (const wchar_t* line = answers.c_str(); line < answers.c_str() + answers.size() && *line; line += wcslen(line) + 1)
         stored.answers.emplace_back(line);
     stored.exports = ReadText(L"Export", RRF_RT_REG_SZ).c_str();
+    stored.queue = ReadText(L"QueueConnection", RRF_RT_REG_SZ).c_str();
     return stored;
 }
 
@@ -101,6 +102,10 @@ void WriteStoredSettings(const StoredSettings& settings) {
         key.Remove(L"Export");
     else
         key.SetText(L"Export", REG_SZ, settings.exports);
+    if (settings.queue.empty())
+        key.Remove(L"QueueConnection");
+    else
+        key.SetText(L"QueueConnection", REG_SZ, settings.queue);
 }
 
 }  // namespace kestrow::win32
