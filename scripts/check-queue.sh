@@ -9,6 +9,7 @@
 # they are not); ends with "queue: N passed, M failed".
 source "$(dirname "$0")/lib.sh"
 source "$ROOT/scripts/databases.sh"
+source "$ROOT/scripts/computers.sh"
 set +e
 
 WORK="$ROOT/build/queue-check"
@@ -32,39 +33,6 @@ if [ -z "${KESTROW_PG_PORT:-}" ]; then
 fi
 write_odbcinst
 rm -rf "$WORK"; mkdir -p "$WORK/computers"
-
-# A computer: a prefix of its own, hard-linked from the project's (what Wine
-# rewrites, it writes afresh; the registry and the server's files are copied).
-make_computer() {
-  local prefix="$WORK/computers/$1"
-  cp -al "$WINEPREFIX" "$prefix"
-  local file
-  for file in system.reg user.reg userdef.reg wineserver .update-timestamp; do
-    [ -e "$WINEPREFIX/$file" ] && { rm -f "$prefix/$file"; cp -p "$WINEPREFIX/$file" "$prefix/$file"; }
-  done
-}
-UNSHARE=(unshare -u)
-[ "$(id -u)" -eq 0 ] || UNSHARE=(unshare -U -r -u)
-# Runs Kestrow on computer $1 with the rest as its arguments: its output in
-# $WORK/<computer>.out (appended), its exit code returned.
-on() {
-  local computer=$1; shift
-  "${UNSHARE[@]}" bash -c 'hostname "$0" && WINEPREFIX="$1" exec wine "$2" "${@:3}"' \
-    "$computer" "$WORK/computers/$computer" "$KESTROW" "$@" >>"$WORK/$computer.out" 2>&1
-}
-# The same in the background; its process id in BG_PID.
-on_bg() {
-  local computer=$1; shift
-  "${UNSHARE[@]}" bash -c 'hostname "$0" && WINEPREFIX="$1" exec wine "$2" "${@:3}"' \
-    "$computer" "$WORK/computers/$computer" "$KESTROW" "$@" >>"$WORK/$computer.out" 2>&1 &
-  BG_PID=$!
-}
-# A power cut: Kestrow, its CAD sessions and everything else of that computer.
-kill_computer() {
-  disown "$1" 2>/dev/null  # its end is no news
-  kill -KILL "$1" 2>/dev/null
-  WINEPREFIX="$WORK/computers/$2" wineserver -k 9 2>/dev/null
-}
 
 # $1 = folder, $2 = how many drafts, $3 = extra lines of each draft (faults).
 make_drafts() {
@@ -309,19 +277,6 @@ refusals() {
   on WS1 /check /queue "$conn"; rc=$?
   check "/check /queue names the right missing: exit code 1 ($rc)" "$WORK/WS1.out" \
     all "[ $rc = 1 ]" "grep -q '^problem *rights .*UPDATE on kestrow_draft' '$WORK/WS1.out'"
-}
-
-restart_postgres() {
-  as_db_user "$KESTROW_PG_USER" "$PG_BIN/pg_ctl" -D "$KESTROW_PG_DIR/data" -l "$KESTROW_PG_DIR/server.log" -w -t 30 \
-    -o "-p $KESTROW_PG_PORT -k $KESTROW_PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
-}
-restart_mariadb() {
-  as_db_user "$KESTROW_MARIA_USER" mariadbd --no-defaults --datadir="$KESTROW_MARIA_DIR/data" \
-    --port="$KESTROW_MARIA_PORT" --bind-address=127.0.0.1 --socket="$KESTROW_MARIA_DIR/sock" \
-    --pid-file="$KESTROW_MARIA_DIR/server.pid" --log-error="$KESTROW_MARIA_DIR/server.log" --skip-log-bin \
-    --innodb-flush-log-at-trx-commit=0 --character-set-server=utf8mb4 --collation-server=utf8mb4_bin >/dev/null 2>&1 &
-  local _
-  for _ in $(seq 150); do maria_admin "" -e 'select 1' >/dev/null 2>&1 && return 0; sleep 0.2; done
 }
 
 started=$(date +%s)

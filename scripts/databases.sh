@@ -56,9 +56,8 @@ start_postgres() {
   as_db_user "$user" "$PG_BIN/initdb" -D "$dir/data" -U kestrow_admin --pwfile="$dir/pwfile" -A scram-sha-256 \
     -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1
   KESTROW_PG_PORT=$(free_port 25432)
-  as_db_user "$user" "$PG_BIN/pg_ctl" -D "$dir/data" -l "$dir/server.log" -w -t 30 \
-    -o "-p $KESTROW_PG_PORT -k $dir -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
   export KESTROW_PG_PORT KESTROW_PG_DIR="$dir" KESTROW_PG_USER="$user" PG_BIN
+  run_postgres
 }
 
 # psql as the administrator: $1 = database, rest = psql's arguments.
@@ -76,10 +75,8 @@ start_mariadb() {
   as_db_user "$user" mariadb-install-db --no-defaults --datadir="$dir/data" --auth-root-authentication-method=normal \
     --skip-test-db >"$dir/install.log" 2>&1
   KESTROW_MARIA_PORT=$(free_port 23306)
-  as_db_user "$user" mariadbd --no-defaults --datadir="$dir/data" --port="$KESTROW_MARIA_PORT" \
-    --bind-address=127.0.0.1 --socket="$dir/sock" --pid-file="$dir/server.pid" --log-error="$dir/server.log" \
-    --skip-log-bin --innodb-flush-log-at-trx-commit=0 --character-set-server=utf8mb4 \
-    --collation-server=utf8mb4_bin >/dev/null 2>&1 &
+  export KESTROW_MARIA_PORT KESTROW_MARIA_DIR="$dir" KESTROW_MARIA_USER="$user"
+  run_mariadb
   local _
   for _ in $(seq 150); do
     mariadb --no-defaults -S "$dir/sock" -u root -e 'select 1' >/dev/null 2>&1 && break
@@ -87,7 +84,6 @@ start_mariadb() {
   done
   mariadb --no-defaults -S "$dir/sock" -u root -e \
     "CREATE USER 'kestrow_admin'@'%' IDENTIFIED BY '$DB_ADMIN_PASSWORD'; GRANT ALL ON *.* TO 'kestrow_admin'@'%' WITH GRANT OPTION;"
-  export KESTROW_MARIA_PORT KESTROW_MARIA_DIR="$dir" KESTROW_MARIA_USER="$user"
 }
 
 # mariadb as the administrator: $1 = database ("" for none), rest = its arguments.
@@ -109,6 +105,26 @@ stop_mariadb() {
   kill "$pid" 2>/dev/null || true
   for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || return 0; sleep 0.1; done
   kill -KILL "$pid" 2>/dev/null || true
+}
+
+# The servers on their data, ports and sockets: at the start, and again
+# after stop_postgres or stop_mariadb. No durability is asked of the disk
+# (nothing here outlives the tests); a server's own stop keeps every commit.
+run_postgres() {
+  as_db_user "$KESTROW_PG_USER" "$PG_BIN/pg_ctl" -D "$KESTROW_PG_DIR/data" -l "$KESTROW_PG_DIR/server.log" -w -t 30 \
+    -o "-p $KESTROW_PG_PORT -k $KESTROW_PG_DIR -c listen_addresses=127.0.0.1 -c fsync=off" start >/dev/null
+}
+run_mariadb() {
+  as_db_user "$KESTROW_MARIA_USER" mariadbd --no-defaults --datadir="$KESTROW_MARIA_DIR/data" \
+    --port="$KESTROW_MARIA_PORT" --bind-address=127.0.0.1 --socket="$KESTROW_MARIA_DIR/sock" \
+    --pid-file="$KESTROW_MARIA_DIR/server.pid" --log-error="$KESTROW_MARIA_DIR/server.log" --skip-log-bin \
+    --innodb-flush-log-at-trx-commit=2 --character-set-server=utf8mb4 --collation-server=utf8mb4_bin >/dev/null 2>&1 &
+}
+restart_postgres() { run_postgres; }
+restart_mariadb() {
+  run_mariadb
+  local _
+  for _ in $(seq 150); do maria_admin "" -e 'select 1' >/dev/null 2>&1 && return 0; sleep 0.2; done
 }
 
 start_databases() {

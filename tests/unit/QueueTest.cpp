@@ -83,12 +83,12 @@ TEST(QueueRules, AFreeSessionWaitsOnOthersLeasesAndLooksAgainJustAfterTheSoonest
         std::optional<std::chrono::milliseconds> soonest;
         QueueClock::duration wait;
     } cases[] = {
-        {300s, std::nullopt, 5s},  // at most 5 s, to see the night's end soon
-        {8s, std::nullopt, 2s},    // a quarter of a short lease
-        {2s, std::nullopt, 1s},    // and never less than a second
-        {300s, 1500ms, 1600ms},    // just after the soonest lease runs out
-        {300s, -200ms, 100ms},     // ran out already: take it now
-        {300s, 60000ms, 5s},
+        {300s, std::nullopt, 1s},     // at most a second, to see the night's end soon
+        {2s, std::nullopt, 500ms},    // a quarter of a short lease
+        {3s, 1500ms, 750ms},
+        {300s, 600ms, 700ms},         // just after the soonest lease runs out
+        {300s, -200ms, 100ms},        // ran out already: take it now
+        {300s, 60000ms, 1s},
     };
     for (const Case& c : cases)
         EXPECT_EQ(WaitBeforeLookingAgain(Lease(c.lease), c.soonest), c.wait)

@@ -149,8 +149,8 @@ void NightQueue::KeepOnce(std::unique_lock<std::mutex>& lock) {
     }
     lock.unlock();
     RenewDue();
+    lock.lock();
     SendPending(lock);
-    if (!lock.owns_lock()) lock.lock();
     if (!NothingPending() && Connected()) return;
     changed_.wait_for(lock, kKeeperPause);
 }
@@ -199,13 +199,16 @@ void NightQueue::RenewDue() {
     }
 }
 
-void NightQueue::SendPending(std::unique_lock<std::mutex>& lock) {
+void NightQueue::SendPending(std::unique_lock<std::mutex>& lock, bool fatesOnly) {
+    lock.unlock();
+    const std::lock_guard<std::mutex> sending(sendMutex_);
+    lock.lock();
     for (;;) {
         if (!lock.owns_lock()) lock.lock();
         std::vector<UnsentItem> batch;
         if (!fates_.empty()) {
             batch.push_back(fates_.front());
-        } else {
+        } else if (!fatesOnly) {
             for (const UnsentItem& item : rows_) {
                 if (batch.size() >= NightStore::kRowsAStatement || item.night != rows_.front().night) break;
                 batch.push_back(item);
@@ -230,7 +233,7 @@ void NightQueue::SendPending(std::unique_lock<std::mutex>& lock) {
         });
         lock.lock();
         if (!sent) return;
-        // Only this thread takes items off: they are still at the front.
+        // Only the one sender takes items off: they are still at the front.
         std::deque<UnsentItem>& from = first.kind == Unsent::Row ? rows_ : fates_;
         from.erase(from.begin(), from.begin() + static_cast<std::ptrdiff_t>(batch.size()));
         changed_.notify_all();
@@ -260,6 +263,12 @@ std::optional<std::int32_t> NightQueue::Next(const std::atomic<bool>& stop) {
             std::lock_guard<std::mutex> lock(mutex_);
             if (gaveUp_ || nightDone_) return std::nullopt;
             holder = member_.sender + L"#" + std::to_wstring(++takes_);
+        }
+        // This computer's own fates first: a draft it has just ended still
+        // counts as in hand until they are sent, and would keep it waiting.
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            SendPending(lock, true);
         }
         const QueueClock::time_point sentAt = QueueClock::now();
         std::optional<TakenDraft> taken;

@@ -94,7 +94,9 @@ private:
     void KeepOnce(std::unique_lock<std::mutex>& lock);
     void TryReconnect(std::unique_lock<std::mutex>& lock);
     void RenewDue();
-    void SendPending(std::unique_lock<std::mutex>& lock);
+    // Sends what waits, in order, the fates first (`fatesOnly`: nothing
+    // else); `lock` is over mutex_, held on entry and on return.
+    void SendPending(std::unique_lock<std::mutex>& lock, bool fatesOnly = false);
     void Enqueue(UnsentItem item);
     // With the lock held: a statement failed (the outage begins, or goes on
     // towards its bound).
@@ -107,6 +109,7 @@ private:
     std::function<void(const std::wstring&)> say_;
 
     std::mutex connectionMutex_;  // over the connection and the store
+    std::mutex sendMutex_;        // one sender at a time: items leave the front in order
     std::unique_ptr<SqlConnection> connection_;
     std::unique_ptr<NightStore> store_;
 

@@ -38,7 +38,7 @@ QueueClock::duration WaitBeforeLookingAgain(const LeasePolicy& policy,
                                             std::optional<std::chrono::milliseconds> soonestLeaseEnds) {
     // Looked at often enough to end soon after the night's last draft.
     const QueueClock::duration most = std::clamp<QueueClock::duration>(
-        QueueClock::duration(policy.length) / 4, std::chrono::seconds(1), std::chrono::seconds(5));
+        QueueClock::duration(policy.length) / 4, std::chrono::milliseconds(250), std::chrono::seconds(1));
     if (!soonestLeaseEnds) return most;
     const QueueClock::duration justAfter = *soonestLeaseEnds + std::chrono::milliseconds(100);
     return std::clamp<QueueClock::duration>(justAfter, std::chrono::milliseconds(100), most);

@@ -92,7 +92,8 @@ enum class IdleStep {
 };
 IdleStep WhenNoneTaken(std::int64_t waiting, std::int64_t inHands);
 // How long to wait before looking again, given when the soonest lease of
-// another computer runs out (none known: the usual pause).
+// another computer runs out (none known: the usual pause): at most a second,
+// so that a computer that waits ends soon after the night's last draft.
 QueueClock::duration WaitBeforeLookingAgain(const LeasePolicy& policy,
                                             std::optional<std::chrono::milliseconds> soonestLeaseEnds);
 
