@@ -83,6 +83,15 @@ sql() {  # $1 = engine, $2 = database, $3 = one query: its rows, fields separate
   if [ "$1" = pg ]; then pg_admin "$2" -At -c "$3"; else maria_admin "$2" -N -B -e "$3" | tr '\t' '|'; fi
 }
 
+# Waits (10 s at most) until $3 drafts of database $2 on engine $1 are stored.
+wait_stored() {
+  local _
+  for _ in $(seq 100); do
+    [ "$(sql "$1" "$2" "SELECT count(*) FROM kestrow_draft WHERE state = 'stored'")" -ge "$3" ] 2>/dev/null && return
+    sleep 0.1
+  done
+}
+
 for computer in WS1 WS2 WS3; do make_computer "$computer"; done
 
 # Several computers arriving together list the night once and store each
@@ -93,21 +102,30 @@ arrive_together() {  # $1 = engine, $2 = how many computers
   : >"$WORK/WS1.out"; : >"$WORK/WS2.out"; : >"$WORK/WS3.out"
   make_database "$engine" "$db" tables
   make_drafts "$drafts" 12 'fault delay 300\r\n'
+  # Names a statement must carry as they are: a quote, letters beyond
+  # Latin, and a path past 260 characters.
+  local long; long="$drafts/$(printf 'A folder with a long name %.0s/' 1 2 3 4 5 6 7 8 9)"
+  mkdir -p "$long"
+  for name in "O'Brien's bracket" "Größe Ω Ж" ; do cp "$drafts/Draft 01.dft" "$drafts/$name.dft"; done
+  cp "$drafts/Draft 01.dft" "$long/Deep.dft"
   local conn; conn=$(connection "$engine" "$db")
   local pids=() i rcs=""
   for i in $(seq 1 "$count"); do
-    on_bg "WS$i" /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE" /log "$(winpath "$WORK/ws$i-$engine.csv")"
+    on_bg "WS$i" /update "$(winpath "$drafts")" /subfolders /queue "$conn" /lease "$LEASE" \
+      /log "$(winpath "$WORK/ws$i-$engine.csv")"
     pids+=("$BG_PID")
   done
   for i in "${!pids[@]}"; do wait "${pids[$i]}"; rcs+="$? "; done
   check "every computer ended with exit code 0 ($rcs)" "$WORK/WS1.out" [ "$rcs" = "$(printf '0 %.0s' $(seq 1 "$count"))" ]
   check "the night was listed once" "$WORK/WS1.out" [ "$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_night")" = 1 ]
-  check "each of the 12 drafts was stored once" "$WORK/WS1.out" \
-    [ "$(stored_once "$drafts")" = 12 -a "$(stored_twice "$drafts")" = 0 ]
+  check "each of the 15 drafts was stored once, the long path's too" "$WORK/WS1.out" \
+    all "[ $(stored_once "$drafts") = 14 ]" "[ $(stored_twice "$drafts") = 0 ]" "grep -q '^stored 1' '$long/Deep.dft'"
   check "the database has them stored, by $count computers" "$WORK/WS2.out" \
-    [ "$(sql "$engine" "$db" "SELECT count(*), count(DISTINCT computer) FROM kestrow_draft WHERE state = 'stored'")" = "12|$count" ]
+    [ "$(sql "$engine" "$db" "SELECT count(*), count(DISTINCT computer) FROM kestrow_draft WHERE state = 'stored'")" = "15|$count" ]
+  local names; names=$(sql "$engine" "$db" "SELECT name FROM kestrow_draft WHERE name LIKE '%Brien%' OR name LIKE 'Gr%' ORDER BY name")
+  check "  ... under their names as they are" "$WORK/WS1.out" [ "$names" = "$(printf "Größe Ω Ж.dft\nO'Brien's bracket.dft")" ]
   local rows; rows=$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_row WHERE result = 'stored'")
-  check "every computer's stored rows reached the database ($rows)" "$WORK/WS1.out" [ "$rows" = 12 ]
+  check "every computer's stored rows reached the database ($rows)" "$WORK/WS1.out" [ "$rows" = 15 ]
   check "each computer had a name of its own" "$WORK/WS1.out" \
     [ "$(sql "$engine" "$db" "SELECT count(DISTINCT computer) FROM kestrow_computer")" = "$count" ]
 }
@@ -167,11 +185,8 @@ database_restarts() {
   local conn; conn=$(connection "$engine" "$db")
   : >"$WORK/WS1.out"
   on_bg WS1 /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE" /log "$(winpath "$WORK/restart-$engine.csv")"
-  local pid=$BG_PID i
-  for i in $(seq 100); do
-    [ "$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_draft WHERE state = 'stored'")" -ge 2 ] 2>/dev/null && break
-    sleep 0.1
-  done
+  local pid=$BG_PID
+  wait_stored "$engine" "$db" 2
   if [ "$engine" = pg ]; then stop_postgres; sleep 3; restart_postgres; else stop_mariadb; sleep 3; restart_mariadb; fi
   wait "$pid"; local rc=$?
   check "the computer ended with exit code 0 ($rc)" "$WORK/WS1.out" [ "$rc" = 0 ]
@@ -192,11 +207,8 @@ connection_cut() {
   local conn; conn=$(connection "$engine" "$db")
   : >"$WORK/WS2.out"
   on_bg WS2 /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE"
-  local pid=$BG_PID i
-  for i in $(seq 100); do
-    [ "$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_draft WHERE state = 'stored'")" -ge 2 ] 2>/dev/null && break
-    sleep 0.1
-  done
+  local pid=$BG_PID
+  wait_stored "$engine" "$db" 2
   if [ "$engine" = pg ]; then
     sql pg "$db" "SELECT count(pg_terminate_backend(pid)) FROM pg_stat_activity WHERE usename = 'kestrow'" >/dev/null
   else
@@ -221,11 +233,8 @@ database_gone() {
   local conn; conn=$(connection "$engine" "$db")
   : >"$WORK/WS3.out"
   on_bg WS3 /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE" /log "$(winpath "$WORK/gone.csv")"
-  local pid=$BG_PID i
-  for i in $(seq 100); do
-    [ "$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_draft WHERE state = 'stored'")" -ge 1 ] 2>/dev/null && break
-    sleep 0.1
-  done
+  local pid=$BG_PID
+  wait_stored "$engine" "$db" 1
   stop_postgres
   wait "$pid"; local rc=$?
   check "the computer gave up with exit code 5 ($rc), and said so" "$WORK/WS3.out" \
@@ -279,6 +288,38 @@ refusals() {
     all "[ $rc = 1 ]" "grep -q '^problem *rights .*UPDATE on kestrow_draft' '$WORK/WS1.out'"
 }
 
+# A password kept where the driver finds it, not on the command line: a
+# data source, or the engine's own password file.
+password_kept_out() {
+  echo "the password kept out of the command line: a DSN, the engines' password files"
+  local drafts="$WORK/together-pg" rc
+  cat >>"$ODBCSYSINI/odbc.ini" <<INI
+[Kestrow night]
+Driver=PostgreSQL Unicode
+Servername=127.0.0.1
+Port=$KESTROW_PG_PORT
+Database=night_together_pg
+Username=kestrow
+Password=$PASSWORD
+INI
+  : >"$WORK/WS1.out"
+  on WS1 /update "$(winpath "$drafts")" /queue "DSN=Kestrow night" /whatif; rc=$?
+  check "DSN=Kestrow night, its password in the data source: exit code 0 ($rc)" "$WORK/WS1.out" \
+    all "[ $rc = 0 ]" "grep -q 'this computer would' '$WORK/WS1.out'"
+  printf '127.0.0.1:%s:night_together_pg:kestrow:%s\n' "$KESTROW_PG_PORT" "$PASSWORD" >"$WORK/pgpass.conf"
+  chmod 600 "$WORK/pgpass.conf"
+  PGPASSFILE="$WORK/pgpass.conf" on WS1 /update "$(winpath "$drafts")" /whatif \
+    /queue "DRIVER={PostgreSQL Unicode};SERVER=127.0.0.1;PORT=$KESTROW_PG_PORT;DATABASE=night_together_pg;UID=kestrow"
+  rc=$?
+  check "PostgreSQL's password file: exit code 0 ($rc)" "$WORK/WS1.out" [ "$rc" = 0 ]
+  mkdir -p "$WORK/home"
+  printf '[client]\npassword=%s\n' "$PASSWORD" >"$WORK/home/.my.cnf"
+  HOME="$WORK/home" on WS1 /update "$(winpath "$WORK/together-maria")" /whatif \
+    /queue "DRIVER={MariaDB Unicode};SERVER=127.0.0.1;PORT=$KESTROW_MARIA_PORT;DATABASE=night_together_maria;UID=kestrow;USE_MYCNF=1"
+  rc=$?
+  check "MariaDB's option file with USE_MYCNF=1: exit code 0 ($rc)" "$WORK/WS1.out" [ "$rc" = 0 ]
+}
+
 started=$(date +%s)
 arrive_together pg 3
 arrive_together maria 2
@@ -291,13 +332,14 @@ connection_cut maria
 database_gone
 refusals pg
 refusals maria
+password_kept_out
 echo "password nowhere"
 for db in night_together_pg night_dies_pg night_restart_pg night_gone; do sql pg "$db" "SELECT * FROM kestrow_row"; done \
   >"$WORK/rows.txt"
 for db in night_together_maria night_dies_maria night_restart_maria; do sql maria "$db" "SELECT * FROM kestrow_row"; done \
   >>"$WORK/rows.txt"
 check "the password is in no output, log, kept file or row of the database" "$WORK/rows.txt" \
-  all "[ -s '$WORK/rows.txt' ]" "! grep -rqF '$PASSWORD' '$WORK'/*.out '$WORK'/*.csv '$WORK/rows.txt' '$WORK'/computers/*/drive_c/users"
+  all "[ -s '$WORK/rows.txt' ]" "! grep -rqF '$PASSWORD' '$WORK'/*.out '$WORK'/*.csv '$WORK/rows.txt' '$WORK'/computers/*/drive_c/users '$WORK'/computers/*/*.reg"
 for p in "$WORK"/computers/*/; do WINEPREFIX="$p" wineserver -k 2>/dev/null; done
 echo "queue: $PASSED passed, $FAILED failed ($(($(date +%s) - started)) s)"
 [ "$FAILED" -eq 0 ]

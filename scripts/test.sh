@@ -2,7 +2,9 @@
 # Builds everything and runs every test: the core's unit tests (also under
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
 # time, the Windows tests under Wine on a private Xvfb display, the report's
-# page in a browser and the exports in Debian's PDF and DXF readers.
+# page in a browser, the exports in Debian's PDF and DXF readers, and nights
+# shared by several computers through PostgreSQL and MariaDB servers of its
+# own (stopped again at the end, whatever happened).
 source "$(dirname "$0")/lib.sh"
 source "$ROOT/scripts/databases.sh"
 cd "$ROOT"

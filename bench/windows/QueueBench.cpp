@@ -5,7 +5,9 @@
 // has none left. Several of these at once over one night (the same <night>)
 // take its drafts between them, as computers do. Prints the median and the
 // 99th percentile, and their share of a draft of 1 s.
-//   kestrow_bench_queue.exe "<connection>" <drafts> [<night>]
+//   kestrow_bench_queue.exe "<connection>" <drafts> [<night> [<start>]]
+// <start>, a time in seconds since 1970, is when every process begins to
+// take drafts, once the night is listed or joined.
 #include <windows.h>
 
 #include <cstdio>
@@ -66,6 +68,14 @@ int wmain(int argc, wchar_t** argv) {
         double started = Now();
         const OpenedNight night = store.OpenNight(NightFolder{folder, false}, computer, [&] { return names; });
         const double listing = Now() - started;
+        if (argc > 4) {
+            FILETIME now{};
+            GetSystemTimeAsFileTime(&now);
+            const ULONGLONG unix = ((static_cast<ULONGLONG>(now.dwHighDateTime) << 32) | now.dwLowDateTime) / 10000 -
+                                   11644473600000ULL;
+            const ULONGLONG at = static_cast<ULONGLONG>(_wtoi64(argv[4])) * 1000;
+            if (at > unix) Sleep(static_cast<DWORD>(at - unix));
+        }
 
         std::vector<double> take, whole, renew;
         const std::wstring sender = computer + L"/1/1";

@@ -10,6 +10,7 @@
 #include "check/DatabaseFindings.h"
 #include "common/ConnectionText.h"
 #include "queue/NightSql.h"
+#include "queue/NightReport.h"
 #include "queue/NightStore.h"
 #include "queue/QueueRules.h"
 
@@ -196,4 +197,40 @@ TEST(CheckDatabase, OnlyWhatWouldStopANightIsAProblem) {
     EXPECT_EQ(marks(facts), L"database:ok tables:ok rights:ok take a draft:problem ");
     facts.tripMilliseconds = 3.2;
     EXPECT_EQ(marks(facts), L"database:ok tables:ok rights:ok take a draft:ok ");
+}
+
+// A draft a computer had in hand when it died, and another stored later,
+// counts once, as the other's; each computer's runs are its senders.
+TEST(NightReport, EachDraftCountsOnceWithTheComputerThatSaidTheLastOfIt) {
+    const auto row = [](const wchar_t* computer, const wchar_t* sender, const wchar_t* time, const wchar_t* result,
+                        const wchar_t* file) {
+        SentRow sent;
+        sent.computer = computer;
+        sent.sender = sender;
+        sent.row.time = std::wstring(L"2026-12-07T02:") + time + L"+01:00";
+        sent.row.result = result;
+        sent.row.file = file;
+        return sent;
+    };
+    const std::vector<SentRow> rows = {
+        row(L"WS1", L"WS1/7/a", L"00:00", LogResult::RunStart, L"P:\\D\\"),
+        row(L"WS1", L"WS1/7/a", L"00:01", LogResult::InHand, L"P:\\D\\a.dft"),
+        row(L"WS1", L"WS1/7/a", L"00:02", LogResult::Stored, L"P:\\D\\a.dft"),
+        row(L"WS1", L"WS1/7/a", L"00:03", LogResult::InHand, L"P:\\D\\b.dft"),  // then it died
+        row(L"WS2", L"WS2/5/c", L"00:00", LogResult::RunStart, L"P:\\D\\"),
+        row(L"WS2", L"WS2/5/c", L"00:09", LogResult::InHand, L"P:\\D\\B.DFT"),  // taken again
+        row(L"WS2", L"WS2/5/c", L"00:09", LogResult::Stored, L"P:\\D\\B.DFT"),
+        row(L"WS2", L"WS2/5/c", L"00:10", LogResult::RunEnd, L"P:\\D\\"),
+        row(L"WS1", L"WS1/9/b", L"05:00", LogResult::RunStart, L"P:\\D\\"),  // back, the night done
+        row(L"WS1", L"WS1/9/b", L"05:01", LogResult::RunEnd, L"P:\\D\\"),
+    };
+    const std::vector<ReportSource> sources = NightSources(rows);
+    ASSERT_EQ(sources.size(), 2u);
+    EXPECT_EQ(sources[0].name, L"WS1");
+    EXPECT_EQ(sources[0].log.runs.size(), 2u) << "two runs of WS1 in the night";
+    EXPECT_EQ(SourcesText(sources), L"2 computers");
+    const NightTotals totals = TotalsOf(sources);
+    EXPECT_EQ(totals.fates.stored, 2);
+    EXPECT_EQ(totals.fates.inHand, 0) << "b is WS2's, stored";
+    EXPECT_EQ(sources[1].log.runs[0].drafts.size(), 1u);
 }

@@ -9,7 +9,7 @@ namespace kestrow {
 namespace {
 
 NightSql Make() {
-    NightSql sql;
+    NightSql sql = StatementsBothEnginesTake(L" FROM DUAL");
     const std::wstring table = L") ENGINE=InnoDB DEFAULT CHARSET=utf8mb4";
     sql.createTables = {
         L"CREATE TABLE kestrow_folder (\n"
@@ -66,30 +66,12 @@ NightSql Make() {
         L"    UNIQUE KEY kestrow_row_sent (sender, seq),\n"
         L"    INDEX kestrow_row_night (night, computer, id)\n" + table,
     };
-    sql.tablesPresent =
-        L"SELECT 1 FROM kestrow_folder, kestrow_night, kestrow_draft, kestrow_computer, kestrow_row WHERE 1 = 0";
-    const auto table_ = [&sql](const std::wstring& name, const std::wstring& insertColumns, const std::wstring& values,
-                               const std::wstring& updateColumn) {
-        sql.rights.push_back({L"SELECT on " + name, L"SELECT 1 FROM " + name + L" WHERE 1 = 0"});
-        sql.rights.push_back({L"INSERT on " + name, L"INSERT INTO " + name + L" (" + insertColumns + L") SELECT " +
-                                                        values + L" FROM DUAL WHERE 1 = 0"});
-        if (!updateColumn.empty())
-            sql.rights.push_back({L"UPDATE on " + name, L"UPDATE " + name + L" SET " + updateColumn + L" = " +
-                                                            updateColumn + L" WHERE 1 = 0"});
-    };
-    table_(L"kestrow_folder", L"folder_key, folder", L"'', ''", L"night");
-    table_(L"kestrow_night", L"folder_key, folder, subfolders, listed_by, drafts", L"'', '', 0, '', 0", L"");
-    table_(L"kestrow_draft", L"night, number, name, state", L"0, 0, '', ''", L"state");
-    table_(L"kestrow_computer", L"night, computer", L"0, ''", L"ended");
-    table_(L"kestrow_row", L"night, computer, sender, seq", L"0, '', '', 0", L"");
     // The folder's row may be chosen by one computer while another lists a
     // long tree: the others wait for it rather than give up after 50 s.
     sql.sessionSetup = {L"SET SESSION innodb_lock_wait_timeout = 3600"};
 
     sql.ensureFolder =
         L"INSERT INTO kestrow_folder (folder_key, folder) VALUES (?, ?) ON DUPLICATE KEY UPDATE folder_key = folder_key";
-    sql.lockFolder = L"SELECT night FROM kestrow_folder WHERE folder_key = ? FOR UPDATE";
-    sql.setFolderNight = L"UPDATE kestrow_folder SET night = ? WHERE folder_key = ?";
     sql.nightFacts =
         L"SELECT n.id,\n"
         L"       (SELECT count(*) FROM kestrow_draft d WHERE d.night = n.id AND d.state IN ('waiting', 'taken')),\n"
@@ -99,12 +81,7 @@ NightSql Make() {
         L"  FROM kestrow_night n WHERE n.id = ?";
     sql.newNight = L"INSERT INTO kestrow_night (folder_key, folder, subfolders, listed_by, drafts) VALUES (?, ?, ?, ?, ?)";
     sql.newNightId = L"SELECT LAST_INSERT_ID()";
-    sql.draftsHead = L"INSERT INTO kestrow_draft (night, number, name, state) VALUES ";
-    sql.draftsRow = L"(?, ?, ?, 'waiting')";
     sql.joinNight = L"INSERT INTO kestrow_computer (night, computer) VALUES (?, ?) ON DUPLICATE KEY UPDATE ended = NULL";
-    sql.leaveNight = L"UPDATE kestrow_computer SET ended = ? WHERE night = ? AND computer = ?";
-    sql.openDrafts =
-        L"SELECT number, name FROM kestrow_draft WHERE night = ? AND state IN ('waiting', 'taken') ORDER BY number";
 
     sql.claimInOneStatement = false;
     sql.claimPick =
@@ -145,16 +122,6 @@ NightSql Make() {
     sql.rowsHead =
         L"INSERT IGNORE INTO kestrow_row (night, computer, sender, seq, at_time, result, file_path, error_number,\n"
         L"    error_source, description, run_number, seconds, size_bytes, written, session_number, detail) VALUES ";
-    sql.rowsRow = L"(?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
-    sql.nightRows =
-        L"SELECT computer, sender, seq, at_time, result, file_path, error_number, error_source, description,\n"
-        L"       run_number, seconds, size_bytes, written, session_number, detail\n"
-        L"  FROM kestrow_row WHERE night = ? ORDER BY computer, id";
-    sql.folderNight =
-        L"SELECT n.id, n.folder FROM kestrow_folder f JOIN kestrow_night n ON n.id = f.night WHERE f.folder_key = ?";
-    sql.latestNight = L"SELECT id, folder FROM kestrow_night ORDER BY id DESC LIMIT 1";
-    sql.nightDrafts =
-        L"SELECT number, name, state, computer, tries, error FROM kestrow_draft WHERE night = ? ORDER BY number";
     return sql;
 }
 

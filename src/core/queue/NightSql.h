@@ -1,6 +1,7 @@
 #pragma once
-// Every statement a shared night runs, one set per engine, each kept in one
-// file (PostgresSql.cpp, MariaDbSql.cpp). The tables are Kestrow's five,
+// Every statement a shared night runs, one set per engine: what both write
+// alike in NightSql.cpp, what each writes its own way in one file of its own
+// (PostgresSql.cpp, MariaDbSql.cpp). The tables are Kestrow's five,
 // named kestrow_*; a database administrator makes them with the files
 // Kestrow ships (sql/<engine>/kestrow-tables.sql, the same statements as
 // createTables) and grants the rights of sql/<engine>/kestrow-rights.sql:
@@ -80,6 +81,9 @@ struct NightSql {
 };
 
 const NightSql& NightSqlFor(SqlEngine engine);
+// What both engines take as it is written: the start of each engine's set.
+// `fromDual` (" FROM DUAL" for MariaDB) lets a SELECT of values have a WHERE.
+NightSql StatementsBothEnginesTake(const std::wstring& fromDual);
 const NightSql& PostgreSqlStatements();
 const NightSql& MariaDbStatements();
 
