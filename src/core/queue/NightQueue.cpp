@@ -286,6 +286,11 @@ std::optional<std::int32_t> NightQueue::Next(const std::atomic<bool>& stop) {
                 continue;
             }
             const std::int32_t index = found->second;
+            // A draft whose holder's lease ran out: its computer stopped.
+            if (taken->tries > 1 && !taken->previous.empty() && JudgeTake(taken->tries) == TakeVerdict::Work)
+                say_(L"Kestrow: " + opened_.open[static_cast<size_t>(index)].name + L" was in " + taken->previous +
+                     L"'s hands until its lease ran out; this computer takes it again (try " +
+                     std::to_wstring(taken->tries) + L" of " + std::to_wstring(LeasePolicy::kMostTries) + L").");
             std::lock_guard<std::mutex> lock(mutex_);
             leases_[index] = std::make_shared<DraftLease>(policy_, taken->number, holder, sentAt);
             if (JudgeTake(taken->tries) == TakeVerdict::FailTooOften)
