@@ -206,7 +206,9 @@ connection_cut() {
   make_drafts "$drafts" 8 'fault delay 400\r\n'
   local conn; conn=$(connection "$engine" "$db")
   : >"$WORK/WS2.out"
-  on_bg WS2 /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE"
+  # A log of the first versions' six columns keeps them; the database gets every row.
+  printf 'time,result,file,error,source,description\r\n' >"$WORK/cut-$engine.csv"
+  on_bg WS2 /update "$(winpath "$drafts")" /queue "$conn" /lease "$LEASE" /log "$(winpath "$WORK/cut-$engine.csv")"
   local pid=$BG_PID
   wait_stored "$engine" "$db" 2
   if [ "$engine" = pg ]; then
@@ -221,6 +223,10 @@ connection_cut() {
     [ "$rc" = 0 -a "$(stored_once "$drafts")" = 8 -a "$(stored_twice "$drafts")" = 0 ]
   check "the database knows them stored" "$WORK/WS2.out" \
     [ "$(sql "$engine" "$db" "SELECT count(*) FROM kestrow_draft WHERE state = 'stored'")" = 8 ]
+  check "a six-column log keeps its six columns, and the database has the run's rows too" "$WORK/cut-$engine.csv" \
+    all "[ $(grep -c ',stored,' "$WORK/cut-$engine.csv") = 8 ]" "! grep -q 'run-start\|in-hand' '$WORK/cut-$engine.csv'" \
+        "[ $(awk -F, 'NF != 6' "$WORK/cut-$engine.csv" | wc -l) = 0 ]" \
+        "[ $(sql "$engine" "$db" "SELECT count(*) FROM kestrow_row WHERE result IN ('run-start', 'in-hand', 'run-end')") = 10 ]"
 }
 
 # The database away for good: the run gives up after its bound with exit 5,

@@ -4,13 +4,17 @@
 // tables' script shipped as Kestrow runs it.
 #include <gtest/gtest.h>
 
+#include <cwchar>
 #include <fstream>
 #include <sstream>
 
 #include "check/DatabaseFindings.h"
 #include "common/ConnectionText.h"
 #include "queue/NightSql.h"
+#include "queue/DatabaseFailures.h"
+#include "queue/DraftLease.h"
 #include "queue/NightReport.h"
+#include "queue/UnsentFile.h"
 #include "queue/NightStore.h"
 #include "queue/QueueRules.h"
 
@@ -233,4 +237,88 @@ TEST(NightReport, EachDraftCountsOnceWithTheComputerThatSaidTheLastOfIt) {
     EXPECT_EQ(totals.fates.stored, 2);
     EXPECT_EQ(totals.fates.inHand, 0) << "b is WS2's, stored";
     EXPECT_EQ(sources[1].log.runs[0].drafts.size(), 1u);
+}
+
+// What drivers said here decides between trying again and refusing at once.
+TEST(DatabaseFailures, ADriversWordsSayWhetherToTryAgainOrToRefuse) {
+    struct Case {
+        const wchar_t* state;
+        long native;
+        const wchar_t* message;
+        bool connecting;
+        DatabaseFailure failure;
+    } cases[] = {
+        {L"08001", 101, L"connection to server at \"127.0.0.1\", port 25432 failed: FATAL:  password authentication "
+                        L"failed for user \"kestrow\"", true, DatabaseFailure::LoginRefused},
+        {L"08001", 101, L"connection to server at \"127.0.0.1\", port 25432 failed: Connection refused", true,
+         DatabaseFailure::NotReached},
+        {L"08001", 101, L"connection to server at \"db\" failed: FATAL:  database \"nights\" does not exist", true,
+         DatabaseFailure::BadConnection},
+        {L"01000", 0, L"[unixODBC][Driver Manager]Can't open lib 'No Such Driver' : file not found", true,
+         DatabaseFailure::BadConnection},
+        {L"IM002", 0, L"[Microsoft][ODBC Driver Manager] Data source name not found", true, DatabaseFailure::BadConnection},
+        {L"28000", 1045, L"[ma-3.1.15]Access denied for user 'kestrow'@'localhost' (using password: YES)", true,
+         DatabaseFailure::LoginRefused},
+        {L"HY000", 2002, L"[ma-3.1.15]Can't connect to server on '127.0.0.1' (115)", true, DatabaseFailure::NotReached},
+        {L"HY000", 2013, L"[ma-3.1.15]Lost connection to server during query", false, DatabaseFailure::ConnectionLost},
+        {L"57P01", 7, L"FATAL:  terminating connection due to administrator command", false,
+         DatabaseFailure::ConnectionLost},
+        {L"42P01", 7, L"ERROR: relation \"kestrow_night\" does not exist", false, DatabaseFailure::NoTables},
+        {L"42S02", 1146, L"Table 'nights.kestrow_night' doesn't exist", false, DatabaseFailure::NoTables},
+        {L"42501", 7, L"ERROR: permission denied for table kestrow_draft", false, DatabaseFailure::NoRight},
+        {L"42000", 1142, L"UPDATE command denied to user 'kestrow'@'localhost' for table 'kestrow_draft'", false,
+         DatabaseFailure::NoRight},
+        {L"40P01", 7, L"ERROR: deadlock detected", false, DatabaseFailure::TryAgain},
+        {L"40001", 1213, L"Deadlock found when trying to get lock; try restarting transaction", false,
+         DatabaseFailure::TryAgain},
+        {L"42601", 7, L"ERROR: syntax error at or near \"SELEC\"", false, DatabaseFailure::Other},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(ClassifyDatabaseFailure(c.state, c.native, c.message, c.connecting), c.failure)
+            << std::string(c.message, c.message + std::wcslen(c.message));
+}
+
+// A run that could not reach the database keeps what it missed for the
+// next: read back as written, whatever its texts hold.
+TEST(UnsentFile, WhatTheDatabaseMissedReadsBackWhole) {
+    UnsentItem row;
+    row.kind = Unsent::Row;
+    row.night = 12;
+    row.row = SentRow{L"WS2", L"WS2/77/1dd8", 41,
+                      LogRow{L"2026-12-07T02:14:09+01:00", L"failed", L"P:\\D\\O'Brien, \"Größe\" Ω.dft", L"-2147467259",
+                             L"Server", L"line one\r\nline two, with \"quotes\"", L"3", L"1.500", L"", L"", L"1",
+                             L"copy: C:\\Copies\\1.dft"}};
+    UnsentItem fate;
+    fate.kind = Unsent::FailedFate;
+    fate.night = 12;
+    fate.number = 7;
+    fate.holder = L"WS2/77/1dd8#9";
+    fate.error = L"Error 91 in Kestrow: Taken 3 times, by WS1, WS3";
+    const std::wstring text = FormatUnsent({row, fate}) + L"stored,12,3";  // a last record cut short
+    const std::vector<UnsentItem> read = ParseUnsent(text);
+    ASSERT_EQ(read.size(), 2u);
+    EXPECT_EQ(read[0].row.row.file, row.row.row.file);
+    EXPECT_EQ(read[0].row.row.description, row.row.row.description);
+    EXPECT_EQ(read[0].row.row.detail, row.row.row.detail);
+    EXPECT_EQ(std::tuple(read[0].row.computer, read[0].row.sender, read[0].row.seq, read[0].night),
+              std::tuple(row.row.computer, row.row.sender, row.row.seq, row.night));
+    EXPECT_EQ(std::tuple(read[1].kind, read[1].number, read[1].holder, read[1].error),
+              std::tuple(Unsent::FailedFate, 7, fate.holder, fate.error));
+}
+
+// A renewal confirmed late, after a later one, never takes the lease back
+// in time; a lease the database gave to another is lost for good.
+TEST(DraftLease, ItsStandingFollowsTheLatestConfirmationAndALossIsFinal) {
+    LeasePolicy policy;
+    policy.length = std::chrono::seconds(30);
+    const QueueClock::time_point start = QueueClock::now();
+    DraftLease lease(policy, 4, L"WS1/1/1#4", start);
+    lease.Confirmed(start + 15s);
+    lease.Confirmed(start + 5s);  // an older renewal's answer, come late
+    EXPECT_EQ(lease.Standing(start + 20s), LeaseStanding::Held);
+    EXPECT_EQ(lease.Standing(start + 35s), LeaseStanding::Forfeit);
+    lease.Lost();
+    lease.Confirmed(start + 40s);
+    EXPECT_EQ(lease.Standing(start + 41s), LeaseStanding::Forfeit);
+    EXPECT_NE(lease.WhyNot().find(L"another computer"), std::wstring::npos);
 }

@@ -5,9 +5,12 @@
 #include "database/Odbc32.h"
 
 #include "common/ConnectionText.h"
+#include "queue/DatabaseFailures.h"
 
 namespace kestrow::win32 {
 namespace {
+
+bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
 
 // How long a connection may take to be made before the server counts as
 // not reached.
@@ -62,38 +65,6 @@ Diagnostic FirstDiagnostic(const OdbcHandle& handle) {
     return first;
 }
 
-bool Contains(const std::wstring& text, const wchar_t* part) { return text.find(part) != std::wstring::npos; }
-
-// What a failure means for a night, from its SQLSTATE (and, where drivers
-// put everything under one state, the engine's own number or words).
-DatabaseFailure FailureOf(const Diagnostic& d, bool connecting) {
-    const std::wstring& s = d.state;
-    const std::wstring stateClass = s.substr(0, 2);
-    if (stateClass == L"IM" || Contains(d.message, L"Can't open lib"))
-        return DatabaseFailure::BadConnection;
-    if (stateClass == L"28" || d.native == 1045 || Contains(d.message, L"password authentication failed") ||
-        Contains(d.message, L"no password supplied") || Contains(d.message, L"role \"") ||
-        Contains(d.message, L"Access denied for user"))
-        return DatabaseFailure::LoginRefused;
-    if (d.native == 1049 || Contains(d.message, L"does not exist") || Contains(d.message, L"Unknown database"))
-        return connecting ? DatabaseFailure::BadConnection : DatabaseFailure::NoTables;
-    if (s == L"42P01" || s == L"42S02" || d.native == 1146) return DatabaseFailure::NoTables;
-    if (s == L"42501" || d.native == 1142 || d.native == 1143 || d.native == 1044 || d.native == 1227)
-        return DatabaseFailure::NoRight;
-    if (s == L"40001" || s == L"40P01" || d.native == 1213 || d.native == 1205) return DatabaseFailure::TryAgain;
-    // A server that is not there, or went away: it may come back.
-    const bool away = stateClass == L"08" || s == L"57P01" || s == L"57P02" || s == L"57P03" || s == L"HYT00" ||
-                      s == L"HYT01" || d.native == 2002 || d.native == 2003 || d.native == 2006 || d.native == 2013 ||
-                      Contains(d.message, L"could not connect") || Contains(d.message, L"Connection refused") ||
-                      Contains(d.message, L"Can't connect") || Contains(d.message, L"server closed the connection") ||
-                      Contains(d.message, L"terminating connection") || Contains(d.message, L"Lost connection") ||
-                      Contains(d.message, L"no connection to the server");
-    if (away) return connecting ? DatabaseFailure::NotReached : DatabaseFailure::ConnectionLost;
-    // Whatever else stops a connection being made is a connection that
-    // cannot work as written.
-    return connecting ? DatabaseFailure::BadConnection : DatabaseFailure::Other;
-}
-
 class OdbcConnection : public SqlConnection {
 public:
     OdbcConnection(std::shared_ptr<const Odbc32> odbc, const std::wstring& connection)
@@ -121,7 +92,7 @@ public:
         if (!SQL_SUCCEEDED(connected)) {
             const Diagnostic d = FirstDiagnostic(*database_);
             database_.reset();
-            throw DatabaseError(FailureOf(d, true), ScrubPassword(d.message, connection_), d.state);
+            throw DatabaseError(ClassifyDatabaseFailure(d.state, d.native, d.message, true), ScrubPassword(d.message, connection_), d.state);
         }
         open_ = true;
         name_ = Info(SQL_DBMS_NAME);
@@ -255,7 +226,7 @@ private:
 
     [[noreturn]] void Fail(const OdbcHandle& handle) {
         const Diagnostic d = FirstDiagnostic(handle);
-        throw DatabaseError(FailureOf(d, false),
+        throw DatabaseError(ClassifyDatabaseFailure(d.state, d.native, d.message, false),
                             ScrubPassword(d.message.empty() ? L"the driver said nothing more" : d.message, connection_),
                             d.state);
     }
