@@ -52,3 +52,5 @@ wine kestrow_bench.exe "$(winpath "$ROOT/build/windows/src/win32/Kestrow.exe")" 
   "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal.exe")" \
   "$(winpath "$ROOT/build/windows/bench/windows/kestrow_bench_minimal_v6.exe")" \
   "$(winpath "$tree")"
+log "Nights shared through a database: Kestrow's cost per draft, balance against shares, a dead computer"
+bash "$ROOT/scripts/bench-queue.sh"

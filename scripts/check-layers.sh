@@ -8,8 +8,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
-CORE_ORDER=("common" "listing" "exports" "batch" "copies" "form unattended" "report schedule" "check")
-WIN32_ORDER=("system resources" "ui" "files automation settings" "scheduler" "check" "window console" "program")
+CORE_ORDER=("common" "listing" "exports" "batch" "copies" "form unattended" "report schedule" "queue" "check")
+WIN32_ORDER=("system resources" "ui" "files automation settings database" "scheduler" "check" "window console" "program")
 
 rank() {  # $1 = folder, rest = the order
   local folder=$1 i=0; shift

@@ -10,7 +10,8 @@ export WINEDLLOVERRIDES="mscoree,mshtml="
 
 PACKAGES=(cmake g++ make googletest libgtest-dev libbenchmark-dev clang libclang-rt-dev
           mingw-w64 mingw-w64-tools libwine-dev wine wine64 xvfb imagemagick xdotool libcap2-bin
-          chromium poppler-utils python3-ezdxf msitools wixl osslsigncode openssl)
+          chromium poppler-utils python3-ezdxf msitools wixl osslsigncode openssl
+          postgresql mariadb-server unixodbc odbc-postgresql odbc-mariadb)
 
 log() { printf '\033[1m== %s\033[0m\n' "$*" >&2; }
 

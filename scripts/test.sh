@@ -3,9 +3,11 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer), the fuzzer for a bounded
 # time, the tree's shape and the documents' links, the Windows tests under
 # Wine on a private Xvfb display, the report's page in a browser, the exports
-# in Debian's PDF and DXF readers, and the release (scripts/check-release.sh
-# --quick).
+# in Debian's PDF and DXF readers, the release (scripts/check-release.sh
+# --quick), and nights shared by several computers through PostgreSQL and
+# MariaDB servers of its own (stopped again at the end, whatever happened).
 source "$(dirname "$0")/lib.sh"
+source "$ROOT/scripts/databases.sh"
 cd "$ROOT"
 ensure_packages
 
@@ -83,7 +85,7 @@ rm -rf "$foreign"
 
 build_windows >/dev/null
 export KESTROW_FORCE_XVFB=1 KESTROW_UNMANAGED=1
-trap 'wineserver -k 2>/dev/null || true; stop_display' EXIT
+trap 'stop_databases; wineserver -k 2>/dev/null || true; stop_display' EXIT
 ensure_display
 ensure_prefix
 wineserver -p 60 2>/dev/null || true
@@ -146,6 +148,21 @@ if bash "$ROOT/scripts/check-release.sh" --quick >"$LOGS/release.log" 2>&1; then
 else
   FAILED=$((FAILED + 1)); RESULTS+=("release: FAILED, see $LOGS/release.log"); cat "$LOGS/release.log"
 fi
+
+log "Nights shared by several computers through PostgreSQL and MariaDB"
+start_databases
+rc=0
+bash "$ROOT/scripts/check-queue.sh" >"$LOGS/queue.log" 2>&1 || rc=$?
+grep -E "^(  FAIL|queue:)" -A12 "$LOGS/queue.log" | grep -v "^  ok" || true
+line=$(grep -E "^queue: [0-9]+ passed, [0-9]+ failed" "$LOGS/queue.log" | tail -1 || true)
+if [ -n "$line" ]; then
+  PASSED=$((PASSED + $(sed -E 's/^queue: ([0-9]+) passed.*/\1/' <<<"$line")))
+  FAILED=$((FAILED + $(sed -E 's/^queue: [0-9]+ passed, ([0-9]+) failed.*/\1/' <<<"$line")))
+  RESULTS+=("$line")
+else
+  FAILED=$((FAILED + 1)); RESULTS+=("queue: did not finish (exit $rc), see $LOGS/queue.log")
+fi
+stop_databases
 
 cd "$ROOT"
 echo

@@ -133,6 +133,13 @@ TEST(CommandLine, UpdateWithEverySwitchInAnyCase) {
     EXPECT_EQ(plain.shardIndex, 1);
     EXPECT_EQ(plain.shardCount, 1);
     EXPECT_FALSE(plain.exports.Any());
+    EXPECT_EQ(plain.queue, L"");
+
+    const auto shared = ParseCommandLine({L"/update", L"D", L"/QUEUE", L"DSN=night;UID=k", L"/lease", L"30", L"/resume"});
+    ASSERT_EQ(shared.action, CommandLine::Action::Update) << std::string(shared.error.begin(), shared.error.end());
+    EXPECT_EQ(shared.queue, L"DSN=night;UID=k");
+    EXPECT_EQ(shared.leaseSeconds, 30);
+    EXPECT_EQ(ParseCommandLine({L"/update", L"D", L"/queue", L"DSN=n"}).leaseSeconds, 300);
 }
 
 TEST(CommandLine, BadLinesSayWhatIsWrong) {
@@ -166,6 +173,11 @@ TEST(CommandLine, BadLinesSayWhatIsWrong) {
         {{L"/update", L"D", L"/export", L"pdf", L"/export", L"dxf"}, L"/export is given twice."},
         {{L"/update", L"D", L"/exportto", L"E:\\Out"}, L"/exportto needs /export"},
         {{L"/update", L"D", L"/export", L"pdf", L"/exportto", L""}, L"/exportto needs a folder."},
+        {{L"/update", L"D", L"/queue", L""}, L"/queue: the connection is empty."},
+        {{L"/update", L"D", L"/queue", L"night"}, L"/queue: it is no ODBC connection string"},
+        {{L"/update", L"D", L"/queue", L"DSN=n", L"/shard", L"1/2"}, L"/shard and /queue do not go together"},
+        {{L"/update", L"D", L"/lease", L"60"}, L"/lease needs /queue"},
+        {{L"/update", L"D", L"/queue", L"DSN=n", L"/lease", L"2"}, L"/lease needs a whole number of seconds from 3"},
     };
     for (const auto& [arguments, why] : cases) {
         const auto line = ParseCommandLine(arguments);

@@ -59,7 +59,8 @@ struct ScriptedLauncher : ServerLauncher {
         explicit Connection(ScriptedLauncher& o) : owner(o) {}
         void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {}
         DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>&,
-                                 std::shared_ptr<const std::atomic<bool>>, CallWatch&) override {
+                                 std::shared_ptr<const std::atomic<bool>>, std::shared_ptr<const StoreGuard>,
+                                 CallWatch&) override {
             ++owner.steps;
             return owner.step(path);
         }
@@ -81,7 +82,7 @@ struct CopyKeeping : ::testing::Test {
     CopyKeeping() { store.disk[kDraft] = "before"; }
     DraftOutcome Attempt() {
         std::vector<DraftExport> none;
-        return launcher.Launch()->UpdateDraft(kDraft, none, stop, watch);
+        return launcher.Launch()->UpdateDraft(kDraft, none, stop, nullptr, watch);
     }
     // The step writes `content` into the draft, then fails with `kind`.
     void FailAfterWriting(std::string content, FailureKind kind) {
@@ -175,6 +176,30 @@ TEST_F(CopyKeeping, AServerThatMayStillHoldTheDraftKeepsItsCopyAndItsProtectionF
     }
     EXPECT_EQ(*caughtCopy, L"C:\\Copies\\2.dft") << "the next batch compares with how the draft was before it";
     EXPECT_TRUE(store.copies.count(firstCopy)) << "the copy from before the given-up attempt stays";
+}
+
+// A draft whose lease on a shared night was lost may be another computer's
+// work by now: nothing is written to it. Its copy goes when it is as it
+// was, and stays, named, when it changed.
+TEST_F(CopyKeeping, ADraftLeftToAnotherComputerIsNeverPutBack) {
+    FailAfterWriting("stored by another computer", FailureKind::LeaseLost);
+    auto error = Caught();
+    ASSERT_TRUE(error);
+    EXPECT_EQ(error->Kind(), FailureKind::LeaseLost);
+    EXPECT_EQ(store.disk[kDraft], "stored by another computer");
+    EXPECT_EQ(store.putBacks, 0);
+    ASSERT_TRUE(caughtCopy);
+    EXPECT_EQ(store.copies.at(*caughtCopy), "before");
+    EXPECT_NE(error->Description().find(L"no longer this computer's to write"), std::wstring::npos);
+
+    launcher.CadSystemInTheWay();  // the next batch
+    store.disk[kDraft] = "before";
+    store.copies.clear();
+    FailAfterWriting("before", FailureKind::LeaseLost);
+    error = Caught();
+    ASSERT_TRUE(error);
+    EXPECT_FALSE(caughtCopy);
+    EXPECT_TRUE(store.copies.empty()) << "as it was: nothing to keep";
 }
 
 TEST_F(CopyKeeping, ADraftThatCannotBeCopiedIsNotOpened) {

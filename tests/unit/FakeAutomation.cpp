@@ -29,10 +29,11 @@ public:
     InlineConnection(FakeServer& server, AutomationFactory& factory) : server_(server), session_(factory, abandoned_) {}
     void Start(std::shared_ptr<const std::atomic<bool>>, CallWatch&) override { session_.Start(); }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch) override {
         if (server_.duringStep) server_.duringStep(watch);
         std::wstring path = filePath;
-        return session_.UpdateDraft(path, exports, *stop);
+        return session_.UpdateDraft(path, exports, *stop, guard.get());
     }
     void Quit(CallWatch&) noexcept override { session_.Quit(); }
     std::optional<SessionLetGo> LetGoReason() override { return server_.letGo; }

@@ -332,12 +332,21 @@ TEST(ReportCommandLine, LogsPageAndRuns) {
     EXPECT_EQ(line.reportPage, L"n.html");
     EXPECT_TRUE(line.allRuns);
     EXPECT_EQ(ParseCommandLine({L"/report", L"a.csv", L"/?"}).action, CommandLine::Action::Usage);
+    const CommandLine night = ParseCommandLine({L"/report", L"/queue", L"DSN=night", L"P:\\Drawings", L"/subfolders"});
+    EXPECT_EQ(night.action, CommandLine::Action::Report);
+    EXPECT_EQ(night.queue, L"DSN=night");
+    EXPECT_EQ(night.folder, L"P:\\Drawings");
+    EXPECT_TRUE(night.subfolders && night.reportLogs.empty());
     const std::pair<std::vector<std::wstring>, const wchar_t*> invalid[] = {
-        {{L"/report"}, L"/report needs at least one log."},
+        {{L"/report"}, L"/report needs at least one log, or /queue and its database."},
         {{L"/report", L"a.csv", L"/html"}, L"/html needs a value."},
         {{L"/report", L"a.csv", L"/runs", L"some"}, L"/runs takes \"all\" or \"last\""},
-        {{L"/report", L"a.csv", L"/update", L"D"}, L"/report takes logs, /html and /runs, not /update."},
+        {{L"/report", L"a.csv", L"/update", L"D"}, L"/report takes logs, /html and /runs, or /queue, not /update."},
         {{L"/report", L"a.csv", L"/html", L"a", L"/html", L"b"}, L"/html is given twice."},
+        {{L"/report", L"/queue", L"no attributes"}, L"/queue: it is no ODBC connection string"},
+        {{L"/report", L"/queue", L"DSN=n", L"P:\\A", L"P:\\B"}, L"/report /queue takes one folder at most"},
+        {{L"/report", L"/queue", L"DSN=n", L"/runs", L"all"}, L"/runs has no place with /queue"},
+        {{L"/report", L"a.csv", L"/subfolders"}, L"/subfolders goes with /report /queue"},
     };
     for (const auto& [arguments, why] : invalid) {
         const CommandLine bad = ParseCommandLine(arguments);

@@ -44,6 +44,8 @@ void ExpectSameNight(const Night& read, const Night& written) {
     EXPECT_EQ(read.shardCount, written.shardCount);
     EXPECT_EQ(read.exports, written.exports);
     EXPECT_EQ(read.exportFolder, written.exportFolder);
+    EXPECT_EQ(read.queue, written.queue);
+    EXPECT_EQ(read.leaseSeconds, written.leaseSeconds);
     ASSERT_EQ(read.answers.size(), written.answers.size());
     for (size_t i = 0; i < read.answers.size(); ++i) {
         EXPECT_EQ(read.answers[i].title, written.answers[i].title);
@@ -123,8 +125,11 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
     for (const std::wstring& folder : {kLongFolder, std::wstring(L"D:\\")}) {
         night.folder = folder;
         night.exportFolder = folder + L"\\Exports";
-        night.shardIndex = 2;
-        night.shardCount = 4;
+        night.shardIndex = folder.size() > 3 ? 2 : 1;
+        night.shardCount = folder.size() > 3 ? 4 : 1;
+        // A root's night is shared, as its computers take drafts from a database.
+        night.queue = folder.size() > 3 ? L"" : L"DRIVER={PostgreSQL Unicode};SERVER=db;DATABASE=cad";
+        night.leaseSeconds = folder.size() > 3 ? 300 : 120;
         const NightReading read = ReadNightArguments(SplitArguments(NightArgumentsText(night)));
         ASSERT_TRUE(read.ok) << read.error.size();
         ExpectSameNight(read.night, night);
@@ -137,6 +142,7 @@ TEST(Night, ItsCommandLineIsAHandMadeTasksAndReadsBackWhole) {
         {{L"/subfolders"}, L"Nothing to do"},
         {{L"/update", L"D:\\A", L"/sessions", L"9"}, L"/sessions needs a whole number from 1 to 8"},
         {{L"/report", L"x.csv"}, L"A night needs /update"},
+        {{L"/update", L"D:\\A", L"/queue", L"DSN=cad;PWD=secret"}, L"/queue: the connection holds a password"},
     };
     for (const auto& [arguments, why] : refused) {
         const NightReading read = ReadNightArguments(arguments);
@@ -310,6 +316,7 @@ TEST(ScheduleCommand, ReadsSetListAndDelete) {
         {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/export", L"pdf", L"/exportto", L"E:\\%X%"},
          L"The folder of the exports"},
         {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/answer", L"100% done=OK"}, L"The rule"},
+        {{L"/schedule", L"02:00", L"/update", L"D:\\A", L"/queue", L"DSN=%NIGHTS%"}, L"The database's connection"},
     };
     for (const auto& [arguments, why] : refused) {
         const ScheduleCommand command = ParseScheduleCommand(arguments);
@@ -368,14 +375,20 @@ TEST(SettingsDialog, StoresSoundFieldsAndRefusesWhatIsOutOfRange) {
 
     // What an administrator set is not the user's to mend, and not stored;
     // the fields left to the user are checked as ever.
-    const std::set<SettingsField> theirs = {SettingsField::Sessions, SettingsField::CallSeconds, SettingsField::Answers};
+    const std::set<SettingsField> theirs = {SettingsField::Sessions, SettingsField::CallSeconds, SettingsField::Answers,
+                                            SettingsField::Queue};
     EXPECT_EQ(CheckSettings({L"99", L"", L"-5", L"", L"no rule", {}}, theirs).field, SettingsField::RestartMemory);
-    const SettingsCheck mine = CheckSettings({L"99", L"20", L"", L"0", L"no rule", {}}, theirs);
+    const SettingsCheck mine = CheckSettings({L"99", L"20", L"", L"0", L"no rule", {}, L"DSN=cad;Pwd=x"}, theirs);
     ASSERT_TRUE(mine.values);
     EXPECT_FALSE(mine.values->sessions);
     EXPECT_TRUE(mine.values->answers.empty());
     EXPECT_FALSE(mine.values->callSeconds);
+    EXPECT_TRUE(mine.values->queue.empty());
     EXPECT_EQ(mine.values->restartEvery, 20u);
+    // The shared nights' database: kept without a password, or not at all.
+    EXPECT_EQ(CheckSettings({L"1", L"", L"", L"", L"", {}, L"  DSN=cad  "}).values->queue, L"DSN=cad");
+    EXPECT_EQ(CheckSettings({L"1", L"", L"", L"", L"", {}, L"DSN=cad;Pwd=x"}).field, SettingsField::Queue);
+    EXPECT_EQ(CheckSettings({L"1", L"", L"", L"", L"", {}, L"just a name"}).field, SettingsField::Queue);
 }
 
 TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
@@ -421,6 +434,22 @@ TEST(ScheduleDialog, FieldsBecomeTheNightOrNameWhatIsWrong) {
     moved.log = L"D:\\Logs\\other.csv";
     EXPECT_EQ(CheckNightFields(moved, stored).night->night.log, moved.log);
 
+    // Shared with other computers: through the database the settings name,
+    // or the one the night had; ticked for a new night when one is named.
+    NightFields shared = fields;
+    shared.shared = true;
+    EXPECT_EQ(CheckNightFields(shared, stored).field, NightField::Shared) << "no database named yet";
+    stored.queue = L"DSN=cad";
+    EXPECT_EQ(CheckNightFields(shared, stored).night->night.queue, L"DSN=cad");
+    EXPECT_TRUE(FieldsOfNight(NightOfSettings(L"D:\\B", stored)).shared);
+    loaded.night.queue = L"DSN=other";
+    NightFields kept = FieldsOfNight(loaded);
+    EXPECT_TRUE(kept.shared);
+    EXPECT_EQ(CheckNightFields(kept, stored).night->night.queue, L"DSN=other");
+    kept.shared = false;
+    EXPECT_EQ(CheckNightFields(kept, stored).night->night.queue, L"");
+    stored.queue.clear();
+
     const std::vector<std::pair<std::function<void(NightFields&)>, NightField>> refused = {
         {[](NightFields& f) { f.folder = L"  "; }, NightField::Folder},
         {[](NightFields& f) { f.time = L"2 am"; }, NightField::Time},
@@ -446,6 +475,7 @@ TEST(LastResult, SaysKestrowsExitCodesAndTheSchedulersOwnInWords) {
     EXPECT_EQ(LastResultText(0, L""), L"every draft stored");
     EXPECT_EQ(LastResultText(1, L""), L"some drafts not stored, exports failed or subfolders unread (see the log)");
     EXPECT_EQ(LastResultText(0x41303, L""), L"has not run yet");
+    EXPECT_EQ(LastResultText(5, L""), L"the night's database could not be reached (see the log)");
     EXPECT_EQ(LastResultText(static_cast<std::int32_t>(0x800710E0), L"The operator refused."),
               L"ended with code 0x800710E0: The operator refused.");
 }

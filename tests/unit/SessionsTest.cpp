@@ -60,11 +60,12 @@ public:
         inner_->Start(std::move(stop), watch);
     }
     DraftOutcome UpdateDraft(const std::wstring& path, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch) override {
         std::this_thread::sleep_for(launcher_.stepTime);
         std::lock_guard<std::mutex> lock(launcher_.lock);
         if (crashes_) throw RuntimeError(-2147023170, L"", L"The remote procedure call failed.", FailureKind::ServerGone);
-        return inner_->UpdateDraft(path, exports, std::move(stop), watch);
+        return inner_->UpdateDraft(path, exports, std::move(stop), std::move(guard), watch);
     }
     void Quit(CallWatch& watch) noexcept override {
         std::lock_guard<std::mutex> lock(launcher_.lock);
@@ -328,4 +329,90 @@ TEST(Sessions, AFileListedUnderTwoNamesIsDoneOnceAndBothNamesAreSettled) {
     EXPECT_EQ(row.result, LogResult::SameFile);
     EXPECT_EQ(DetailValue(row.detail, L"done under"), L"C:\\D\\d2.dft");
     EXPECT_EQ(DraftLogRow(L"T", result.drafts[3]).result, LogResult::Stored) << "a file not known is nobody's twin";
+}
+
+namespace {
+
+// A night's source in memory: hands out the drafts in its own order, each
+// with a guard that closes after so many questions (0: never), and hears
+// every fate.
+struct ScriptedSource : DraftSource {
+    struct Guard : StoreGuard {
+        int closesAfter = 0;
+        mutable std::atomic<int> asked{0};
+        bool MayStore() const override { return closesAfter == 0 || ++asked < closesAfter; }
+        std::wstring WhyNot() const override { return L"its lease lapsed."; }
+    };
+    std::mutex lock;
+    std::vector<std::int32_t> order;
+    std::map<std::int32_t, std::shared_ptr<Guard>> guards;
+    std::map<std::int32_t, RuntimeError> refusals;
+    std::map<std::int32_t, DraftState> ended;
+
+    std::optional<std::int32_t> Next(const std::atomic<bool>& stop) override {
+        std::lock_guard<std::mutex> guard(lock);
+        if (stop || order.empty()) return std::nullopt;
+        const std::int32_t index = order.front();
+        order.erase(order.begin());
+        return index;
+    }
+    std::shared_ptr<const StoreGuard> GuardOf(std::int32_t index) override {
+        std::lock_guard<std::mutex> guard(lock);
+        auto& made = guards[index];
+        if (!made) made = std::make_shared<Guard>();
+        return made;
+    }
+    std::optional<RuntimeError> RefusalOf(std::int32_t index) override {
+        std::lock_guard<std::mutex> guard(lock);
+        const auto found = refusals.find(index);
+        return found == refusals.end() ? std::nullopt : std::optional<RuntimeError>(found->second);
+    }
+    void Ended(std::int32_t index, const DraftRecord& draft) override {
+        std::lock_guard<std::mutex> guard(lock);
+        ended[index] = draft.state;
+    }
+    bool MayHaveMore() override { return true; }
+};
+
+}  // namespace
+
+// The drafts of a shared night come as the source hands them out; a draft
+// whose lease lapsed before its store (or before a view) is closed
+// unstored and left to the night, one taken too often fails unopened, and
+// drafts never handed out are no business of this batch.
+TEST(Sessions, ADraftSourceHandsOutTheDraftsAndALapsedLeaseStoresNothing) {
+    FakeServer server;
+    SharedLauncher launcher(server);
+    Output output;
+    UnattendedUser user(output);
+    ScriptedSource source;
+    source.order = {3, 0, 1, 2, 4};
+    source.GuardOf(1);
+    source.guards[1]->closesAfter = 3;  // asked before each of two views, then refuses the store
+    source.GuardOf(2);
+    source.guards[2]->closesAfter = 1;  // refuses from the first view on
+    source.refusals.emplace(4, RuntimeError(91, L"Kestrow", L"Taken 3 times"));
+    DraftBatch batch(L"C:\\D\\", Names(6), launcher, CallWatch::Policy{});
+    batch.SetSource(source);
+    batch.SetSessions(2);
+    const BatchResult result = batch.Run(user, user);
+
+    EXPECT_EQ(server.stored, (std::set<std::wstring>{L"C:\\D\\d3.dft", L"C:\\D\\d0.dft"}));
+    EXPECT_EQ(Count(server.journal, L"view call 107"), 2 + 2 + 2) << "d1's two views were updated, d2's none";
+    EXPECT_EQ(Count(server.journal, L"docs get 6 "), 4) << "d4, taken too often, was never opened";
+    EXPECT_EQ(result.drafts[1].state, DraftState::Released);
+    EXPECT_EQ(result.drafts[2].state, DraftState::Released);
+    EXPECT_EQ(result.drafts[4].state, DraftState::Failed);
+    EXPECT_EQ(result.drafts[5].state, DraftState::NotReached) << "never handed out";
+    EXPECT_EQ(result.drafts[5].session, 0);
+    EXPECT_EQ(source.ended, (std::map<std::int32_t, DraftState>{{0, DraftState::Stored},
+                                                                  {1, DraftState::Released},
+                                                                  {2, DraftState::Released},
+                                                                  {3, DraftState::Stored},
+                                                                  {4, DraftState::Failed}}));
+    EXPECT_TRUE(output.Has(L"left  d1.dft  (Error 91 in Kestrow: The drawing was closed without storing: its lease lapsed.)"));
+    const LogRow row = DraftLogRow(L"T", result.drafts[1]);
+    EXPECT_EQ(row.result, LogResult::NotReached);
+    EXPECT_EQ(row.description, L"The drawing was closed without storing: its lease lapsed.");
+    EXPECT_EQ(server.liveObjects, 0);
 }

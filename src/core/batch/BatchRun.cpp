@@ -5,8 +5,8 @@
 namespace kestrow {
 
 BatchRun::BatchRun(BatchResult& result, BatchUser& user, BatchProgress& progress,
-                   std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions)
-    : result_(result), user_(user), progress_(progress), stop_(std::move(stop)), running_(sessions),
+                   std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions, DraftSource* source)
+    : result_(result), source_(source), user_(user), progress_(progress), stop_(std::move(stop)), running_(sessions),
       otherNames_(result.drafts.size()) {
     std::unordered_map<std::wstring, std::int32_t> firstNames;
     for (std::int32_t i = 0; i < Count(); ++i) {
@@ -24,19 +24,35 @@ void BatchRun::SkipOtherNames() {
 }
 
 std::optional<std::int32_t> BatchRun::TakeDraft() {
+    {
+        std::lock_guard<std::mutex> lock(queueMutex_);
+        if (Stopping()) return std::nullopt;
+        if (!handedBack_.empty()) {
+            const std::int32_t index = handedBack_.front();
+            handedBack_.pop_front();
+            return index;
+        }
+    }
+    // Outside the lock: the source may wait for a draft to come free, and a
+    // session that ends meanwhile must still hand its draft back.
+    if (source_) return source_->Next(*stop_);
     std::lock_guard<std::mutex> lock(queueMutex_);
     if (Stopping()) return std::nullopt;
-    if (!handedBack_.empty()) {
-        const std::int32_t index = handedBack_.front();
-        handedBack_.pop_front();
-        return index;
-    }
     SkipOtherNames();
     if (next_ >= Count()) return std::nullopt;
     return next_++;
 }
 
+std::shared_ptr<const StoreGuard> BatchRun::GuardOf(std::int32_t index) {
+    return source_ ? source_->GuardOf(index) : nullptr;
+}
+
+std::optional<RuntimeError> BatchRun::RefusalOf(std::int32_t index) {
+    return source_ ? source_->RefusalOf(index) : std::nullopt;
+}
+
 bool BatchRun::DraftsLeft() {
+    if (source_) return source_->MayHaveMore();
     std::lock_guard<std::mutex> lock(queueMutex_);
     SkipOtherNames();
     return !handedBack_.empty() || next_ < Count();
@@ -73,6 +89,9 @@ void BatchRun::DraftStarting(std::int32_t index, const DraftRecord& draft) {
 }
 
 void BatchRun::DraftEnded(std::int32_t index, const DraftRecord& draft) {
+    // The source hears of the fate before anybody else: another computer
+    // waits for it.
+    if (source_) source_->Ended(index, draft);
     std::lock_guard<std::mutex> lock(progressMutex_);
     progress_.DraftEnded(index, Count(), draft);
     // Only the session that did the draft reaches its other names.

@@ -16,7 +16,7 @@ namespace kestrow {
 class BatchRun {
 public:
     BatchRun(BatchResult& result, BatchUser& user, BatchProgress& progress,
-             std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions);
+             std::shared_ptr<std::atomic<bool>> stop, std::int32_t sessions, DraftSource* source = nullptr);
     BatchRun(const BatchRun&) = delete;
     BatchRun& operator=(const BatchRun&) = delete;
 
@@ -25,8 +25,13 @@ public:
     bool Stopping() const { return stop_->load(); }
 
     // The next draft for a free session: one handed back first, then the
-    // next in the list; nullopt when none is left or the batch stops.
+    // next in the list (or the source's); nullopt when none is left or the
+    // batch stops. With a source, it may wait for one.
     std::optional<std::int32_t> TakeDraft();
+    // Whether the draft may still be stored (null: always).
+    std::shared_ptr<const StoreGuard> GuardOf(std::int32_t index);
+    // Why a draft handed out fails at once, unopened; none for most.
+    std::optional<RuntimeError> RefusalOf(std::int32_t index);
     // Whether a draft is still waiting for a session.
     bool DraftsLeft();
     // A session with nothing to do leaves, unless a draft was handed back
@@ -70,6 +75,7 @@ private:
     void SkipOtherNames();
 
     BatchResult& result_;
+    DraftSource* source_;
     BatchUser& user_;
     BatchProgress& progress_;
     std::shared_ptr<std::atomic<bool>> stop_;

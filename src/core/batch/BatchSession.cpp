@@ -52,6 +52,12 @@ void BatchSession::TakeDrafts(CallWatch& watch) {
         }
         DraftRecord& draft = run_.Result().drafts[static_cast<size_t>(*index)];
         draft.session = number_;
+        if (std::optional<RuntimeError> refusal = run_.RefusalOf(*index)) {
+            draft.state = DraftState::Failed;
+            draft.error = std::move(refusal);
+            run_.DraftEnded(*index, draft);
+            continue;
+        }
         inHand_ = &draft;
         run_.DraftStarting(*index, draft);
         Next next = Next::NextDraft;
@@ -80,7 +86,8 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
         watch.SetTask(draft.path);
         // Counted before the call: a draft that fails was tried all the same.
         ++draftsThisSession_;
-        const DraftOutcome outcome = server_->UpdateDraft(ExtendedLengthPath(draft.path), exports, stop_, watch);
+        const DraftOutcome outcome =
+            server_->UpdateDraft(ExtendedLengthPath(draft.path), exports, stop_, run_.GuardOf(index), watch);
         if (exporter_) exporter_->Settle(exports, outcome == DraftOutcome::Stored);
         if (outcome == DraftOutcome::Stored) {
             draft.state = DraftState::Stored;
@@ -104,6 +111,14 @@ BatchSession::Next BatchSession::UpdateOne(std::int32_t index, DraftRecord& draf
 }
 
 BatchSession::Next BatchSession::AfterFailure(DraftRecord& draft, const RuntimeError& error, const CallWatch& watch) {
+    if (error.Kind() == FailureKind::LeaseLost) {
+        // No failure of the draft's or the CAD system's: the draft is
+        // another computer's now, and nobody is asked about it.
+        draft.state = DraftState::Released;
+        draft.error = error;
+        draft.keptCopy = KeptCopyOf(error);
+        return Next::NextDraft;
+    }
     draft.state = DraftState::Failed;
     draft.error = error;
     draft.keptCopy = KeptCopyOf(error);

@@ -36,6 +36,15 @@ void CadSession::ThrowIfAbandoned() const {
                            FailureKind::ServerAbandoned);
 }
 
+void CadSession::ThrowIfNotOurs(const StoreGuard* guard) {
+    if (guard && !guard->MayStore()) throw LeaseLostError(*guard);
+}
+
+RuntimeError LeaseLostError(const StoreGuard& guard) {
+    return RuntimeError(ErrorNumber::ObjectNotSet, kProgramSource,
+                        L"The drawing was closed without storing: " + guard.WhyNot(), FailureKind::LeaseLost);
+}
+
 void CadSession::Start() {
     ThrowIfAbandoned();
     AutomationRef created = factory_.CreateObject(contract::kProgId);
@@ -49,7 +58,7 @@ void CadSession::Start() {
 }
 
 DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, std::vector<DraftExport>& exports,
-                                     const std::atomic<bool>& stop) {
+                                     const std::atomic<bool>& stop, const StoreGuard* guard) {
     // A stop that came while the server was starting: no draft is opened.
     if (stop.load()) return DraftOutcome::Stopped;
     AutomationRef views;
@@ -79,6 +88,7 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, std::vector<DraftEx
                 CloseWithoutStoring();
                 return DraftOutcome::Stopped;
             }
+            ThrowIfNotOurs(guard);
             ThrowIfAbandoned();
             AutomationRef view = CastTo(
                 views->Invoke(contract::kViewsItem, InvokeKind::Get, {AutomationArg::Int16(static_cast<std::int16_t>(i))}),
@@ -89,7 +99,10 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, std::vector<DraftEx
         views.reset();
         // After every view, before the store: the store also lets the
         // document go, so nothing can follow it.
-        SaveExports(exports, stop);
+        SaveExports(exports, stop, guard);
+        // The last moment a lease that lapsed can keep the store from
+        // writing over another computer's work.
+        ThrowIfNotOurs(guard);
         ThrowIfAbandoned();
         seDoc->Invoke(contract::kDocumentClose, InvokeKind::Call, {AutomationArg::Boolean(true)});
         seDoc.reset();
@@ -107,13 +120,16 @@ DraftOutcome CadSession::UpdateDraft(std::wstring& filePath, std::vector<DraftEx
     }
 }
 
-void CadSession::SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop) {
+void CadSession::SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop,
+                             const StoreGuard* guard) {
     for (DraftExport& made : exports) {
         if (made.state != DraftExport::State::ToMake) continue;
         if (stop.load()) {
             made.Fail(ExportNotMadeAsStopped());
             continue;
         }
+        // A draft that is no longer this run's fails whole, not export by export.
+        ThrowIfNotOurs(guard);
         try {
             ThrowIfAbandoned();
             if (!saveAs_) saveAs_ = seDoc->DispatchIdOf(L"SaveAs");

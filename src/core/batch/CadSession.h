@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "batch/Automation.h"
+#include "batch/StoreGuard.h"
 #include "exports/DraftExports.h"
 
 namespace kestrow {
@@ -41,7 +42,11 @@ public:
     // fails alone; the draft is still stored. A draft whose processing
     // fails is closed without storing while its server is still there, so
     // that it is neither left open nor locked; then the error goes on.
-    DraftOutcome UpdateDraft(std::wstring& filePath, std::vector<DraftExport>& exports, const std::atomic<bool>& stop);
+    // `guard`, when given, is asked before each view, each export and the
+    // store: once it refuses, the draft is closed without storing and a
+    // LeaseLost error goes on.
+    DraftOutcome UpdateDraft(std::wstring& filePath, std::vector<DraftExport>& exports, const std::atomic<bool>& stop,
+                             const StoreGuard* guard = nullptr);
 
     // Tells the server to end its work (40). Never raises: a server that
     // cannot take the last call has nobody left to report to.
@@ -53,8 +58,9 @@ public:
 
 private:
     void ThrowIfAbandoned() const;
+    static void ThrowIfNotOurs(const StoreGuard* guard);
     void CloseWithoutStoring() noexcept;
-    void SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop);
+    void SaveExports(std::vector<DraftExport>& exports, const std::atomic<bool>& stop, const StoreGuard* guard);
 
     // SaveAs has no dispatch identifier in the contract: it is looked up by
     // name once a session, on its first document.

@@ -59,7 +59,7 @@ BatchResult DraftBatch::Run(BatchUser& user, BatchProgress& progress) {
     const auto files = std::count_if(result.drafts.begin(), result.drafts.end(),
                                      [](const DraftRecord& draft) { return draft.doneUnder.empty(); });
     const auto sessions = std::max<std::int32_t>(1, std::min<std::int32_t>(sessions_, static_cast<std::int32_t>(files)));
-    BatchRun run(result, user, progress, stop_, sessions);
+    BatchRun run(result, user, progress, stop_, sessions, source_);
     std::vector<std::unique_ptr<BatchSession>> workers;
     for (std::int32_t number = 1; number <= sessions; ++number)
         workers.push_back(

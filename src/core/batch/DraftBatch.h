@@ -15,6 +15,7 @@
 #include "batch/CadSession.h"
 #include "batch/CallWatch.h"
 #include "batch/DraftNotPutBack.h"
+#include "batch/DraftSource.h"
 #include "batch/SessionLetGo.h"
 #include "common/RuntimeError.h"
 #include "exports/DraftExports.h"
@@ -51,9 +52,12 @@ public:
     virtual void Start(std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
     // `stop` is shared, as the step may outlive the batch's wait for it.
     // `exports` are made once the views are updated, before the store (see
-    // CadSession::UpdateDraft); each comes back made or failed.
+    // CadSession::UpdateDraft); each comes back made or failed. `guard`, when
+    // given, may refuse the store (and every call before it) once the draft
+    // is no longer this run's: the step then raises a LeaseLost error.
     virtual DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
-                                     std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) = 0;
+                                     std::shared_ptr<const std::atomic<bool>> stop,
+                                     std::shared_ptr<const StoreGuard> guard, CallWatch& watch) = 0;
     virtual void Quit(CallWatch& watch) noexcept = 0;
     // The memory the server's process has committed, when it is known.
     virtual std::optional<std::uint64_t> MemoryBytes() { return std::nullopt; }
@@ -78,7 +82,14 @@ public:
     virtual std::unique_ptr<ServerConnection> Launch() = 0;
 };
 
-enum class DraftState { NotReached, Stored, Failed };
+enum class DraftState {
+    NotReached,
+    Stored,
+    Failed,
+    // Taken from a shared night, then given back unstored as this run's
+    // lease on it lapsed or was taken: another computer does it.
+    Released,
+};
 
 struct DraftRecord {
     std::wstring name;  // as listed, relative to the batch's folder
@@ -203,6 +214,10 @@ public:
     void SetAnswers(std::vector<AnswerRule> answers) { watchPolicy_.answers = std::move(answers); }
     // The formats each draft is also saved as, and where; none by default.
     void SetExports(const ExportRequest& request, ExportFiles& files);
+    // The drafts come from `source` as sessions come free, not in list
+    // order: the list holds every draft the source may hand out, and only
+    // those it hands out are this batch's. None by default.
+    void SetSource(DraftSource& source) { source_ = &source; }
 
     // Questions and progress may come from any of the sessions' threads;
     // questions come one at a time.
@@ -221,6 +236,7 @@ private:
     RenewalPolicy renewal_;
     std::int32_t sessions_ = 1;
     std::unique_ptr<DraftExporter> exporter_;
+    DraftSource* source_ = nullptr;
     std::shared_ptr<std::atomic<bool>> stop_ = std::make_shared<std::atomic<bool>>(false);
 };
 

@@ -3,6 +3,7 @@
 #include <set>
 
 #include "common/CommandLineWords.h"
+#include "common/ConnectionText.h"
 #include "unattended/CommandLine.h"
 
 namespace kestrow {
@@ -41,9 +42,9 @@ CheckCommand ParseCheckCommand(const std::vector<std::wstring>& arguments) {
         }
         if (!seen.insert(name).second) return Invalid(L"/" + name + L" is given twice.");
         if (name == L"check") continue;
-        if (name != L"export" && name != L"timeout" && name != L"html")
-            return Invalid(L"/check takes a sample draft, /export, /answer, /timeout and /html, not " + arguments[i] +
-                           L".");
+        if (name != L"export" && name != L"timeout" && name != L"html" && name != L"queue")
+            return Invalid(L"/check takes a sample draft, /export, /answer, /timeout, /html and /queue, not " +
+                           arguments[i] + L".");
         if (i + 1 >= arguments.size()) return Invalid(arguments[i] + L" needs a value.");
         const std::wstring& value = arguments[++i];
         std::wstring why;
@@ -51,6 +52,9 @@ CheckCommand ParseCheckCommand(const std::vector<std::wstring>& arguments) {
             why = ReadExportSwitch(value, command.exports);
         } else if (name == L"timeout") {
             why = ReadTimeoutSwitch(value, command.timeoutSeconds);
+        } else if (name == L"queue") {
+            if (const std::wstring problem = ConnectionProblem(value); !problem.empty()) why = L"/queue: " + problem + L".";
+            command.queue = value;
         } else if (value.empty()) {
             why = L"/html needs a file name.";
         } else {
@@ -64,12 +68,14 @@ CheckCommand ParseCheckCommand(const std::vector<std::wstring>& arguments) {
 
 std::wstring CheckUsageText() {
     return L"  Kestrow.exe /check [<sample draft>] [/export <formats>] [/answer \"<title>=<button>\"]...\n"
-           L"              [/timeout <seconds>] [/html <file>]\n"
+           L"              [/timeout <seconds>] [/html <file>] [/queue \"<connection>\"]\n"
            L"                       looks at Solid Edge before the first night: its registration, a start of\n"
            L"                       its own, a copy of the sample draft opened, updated, stored, saved as each\n"
            L"                       /export format and closed, the dialogs it shows, its end; then says whether a\n"
            L"                       night can run and which switches to give it. The draft itself is never opened\n"
-           L"                       or written. /timeout defaults to 120 here. Exit code 0 a night can run,\n"
+           L"                       or written. /timeout defaults to 120 here. With /queue it also looks at the\n"
+           L"                       database of a shared night: the connection, Kestrow's tables, the rights and\n"
+           L"                       a draft taken there and undone. Exit code 0 a night can run,\n"
            L"                       1 it cannot, 3 bad command line, 4 Kestrow itself failed\n";
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // A look at the CAD system before the first night, from the command line:
 //   Kestrow.exe /check [<sample draft>] [/export <formats>] [/answer "<title>=<button>"]...
-//               [/timeout <seconds>] [/html <file>]
+//               [/timeout <seconds>] [/html <file>] [/queue "<connection>"]
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -32,6 +32,7 @@ struct CheckCommand {
     std::vector<AnswerRule> answers;
     std::int64_t timeoutSeconds = kDefaultTimeoutSeconds;
     std::wstring page;   // /html: "" for none
+    std::wstring queue;  // /queue: the shared nights' database to look at too; "" for none
     std::wstring error;  // Invalid
 };
 

@@ -9,6 +9,7 @@
 #include "batch/CadDialog.h"
 #include "batch/DraftBatch.h"
 #include "check/CallTimes.h"
+#include "check/DatabaseFacts.h"
 #include "common/RuntimeError.h"
 #include "exports/DraftExports.h"
 
@@ -106,6 +107,8 @@ struct CheckFacts {
     SampleFacts sample;
     std::vector<CheckedDialog> dialogs;
     CheckedEnd end;
+    // The night's database, when /queue named one.
+    std::optional<DatabaseFacts> database;
     bool stopped = false;  // the user stopped the check before it was done
     double seconds = 0;    // the whole check
 };

@@ -1,5 +1,7 @@
 #include "check/CheckFindings.h"
 
+#include "check/DatabaseFindings.h"
+
 #include <algorithm>
 
 #include "batch/ServerOwnership.h"
@@ -454,7 +456,10 @@ bool CheckVerdict::NightCanRun() const {
 }
 
 CheckVerdict JudgeCheck(const CheckFacts& facts, const CheckRequest& request) {
-    return CheckVerdict{Judge(facts, request).Findings(), SuggestSwitches(facts, request.answers)};
+    std::vector<Finding> findings = Judge(facts, request).Findings();
+    if (facts.database)
+        for (Finding& finding : DatabaseFindings(*facts.database)) findings.push_back(std::move(finding));
+    return CheckVerdict{std::move(findings), SuggestSwitches(facts, request.answers)};
 }
 
 }  // namespace kestrow

@@ -140,7 +140,7 @@ private:
         during_ = CheckStep::Sample;
         try {
             sample.stored =
-                session.UpdateDraft(ExtendedLengthPath(copy), exports, stop_, watch_) == DraftOutcome::Stored;
+                session.UpdateDraft(ExtendedLengthPath(copy), exports, stop_, nullptr, watch_) == DraftOutcome::Stored;
         } catch (const RuntimeError& error) {
             sample.error = error;
             if (error.ServerLost()) Lost(error);

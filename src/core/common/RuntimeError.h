@@ -33,6 +33,9 @@ enum class FailureKind {
                     // start (somebody's own session): it got no contract call
     SharedServer,     // the activation was handed a process that another
                       // session of this batch already uses: no call was made
+    LeaseLost,        // the draft came from a night several computers share, and
+                      // this computer's lease on it lapsed or was taken: it was
+                      // closed without storing and is no longer this run's to write
 };
 
 class RuntimeError : public std::exception {

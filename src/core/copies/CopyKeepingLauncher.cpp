@@ -11,8 +11,9 @@ public:
         inner_->Start(std::move(stop), watch);
     }
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
-        return owner_.UpdateDraft(*inner_, filePath, exports, std::move(stop), watch);
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch) override {
+        return owner_.UpdateDraft(*inner_, filePath, exports, std::move(stop), std::move(guard), watch);
     }
     void Quit(CallWatch& watch) noexcept override { inner_->Quit(watch); }
     std::optional<std::uint64_t> MemoryBytes() override { return inner_->MemoryBytes(); }
@@ -45,13 +46,14 @@ std::unique_ptr<ServerConnection> CopyKeepingLauncher::Launch() {
 
 DraftOutcome CopyKeepingLauncher::UpdateDraft(ServerConnection& server, const std::wstring& filePath,
                                               std::vector<DraftExport>& exports,
-                                              std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) {
+                                              std::shared_ptr<const std::atomic<bool>> stop,
+                                              std::shared_ptr<const StoreGuard> guard, CallWatch& watch) {
     // A stop that came first opens nothing, so there is nothing to copy.
-    if (stop->load()) return server.UpdateDraft(filePath, exports, stop, watch);
+    if (stop->load()) return server.UpdateDraft(filePath, exports, stop, guard, watch);
     const DraftCopy copy = CopyBeforeOpening(filePath);
     DraftOutcome outcome = DraftOutcome::Stopped;
     try {
-        outcome = server.UpdateDraft(filePath, exports, stop, watch);
+        outcome = server.UpdateDraft(filePath, exports, stop, guard, watch);
     } catch (const RuntimeError& failure) {
         PutBackAfter(copy, failure);
         throw;
@@ -83,6 +85,10 @@ DraftCopy CopyKeepingLauncher::CopyBeforeOpening(const std::wstring& filePath) {
 }
 
 void CopyKeepingLauncher::PutBackAfter(const DraftCopy& copy, const RuntimeError& failure) {
+    if (failure.Kind() == FailureKind::LeaseLost) {
+        LeaveToOthers(copy, failure);
+        return;
+    }
     const bool givenUp = failure.Kind() == FailureKind::ServerAbandonedRunning;
     if (givenUp) ProtectFromNowOn(copy.draftPath);
     if (Protected(copy.draftPath)) {
@@ -111,6 +117,25 @@ void CopyKeepingLauncher::PutBackAfter(const DraftCopy& copy, const RuntimeError
         kept_.erase(copy.draftPath);
     }
     throw DraftPutBackOverChange(failure, ReplacedDraft{copy.copyPath, replaced});
+}
+
+// The draft is another computer's now: whatever it holds may be that
+// computer's work, so nothing is written to it. Its copy goes when it is as
+// it was; otherwise the copy stays, named, for the user to judge.
+void CopyKeepingLauncher::LeaveToOthers(const DraftCopy& copy, const RuntimeError& failure) {
+    bool unchanged = false;
+    try {
+        unchanged = store_.Unchanged(copy);
+    } catch (const RuntimeError&) {
+    }
+    if (unchanged) {
+        Settled(copy);
+        return;
+    }
+    Remember(copy);
+    throw DraftNotPutBack(failure, copy.copyPath,
+                          L"it is no longer this computer's to write (another computer may be at work on it), so it "
+                          L"was not tried");
 }
 
 void CopyKeepingLauncher::ProtectFromNowOn(const std::wstring& filePath) {

@@ -27,7 +27,8 @@ public:
 
     // One draft's attempt, around the server's own step.
     DraftOutcome UpdateDraft(ServerConnection& server, const std::wstring& filePath, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch);
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch);
 
 private:
     DraftCopy CopyBeforeOpening(const std::wstring& filePath);
@@ -36,6 +37,8 @@ private:
     // put back (DraftNotPutBack) or was put back over other bytes
     // (DraftPutBackOverChange); returns when it is as it was.
     void PutBackAfter(const DraftCopy& copy, const RuntimeError& failure);
+    // After a draft's lease was lost: nothing is written to it.
+    void LeaveToOthers(const DraftCopy& copy, const RuntimeError& failure);
     // A process that was given up while it had the draft open may still
     // run: nothing is written to the draft from then on.
     void ProtectFromNowOn(const std::wstring& filePath);

@@ -101,7 +101,8 @@ std::wstring DraftFailureText(const std::wstring& filePath, const RuntimeError& 
         case FailureKind::Ordinary:
         case FailureKind::ServerBusy:
         case FailureKind::SharedServer:
-        case FailureKind::ForeignServer: break;
+        case FailureKind::ForeignServer:
+        case FailureKind::LeaseLost: break;  // the window takes no shared night
     }
     return L"This drawing could not be updated and stored:\n" + filePath + L"\n\n" + DescribeError(error) + L"\n\n" +
            kChoices;

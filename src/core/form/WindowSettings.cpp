@@ -2,6 +2,7 @@
 
 #include "batch/DraftBatch.h"
 #include "common/Blanks.h"
+#include "common/ConnectionText.h"
 #include "common/NumberText.h"
 
 namespace kestrow {
@@ -30,6 +31,15 @@ SettingsCheck Refused(SettingsField field, std::wstring why) {
 }
 
 }  // namespace
+
+std::wstring SharedNightConnectionProblem(const std::wstring& connection) {
+    if (const std::wstring why = ConnectionProblem(connection); !why.empty()) return why + L".";
+    if (HoldsPassword(connection))
+        return L"the connection holds a password, and Kestrow keeps none where others may read it (the registry, a "
+               L"task, a log). Name a data source that keeps it (DSN=...), or let the database's own password file "
+               L"hold it.";
+    return std::wstring();
+}
 
 std::optional<std::int64_t> WholeNumberField(const std::wstring& text, std::int64_t low, std::int64_t high) {
     const std::wstring digits = WithoutBlanksAround(text);
@@ -76,6 +86,7 @@ SettingsFields FieldsOfStored(const StoredSettings& stored) {
     fields.callSeconds = NumberOrEmpty(stored.callSeconds);
     for (const std::wstring& line : stored.answers) fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + line;
     fields.exports = KnownExportFormats(stored.exports);
+    fields.queue = stored.queue;
     return fields;
 }
 
@@ -106,6 +117,9 @@ SettingsCheck CheckSettings(const SettingsFields& fields, const std::set<Setting
     if (!rules.refusal.empty()) return Refused(SettingsField::Answers, rules.refusal);
     values.answers = std::move(rules.lines);
     values.exports = ExportFormatsText(fields.exports);
+    values.queue = open(SettingsField::Queue) ? WithoutBlanksAround(fields.queue) : std::wstring();
+    if (const std::wstring why = SharedNightConnectionProblem(values.queue); !values.queue.empty() && !why.empty())
+        return Refused(SettingsField::Queue, L"Share nights with other computers through a database: " + why);
     SettingsCheck check;
     check.values = std::move(values);
     return check;

@@ -31,6 +31,9 @@ struct StoredSettings {
     std::optional<std::uint32_t> callSeconds;
     std::vector<std::wstring> answers;             // one rule a line
     std::wstring exports;                          // "pdf,dxf"
+    // The database through which nights are shared with other computers: an
+    // ODBC connection string or "DSN=name", without a password; "" for none.
+    std::wstring queue;
     bool operator==(const StoredSettings&) const = default;
 };
 
@@ -42,9 +45,10 @@ struct SettingsFields {
     std::wstring callSeconds;      // "" for the window's and a night's own
     std::wstring answers;          // lines separated by "\r\n"
     std::vector<ExportFormat> exports;
+    std::wstring queue;
 };
 
-enum class SettingsField { Sessions, RestartEvery, RestartMemory, CallSeconds, Answers };
+enum class SettingsField { Sessions, RestartEvery, RestartMemory, CallSeconds, Answers, Queue };
 
 struct SettingsCheck {
     std::optional<StoredSettings> values;  // to store, when every field is sound
@@ -58,6 +62,10 @@ SettingsFields FieldsOfStored(const StoredSettings& stored);
 // The fields an administrator set are neither checked nor part of the
 // values: the dialog shows them greyed, and they are not the user's to mend.
 SettingsCheck CheckSettings(const SettingsFields& fields, const std::set<SettingsField>& setByAdministrator = {});
+
+// Why a connection may not be kept for shared nights ("" when it may): it is
+// none, or it holds a password, which nothing of Kestrow's keeps.
+std::wstring SharedNightConnectionProblem(const std::wstring& connection);
 
 // A field for a whole number from `low` to `high`, blanks around allowed.
 std::optional<std::int64_t> WholeNumberField(const std::wstring& text, std::int64_t low, std::int64_t high);

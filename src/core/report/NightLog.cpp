@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cwctype>
+#include <functional>
 #include <unordered_map>
 
 #include "report/LogTime.h"
@@ -191,16 +192,11 @@ private:
     std::int64_t partStart_ = kNoTime, partEnd_ = kNoTime;
 };
 
-}  // namespace
-
-std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead which) {
-    const size_t firstLineEnd = text.find(L'\n');
-    const std::optional<LogLayout> layout =
-        LogLayoutOf(text.substr(0, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd));
-    if (!layout) return std::nullopt;
+// The log's runs from its rows, as `next` gives them one by one.
+ReportedLog ReadRuns(LogLayout layout, RunsToRead which, const std::function<bool(std::vector<std::wstring>&)>& next) {
     ReportedLog log;
-    log.layout = *layout;
-    const size_t columns = ColumnsOf(*layout);
+    log.layout = layout;
+    const size_t columns = ColumnsOf(layout);
 
     std::vector<RunBuilder> runs;  // oldest first
     const auto runNumbered = [&](std::int64_t number) -> RunBuilder* {
@@ -214,11 +210,10 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         return runs.back();
     };
 
-    LogRowReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1, *layout);
     std::vector<std::wstring> fields;
-    while (reader.Next(fields)) {
+    while (next(fields)) {
         if (fields[kTime] == L"time" && fields[kResult] == L"result") continue;
-        if (!RecordsRuns(*layout)) {
+        if (!RecordsRuns(layout)) {
             (runs.empty() ? startRun(0) : runs.back()).Row(fields, columns);
             continue;
         }
@@ -233,8 +228,31 @@ std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead 
         }
     }
     for (RunBuilder& run : runs) log.runs.push_back(run.Finish());
+    return log;
+}
+
+}  // namespace
+
+std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead which) {
+    const size_t firstLineEnd = text.find(L'\n');
+    const std::optional<LogLayout> layout =
+        LogLayoutOf(text.substr(0, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd));
+    if (!layout) return std::nullopt;
+    LogRowReader reader(text, firstLineEnd == std::wstring::npos ? text.size() : firstLineEnd + 1, *layout);
+    ReportedLog log = ReadRuns(*layout, which, [&reader](std::vector<std::wstring>& fields) { return reader.Next(fields); });
     log.tornRows = reader.TornRows();
     return log;
+}
+
+ReportedLog ReadReportedRows(const std::vector<std::vector<std::wstring>>& rows, RunsToRead which) {
+    size_t at = 0;
+    return ReadRuns(LogLayout::WithDetails, which, [&](std::vector<std::wstring>& fields) {
+        // A row of another length is none of this layout's, as in a file.
+        while (at < rows.size() && rows[at].size() != ColumnsOf(LogLayout::WithDetails)) ++at;
+        if (at >= rows.size()) return false;
+        fields = rows[at++];
+        return true;
+    });
 }
 
 }  // namespace kestrow

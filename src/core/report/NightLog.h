@@ -80,5 +80,8 @@ enum class RunsToRead { Last, All };
 
 // None when the text is not a Kestrow log.
 std::optional<ReportedLog> ReadReportedLog(const std::wstring& text, RunsToRead which);
+// Rows of this version's layout (twelve fields each) that come from
+// elsewhere than a file, such as a shared night's database.
+ReportedLog ReadReportedRows(const std::vector<std::vector<std::wstring>>& rows, RunsToRead which);
 
 }  // namespace kestrow

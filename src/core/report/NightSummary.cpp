@@ -57,6 +57,12 @@ double NightTotals::DraftsPerHour() const {
 
 bool RunEndedWell(const ReportedRun& run) { return run.ended && run.endedHow == kRunCompleted; }
 
+std::wstring SourcesText(const std::vector<ReportSource>& sources) {
+    const bool computers = !sources.empty() && sources.front().path.empty();
+    const std::wstring kind = computers ? L" computer" : L" log";
+    return std::to_wstring(sources.size()) + kind + (sources.size() == 1 ? L"" : L"s");
+}
+
 NightTotals TotalsOf(const std::vector<ReportSource>& sources) {
     NightTotals totals;
     bool offsetTaken = false;

@@ -13,7 +13,7 @@ namespace kestrow {
 // One log given to the report.
 struct ReportSource {
     std::wstring name;  // its file name, as the report names it
-    std::wstring path;  // its full path
+    std::wstring path;  // its full path; "" for a computer's rows read from a shared night's database
     ReportedLog log;
     bool beingWritten = false;  // a program (a Kestrow still running) writes it now
 };
@@ -47,6 +47,8 @@ struct NightTotals {
     double DraftsPerHour() const;
 };
 NightTotals TotalsOf(const std::vector<ReportSource>& sources);
+// "4 logs", or "3 computers" for a shared night's rows from its database.
+std::wstring SourcesText(const std::vector<ReportSource>& sources);
 
 // Every draft of the runs reported stored with every export, every run
 // ended as completed and no folder left unread: what a morning script may

@@ -247,7 +247,7 @@ std::wstring ReportPage(const std::vector<ReportSource>& sources, RunsToRead whi
                         L"<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>Kestrow report: " +
                         HtmlText(when) + L"</title>\n<style>" + PageStyle() + L"</style>\n</head>\n<body>\n";
     html += L"<h1>Kestrow report</h1>\n<p class=\"sub\">" + HtmlText(when) + L" \u00B7 " +
-            std::to_wstring(sources.size()) + (sources.size() == 1 ? L" log" : L" logs") +
+            SourcesText(sources) +
             (which == RunsToRead::All ? L", every run" : L", the last run of each") + L"</p>\n";
     html += TotalsSection(sources);
     const std::wstring timeline = TimelineSvg(sources);

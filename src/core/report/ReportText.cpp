@@ -80,8 +80,7 @@ std::wstring FailedExportText(const ReportedExport& made) {
 
 std::vector<std::wstring> ReportLines(const std::vector<ReportSource>& sources, RunsToRead which) {
     std::vector<std::wstring> lines;
-    lines.push_back(L"Kestrow report over " + std::to_wstring(sources.size()) +
-                    (sources.size() == 1 ? L" log" : L" logs") +
+    lines.push_back(L"Kestrow report over " + SourcesText(sources) +
                     (which == RunsToRead::All ? L", every run" : L", the last run of each") + L".");
     for (const ReportSource& source : sources) {
         lines.emplace_back();

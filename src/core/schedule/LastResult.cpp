@@ -20,8 +20,10 @@ std::wstring LastResultText(std::int64_t code, const std::wstring& systemText) {
         case ExitCode::SomeNotStored:
             return L"some drafts not stored, exports failed or subfolders unread (see the log)";
         case ExitCode::ServerFailed: return L"Solid Edge could not be started or kept failing";
-        case ExitCode::NothingTouched: return L"refused: folder missing or unreadable, or log not writable";
+        case ExitCode::NothingTouched:
+            return L"refused: folder missing or unreadable, log not writable, or the database refused";
         case ExitCode::KestrowFailed: return L"Kestrow itself failed";
+        case ExitCode::DatabaseGone: return L"the night's database could not be reached (see the log)";
         case kTaskRunning: return L"running now";
         case kTaskHasNotRun: return L"has not run yet";
         case kTaskTerminated: return L"ended by a user";

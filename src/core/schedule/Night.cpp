@@ -1,6 +1,7 @@
 #include "schedule/Night.h"
 
 #include "common/CommandLineWords.h"
+#include "form/WindowSettings.h"
 #include "unattended/CommandLine.h"
 
 namespace kestrow {
@@ -9,7 +10,8 @@ namespace {
 // The switches whose values a night always writes in quotes: paths, and the
 // rules, whose titles are often several words.
 bool QuotedAfter(const std::wstring& argument) {
-    return argument == L"/update" || argument == L"/log" || argument == L"/exportto" || argument == L"/answer";
+    return argument == L"/update" || argument == L"/log" || argument == L"/exportto" || argument == L"/answer" ||
+           argument == L"/queue";
 }
 
 }  // namespace
@@ -29,6 +31,9 @@ std::vector<std::wstring> NightArguments(const Night& night) {
     if (!night.exports.empty()) words.insert(words.end(), {L"/export", ExportFormatsText(night.exports)});
     if (!night.exportFolder.empty()) words.insert(words.end(), {L"/exportto", night.exportFolder});
     for (const AnswerRule& rule : night.answers) words.insert(words.end(), {L"/answer", AnswerRuleText(rule)});
+    if (!night.queue.empty()) words.insert(words.end(), {L"/queue", night.queue});
+    if (!night.queue.empty() && night.leaseSeconds != CommandLine::kDefaultLeaseSeconds)
+        words.insert(words.end(), {L"/lease", std::to_wstring(night.leaseSeconds)});
     return words;
 }
 
@@ -45,7 +50,7 @@ std::wstring NightArgumentsText(const Night& night) {
 std::optional<ExpandedValue> ExpandedByTheTaskScheduler(const Night& night, const std::wstring& program) {
     std::vector<std::pair<NightValue, std::wstring>> values = {
         {NightValue::Program, program}, {NightValue::Folder, night.folder}, {NightValue::Log, night.log},
-        {NightValue::ExportFolder, night.exportFolder}};
+        {NightValue::ExportFolder, night.exportFolder}, {NightValue::Queue, night.queue}};
     for (const AnswerRule& rule : night.answers) values.emplace_back(NightValue::Answers, AnswerRuleText(rule));
     for (const auto& [value, text] : values) {
         if (text.find(L'%') == std::wstring::npos) continue;
@@ -56,6 +61,7 @@ std::optional<ExpandedValue> ExpandedByTheTaskScheduler(const Night& night, cons
             case NightValue::Log: what = L"The log"; break;
             case NightValue::ExportFolder: what = L"The folder of the exports"; break;
             case NightValue::Answers: what = L"The rule"; break;
+            case NightValue::Queue: what = L"The database's connection"; break;
         }
         return ExpandedValue{value, what + L" \"" + text + L"\" holds \"%\", which the Task Scheduler would read as "
                                     L"the start of a variable (%NAME%) and replace, so that the night could run on "
@@ -97,6 +103,14 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
     night.answers = line.answers;
     night.exports = line.exports.formats;
     night.exportFolder = line.exports.folder;
+    if (!line.queue.empty()) {
+        if (const std::wstring why = SharedNightConnectionProblem(line.queue); !why.empty()) {
+            reading.error = L"/queue: " + why;
+            return reading;
+        }
+    }
+    night.queue = line.queue;
+    night.leaseSeconds = line.leaseSeconds;
     reading.ok = true;
     return reading;
 }
@@ -104,7 +118,8 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments) {
 std::wstring NightDescription(const ScheduledNight& scheduled) {
     return L"Kestrow updates the drafts in " + scheduled.night.folder +
            (scheduled.night.subfolders ? L" and its subfolders" : L"") + L" at " +
-           NightScheduleText(scheduled.time, scheduled.days) + L".";
+           NightScheduleText(scheduled.time, scheduled.days) +
+           (scheduled.night.queue.empty() ? L"." : L", sharing the night with other computers through a database.");
 }
 
 }  // namespace kestrow

@@ -26,6 +26,10 @@ struct Night {
     std::vector<AnswerRule> answers;
     std::vector<ExportFormat> exports;
     std::wstring exportFolder;  // /exportto, "" for beside each draft
+    // /queue: shared with the other computers that run the same night
+    // through this database (never with a password in it); "" for none.
+    std::wstring queue;
+    std::int64_t leaseSeconds = 300;  // /lease
 };
 
 enum class NightLogon {
@@ -65,9 +69,10 @@ NightReading ReadNightArguments(const std::vector<std::wstring>& arguments);
 
 // The Task Scheduler replaces %NAME% in a task's program and arguments
 // with the variable of that name, and offers no way to keep a "%" as it is:
-// a night whose folder, log, export folder or rules hold one could run
-// another folder, or fail. Which value holds one, and what to tell.
-enum class NightValue { Program, Folder, Log, ExportFolder, Answers };
+// a night whose folder, log, export folder, rules or database connection
+// hold one could run another folder, or fail. Which value holds one, and
+// what to tell.
+enum class NightValue { Program, Folder, Log, ExportFolder, Answers, Queue };
 struct ExpandedValue {
     NightValue value;
     std::wstring refusal;

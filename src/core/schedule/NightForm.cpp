@@ -34,6 +34,7 @@ ScheduledNight NightOfSettings(const std::wstring& folder, const StoredSettings&
     for (const std::wstring& line : stored.answers)
         if (const std::optional<AnswerRule> rule = ParseAnswerRule(line)) night.answers.push_back(*rule);
     night.exports = FieldsOfStored(stored).exports;
+    if (SharedNightConnectionProblem(stored.queue).empty()) night.queue = stored.queue;
     return scheduled;
 }
 
@@ -51,6 +52,7 @@ NightFields FieldsOfNight(const ScheduledNight& scheduled) {
         fields.answers += (fields.answers.empty() ? L"" : L"\r\n") + AnswerRuleText(rule);
     fields.exports = night.exports;
     fields.logon = scheduled.logon;
+    fields.shared = !night.queue.empty();
     fields.kept = night;
     return fields;
 }
@@ -86,10 +88,20 @@ NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& sto
     if (!rules.refusal.empty()) return Refused(NightField::Answers, rules.refusal);
     night.answers = rules.rules;
     night.exports = fields.exports;
+    if (!fields.shared) {
+        night.queue.clear();
+    } else if (night.queue.empty()) {
+        night.queue = stored.queue;
+        if (!SharedNightConnectionProblem(night.queue).empty())
+            return Refused(NightField::Shared,
+                           L"Shared with other computers: name the database first, in Settings (\"Share nights with "
+                           L"other computers through a database\").");
+    }
     // Kestrow's own path is looked at as the task is saved.
     if (const std::optional<ExpandedValue> expanded = ExpandedByTheTaskScheduler(night, L""))
         return Refused(expanded->value == NightValue::Log       ? NightField::Log
                        : expanded->value == NightValue::Answers ? NightField::Answers
+                       : expanded->value == NightValue::Queue   ? NightField::Shared
                                                                 : NightField::Folder,
                        expanded->refusal);
     // A logon set by hand belongs to the task it came from.

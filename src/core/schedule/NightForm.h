@@ -20,12 +20,15 @@ struct NightFields {
     std::wstring answers;      // one rule a line
     std::vector<ExportFormat> exports;
     NightLogon logon = NightLogon::WhenLoggedOn;
+    // Shared with other computers through the database the settings name
+    // (or the one the night had).
+    bool shared = false;
     // What the dialog shows no field for, kept from the night it was given
     // (its /shard, /exportto, renewals), and that night's folder and log.
     Night kept;
 };
 
-enum class NightField { Folder, Time, Days, Log, Sessions, Timeout, Answers };
+enum class NightField { Folder, Time, Days, Log, Sessions, Timeout, Answers, Shared };
 
 struct NightCheck {
     std::optional<ScheduledNight> night;

@@ -4,6 +4,7 @@
 
 #include "batch/DraftBatch.h"
 #include "common/CommandLineWords.h"
+#include "common/ConnectionText.h"
 #include "unattended/ResumePlan.h"
 
 namespace kestrow {
@@ -43,7 +44,8 @@ bool ParseShard(const std::wstring& text, std::int32_t& index, std::int32_t& cou
 }
 
 // /report <log>... [/html <file>] [/runs all|last]: every argument that is
-// no switch names a log.
+// no switch names a log; with /queue, the one that may be given names the
+// night's folder.
 CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
     CommandLine line;
     std::set<std::wstring> seen;
@@ -53,18 +55,25 @@ CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
             line.reportLogs.push_back(arguments[i]);
             continue;
         }
+        if (name == L"subfolders") {
+            line.subfolders = true;
+            continue;
+        }
         if (IsHelpSwitch(name)) {
             line.action = CommandLine::Action::Usage;
             return line;
         }
         if (!seen.insert(name).second) return Invalid(L"/" + name + L" is given twice.");
         if (name == L"report") continue;
-        if (name != L"html" && name != L"runs")
-            return Invalid(L"/report takes logs, /html and /runs, not " + arguments[i] + L".");
+        if (name != L"html" && name != L"runs" && name != L"queue")
+            return Invalid(L"/report takes logs, /html and /runs, or /queue, not " + arguments[i] + L".");
         if (i + 1 >= arguments.size() || !SwitchName(arguments[i + 1]).empty())
             return Invalid(arguments[i] + L" needs a value.");
         const std::wstring& value = arguments[++i];
-        if (name == L"html") {
+        if (name == L"queue") {
+            if (const std::wstring why = ConnectionProblem(value); !why.empty()) return Invalid(L"/queue: " + why + L".");
+            line.queue = value;
+        } else if (name == L"html") {
             if (value.empty()) return Invalid(L"/html needs a file name.");
             line.reportPage = value;
         } else if (FoldedPath(value) == L"all" || FoldedPath(value) == L"last") {
@@ -73,7 +82,17 @@ CommandLine ParseReport(const std::vector<std::wstring>& arguments) {
             return Invalid(L"/runs takes \"all\" or \"last\", not \"" + value + L"\".");
         }
     }
-    if (line.reportLogs.empty()) return Invalid(L"/report needs at least one log.");
+    if (!line.queue.empty()) {
+        if (line.reportLogs.size() > 1)
+            return Invalid(L"/report /queue takes one folder at most: the night's, as its runs name it.");
+        if (!line.reportLogs.empty()) line.folder = line.reportLogs.front();
+        line.reportLogs.clear();
+        if (line.allRuns) return Invalid(L"/runs has no place with /queue: the report is of one night, every run of it.");
+    } else if (line.reportLogs.empty()) {
+        return Invalid(L"/report needs at least one log, or /queue and its database.");
+    } else if (line.subfolders) {
+        return Invalid(L"/subfolders goes with /report /queue and a folder only.");
+    }
     line.action = CommandLine::Action::Report;
     return line;
 }
@@ -117,7 +136,8 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         }
         const bool takesValue = name == L"update" || name == L"log" || name == L"timeout" ||
                                 name == L"restart-every" || name == L"restart-memory" || name == L"sessions" ||
-                                name == L"shard" || name == L"export" || name == L"exportto";
+                                name == L"shard" || name == L"export" || name == L"exportto" ||
+                                name == L"queue" || name == L"lease";
         if (name == L"answer") {
             if (const std::wstring why = ReadAnswerSwitch(arguments, i, line.answers); !why.empty()) return Invalid(why);
             continue;
@@ -158,6 +178,13 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         } else if (name == L"exportto") {
             line.exports.folder = arguments[++i];
             if (line.exports.folder.empty()) return Invalid(L"/exportto needs a folder.");
+        } else if (name == L"queue") {
+            line.queue = arguments[++i];
+            if (const std::wstring why = ConnectionProblem(line.queue); !why.empty())
+                return Invalid(L"/queue: " + why + L".");
+        } else if (name == L"lease") {
+            if (!ParseWhole(arguments[++i], 3, 24 * 3600, line.leaseSeconds))
+                return Invalid(L"/lease needs a whole number of seconds from 3 to 86400, not \"" + arguments[i] + L"\".");
         } else if (name == L"resume") {
             line.resume = true;
         } else if (name == L"subfolders") {
@@ -171,7 +198,13 @@ CommandLine ParseCommandLine(const std::vector<std::wstring>& arguments) {
         }
     }
     if (!update) return Invalid(L"Nothing to do: give /update and a folder.");
-    if (line.resume && line.log.empty()) return Invalid(L"/resume needs /log: the log says where the last run stopped.");
+    if (line.resume && line.log.empty() && line.queue.empty())
+        return Invalid(L"/resume needs /log: the log says where the last run stopped.");
+    if (!line.queue.empty() && line.shardCount > 1)
+        return Invalid(L"/shard and /queue do not go together: with /queue every computer takes the next draft "
+                       L"nobody holds, so no computer needs a share of its own.");
+    if (seen.count(L"lease") && line.queue.empty())
+        return Invalid(L"/lease needs /queue: it is how long a draft taken from a shared night stays this computer's.");
     if (!line.exports.folder.empty() && !line.exports.Any())
         return Invalid(L"/exportto needs /export: it says where the exported files go.");
     line.action = CommandLine::Action::Update;
@@ -193,8 +226,10 @@ std::wstring UsageText() {
            L"  Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]\n"
            L"              [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]\n"
            L"              [/answer \"<title>=<button>\"]... [/export <formats> [/exportto <folder>]]\n"
+           L"  Kestrow.exe /update <folder> ... /queue \"<connection>\" [/lease <seconds>]\n"
            L"  Kestrow.exe /update <folder> ... /whatif\n"
            L"  Kestrow.exe /report <log>... [/html <file>] [/runs all]\n"
+           L"  Kestrow.exe /report /queue \"<connection>\" [<folder> [/subfolders]] [/html <file>]\n"
            L"  Kestrow.exe /?                    shows this text\n"
            L"\n"
            L"  /update <folder>     updates the drafts of <folder> without asking anything: a draft that fails is\n"
@@ -220,15 +255,24 @@ std::wstring UsageText() {
            L"                       folder (Sub\\a.dft -> <folder>\\Sub\\a.pdf), folders made as needed\n"
            L"  /whatif              lists the drafts the run would update, in order, and why others are left;\n"
            L"                       starts no Solid Edge and changes nothing, not even the log\n"
+           L"  /queue \"<conn>\"      shares the night with every computer that runs the same command: each takes\n"
+           L"                       the next draft nobody holds, through this database (an ODBC connection\n"
+           L"                       string or DSN=<name>, PostgreSQL or MariaDB; keep its password out of it),\n"
+           L"                       and every row goes there too; the first computer lists the folder\n"
+           L"  /lease <seconds>     how long a draft taken stays this computer's unless renewed (default 300);\n"
+           L"                       a computer that stops loses its drafts to the others after so long\n"
            L"\n"
            L"  /report <log>...     what the logs say about their last run (every run with /runs all): the\n"
            L"                       drafts stored, failed, not reached and still in hand, when, how fast, and\n"
            L"                       every failure with its error; a name may hold * and ?\n"
            L"  /html <file>         also writes the report as one page, with a timeline of the night\n"
+           L"  /report /queue ...   the same over every computer of the night the database holds for <folder>\n"
+           L"                       (its latest night of any folder without one)\n"
            L"\n"
            L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, exports failed or\n"
            L"subfolders unread, 2 Solid Edge could not be started or kept failing, 3 bad command line, folder\n"
-           L"missing or unreadable, or log not writable, 4 Kestrow itself failed.\n";
+           L"missing or unreadable, or log not writable, or the database refused (no tables, rights or login), 4\n"
+           L"Kestrow itself failed, 5 the night's database could not be reached for long enough to go on.\n";
 }
 
 }  // namespace kestrow

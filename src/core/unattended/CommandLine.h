@@ -3,8 +3,10 @@
 //   Kestrow.exe /update <folder> [/subfolders] [/log <file> [/resume]] [/timeout <seconds>]
 //               [/restart-every <drafts>] [/restart-memory <MB>] [/sessions <k>] [/shard <i>/<n>]
 //               [/answer "<title>=<button>"]... [/export <formats> [/exportto <folder>]]
+//   Kestrow.exe /update <folder> ... /queue "<connection>" [/lease <seconds>]
 //   Kestrow.exe /update <folder> ... /whatif
 //   Kestrow.exe /report <log>... [/html <file>] [/runs all]
+//   Kestrow.exe /report /queue "<connection>" [<folder> [/subfolders]] [/html <file>]
 //   Kestrow.exe /?
 // Switches are case-insensitive and may start with "/" or "-".
 #include <cstdint>
@@ -26,6 +28,7 @@ struct CommandLine {
     };
     static constexpr std::int64_t kDefaultTimeoutSeconds = 600;
     static constexpr std::int32_t kMaxShards = 1000;
+    static constexpr std::int64_t kDefaultLeaseSeconds = 300;
 
     Action action = Action::Window;
     std::wstring folder;
@@ -43,10 +46,18 @@ struct CommandLine {
     // and where (the folder as given; "" beside each draft).
     ExportRequest exports;
     bool whatIf = false;  // list what the run would do, and do nothing
+    // /queue: the drafts come from a night shared with other computers
+    // through this database (an ODBC connection string or "DSN=name"), and
+    // every row goes there too; "" for none. /lease: how long a draft taken
+    // stays this computer's without a renewal.
+    std::wstring queue;
+    std::int64_t leaseSeconds = kDefaultLeaseSeconds;
     // /report
     std::vector<std::wstring> reportLogs;  // as given; a name may hold wildcards
     std::wstring reportPage;               // /html: the page to write, "" for none
     bool allRuns = false;                  // every run of each log, not only the last
+    // /report /queue: the night of `folder` (and `subfolders`) in `queue`'s
+    // database, or its latest night without a folder.
     std::wstring error;
 };
 

@@ -17,15 +17,23 @@ const wchar_t* ResultName(DraftState state) {
     switch (state) {
         case DraftState::Stored: return L"stored";
         case DraftState::Failed: return L"failed";
+        // Not done by this run, as a draft it never reached: its row says why.
+        case DraftState::Released:
         case DraftState::NotReached: break;
     }
     return L"not-reached";
 }
 
+// Whether the draft's row and line carry its error.
+bool SaysWhy(const DraftRecord& draft) {
+    return (draft.state == DraftState::Failed || draft.state == DraftState::Released) && draft.error;
+}
+
 std::wstring DraftLine(const DraftRecord& draft) {
-    std::wstring line = std::wstring(ResultName(draft.state)) + L"  " + draft.name;
+    const std::wstring result = draft.state == DraftState::Released ? L"left" : ResultName(draft.state);
+    std::wstring line = result + L"  " + draft.name;
     if (!draft.doneUnder.empty()) return line + L"  (the same file as " + draft.doneUnder + L", done once)";
-    if (draft.state == DraftState::Failed && draft.error) line += L"  (" + DescribeError(*draft.error) + L")";
+    if (SaysWhy(draft)) line += L"  (" + DescribeError(*draft.error) + L")";
     return line;
 }
 
@@ -228,10 +236,12 @@ int UnattendedUser::Finish(const BatchResult& result, const std::wstring& folder
     const std::int32_t listed = static_cast<std::int32_t>(result.drafts.size());
     const std::int32_t failed = result.Count(DraftState::Failed);
     const std::int32_t notReached = result.Count(DraftState::NotReached);
+    const std::int32_t released = result.Count(DraftState::Released);
     std::wstring summary = L"Updated " + std::to_wstring(result.Count(DraftState::Stored)) + L" of " +
                            std::to_wstring(listed) + L" files in " + folder;
-    if (failed > 0 || notReached > 0)
+    if (failed > 0 || notReached > 0 || released > 0)
         summary += L" (" + std::to_wstring(failed) + L" failed, " + std::to_wstring(notReached) + L" not reached" +
+                   (released > 0 ? L", " + std::to_wstring(released) + L" left to other computers" : std::wstring()) +
                    NotPutBackCount(result) + L")";
     output_.Line(summary + L"." + ExportSummary(result) + UnreadableSummary());
     return WithUnreadableFolders(ExitCodeFor(result));
@@ -254,8 +264,7 @@ LogRow DraftLogRow(const std::wstring& time, const DraftRecord& draft) {
         row.detail = FormatDetail({{L"done under", draft.doneUnder}});
         return row;
     }
-    const bool failed = draft.state == DraftState::Failed && draft.error;
-    LogRow row = RowOf(time, ResultName(draft.state), draft.path, failed ? &*draft.error : nullptr);
+    LogRow row = RowOf(time, ResultName(draft.state), draft.path, SaysWhy(draft) ? &*draft.error : nullptr);
     if (draft.session > 0) row.session = std::to_wstring(draft.session);
     if (draft.keptCopy) row.detail = FormatDetail({{L"copy", OrdinaryPath(*draft.keptCopy)}});
     if (draft.replaced)

@@ -24,6 +24,7 @@ constexpr int SomeNotStored = 1;
 constexpr int ServerFailed = 2;     // could not be started, or kept failing
 constexpr int NothingTouched = 3;   // bad command line, folder or log
 constexpr int KestrowFailed = 4;    // Kestrow itself failed
+constexpr int DatabaseGone = 5;     // a shared night's database stayed away past its bound
 }  // namespace ExitCode
 
 // A failed export makes a run SomeNotStored at best, though its draft was

@@ -218,7 +218,8 @@ public:
     }
 
     DraftOutcome UpdateDraft(const std::wstring& filePath, std::vector<DraftExport>& exports,
-                             std::shared_ptr<const std::atomic<bool>> stop, CallWatch& watch) override {
+                             std::shared_ptr<const std::atomic<bool>> stop, std::shared_ptr<const StoreGuard> guard,
+                             CallWatch& watch) override {
         // Everything the step touches is its own: a step given up on may
         // still finish long after this returned. Its exports come back only
         // from a step that ended.
@@ -228,8 +229,8 @@ public:
         };
         auto step = std::make_shared<Step>();
         step->exports = exports;
-        Run([step, path = filePath, stop](CadSession& session) mutable {
-                step->outcome = session.UpdateDraft(path, step->exports, *stop);
+        Run([step, path = filePath, stop, guard](CadSession& session) mutable {
+                step->outcome = session.UpdateDraft(path, step->exports, *stop, guard.get());
             },
             watch);
         exports = step->exports;

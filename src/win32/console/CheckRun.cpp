@@ -13,6 +13,8 @@
 #include "console/ConsoleAndLog.h"
 #include "console/ConsoleControl.h"
 #include "console/ConsoleOutput.h"
+#include "console/NightDatabase.h"
+#include "system/ComputerName.h"
 #include "files/ReportFiles.h"
 #include "files/WholeFile.h"
 #include "system/FullPath.h"
@@ -68,7 +70,8 @@ int Check(const CheckCommand& command, ConsoleOutput& out, ConsoleOutput& err) {
     RunningBatch running(said, {});
     const ConsoleControlRegistration registration(running);
     running.SetStopTarget([stop] { *stop = true; });
-    const CheckFacts facts = CheckThisComputer(*request, stop);
+    CheckFacts facts = CheckThisComputer(*request, stop);
+    if (!command.queue.empty() && !*stop) facts.database = CheckNightDatabase(command.queue, ThisComputerName());
     const CheckVerdict verdict = JudgeCheck(facts, *request);
     out.Lines(CheckLines(facts, verdict));
     if (!page.empty()) {

@@ -17,6 +17,8 @@
 #include "console/ConsoleControl.h"
 #include "console/ConsoleOutput.h"
 #include "console/ReportRun.h"
+#include "console/SharedNightRun.h"
+#include "console/UpdateSteps.h"
 #include "copies/CopyKeepingLauncher.h"
 #include "copies/CopyMessages.h"
 #include "copies/EarlierCopies.h"
@@ -37,16 +39,6 @@
 #include "unattended/WhatIf.h"
 
 namespace kestrow::win32 {
-namespace {
-
-// A request found sound: its folder listed and its log open.
-struct CheckedRequest {
-    std::wstring folder;  // full, ending with "\"
-    ExportRequest exports;  // its folder full
-    DraftListing listing;
-    RunLogFile log;
-    bool logged = false;  // /log was given
-};
 
 // Everything that can be wrong with the request is found before any server
 // starts or any file is touched: the exit code when something is.
@@ -90,24 +82,12 @@ std::optional<int> CheckRequest(const CommandLine& line, ConsoleOutput& err, Che
     return ExitCode::NothingTouched;
 }
 
+namespace {
+
 std::wstring ShareOf(const CommandLine& line) {
     if (line.shardCount <= 1) return std::wstring();
     return L"shard " + std::to_wstring(line.shardIndex) + L"/" + std::to_wstring(line.shardCount);
 }
-
-// What this run does of the listing: its share, less what the run it
-// resumes stored and nobody changed since.
-struct UpdatePlan {
-    std::vector<std::wstring> share;  // the listed names in this run's share
-    RunPlan run;
-    // What the batch is given: the drafts to do and, after the first name
-    // of a file, its other names, with the file behind each.
-    std::vector<std::wstring> batchNames;
-    std::vector<FileIdentity> batchFiles;
-    // Every name of the share whose file was listed before under another,
-    // with that first name.
-    std::vector<std::pair<std::wstring, std::wstring>> otherNames;
-};
 
 // The plan is made over the first name of each file: a later name's row
 // says only under which name its file was done, so the first name's row
@@ -137,7 +117,11 @@ void PlanOverFirstNames(UpdatePlan& plan, const DraftListing& listing,
     }
 }
 
+}  // namespace
+
 bool LogRecordsRuns(const CheckedRequest& request) { return request.logged && RecordsRuns(request.log.Layout()); }
+
+namespace {
 
 UpdatePlan PlanUpdate(const CommandLine& line, CheckedRequest& request) {
     UpdatePlan plan;
@@ -193,6 +177,8 @@ std::wstring NothingToDo(const CommandLine& line, const CheckedRequest& request,
     return std::wstring();
 }
 
+}  // namespace
+
 // Where the pictures of the CAD system's dialogs go: beside the log, named
 // after it, or else in Kestrow's data folder. Made when first needed.
 std::function<std::wstring()> DialogPictures(const CommandLine& line) {
@@ -204,9 +190,11 @@ std::function<std::wstring()> DialogPictures(const CommandLine& line) {
 }
 
 // The batch over the plan's drafts, in sessions of the CAD system of its
-// own, with a copy of each draft kept while it is open.
+// own, with a copy of each draft kept while it is open. With a `source`, the
+// plan's drafts are those the source may hand out, and it hands them out.
 BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, const UpdatePlan& plan,
-                     ConsoleAndLog& output, UnattendedUser& user, DraftCopyFolder& copies, RunningBatch& running) {
+                     ConsoleAndLog& output, UnattendedUser& user, DraftCopyFolder& copies, RunningBatch& running,
+                     DraftSource* source) {
     const ThreadApartment apartment(COINIT_MULTITHREADED);
     ExportFilesOnDisk exportFiles;
     SessionThreadLauncher servers(BusyRetry{}, nullptr, DialogPictures(line));
@@ -220,22 +208,27 @@ BatchResult RunBatch(const CommandLine& line, const CheckedRequest& request, con
     batch.SetSessions(line.sessions);
     batch.SetAnswers(line.answers);
     batch.SetExports(request.exports, exportFiles);
+    if (source) batch.SetSource(*source);
     const size_t listed = request.listing.names.size();
-    output.Line(L"Kestrow: updating " + std::to_wstring(plan.run.toDo.size()) + L" drafts in " + folder +
-                (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
-                                           std::to_wstring(line.shardCount) + L": " +
-                                           std::to_wstring(plan.share.size()) + L" of the " +
-                                           std::to_wstring(listed) + L" listed)"
-                                     : std::wstring()));
+    if (!source)
+        output.Line(L"Kestrow: updating " + std::to_wstring(plan.run.toDo.size()) + L" drafts in " + folder +
+                    (line.shardCount > 1 ? L" (share " + std::to_wstring(line.shardIndex) + L" of " +
+                                               std::to_wstring(line.shardCount) + L": " +
+                                               std::to_wstring(plan.share.size()) + L" of the " +
+                                               std::to_wstring(listed) + L" listed)"
+                                         : std::wstring()));
     // The batch is reached from outside only while it exists.
     struct Reachable {
         RunningBatch& running;
         Reachable(RunningBatch& r, DraftBatch& batch) : running(r) { running.SetBatch(&batch); }
         ~Reachable() { running.SetBatch(nullptr); }
     } reachable(running, batch);
-    user.EstimateTimeLeft(static_cast<std::int64_t>(plan.batchNames.size()), line.sessions);
+    // How long a shared night has left depends on the other computers too.
+    if (!source) user.EstimateTimeLeft(static_cast<std::int64_t>(plan.batchNames.size()), line.sessions);
     return batch.Run(user, user);
 }
+
+namespace {
 
 int Update(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
     CheckedRequest request;
@@ -301,6 +294,7 @@ int RunCommandLine(const CommandLine& line) {
             return ExitCode::NothingTouched;
         case CommandLine::Action::Update:
             try {
+                if (!line.queue.empty()) return line.whatIf ? SharedNightWhatIf(line, out, err) : SharedNight(line, out, err);
                 return line.whatIf ? WhatIf(line, out, err) : Update(line, out, err);
             } catch (const std::exception&) {
                 // The batch reports its own failures; this is one around it.

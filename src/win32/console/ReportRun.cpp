@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "console/ConsoleAndLog.h"
+#include "console/SharedNightRun.h"
 #include "files/ReportFiles.h"
 #include "files/WholeFile.h"
 #include "report/NightSummary.h"
@@ -60,27 +61,34 @@ std::optional<std::vector<ReportSource>> ReadLogs(const CommandLine& line, Conso
 
 }  // namespace
 
-int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
+bool ReportPageMayBeWritten(const CommandLine& line, ConsoleOutput& err) {
     const std::wstring page = line.reportPage.empty() ? std::wstring() : FullPath(line.reportPage);
-    if (!page.empty() && !MayHoldPage(page)) {
-        err.Line(L"Kestrow: the page would be written over a file that is no page, and Kestrow leaves it as it is: " +
-                 page);
-        return ExitCode::NothingTouched;
-    }
-    const std::optional<std::vector<ReportSource>> sources = ReadLogs(line, err);
-    if (!sources) return ExitCode::NothingTouched;
-    const RunsToRead which = line.allRuns ? RunsToRead::All : RunsToRead::Last;
+    if (page.empty() || MayHoldPage(page)) return true;
+    err.Line(L"Kestrow: the page would be written over a file that is no page, and Kestrow leaves it as it is: " + page);
+    return false;
+}
 
-    out.Lines(ReportLines(*sources, which));
+int ReportOn(const CommandLine& line, const std::vector<ReportSource>& sources, RunsToRead which, bool wentWell,
+             ConsoleOutput& out, ConsoleOutput& err) {
+    out.Lines(ReportLines(sources, which));
+    const std::wstring page = line.reportPage.empty() ? std::wstring() : FullPath(line.reportPage);
     if (!page.empty()) {
-        const std::string html = Utf8(ReportPage(*sources, which, PageSetting{FolderOf(page), LocalTimeNow()}));
+        const std::string html = Utf8(ReportPage(sources, which, PageSetting{FolderOf(page), LocalTimeNow()}));
         if (!WriteWhole(page, html.data(), html.size())) {
             err.Line(L"Kestrow: the page cannot be written: " + page + L" (" + LastErrorText() + L")");
             return ExitCode::NothingTouched;
         }
         out.Line(L"The page: " + page);
     }
-    return NightWentWell(*sources) ? ExitCode::AllStored : ExitCode::SomeNotStored;
+    return wentWell && NightWentWell(sources) ? ExitCode::AllStored : ExitCode::SomeNotStored;
+}
+
+int RunReport(const CommandLine& line, ConsoleOutput& out, ConsoleOutput& err) {
+    if (!line.queue.empty()) return SharedNightReport(line, out, err);
+    if (!ReportPageMayBeWritten(line, err)) return ExitCode::NothingTouched;
+    const std::optional<std::vector<ReportSource>> sources = ReadLogs(line, err);
+    if (!sources) return ExitCode::NothingTouched;
+    return ReportOn(line, *sources, line.allRuns ? RunsToRead::All : RunsToRead::Last, true, out, err);
 }
 
 }  // namespace kestrow::win32

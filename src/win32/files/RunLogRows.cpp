@@ -20,13 +20,23 @@ std::wstring LocalTimeNow() {
     return Iso8601(time.wYear, time.wMonth, time.wDay, time.wHour, time.wMinute, time.wSecond, offsetMinutes);
 }
 
+bool RunLogRows::LogTakes(Needs needs) const {
+    if (!log_) return false;
+    switch (needs) {
+        case Needs::Nothing: return true;
+        case Needs::Runs: return RecordsRuns(log_->Layout());
+        case Needs::Details: break;
+    }
+    return log_->Layout() == LogLayout::WithDetails;
+}
+
 void RunLogRows::InHand(const DraftRecord& draft) {
-    if (!RunRows()) return;
+    if (!AnyTakes(Needs::Runs)) return;
     LogRow row = DraftLogRow(LocalTimeNow(), draft);
     row.result = LogResult::InHand;
     const std::lock_guard<std::mutex> lock(mutex_);
     inHand_.insert(draft.path);
-    WriteLocked(row);
+    WriteLocked(row, Needs::Runs);
 }
 
 void RunLogRows::Row(const DraftRecord& draft, std::optional<double> seconds) {
@@ -49,36 +59,36 @@ void RunLogRows::Row(const UnreadableFolder& folder) {
 }
 
 void RunLogRows::Dialog(const DraftRecord& draft, const CadDialog& dialog, const std::wstring& action) {
-    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    if (!AnyTakes(Needs::Details)) return;
     LogRow row = DialogLogRow(LocalTimeNow(), draft, dialog, action);
-    Write(row);
+    Write(row, Needs::Details);
 }
 
 void RunLogRows::ExportRow(const DraftRecord& draft, const DraftExport& made) {
-    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    if (!AnyTakes(Needs::Details)) return;
     LogRow row = ExportLogRow(LocalTimeNow(), draft, made);
-    Write(row);
+    Write(row, Needs::Details);
 }
 
 void RunLogRows::Row(const wchar_t* result, const DraftCopy& copy) {
-    if (!RunRows()) return;
+    if (!AnyTakes(Needs::Runs)) return;
     LogRow row = CopyLogRow(LocalTimeNow(), result, copy);
-    Write(row);
+    Write(row, Needs::Runs);
 }
 
 void RunLogRows::Note(std::int32_t session, const std::wstring& text) {
-    if (!log_ || log_->Layout() != LogLayout::WithDetails) return;
+    if (!AnyTakes(Needs::Details)) return;
     LogRow row;
     row.time = LocalTimeNow();
     row.result = LogResult::Note;
     row.description = text;
     if (session > 0) row.session = std::to_wstring(session);
-    Write(row);
+    Write(row, Needs::Details);
 }
 
 void RunLogRows::RunMarker(const wchar_t* result, const std::wstring& folder, const std::wstring& description,
                               const std::wstring& seconds, std::vector<DetailPart> detail) {
-    if (!RunRows()) return;
+    if (!AnyTakes(Needs::Runs)) return;
     LogRow row;
     row.time = LocalTimeNow();
     row.result = result;
@@ -88,7 +98,7 @@ void RunLogRows::RunMarker(const wchar_t* result, const std::wstring& folder, co
     // Which Kestrow wrote the run's rows from here on.
     if (std::wstring(result) != LogResult::RunEnd) detail.insert(detail.begin(), {L"version", kKestrowVersion});
     row.detail = FormatDetail(detail);
-    Write(row);
+    Write(row, Needs::Runs);
 }
 
 void RunLogRows::SettleAll(const std::vector<std::wstring>& paths) {
@@ -103,14 +113,15 @@ void RunLogRows::SettleAll(const std::vector<std::wstring>& paths) {
     }
 }
 
-void RunLogRows::Write(LogRow& row) {
+void RunLogRows::Write(LogRow& row, Needs needs) {
     const std::lock_guard<std::mutex> lock(mutex_);
-    WriteLocked(row);
+    WriteLocked(row, needs);
 }
 
-void RunLogRows::WriteLocked(LogRow& row) {
-    if (!log_) return;
+void RunLogRows::WriteLocked(LogRow& row, Needs needs) {
     row.run = run_;
+    if (sink_) sink_(row);
+    if (!LogTakes(needs)) return;
     if (!log_->Write(FormatLogRow(row, log_->Layout())) && !logFailed_) {
         logFailed_ = true;
         say_(L"Kestrow: the log could not be written to any more: " + LastErrorText());

@@ -21,6 +21,9 @@ public:
     // `log` may be null: no log is kept. `say` takes the run's lines.
     RunLogRows(RunLogFile* log, std::wstring run, std::function<void(const std::wstring&)> say)
         : log_(log), run_(std::move(run)), say_(std::move(say)) {}
+    // Every row, in this version's layout, also goes to `sink` (a night's
+    // database), whatever the log's layout, and with no log at all.
+    void SetRowSink(std::function<void(const LogRow&)> sink) { sink_ = std::move(sink); }
     void Line(const std::wstring& text) override { say_(text); }
     void InHand(const DraftRecord& draft) override;
     void Row(const DraftRecord& draft, std::optional<double> seconds) override;
@@ -45,9 +48,12 @@ public:
     bool LogFailed() const { return logFailed_; }
 
 private:
-    bool RunRows() const { return log_ && RecordsRuns(log_->Layout()); }
-    void Write(LogRow& row);
-    void WriteLocked(LogRow& row);
+    // Which rows a log of an older layout has no place for.
+    enum class Needs { Nothing, Runs, Details };
+    bool LogTakes(Needs needs) const;
+    bool AnyTakes(Needs needs) const { return sink_ || LogTakes(needs); }
+    void Write(LogRow& row, Needs needs = Needs::Nothing);
+    void WriteLocked(LogRow& row, Needs needs = Needs::Nothing);
 
     RunLogFile* log_;
     std::wstring run_;
@@ -56,6 +62,7 @@ private:
     std::unordered_set<std::wstring> settled_;
     std::unordered_set<std::wstring> inHand_;  // drafts that had their in-hand row
     bool logFailed_ = false;
+    std::function<void(const LogRow&)> sink_;
 };
 
 // The local time now, in ISO 8601 with its offset from UTC.

@@ -119,6 +119,7 @@ private:
         ready_ = false;  // one command line once every field is set
         SetItemText(IDC_FOLDER, fields.folder);
         Check(IDC_SUBFOLDERS, fields.subfolders);
+        Check(IDC_SHARED, fields.shared);
         SetItemText(IDC_TIME, fields.time);
         for (int day = 0; day < kDaysInWeek; ++day) Check(IDC_DAY_FIRST + day, fields.days & (1u << day));
         SetItemText(IDC_LOG, fields.log);
@@ -139,6 +140,7 @@ private:
         NightFields fields;
         fields.folder = ItemText(IDC_FOLDER);
         fields.subfolders = Checked(IDC_SUBFOLDERS);
+        fields.shared = Checked(IDC_SHARED);
         fields.time = ItemText(IDC_TIME);
         fields.days = 0;
         for (int day = 0; day < kDaysInWeek; ++day)
@@ -273,6 +275,7 @@ private:
             case NightField::Sessions: return IDC_SESSIONS;
             case NightField::Timeout: return IDC_TIMEOUT;
             case NightField::Log: return IDC_LOG;
+            case NightField::Shared: return IDC_SHARED;
             case NightField::Answers: break;
         }
         return IDC_ANSWERS;

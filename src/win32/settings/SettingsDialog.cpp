@@ -22,7 +22,7 @@ constexpr ControlOfSetting kControlsOfSettings[] = {
     {IDC_RESTART_MEMORY, L"RestartMemoryMB", false}, {IDC_CALL_SECONDS, L"Timeout", false},
     {IDC_ANSWERS, L"Answers", false},
     {IDC_EXPORT_PDF, L"Export", true},          {IDC_EXPORT_DWG, L"Export", true},
-    {IDC_EXPORT_DXF, L"Export", true},
+    {IDC_EXPORT_DXF, L"Export", true},          {IDC_QUEUE, L"QueueConnection", false},
 };
 
 class SettingsDialog : public ModalDialog {
@@ -40,6 +40,7 @@ private:
             SetItemText(IDC_CALL_SECONDS, fields.callSeconds);
             SetItemText(IDC_ANSWERS, fields.answers);
             SetExportChecks(Handle(), fields.exports);
+            SetItemText(IDC_QUEUE, fields.queue);
             focused = GreySetByAdministrator();
         });
         return !focused;
@@ -81,7 +82,7 @@ private:
     void Save() {
         const SettingsCheck check = CheckSettings(SettingsFields{ItemText(IDC_SESSIONS), ItemText(IDC_RESTART_EVERY),
                                                                  ItemText(IDC_RESTART_MEMORY), ItemText(IDC_CALL_SECONDS),
-                                                                 ItemText(IDC_ANSWERS), ExportChecks(Handle())},
+                                                                 ItemText(IDC_ANSWERS), ExportChecks(Handle()), ItemText(IDC_QUEUE)},
                                                   FieldsSetByAdministrator());
         if (!check.values) {
             Say(check.refusal + L"\n\nNothing was saved.", MB_OK | MB_ICONEXCLAMATION);
@@ -96,7 +97,7 @@ private:
         std::set<SettingsField> fields;
         for (const SettingsField field : {SettingsField::Sessions, SettingsField::RestartEvery,
                                           SettingsField::RestartMemory, SettingsField::CallSeconds,
-                                          SettingsField::Answers})
+                                          SettingsField::Answers, SettingsField::Queue})
             if (setByAdministrator_.count(FieldId(field))) fields.insert(field);
         return fields;
     }
@@ -107,6 +108,7 @@ private:
             case SettingsField::RestartEvery: return IDC_RESTART_EVERY;
             case SettingsField::RestartMemory: return IDC_RESTART_MEMORY;
             case SettingsField::CallSeconds: return IDC_CALL_SECONDS;
+            case SettingsField::Queue: return IDC_QUEUE;
             case SettingsField::Answers: break;
         }
         return IDC_ANSWERS;

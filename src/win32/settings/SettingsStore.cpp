@@ -62,6 +62,7 @@ StoredSettings ReadStoredSettings() {
     stored.callSeconds = ReadDword(L"Timeout");
     stored.answers = ReadSettingLines(L"Answers");
     stored.exports = ReadSettingText(L"Export", RRF_RT_REG_SZ).value_or(L"").c_str();
+    stored.queue = ReadSettingText(L"QueueConnection", RRF_RT_REG_SZ).value_or(L"").c_str();
     return stored;
 }
 
@@ -87,6 +88,10 @@ void WriteStoredSettings(const StoredSettings& settings) {
         key.Remove(L"Export");
     else
         key.SetText(L"Export", REG_SZ, settings.exports);
+    if (settings.queue.empty())
+        key.Remove(L"QueueConnection");
+    else
+        key.SetText(L"QueueConnection", REG_SZ, settings.queue);
 }
 
 }  // namespace kestrow::win32
