@@ -178,6 +178,18 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
     }
 }
 
+// A session whose process could not be held says why, as a note.
+TEST(CheckVerdict, AProcessThatCouldNotBeHeldSaysWhy) {
+    CheckFacts facts = ReadyFacts();
+    facts.start.process.reset();
+    facts.start.processNotHeld = L"process 7: it had ended already";
+    const CheckVerdict verdict = JudgeCheck(facts, CheckRequest{});
+    EXPECT_TRUE(std::any_of(verdict.findings.begin(), verdict.findings.end(), [](const Finding& f) {
+        return f.mark == FindingMark::Note && f.topic == std::wstring(L"start") &&
+               f.text.find(L"could not be found (process 7: it had ended already)") != std::wstring::npos;
+    }));
+}
+
 // A session given up is named by its call, whichever call it was.
 TEST(CheckVerdict, ACallGivenUpIsNamed) {
     const std::pair<TimedCall, const wchar_t*> cases[] = {

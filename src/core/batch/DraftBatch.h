@@ -70,6 +70,9 @@ public:
     virtual std::vector<StartNotice> TakeStartNotices() { return {}; }
     // Why its start let go of the session, after Start raised ForeignServer.
     virtual std::optional<SessionLetGo> LetGoReason() { return std::nullopt; }
+    // Why the process proven the session's is not known (ProcessId gives
+    // none), when the start returned: "" when it is.
+    virtual std::wstring ProcessNotHeldWhy() { return std::wstring(); }
 };
 
 class ServerLauncher {

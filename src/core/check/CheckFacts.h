@@ -37,6 +37,7 @@ struct CheckedStart {
     double seconds = 0;  // from asking for the session until it answered (or was given up)
     std::optional<RuntimeError> error;
     std::optional<std::uint32_t> process;  // proven the session's own
+    std::wstring processNotHeld;           // why no process is known, when that is known
     std::vector<StartNotice> notices;
     std::optional<std::uint64_t> memoryBytes;  // committed once started
     std::vector<TimedCall> calls;              // the activation, the settings, the process asked

@@ -166,7 +166,9 @@ private:
                     L", which COM started for it: Kestrow's own, as a night proves it");
         else
             Add(FindingMark::Note, L"start", figure,
-                L"a session answered, but its process could not be found: a night could not end it if it hung");
+                L"a session answered, but its process could not be found" +
+                    (start.processNotHeld.empty() ? std::wstring() : L" (" + start.processNotHeld + L")") +
+                    L": a night could not end it if it hung");
         for (const StartNotice notice : start.notices) {
             if (notice == StartNotice::TurnNotComputerWide)
                 Add(FindingMark::Note, L"start", L"",

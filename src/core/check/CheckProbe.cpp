@@ -92,6 +92,7 @@ private:
         start.seconds = SecondsSince(began);
         start.notices = session.TakeStartNotices();
         start.process = session.ProcessId();
+        if (!start.process) start.processNotHeld = session.ProcessNotHeldWhy();
         start.memoryBytes = session.MemoryBytes();
         start.calls = ports_.times.Take();
         if (start.error && start.error->Kind() == FailureKind::ForeignServer) start.letGo = session.LetGoReason();

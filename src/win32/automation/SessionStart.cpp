@@ -6,6 +6,7 @@
 #include "automation/ServerImage.h"
 #include "automation/SessionRecords.h"
 #include "common/RuntimeError.h"
+#include "system/SystemText.h"
 
 namespace kestrow::win32 {
 namespace {
@@ -59,25 +60,32 @@ void SessionStart::Look() {
     HoldTo(ProcessOfPendingStart(processes_.Facts()));
 }
 
-void SessionStart::HoldTo(std::optional<std::uint32_t> id) {
-    if (process_ && id && process_->Identity().id == *id) return;
+std::wstring SessionStart::HoldTo(std::optional<std::uint32_t> id) {
+    if (process_ && id && process_->Identity().id == *id) return std::wstring();
     if (process_) {
         // No longer proven this start's (another appeared beside it): it is
         // left as it is, and not recorded as Kestrow's.
         ForgetSession(process_->Identity());
         process_.reset();
     }
-    const OwnedProcess* seen = id ? processes_.Find(*id) : nullptr;
-    if (!seen) return;
+    if (!id) return std::wstring();
+    const OwnedProcess* seen = processes_.Find(*id);
+    if (!seen) return L"it was not among the processes of Solid Edge seen";
     // A handle of its own, to the very process seen.
     std::optional<OwnedProcess> held = OwnedProcess::Open(seen->Identity().id, seen->Identity().creationTime);
-    if (!held) return;
+    if (!held) {
+        const std::wstring error = LastErrorText();
+        if (!seen->Running()) return L"it had ended already";
+        if (OwnedProcess::Open(seen->Identity().id, std::nullopt)) return L"its id names another process now";
+        return L"it could not be opened to be ended: " + error;
+    }
     if (givenUp_) {
         held->End(kEndWaitMs);
-        return;
+        return L"the start had been given up";
     }
     RecordSession(held->Identity());
     process_ = std::move(held);
+    return std::wstring();
 }
 
 void SessionStart::LookForServer() {
@@ -156,7 +164,8 @@ void SessionStart::Settle(const ServedVerdict& verdict) {
         HoldTo(std::nullopt);
         return;
     }
-    HoldTo(verdict.process);
+    const std::wstring trouble = HoldTo(verdict.process);
+    if (!trouble.empty()) notHeld_ = L"process " + std::to_wstring(*verdict.process) + L": " + trouble;
     // Only a process proven the session's joins the job: another program's
     // would end with Kestrow.
     if (process_ && job_) job_->Add(*process_);
@@ -216,6 +225,11 @@ std::optional<DWORD> SessionStart::ProcessId() {
 std::optional<SessionLetGo> SessionStart::LetGo() {
     std::lock_guard<std::mutex> lock(mutex_);
     return letGo_;
+}
+
+std::wstring SessionStart::NotHeld() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return notHeld_;
 }
 
 std::vector<StartNotice> SessionStart::TakeNotices() {

@@ -80,11 +80,16 @@ public:
     std::vector<StartNotice> TakeNotices();
     // Why the session was let go of, once settled so.
     std::optional<SessionLetGo> LetGo();
+    // Why the process proven the session's could not be held, once settled
+    // so: "" when it is held.
+    std::wstring NotHeld();
 
 private:
     // With the lock held.
     void Look();
-    void HoldTo(std::optional<std::uint32_t> id);
+    // Holds to the process `id` names, or to none: why it could not, when
+    // it names one.
+    std::wstring HoldTo(std::optional<std::uint32_t> id);
 
     std::wstring progId_;
     std::shared_ptr<const StartTurns> turns_;
@@ -100,6 +105,7 @@ private:
     ULONGLONG nextLook_ = 0;
     std::vector<StartNotice> notices_;
     std::optional<SessionLetGo> letGo_;
+    std::wstring notHeld_;
 };
 
 // Activates the server within its start: a try that fails because the

@@ -256,6 +256,7 @@ public:
 
     std::vector<StartNotice> TakeStartNotices() override { return shared_->start.TakeNotices(); }
     std::optional<SessionLetGo> LetGoReason() override { return shared_->start.LetGo(); }
+    std::wstring ProcessNotHeldWhy() override { return shared_->start.NotHeld(); }
 
 private:
     enum class Starting { No, Yes };
