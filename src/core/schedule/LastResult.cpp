@@ -19,7 +19,8 @@ std::wstring LastResultText(std::int64_t code, const std::wstring& systemText) {
         case ExitCode::AllStored: return L"every draft stored";
         case ExitCode::SomeNotStored:
             return L"some drafts not stored, exports failed or subfolders unread (see the log)";
-        case ExitCode::ServerFailed: return L"Solid Edge could not be started or kept failing";
+        case ExitCode::ServerFailed:
+            return L"Solid Edge was already running or still starting, could not be started or kept failing (see the log)";
         case ExitCode::NothingTouched:
             return L"refused: folder missing or unreadable, log not writable, or the database refused";
         case ExitCode::KestrowFailed: return L"Kestrow itself failed";
