@@ -46,23 +46,8 @@ NightSql Make() {
         L"    ended       varchar(40),\n"
         L"    PRIMARY KEY (night, computer)\n" + table,
         L"CREATE TABLE kestrow_row (\n"
-        L"    id             bigint AUTO_INCREMENT PRIMARY KEY,\n"
-        L"    night          bigint NOT NULL,\n"
-        L"    computer       varchar(255) NOT NULL,\n"
-        L"    sender         varchar(200) NOT NULL,\n"
-        L"    seq            integer NOT NULL,\n"
-        L"    at_time        text,\n"
-        L"    result         text,\n"
-        L"    file_path      text,\n"
-        L"    error_number   text,\n"
-        L"    error_source   text,\n"
-        L"    description    text,\n"
-        L"    run_number     text,\n"
-        L"    seconds        text,\n"
-        L"    size_bytes     text,\n"
-        L"    written        text,\n"
-        L"    session_number text,\n"
-        L"    detail         text,\n"
+        L"    id             bigint AUTO_INCREMENT PRIMARY KEY,\n" +
+            RowTableColumns() +
         L"    UNIQUE KEY kestrow_row_sent (sender, seq),\n"
         L"    INDEX kestrow_row_night (night, computer, id)\n" + table,
     };

@@ -46,6 +46,25 @@ NightSql StatementsBothEnginesTake(const std::wstring& fromDual) {
     return sql;
 }
 
+std::wstring RowTableColumns() {
+    return L"    night          bigint NOT NULL,\n"
+        L"    computer       varchar(255) NOT NULL,\n"
+        L"    sender         varchar(200) NOT NULL,\n"
+        L"    seq            integer NOT NULL,\n"
+        L"    at_time        text,\n"
+        L"    result         text,\n"
+        L"    file_path      text,\n"
+        L"    error_number   text,\n"
+        L"    error_source   text,\n"
+        L"    description    text,\n"
+        L"    run_number     text,\n"
+        L"    seconds        text,\n"
+        L"    size_bytes     text,\n"
+        L"    written        text,\n"
+        L"    session_number text,\n"
+        L"    detail         text,\n";
+}
+
 std::wstring TablesScript(const NightSql& sql) {
     std::wstring script;
     for (const std::wstring& statement : sql.createTables) script += statement + L";\n\n";

@@ -87,6 +87,10 @@ NightSql StatementsBothEnginesTake(const std::wstring& fromDual);
 const NightSql& PostgreSqlStatements();
 const NightSql& MariaDbStatements();
 
+// The columns of kestrow_row after its id, as both engines write them: who
+// sent a row (night, computer, sender, seq) and the log's columns, as text.
+std::wstring RowTableColumns();
+
 // The tables' script as shipped: createTables, each ended by ";".
 std::wstring TablesScript(const NightSql& sql);
 

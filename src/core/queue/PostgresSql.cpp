@@ -47,23 +47,8 @@ NightSql Make() {
         L"    PRIMARY KEY (night, computer)\n"
         L")",
         L"CREATE TABLE kestrow_row (\n"
-        L"    id             bigserial PRIMARY KEY,\n"
-        L"    night          bigint NOT NULL,\n"
-        L"    computer       varchar(255) NOT NULL,\n"
-        L"    sender         varchar(200) NOT NULL,\n"
-        L"    seq            integer NOT NULL,\n"
-        L"    at_time        text,\n"
-        L"    result         text,\n"
-        L"    file_path      text,\n"
-        L"    error_number   text,\n"
-        L"    error_source   text,\n"
-        L"    description    text,\n"
-        L"    run_number     text,\n"
-        L"    seconds        text,\n"
-        L"    size_bytes     text,\n"
-        L"    written        text,\n"
-        L"    session_number text,\n"
-        L"    detail         text,\n"
+        L"    id             bigserial PRIMARY KEY,\n" +
+            RowTableColumns() +
         L"    UNIQUE (sender, seq)\n"
         L")",
         L"CREATE INDEX kestrow_row_night ON kestrow_row (night, computer, id)",
