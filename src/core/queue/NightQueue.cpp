@@ -10,12 +10,6 @@ constexpr auto kKeeperPause = std::chrono::milliseconds(100);
 // A statement that met a deadlock is run again so many times.
 constexpr int kDeadlockTries = 3;
 
-std::wstring WaitText(QueueClock::duration duration) {
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
-    if (seconds < 120) return std::to_wstring(seconds) + L" s";
-    return std::to_wstring((seconds + 30) / 60) + L" min";
-}
-
 }  // namespace
 
 NightQueue::NightQueue(SqlConnector& connector, std::unique_ptr<SqlConnection> connection, LeasePolicy policy,

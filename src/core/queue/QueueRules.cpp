@@ -44,6 +44,12 @@ QueueClock::duration WaitBeforeLookingAgain(const LeasePolicy& policy,
     return std::clamp<QueueClock::duration>(justAfter, std::chrono::milliseconds(100), most);
 }
 
+std::wstring WaitText(QueueClock::duration duration) {
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration).count();
+    if (seconds < 120) return std::to_wstring(seconds) + L" s";
+    return std::to_wstring((seconds + 30) / 60) + L" min";
+}
+
 OutageStep JudgeOutage(const LeasePolicy& policy, QueueClock::time_point since, QueueClock::time_point now,
                        std::int32_t triesSoFar) {
     const QueueClock::duration left = policy.DatabaseWait() - (now - since);

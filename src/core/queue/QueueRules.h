@@ -97,6 +97,9 @@ IdleStep WhenNoneTaken(std::int64_t waiting, std::int64_t inHands);
 QueueClock::duration WaitBeforeLookingAgain(const LeasePolicy& policy,
                                             std::optional<std::chrono::milliseconds> soonestLeaseEnds);
 
+// A wait as a person reads it: "45 s", "10 min".
+std::wstring WaitText(QueueClock::duration duration);
+
 // The database could not be reached since `since`: whether to try again,
 // and after how long.
 struct OutageStep {

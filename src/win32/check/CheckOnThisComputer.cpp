@@ -20,7 +20,11 @@ public:
 
     RegistrationFacts Registration() override {
         const LocalServerRegistration registered = ReadLocalServerRegistration(contract::kProgId);
-        RegistrationFacts facts{contract::kProgId, registered.classId, registered.commandLine, registered.program};
+        RegistrationFacts facts;
+        facts.progId = contract::kProgId;
+        facts.classId = registered.classId;
+        facts.commandLine = registered.commandLine;
+        facts.program = registered.program;
         facts.programExists = !registered.program.empty() && ProgramFileExists(registered.program);
         if (facts.programExists) {
             const ProgramVersion version = ReadProgramVersion(registered.program);

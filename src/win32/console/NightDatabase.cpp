@@ -63,9 +63,7 @@ OpenedDatabase OpenNightDatabase(const std::wstring& connection, DatabaseUse use
             const OutageStep step = JudgeOutage(policy, since, QueueClock::now(), tries);
             if (tries == 0)
                 out.Line(L"Kestrow: the night's database does not answer (" + error.Message() +
-                         L"); Kestrow tries again for up to " +
-                         std::to_wstring(std::chrono::duration_cast<std::chrono::seconds>(policy.DatabaseWait()).count()) +
-                         L" s.");
+                         L"); Kestrow tries again for up to " + WaitText(policy.DatabaseWait()) + L".");
             if (step.giveUp) {
                 err.Line(L"Kestrow: the night's database (" + WithoutPassword(connection) + L") did not answer: " +
                          error.Message() + L". Nothing was done.");
