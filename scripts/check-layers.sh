@@ -8,7 +8,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../src"
 
-CORE_ORDER=("common" "listing" "exports" "batch" "copies" "form unattended" "report schedule" "queue" "check")
+CORE_ORDER=("common" "listing" "exports" "server" "batch" "copies" "form unattended" "report schedule" "queue" "check")
 WIN32_ORDER=("system resources" "ui" "files automation settings database" "scheduler" "check" "window console" "program")
 
 rank() {  # $1 = folder, rest = the order

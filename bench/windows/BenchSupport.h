@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/ObservedAutomation.h"
+#include "server/ObservedAutomation.h"
 
 namespace kestrow::bench {
 

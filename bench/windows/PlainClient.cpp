@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 
 using Microsoft::WRL::ComPtr;
 namespace contract = kestrow::contract;

@@ -7,7 +7,7 @@
 #include <functional>
 #include <tuple>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "check/CheckCommand.h"
 #include "check/CheckFindings.h"
 #include "check/CheckPage.h"

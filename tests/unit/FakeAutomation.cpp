@@ -1,6 +1,6 @@
 #include "FakeAutomation.h"
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 
 namespace kestrow::testing {
 namespace {

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/Automation.h"
+#include "server/Automation.h"
 #include "batch/CadSession.h"
 #include "batch/DraftBatch.h"
 #include "common/RuntimeError.h"

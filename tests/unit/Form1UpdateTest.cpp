@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "Form1Fixture.h"
 #include "unattended/UnattendedRun.h"
 

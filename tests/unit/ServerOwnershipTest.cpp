@@ -6,7 +6,7 @@
 
 #include <set>
 
-#include "batch/ServerOwnership.h"
+#include "server/ServerOwnership.h"
 #include "FakeAutomation.h"
 
 namespace kestrow {

@@ -4,7 +4,7 @@
 
 #include "ExportContent.h"
 #include "MessageBoxes.h"
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "system/SystemText.h"
 
 namespace standin {

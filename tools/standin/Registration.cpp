@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "Objects.h"
 
 namespace standin {

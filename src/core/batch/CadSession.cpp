@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "common/LongPath.h"
 #include "common/RuntimeError.h"
 

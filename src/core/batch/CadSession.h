@@ -10,7 +10,7 @@
 
 #include <vector>
 
-#include "batch/Automation.h"
+#include "server/Automation.h"
 #include "batch/StoreGuard.h"
 #include "exports/DraftExports.h"
 

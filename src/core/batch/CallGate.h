@@ -8,7 +8,7 @@
 #include <condition_variable>
 #include <mutex>
 
-#include "batch/Automation.h"
+#include "server/Automation.h"
 
 namespace kestrow {
 

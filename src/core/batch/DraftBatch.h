@@ -16,7 +16,7 @@
 #include "batch/CallWatch.h"
 #include "batch/DraftNotPutBack.h"
 #include "batch/DraftSource.h"
-#include "batch/SessionLetGo.h"
+#include "server/SessionLetGo.h"
 #include "common/RuntimeError.h"
 #include "exports/DraftExports.h"
 #include "listing/FileIdentity.h"

@@ -1,6 +1,6 @@
 #include "check/CallTimes.h"
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "common/LongPath.h"
 
 namespace kestrow {

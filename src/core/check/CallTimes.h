@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/ObservedAutomation.h"
+#include "server/ObservedAutomation.h"
 
 namespace kestrow {
 

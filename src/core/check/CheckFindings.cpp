@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "batch/ServerOwnership.h"
+#include "server/ServerOwnership.h"
 #include "common/LongPath.h"
 #include "exports/ExportFormats.h"
 #include "exports/ExportTargets.h"

@@ -2,8 +2,8 @@
 
 #include <cwctype>
 
-#include "batch/AutomationContract.h"
-#include "batch/ServerOwnership.h"
+#include "server/AutomationContract.h"
+#include "server/ServerOwnership.h"
 #include "copies/CopyMessages.h"
 
 namespace kestrow {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "batch/ServerOwnership.h"
+#include "server/ServerOwnership.h"
 #include "common/LongPath.h"
 #include "common/NumberText.h"
 #include "copies/CopyMessages.h"

@@ -5,7 +5,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
-#include "batch/Automation.h"
+#include "server/Automation.h"
 #include "common/RuntimeError.h"
 
 namespace kestrow::win32 {

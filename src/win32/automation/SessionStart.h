@@ -5,7 +5,7 @@
 // session is decided by what COM started for the activation: a process of
 // the server's program that appeared during it with COM's launch switch on
 // its command line, or the one the application object names
-// (batch/ServerOwnership). A process a user started is never recorded, put
+// (server/ServerOwnership). A process a user started is never recorded, put
 // in the job, told to quit or ended.
 #include <windows.h>
 
@@ -19,7 +19,7 @@
 
 #include "automation/StartTurn.h"
 #include "automation/StartedProcesses.h"
-#include "batch/Automation.h"
+#include "server/Automation.h"
 #include "batch/DraftBatch.h"
 #include "system/Process.h"
 

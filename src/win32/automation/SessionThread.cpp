@@ -11,7 +11,7 @@
 #include "automation/SessionRecords.h"
 #include "automation/SessionStart.h"
 #include "automation/StartedProcesses.h"
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "batch/CallGate.h"
 #include "batch/PendingCall.h"
 #include "system/ComApartment.h"

@@ -13,7 +13,7 @@
 
 #include "automation/ComAutomation.h"
 #include "batch/DraftBatch.h"
-#include "batch/ObservedAutomation.h"
+#include "server/ObservedAutomation.h"
 #include "system/Process.h"
 
 namespace kestrow::win32 {

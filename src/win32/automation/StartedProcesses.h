@@ -3,7 +3,7 @@
 // ran when it began, those that appeared while it held its turn, and what
 // each one's command line says of who started it, from the start's
 // beginning until its activation was looked at again. Only gathers the
-// facts; batch/ServerOwnership decides what they mean.
+// facts; server/ServerOwnership decides what they mean.
 #include <windows.h>
 
 #include <memory>
@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "batch/ServerOwnership.h"
+#include "server/ServerOwnership.h"
 #include "system/Process.h"
 #include "system/WindowsSessions.h"
 

@@ -9,7 +9,7 @@
 #include <optional>
 #include <thread>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "check/CheckFindings.h"
 #include "check/CheckOnThisComputer.h"
 #include "check/CheckText.h"

@@ -4,7 +4,7 @@
 
 #include "automation/ServerImage.h"
 #include "automation/SessionThread.h"
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "check/CheckFolder.h"
 #include "check/ProgramVersion.h"
 #include "files/ExportFilesOnDisk.h"

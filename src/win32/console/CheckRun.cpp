@@ -4,7 +4,7 @@
 
 #include <optional>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "check/CheckFindings.h"
 #include "check/CheckOnThisComputer.h"
 #include "check/CheckPage.h"

@@ -21,8 +21,8 @@
 #include <string>
 #include <vector>
 
-#include "batch/Automation.h"
-#include "batch/SessionLetGo.h"
+#include "server/Automation.h"
+#include "server/SessionLetGo.h"
 
 namespace kestrow {
 

@@ -2,7 +2,7 @@
 // Automation objects that tell an observer when each call to the server
 // starts and ends. Releasing a remote object is a call to the server too,
 // so releases are observed as well.
-#include "batch/Automation.h"
+#include "server/Automation.h"
 
 namespace kestrow {
 

@@ -1,4 +1,4 @@
-#include "batch/ObservedAutomation.h"
+#include "server/ObservedAutomation.h"
 
 namespace kestrow {
 namespace {

@@ -1,8 +1,8 @@
-#include "batch/ServerOwnership.h"
+#include "server/ServerOwnership.h"
 
 #include <algorithm>
 
-#include "batch/AutomationContract.h"
+#include "server/AutomationContract.h"
 #include "common/CaseFold.h"
 #include "common/CommandLineWords.h"
 #include "common/RuntimeError.h"
