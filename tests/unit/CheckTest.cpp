@@ -178,6 +178,31 @@ TEST(CheckVerdict, ANightCanRunUnlessAFindingIsAProblem) {
     }
 }
 
+// A second session or a quit given up at a dialog no rule answers blames
+// the dialog, not the call limit.
+TEST(CheckVerdict, ASessionGivenUpAtADialogBlamesTheDialog) {
+    for (const bool second : {true, false}) {
+        CheckFacts facts = ReadyFacts();
+        if (second) {
+            facts.second.served = SecondSession::Served::Failed;
+            facts.second.error = kGivenUp;
+            facts.second.calls = {Pending(DraftStep::Activation, 10.2)};
+            facts.second.givenUpOnDialog = true;
+        } else {
+            facts.end.calls = {Pending(DraftStep::Quit, 10.2)};
+            facts.end.quitCall = facts.end.calls[0];
+            facts.end.givenUpOnDialog = true;
+        }
+        const CheckVerdict verdict = JudgeCheck(facts, CheckRequest{});
+        const auto problem = std::find_if(verdict.findings.begin(), verdict.findings.end(),
+                                          [](const Finding& f) { return f.mark == FindingMark::Problem; });
+        ASSERT_NE(problem, verdict.findings.end()) << second;
+        EXPECT_EQ(problem->topic, second ? L"second session" : L"end");
+        EXPECT_NE(problem->text.find(L"stood at a dialog no rule answers (below) for 10 s"), std::wstring::npos);
+        EXPECT_EQ(problem->text.find(L"did not answer within"), std::wstring::npos);
+    }
+}
+
 // A session whose process could not be held says why, as a note.
 TEST(CheckVerdict, AProcessThatCouldNotBeHeldSaysWhy) {
     CheckFacts facts = ReadyFacts();

@@ -53,6 +53,8 @@ struct SecondSession {
     std::optional<std::uint32_t> process;
     std::optional<RuntimeError> error;  // Failed
     std::vector<TimedCall> calls;
+    // A call given up for a dialog no rule answers, after the check's grace.
+    bool givenUpOnDialog = false;
 };
 
 // The steps of a check, as a dialog's finding names the one it came in.
@@ -92,8 +94,8 @@ struct CheckedEnd {
     // A session given up on a call that hung is ended without a quit.
     bool givenUp = false;
     bool givenUpEnded = false;
-    // Given up for a dialog no rule answers, once it had stood for the
-    // check's grace, rather than at the call limit.
+    // Given up (or its quit given up) for a dialog no rule answers, once it
+    // had stood for the check's grace, rather than at the call limit.
     bool givenUpOnDialog = false;
 };
 

@@ -232,12 +232,20 @@ private:
                 break;
         }
         if (const TimedCall* call = GivenUpCall(second.calls))
-            SessionGivenUp(L"second session", *call, L"a night that starts several sessions would hang there too");
+            SessionGivenUp(L"second session", *call, L"a night that starts several sessions would hang there too",
+                           second.givenUpOnDialog);
     }
 
     // A session the check gave up on: a night would give up on it at the
     // same place.
-    void SessionGivenUp(const std::wstring& topic, const TimedCall& call, const std::wstring& why) {
+    void SessionGivenUp(const std::wstring& topic, const TimedCall& call, const std::wstring& why, bool onDialog) {
+        if (onDialog) {
+            Add(FindingMark::Problem, topic, SecondsFigure(call.seconds),
+                CallName(call) + L" stood at a dialog no rule answers (below) for " + Grace() +
+                    L"; the check gave up on the session there rather than wait out " + Timeout(),
+                L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+            return;
+        }
         Add(FindingMark::Problem, topic, SecondsFigure(call.seconds),
             CallName(call) + L" did not answer within " + Timeout() + L": Kestrow gave up on the session, as a "
                                                                       L"night would",
@@ -416,7 +424,8 @@ private:
         }
         if (!end.quit) return;
         if (const TimedCall* call = GivenUpCall(end.calls)) {
-            SessionGivenUp(L"end", *call, L"a night would give up on each session's end the same way");
+            SessionGivenUp(L"end", *call, L"a night would give up on each session's end the same way",
+                           end.givenUpOnDialog);
             if (end.process == ServerProcessEnd::StillRuns)
                 Add(FindingMark::Problem, L"end", L"", L"Kestrow could not end Solid Edge's process: it may still run",
                     L"end Solid Edge in Task Manager");

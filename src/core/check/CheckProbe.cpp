@@ -130,6 +130,8 @@ private:
         if (!second.error || !second.error->ServerLost()) other->Quit(watch_);
         // Its quit's calls too: one given up there is a session given up.
         second.calls = ports_.times.Take();
+        // The watch tells of the last call it gave up on, which ended the session.
+        second.givenUpOnDialog = watch_.GaveUpOnDialog();
     }
 
     void Sample(ServerConnection& session, const std::wstring& copy) {
@@ -165,6 +167,7 @@ private:
         end.untilGoneSeconds = SecondsSince(began);
         end.process = session.QuitEnded();
         end.calls = ports_.times.Take();
+        end.givenUpOnDialog = watch_.GaveUpOnDialog();
         for (const TimedCall& call : end.calls)
             if (call.step == DraftStep::Quit) end.quitCall = call;
     }

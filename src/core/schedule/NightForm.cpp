@@ -92,10 +92,13 @@ NightCheck CheckNightFields(const NightFields& fields, const StoredSettings& sto
         night.queue.clear();
     } else if (night.queue.empty()) {
         night.queue = stored.queue;
-        if (!SharedNightConnectionProblem(night.queue).empty())
+        if (const std::wstring why = SharedNightConnectionProblem(night.queue); !why.empty())
             return Refused(NightField::Shared,
-                           L"Shared with other computers: name the database first, in Settings (\"Share nights with "
-                           L"other computers through a database\").");
+                           night.queue.empty()
+                               ? L"Shared with other computers: name the database first, in Settings (\"Share nights "
+                                 L"with other computers through a database\")."
+                               : L"Shared with other computers: the database Settings names cannot be used (where it "
+                                 L"is greyed there, your administrator set it): " + why);
     }
     // Kestrow's own path is looked at as the task is saved.
     if (const std::optional<ExpandedValue> expanded = ExpandedByTheTaskScheduler(night, L""))

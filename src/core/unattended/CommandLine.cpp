@@ -270,10 +270,10 @@ std::wstring UsageText() {
            L"                       (its latest night of any folder without one)\n"
            L"\n"
            L"Exit codes: 0 every draft stored (or none found), 1 some drafts not stored, exports failed or\n"
-           L"subfolders unread, 2 Solid Edge was already running or still starting (nothing was changed), could\n"
-           L"not be started or kept failing, 3 bad command line, folder missing or unreadable, or log not\n"
-           L"writable, or the database refused (no tables, rights or login), 4 Kestrow itself failed, 5 the\n"
-           L"night's database could not be reached for long enough to go on.\n";
+           L"subfolders unread, 2 Solid Edge was already running or still starting, could not be\n"
+           L"started or kept failing, 3 bad command line, folder missing or unreadable, or log not writable,\n"
+           L"or the database refused (no tables, rights or login), 4 Kestrow itself failed, 5 the night's\n"
+           L"database could not be reached for long enough to go on.\n";
 }
 
 }  // namespace kestrow

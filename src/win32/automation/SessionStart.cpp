@@ -70,13 +70,14 @@ std::wstring SessionStart::HoldTo(std::optional<std::uint32_t> id) {
     }
     if (!id) return std::wstring();
     const OwnedProcess* seen = processes_.Find(*id);
-    if (!seen) return L"it was not among the processes of Solid Edge seen";
+    if (!seen) return L"it could not be opened to be watched when it was seen";
     // A handle of its own, to the very process seen.
     std::optional<OwnedProcess> held = OwnedProcess::Open(seen->Identity().id, seen->Identity().creationTime);
     if (!held) {
         const std::wstring error = LastErrorText();
         if (!seen->Running()) return L"it had ended already";
-        if (OwnedProcess::Open(seen->Identity().id, std::nullopt)) return L"its id names another process now";
+        const std::optional<OwnedProcess> now = OwnedProcess::Open(seen->Identity().id, std::nullopt);
+        if (now && now->Identity() != seen->Identity()) return L"its id names another process now";
         return L"it could not be opened to be ended: " + error;
     }
     if (givenUp_) {
@@ -153,6 +154,7 @@ void SessionStart::Settle(const ServedVerdict& verdict) {
     std::lock_guard<std::mutex> lock(mutex_);
     settled_ = true;
     letGo_ = verdict.why;
+    notHeld_.clear();
     if (verdict.by == ServedBy::OtherProcess && process_ && verdict.launchedUnused == process_->Identity().id) {
         // The session was let go of, but the process COM launched for this
         // start still runs and serves nobody: it stays this run's, recorded,

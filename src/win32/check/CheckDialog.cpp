@@ -186,7 +186,11 @@ private:
                                                              request_.exports, shown_->facts.sample.exports);
         WriteStoredSettings(taken);
         EnableWindow(Item(IDC_CHECK_USE), FALSE);
-        SetItemText(IDC_CHECK_STATUS, L"Settings now hold what the check suggests; Settings... shows them.");
+        // A value an administrator set is neither written nor shown as the user's.
+        SetItemText(IDC_CHECK_STATUS, ReadStoredSettings() == taken
+                                          ? L"Settings now hold what the check suggests; Settings... shows them."
+                                          : L"Settings now hold what the check suggests, but for the values your "
+                                            L"administrator set; Settings... shows them.");
     }
 
     CheckRequest request_;

@@ -41,6 +41,9 @@ std::vector<ExportFormat> ReadExportFormats() {
 }
 
 bool WriteExportFormats(const std::vector<ExportFormat>& formats) {
+    // The administrator's formats are not the user's to change; the user's
+    // own value stays for when the policy goes.
+    if (SetByAdministrator(L"Export")) return true;
     const std::wstring text = ExportFormatsText(formats);
     const SettingKey own = UsersOwnSettings();
     return RegSetKeyValueW(own.root, own.path, L"Export", REG_SZ, text.c_str(),
