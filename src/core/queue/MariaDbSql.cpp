@@ -104,9 +104,7 @@ NightSql Make() {
         L" ORDER BY number LIMIT 1";
 
     // IGNORE only passes over a row sent before: the columns take any text.
-    sql.rowsHead =
-        L"INSERT IGNORE INTO kestrow_row (night, computer, sender, seq, at_time, result, file_path, error_number,\n"
-        L"    error_source, description, run_number, seconds, size_bytes, written, session_number, detail) VALUES ";
+    sql.rowsHead = L"INSERT IGNORE INTO " + RowInsertHead();
     return sql;
 }
 

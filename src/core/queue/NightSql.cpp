@@ -65,6 +65,11 @@ std::wstring RowTableColumns() {
         L"    detail         text,\n";
 }
 
+std::wstring RowInsertHead() {
+    return L"kestrow_row (night, computer, sender, seq, at_time, result, file_path, error_number,\n"
+           L"    error_source, description, run_number, seconds, size_bytes, written, session_number, detail) VALUES ";
+}
+
 std::wstring TablesScript(const NightSql& sql) {
     std::wstring script;
     for (const std::wstring& statement : sql.createTables) script += statement + L";\n\n";

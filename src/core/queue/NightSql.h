@@ -90,6 +90,8 @@ const NightSql& MariaDbStatements();
 // The columns of kestrow_row after its id, as both engines write them: who
 // sent a row (night, computer, sender, seq) and the log's columns, as text.
 std::wstring RowTableColumns();
+// "kestrow_row (<its columns after the id>) VALUES ", after an INSERT.
+std::wstring RowInsertHead();
 
 // The tables' script as shipped: createTables, each ended by ";".
 std::wstring TablesScript(const NightSql& sql);

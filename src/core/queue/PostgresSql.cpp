@@ -109,9 +109,7 @@ NightSql Make() {
         L" WHERE night = ? AND (state = 'waiting' OR (state = 'taken' AND lease_until < CURRENT_TIMESTAMP))\n"
         L" ORDER BY number LIMIT 1";
 
-    sql.rowsHead =
-        L"INSERT INTO kestrow_row (night, computer, sender, seq, at_time, result, file_path, error_number,\n"
-        L"    error_source, description, run_number, seconds, size_bytes, written, session_number, detail) VALUES ";
+    sql.rowsHead = L"INSERT INTO " + RowInsertHead();
     sql.rowsTail = L" ON CONFLICT (sender, seq) DO NOTHING";
     return sql;
 }
