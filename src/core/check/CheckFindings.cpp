@@ -185,10 +185,7 @@ private:
 
     void StartFailed(const RuntimeError& error, const std::wstring& figure) {
         if (error.ServerGivenUp() && facts_.end.givenUpOnDialog) {
-            Add(FindingMark::Problem, L"start", figure,
-                L"Solid Edge's start stood at a dialog no rule answers (below) for " + Grace() +
-                    L"; the check gave up on it there rather than wait out " + Timeout(),
-                L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+            GivenUpAtDialog(L"start", figure, L"Solid Edge's start", L"it");
         } else if (error.ServerGivenUp()) {
             const TimedCall* call = GivenUpCall(facts_.start.calls);
             Add(FindingMark::Problem, L"start", figure,
@@ -236,14 +233,21 @@ private:
                            second.givenUpOnDialog);
     }
 
+    // A call the check gave up on after its grace for a dialog no rule
+    // answers: the dialog is the problem, not the call limit.
+    void GivenUpAtDialog(const std::wstring& topic, const std::wstring& figure, const std::wstring& what,
+                         const wchar_t* givenUp) {
+        Add(FindingMark::Problem, topic, figure,
+            what + L" stood at a dialog no rule answers (below) for " + Grace() + L"; the check gave up on " + givenUp +
+                L" there rather than wait out " + Timeout(),
+            L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+    }
+
     // A session the check gave up on: a night would give up on it at the
     // same place.
     void SessionGivenUp(const std::wstring& topic, const TimedCall& call, const std::wstring& why, bool onDialog) {
         if (onDialog) {
-            Add(FindingMark::Problem, topic, SecondsFigure(call.seconds),
-                CallName(call) + L" stood at a dialog no rule answers (below) for " + Grace() +
-                    L"; the check gave up on the session there rather than wait out " + Timeout(),
-                L"answer the dialog with the /answer line below, or see to what it asks, and check again");
+            GivenUpAtDialog(topic, SecondsFigure(call.seconds), CallName(call), L"the session");
             return;
         }
         Add(FindingMark::Problem, topic, SecondsFigure(call.seconds),
